@@ -1,0 +1,3 @@
+#include "app/driver.h"
+
+int TarvelMain() { return 0; }

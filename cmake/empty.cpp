@@ -1,0 +1,1 @@
+// A layer with no sources yet.

@@ -1,0 +1,21 @@
+// The report window's off-screen 24-bit image. The window module owns it;
+// the text renderer blends onto it, the capture reads it.
+#pragma once
+#include <cstdint>
+
+constexpr int kCanvasMaxW = 1032;  // 8 x 127 + 16
+constexpr int kCanvasMaxH = 8704;  // 17 x 512
+
+int CanvasWidth();
+int CanvasHeight();
+// (Re)make the canvas w x h, black. Sizes are limited to the maxima above.
+void CanvasCreate(int w, int h);
+void CanvasRelease();
+// Fill a rectangle (clipped) with a colour.
+void CanvasFill(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
+// Write n pixels (r, g, b bytes each) at (x, y); clipped to the canvas.
+void CanvasWriteRow(int x, int y, const uint8_t* rgb, int n);
+// Colour of a pixel; false (and 0, 0, 0) outside the canvas.
+bool CanvasPixel(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b);
+// Raw rows (3 bytes a pixel, stride 3 x width) for the back ends to show.
+const uint8_t* CanvasData();

@@ -1,0 +1,24 @@
+// Sixteen static NameTables of Shift-JIS names that are also wildcard
+// patterns ('*', '?', full-width '？'), looked up newest entry first.
+#pragma once
+#include <cstdint>
+
+constexpr int kNameTables = 16;
+constexpr int kNameMax = 16384;   // entries per table
+constexpr int kNameSlot = 64;     // bytes per entry (63 + NUL)
+constexpr int kGroupMax = 15;
+
+int ResetNameTables();
+int BeginNameGroup(int table);
+int AddName(int table, const char* name);   // entry number, or 0
+int NameMatches(int table, const char* s, int entry);  // 0 match, -1 not
+int FindNameFrom(int table, const char* s, int last);
+int FindNameInGroups(int table, const char* s, int group);
+int GroupOfName(int table, int entry);
+int GetName(int table, char* dst, int entry);  // dst holds 64 bytes
+int NameCount(int table);
+int FindOrAddName(int table, const char* name);
+// The wildcard match of a pattern against a string: 0 match, -1 not.
+int WildMatch(const char* pattern, const char* s);
+// Read-only view of an entry's text (empty for an invalid entry).
+const char* NameAt(int table, int entry);

@@ -1,0 +1,5 @@
+// The GTK back end's start-up: keeps argv and opens the display.
+#pragma once
+
+// Returns false (and says why on standard error) when no display can be opened.
+bool GtkPortInit(int argc, char** argv);

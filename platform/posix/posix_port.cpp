@@ -1,0 +1,276 @@
+// POSIX back end of the file, directory and locale operations, shared by the
+// GTK program, the headless back end and the report tool.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <langinfo.h>
+#include <limits.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/posix_port.h"
+
+// UTF-16 -> UTF-8 for the file system (surrogate pairs joined; a lone
+// surrogate becomes U+FFFD). Returns false when dst is too small.
+bool PosixPathFromW(char* dst, int cap, const char16_t* src) {
+  int o = 0;
+  for (int i = 0; src[i]; i++) {
+    uint32_t c = src[i];
+    if (c >= 0xD800 && c <= 0xDBFF && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c & 0x3FF) << 10) + (src[i + 1] & 0x3FF);
+      i++;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    char b[4];
+    int n;
+    if (c < 0x80) { b[0] = (char)c; n = 1; }
+    else if (c < 0x800) { b[0] = (char)(0xC0 | (c >> 6)); b[1] = (char)(0x80 | (c & 0x3F)); n = 2; }
+    else if (c < 0x10000) { b[0] = (char)(0xE0 | (c >> 12)); b[1] = (char)(0x80 | ((c >> 6) & 0x3F)); b[2] = (char)(0x80 | (c & 0x3F)); n = 3; }
+    else { b[0] = (char)(0xF0 | (c >> 18)); b[1] = (char)(0x80 | ((c >> 12) & 0x3F)); b[2] = (char)(0x80 | ((c >> 6) & 0x3F)); b[3] = (char)(0x80 | (c & 0x3F)); n = 4; }
+    if (o + n >= cap) return false;
+    memcpy(dst + o, b, n);
+    o += n;
+  }
+  if (cap < 1) return false;
+  dst[o] = 0;
+  return true;
+}
+
+// UTF-8 -> UTF-16 (invalid bytes become U+FFFD). Returns false when too small.
+bool PosixPathToW(char16_t* dst, int cap, const char* src) {
+  const unsigned char* s = (const unsigned char*)src;
+  int o = 0;
+  while (*s) {
+    uint32_t c = *s++;
+    int more = 0;
+    if (c >= 0xF0 && c <= 0xF7) { c &= 7; more = 3; }
+    else if (c >= 0xE0) { if (c <= 0xEF) { c &= 0xF; more = 2; } else c = 0xFFFD; }
+    else if (c >= 0xC0) { c &= 0x1F; more = 1; }
+    else if (c >= 0x80) c = 0xFFFD;
+    for (; more > 0; more--) {
+      if ((*s & 0xC0) != 0x80) { c = 0xFFFD; break; }
+      c = (c << 6) | (*s++ & 0x3F);
+    }
+    if (c >= 0x10000) {
+      if (o + 2 >= cap) return false;
+      c -= 0x10000;
+      dst[o++] = (char16_t)(0xD800 + (c >> 10));
+      dst[o++] = (char16_t)(0xDC00 + (c & 0x3FF));
+    } else {
+      if (o + 1 >= cap) return false;
+      dst[o++] = (char16_t)c;
+    }
+  }
+  if (cap < 1) return false;
+  dst[o] = 0;
+  return true;
+}
+
+static int ErrnoToWin(int e) {
+  switch (e) {
+    case ENOENT: return 2;
+    case ENOTDIR: return 3;
+    case EACCES: case EPERM: case EISDIR: return 5;
+    case ENAMETOOLONG: return 206;
+    default: return e ? e : 1;
+  }
+}
+
+static int OpenW(const char16_t* path, int flags, PortHandle* out) {
+  char p[PATH_MAX];
+  *out = kPortNoHandle;
+  if (!PosixPathFromW(p, sizeof p, path)) return 206;
+  if (!p[0]) return 3;
+  int fd = open(p, flags | O_CLOEXEC, 0644);
+  if (fd < 0) return ErrnoToWin(errno);
+  if ((flags & O_ACCMODE) == O_RDONLY) {
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) { close(fd); return 5; }
+  }
+  *out = fd;
+  return 0;
+}
+
+int PortOpenReadW(const char16_t* path, PortHandle* out) { return OpenW(path, O_RDONLY, out); }
+int PortOpenWriteW(const char16_t* path, PortHandle* out) {
+  return OpenW(path, O_WRONLY | O_CREAT | O_TRUNC, out);
+}
+
+int PortRead(PortHandle h, void* buf, int n) {
+  for (;;) {
+    ssize_t r = read((int)h, buf, (size_t)n);
+    if (r < 0 && errno == EINTR) continue;
+    return r < 0 ? -1 : (int)r;
+  }
+}
+
+int PortWrite(PortHandle h, const void* buf, int n) {
+  const char* p = (const char*)buf;
+  int done = 0;
+  while (done < n) {
+    ssize_t r = write((int)h, p + done, (size_t)(n - done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return -1;
+    done += (int)r;
+  }
+  return done;
+}
+
+int PortSeek(PortHandle h, int64_t offset, int origin, int64_t* newpos) {
+  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
+  if (whence < 0) return -1;
+  off_t r = lseek((int)h, (off_t)offset, whence);
+  if (r < 0) return -1;
+  if (newpos) *newpos = r;
+  return 0;
+}
+
+void PortCloseFile(PortHandle h) {
+  if (h != kPortNoHandle) close((int)h);
+}
+
+int PortRemoveA(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+int PortRemoveW(const char16_t* path) {
+  char p[PATH_MAX];
+  if (!PosixPathFromW(p, sizeof p, path)) return -1;
+  return PortRemoveA(p);
+}
+
+// The first two directory entries matching path (wildcards allowed in the last
+// component), in the directory's own order.
+int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) {
+  const char* slash = strrchr(path, '/');
+  char dir[PATH_MAX];
+  const char* pat;
+  if (slash) {
+    size_t n = (size_t)(slash - path);
+    if (n >= sizeof dir) return 0;
+    memcpy(dir, path, n);
+    dir[n] = 0;
+    if (n == 0) strcpy(dir, "/");
+    pat = slash + 1;
+  } else {
+    strcpy(dir, ".");
+    pat = path;
+  }
+  if (!*pat) return 0;
+  int found = 0;
+  if (!strpbrk(pat, "*?[")) {
+    struct stat st;
+    if (stat(path, &st) != 0) return 0;
+    if (strlen(pat) >= PATH_MAX) return 0;
+    strcpy(names[0], pat);
+    isdir[0] = S_ISDIR(st.st_mode);
+    return 1;
+  }
+  DIR* d = opendir(dir);
+  if (!d) return 0;
+  while (found < 2) {
+    struct dirent* e = readdir(d);
+    if (!e) break;
+    if (fnmatch(pat, e->d_name, FNM_PERIOD) != 0) continue;
+    char full[PATH_MAX * 2];
+    snprintf(full, sizeof full, "%s/%s", dir, e->d_name);
+    struct stat st;
+    if (stat(full, &st) != 0) continue;
+    snprintf(names[found], PATH_MAX, "%s", e->d_name);
+    isdir[found] = S_ISDIR(st.st_mode);
+    found++;
+  }
+  closedir(d);
+  return found;
+}
+
+int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]) {
+  static char big[2][PATH_MAX];
+  int n = PosixFindFirstTwo(path, big, isdir);
+  for (int i = 0; i < n; i++) {
+    if (strlen(big[i]) >= 260) return i;  // a name too long for the caller
+    strcpy(names[i], big[i]);
+  }
+  return n;
+}
+
+int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]) {
+  char p[PATH_MAX];
+  if (!PosixPathFromW(p, sizeof p, path)) return 0;
+  static char big[2][PATH_MAX];
+  int n = PosixFindFirstTwo(p, big, isdir);
+  for (int i = 0; i < n; i++)
+    if (!PosixPathToW(names[i], 260, big[i])) return i;
+  return n;
+}
+
+int PortCurrentDirA(char* dst, int cap) {
+  if (cap < 1 || !getcwd(dst, (size_t)cap)) return -1;
+  return 0;
+}
+
+int PortCurrentDirW(char16_t* dst, int cap) {
+  char p[PATH_MAX];
+  if (!getcwd(p, sizeof p)) return -1;
+  return PosixPathToW(dst, cap, p) ? 0 : -1;
+}
+
+char PortDirSeparator() { return '/'; }
+
+// Locale: the narrow code page follows the codeset of the user's locale.
+static uint32_t gCp = 0;
+static uint16_t gLang = 0;
+
+static void ReadLocale() {
+  if (gCp) return;
+  const char* old = setlocale(LC_CTYPE, nullptr);
+  char saved[256];
+  snprintf(saved, sizeof saved, "%s", old ? old : "C");
+  setlocale(LC_CTYPE, "");
+  const char* cs = nl_langinfo(CODESET);
+  if (cs && (!strcasecmp(cs, "SHIFT_JIS") || !strcasecmp(cs, "SJIS") || !strcasecmp(cs, "CP932") ||
+             !strcasecmp(cs, "SHIFT_JISX0213") || !strcasecmp(cs, "WINDOWS-31J")))
+    gCp = 932;
+  else
+    gCp = 65001;  // UTF-8, and the C locale's ASCII too: paths pass through as bytes
+  setlocale(LC_CTYPE, saved);
+  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  gLang = 0x0409;
+  for (const char* n : names) {
+    const char* v = getenv(n);
+    if (v && *v) {
+      if (!strncmp(v, "ja", 2)) gLang = 0x0411;
+      break;
+    }
+  }
+}
+
+uint32_t PosixCodePage() { ReadLocale(); return gCp; }
+uint16_t PosixLangId() { ReadLocale(); return gLang; }
+
+bool PosixIsDbcsLeadByte(unsigned char b) {
+  if (PosixCodePage() != 932) return false;
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+const char* PosixOsName() {
+  static char name[128];
+  if (!name[0]) {
+    struct utsname u;
+    if (uname(&u) == 0) snprintf(name, sizeof name, "%s %s", u.sysname, u.release);
+    else snprintf(name, sizeof name, "POSIX");
+  }
+  return name;
+}
+
+// The executable's own path (/proc/self/exe), or argv0 when that fails.
+void PosixExePath(char* dst, int cap, const char* argv0) {
+  ssize_t n = readlink("/proc/self/exe", dst, (size_t)(cap - 1));
+  if (n > 0) { dst[n] = 0; return; }
+  snprintf(dst, (size_t)cap, "%s", argv0 ? argv0 : "");
+}
