@@ -1,3 +1,256 @@
 #include "app/driver.h"
 
-int TarvelMain() { return 0; }
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "analysis/verdict.h"
+#include "app/target.h"
+#include "app/texts.h"
+#include "base/diag.h"
+#include "base/encoding.h"
+#include "base/filechan.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "dialogs/openfile.h"
+#include "display/report_loop.h"
+#include "names/alias.h"
+#include "names/nametable.h"
+#include "names/vocabulary.h"
+#include "platform/port.h"
+
+// '/' starts an option only where it is not the start of every absolute path.
+static bool IsOptionStart(char c) { return c == '-' || (c == '/' && PortDirSeparator() != '/'); }
+
+static void DetectEnvironment() {
+  double version = PortOsVersion();
+  gRun.consoleOutputCp = PortConsoleOutputCp();
+  (void)PortConsoleCp();
+  gRun.japaneseUser = gRun.sjisConsole = gRun.utf8Console = 0;
+  if (PortUserLangId() == 0x0411) {
+    gRun.japaneseUser = 0xFF;
+    if (PortIsDbcsLeadByte(0x92)) {
+      if (gRun.consoleOutputCp == 65001) {
+        gRun.utf8Console = 0xFF;
+      } else if (gRun.consoleOutputCp == 932) {
+        gRun.sjisConsole = 0xFF;
+        gRun.utf8Console = 0;
+      }
+    } else if (gRun.consoleOutputCp == 65001) {
+      gRun.utf8Console = 0xFF;
+    }
+  }
+  PortSleep(500);
+
+  char versionText[64];
+  if (version <= 0.0) snprintf(versionText, sizeof versionText, " on %s ", PortOsName());
+  else if (version >= 10.0) snprintf(versionText, sizeof versionText, " on Windows %g ", version);
+  else if (version >= 6.3) snprintf(versionText, sizeof versionText, " on Windows 8.1 ");
+  else if (version >= 6.2) snprintf(versionText, sizeof versionText, " on Windows 8 ");
+  else if (version >= 6.1) snprintf(versionText, sizeof versionText, " on Windows 7 ");
+  else if (version >= 6.0) snprintf(versionText, sizeof versionText, " on Windows Vista ");
+  else if (version >= 5.2) snprintf(versionText, sizeof versionText, " on Windows XP ");
+  else if (version >= 5.1) snprintf(versionText, sizeof versionText, " on Windows 2000 ");
+  else snprintf(versionText, sizeof versionText, " on Windows 95-98,Me ");
+  const char* mode = "(English mode) ";
+  if (JapaneseMode()) mode = Sjis(kTxtJapaneseEnv, "(日本語環境) ");
+  else if (gRun.japaneseUser && gRun.utf8Console) mode = "(UTF-8日本語環境) ";
+  DiagPrint("Tarvel V1.21 - VMD checker for VRM avatars%s%s\n", versionText, mode);
+}
+
+// The executable's directory from entry 0 of each list, with the current
+// directory as the fallback.
+static void FindExeDir() {
+  unigetdir(gRun.exeDirW, kPathMax, uniargat(&gArgsW, 0));
+  if (!gRun.exeDirW[0]) {
+    if (PortCurrentDirW(gRun.exeDirW, kPathMax - 1) == 0) {
+      char16_t sep[2] = {(char16_t)PathSeparator(), 0};
+      unicat(gRun.exeDirW, kPathMax, sep);
+    } else {
+      gRun.exeDirW[0] = 0;
+      DiagPrint("(Obtaining exe dir failed.) \n");
+    }
+  }
+  splitcmd();
+  getdir(gRun.exeDirA, kPathMax, argat(&gArgsA, 0));
+  if (!gRun.exeDirA[0]) {
+    if (PortCurrentDirA(gRun.exeDirA, kPathMax - 1) == 0) {
+      size_t n = strlen(gRun.exeDirA);
+      gRun.exeDirA[n] = PathSeparator();
+      gRun.exeDirA[n + 1] = 0;
+    } else {
+      gRun.exeDirA[0] = 0;
+      DiagPrint("(Obtaining exe dir failed.) \n");
+    }
+  }
+}
+
+static int UsagePath() {
+  DiagPrint("Usage \n");
+  DiagPrint("   Tarvel [Options] <vmdFileName> \n");
+  DiagPrint(" Options \n");
+  DiagPrint("   -ND     cancel displaying dialogue (no dialogue) (non-stop)  \n");
+  return 0;
+}
+
+// No file named: ask for one. 0 when a file was chosen and opens, -1 otherwise.
+static int AskForFile() {
+  if (gArgsW.count >= gArgsA.count) {
+    char16_t path[kPathMax];
+    if (openfiledlgW(path, kPathMax, 4, gRun.exeDirW) != 0) return -1;
+    uniaddarg(&gArgsW, path);
+    char narrow[kPathMax * 2];
+    unitonarrow(narrow, sizeof narrow, path);
+    addarg(&gArgsA, narrow);
+    if (rfopenWquiet(path) != 0) return -1;
+  } else {
+    char path[kPathMax * 2];
+    if (openfiledlg(path, sizeof path, 4, gRun.exeDirA) != 0) return -1;
+    addarg(&gArgsA, path);
+    char16_t wide[kPathMax];
+    narrowtouni(wide, kPathMax, path);
+    uniaddarg(&gArgsW, wide);
+    if (rfopenquiet(path) != 0) return -1;
+  }
+  rfclose();
+  gRun.displayLevel = 0;
+  return 0;
+}
+
+// Scans one option entry; stores the values only when store is set.
+static void ScanOptions(const char* entry, bool store) {
+  const char* p = entry;
+  while (*p) {
+    char c = *p;
+    if (c == '-' || c == '/') {
+      p++;
+    } else if (c == 'D' || c == 'd') {
+      p++;
+      if (*p == '=') p++;
+      if (*p >= '0' && *p <= '9') {
+        char* end;
+        long v = strtol(p, &end, 10);
+        if (store) gRun.displayLevel = (int8_t)(v & 0xFF);
+        p = end;
+      } else if (store) {
+        gRun.displayLevel = 1;
+      }
+      if (store) DiagPrint("Info.displayLevel = %ld. \n", (long)gRun.displayLevel);
+    } else if ((c == 'N' || c == 'n') && (p[1] == 'D' || p[1] == 'd')) {
+      p += 2;
+      if (*p == '=') p++;
+      if (*p >= '0' && *p <= '9') {
+        char* end;
+        long v = strtol(p, &end, 10);
+        if (store) gRun.cancelDialogue = (int8_t)(v & 0xFF);
+        p = end;
+      } else if (store) {
+        gRun.cancelDialogue = 1;
+      }
+      if (store) DiagPrint("Cancel.displaying.dialogue = %d \n", gRun.cancelDialogue);
+    } else if (c == 'N' || c == 'n') {
+      p++;
+      if (*p == '=') p++;
+      char* end;
+      (void)strtol(p, &end, 10);  // read and without effect
+      p = end;
+    } else {
+      DiagPrint("\nOption error: <%c> %02X", c, (unsigned char)c);
+      p++;
+    }
+  }
+}
+
+static void CopyEntry(int index) {
+  snprintf(gRun.nameA, sizeof gRun.nameA, "%s", index < gArgsA.count ? argat(&gArgsA, index) : "");
+  gRun.nameW[0] = 0;
+  if (index < gArgsW.count) unicpy(gRun.nameW, kPathMax, uniargat(&gArgsW, index));
+}
+
+static void ReloadRegistry() {
+  DiagPrint("String table Reload ... \n");
+  ResetNameTables();
+  LoadAliasFile();
+  RegisterBuiltinNames();
+}
+
+static void CancelPath(int index) {
+  bool jp = JapaneseMode();
+  if (jp) DiagPrint("%s", Sjis(kTxtSkipJp, "このファイルの処理をスキップ(中断)します. \n"));
+  else DiagPrint("Processing for this file was skipped (or aborted). \n");
+  if (index == gArgsA.count - 1) {
+    DiagPrint(" \n");
+    if (jp) DiagPrint("%s", Sjis(kTxtNotModifiedJp, "更新(変更)されたデータはありません. \n"));
+    else DiagPrint("No file was modified. \n");
+  }
+  DiagPrint("\n");
+  PortSleep(700);
+  gRun.exitStatus |= 16;
+}
+
+static void EndOfRun() {
+  while (PumpMessages() != 0) TakePendingCode();
+  if (ReportWindowExists()) {
+    CloseReportWindow();
+  } else {
+    PumpMessages();
+    PortSleep(200);
+    PumpMessages();
+  }
+}
+
+int TarvelMain() {
+  ResetRunEnv();
+  ResetArgLists();
+  char sep = PortDirSeparator();
+  SetPathSeparators(sep, '/');
+  DetectEnvironment();
+
+  unisplitcmd();
+  FindExeDir();
+  gRun.displayLevel = 0;
+  gRun.cancelDialogue = 0;
+
+  if (gArgsA.count < 2 && AskForFile() != 0) return UsagePath();
+
+  int last = gArgsA.count < kArgMax ? gArgsA.count : kArgMax;
+  for (int i = 1; i < last; i++) {
+    const char* entry = argat(&gArgsA, i);
+    if (IsOptionStart(entry[0])) ScanOptions(entry, true);
+    else TestOpenEntry(i);
+  }
+
+  gRun.exitStatus = 0;
+  for (int index = 1; index < gArgsA.count; index++) {
+    gRun.fontFailed = gRun.narrowFailed = gRun.wideFailed = 0;
+    if (index >= kArgMax) break;
+    const char* entry = argat(&gArgsA, index);
+    if (IsOptionStart(entry[0])) {
+      ScanOptions(entry, false);
+      continue;
+    }
+    CopyEntry(index);
+    gRun.narrowFailed = gRun.nameA[0] ? 0 : 0xFF;
+    gRun.wideFailed = gRun.nameW[0] ? 0 : 0xFF;
+
+    IdentifyTarget();
+    if (!gRun.isVmd && !gRun.isPmx && ConfirmTarget() != 0) {
+      CancelPath(index);
+      break;
+    }
+    DiagPrint("  for Lumeno 3.10-3.13 \n");
+    gRun.narrowFailed = gRun.wideFailed = 0;
+
+    if (gRun.isVmd || (gRun.isPmx && !gRun.lastVmdA[0] && !gRun.lastVmdW[0])) ReloadRegistry();
+    if (gRun.isPmx) RefusePmx();
+    else if (gRun.isVmd) ReadMotion();
+
+    buildreport();
+    buildverdict();
+
+    int outcome = RunReportWindow();
+    if (outcome < 0) return 1;  // the cursor set could not be made
+  }
+  EndOfRun();
+  return gRun.exitStatus;
+}

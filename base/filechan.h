@@ -29,6 +29,8 @@ int wfputlong(uint32_t v);               // wfeof()
 void wfclose();
 int wfeof();                             // 0 open, -1 closed
 uint32_t wfcount();
+// Test hook: back to the start state (closes any file, count 0).
+void wfreset();
 
 // Font stream served by the reader (used by the text renderer). Opaque to
 // this module's users apart from these calls; see display/.

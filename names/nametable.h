@@ -22,3 +22,6 @@ int FindOrAddName(int table, const char* name);
 int WildMatch(const char* pattern, const char* s);
 // Read-only view of an entry's text (empty for an invalid entry).
 const char* NameAt(int table, int entry);
+// The lookup cache behind FindNameFrom (on by default). Its results are
+// always those of the plain scan; switching it only changes the speed.
+void NameCacheEnable(bool on);

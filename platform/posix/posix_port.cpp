@@ -262,7 +262,7 @@ const char* PosixOsName() {
   static char name[128];
   if (!name[0]) {
     struct utsname u;
-    if (uname(&u) == 0) snprintf(name, sizeof name, "%s %s", u.sysname, u.release);
+    if (uname(&u) == 0) snprintf(name, sizeof name, "%.60s %.60s", u.sysname, u.release);
     else snprintf(name, sizeof name, "POSIX");
   }
   return name;

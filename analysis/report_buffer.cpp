@@ -1,0 +1,67 @@
+#include "analysis/report_buffer.h"
+
+#include <cstring>
+
+#include "base/diag.h"
+#include "base/encoding.h"
+
+ReportBuffer gReport;
+
+// Set once a piece of text did not fit the current line: the rest of that
+// line is dropped, so that a later short piece cannot land behind the cut.
+static bool gLineCut = false;
+
+void rbreset() {
+  memset(&gReport, 0, sizeof gReport);
+  gLineCut = false;
+  gReport.red = 255;
+  gReport.green = 255;
+  gReport.blue = 255;
+}
+
+void rbcolor(int red, int green, int blue) {
+  gReport.red = (uint8_t)red;
+  gReport.green = (uint8_t)green;
+  gReport.blue = (uint8_t)blue;
+}
+
+void rbputs(const char* text) {
+  if (!text) text = "";
+  DiagPrint("%s", text);
+  if (gReport.linecount >= kReportLines) return;
+  gReport.colour = (uint32_t)gReport.blue << 16 | (uint32_t)gReport.green << 8 | gReport.red;
+
+  // A line holds at most kReportCols - 1 bytes and its terminator. Text
+  // beyond that is cut at a character boundary: a double-byte character is
+  // written whole or not at all.
+  char* line = gReport.lines[gReport.linecount];
+  int col = gReport.column;
+  const unsigned char* s = (const unsigned char*)text;
+  int i = 0;
+  while (s[i] && !gLineCut) {
+    int n = (issjislead(s[i]) && s[i + 1]) ? 2 : 1;
+    if (col + n > kReportCols - 1) {
+      gLineCut = true;
+      break;
+    }
+    line[col++] = (char)s[i++];
+    if (n == 2) line[col++] = (char)s[i++];
+  }
+  line[col] = 0;
+  gReport.column = col;
+}
+
+void rbnewline() {
+  DiagPrint("\n");
+  if (gReport.linecount >= kReportLines) return;
+  int n = gReport.linecount;
+  gReport.linelength[n] = (uint16_t)gReport.column;
+  if (gReport.column > gReport.widest) gReport.widest = gReport.column;
+  for (int c = 0; c < kReportCols; c++) {
+    gReport.cellcolour[n][c] = gReport.colour;
+    gReport.cellattr[n][c] = 0x10;
+  }
+  gReport.linecount = n + 1;
+  gReport.column = 0;
+  gLineCut = false;
+}

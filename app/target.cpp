@@ -1,0 +1,117 @@
+#include "app/target.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/texts.h"
+#include "base/diag.h"
+#include "base/encoding.h"
+#include "base/filechan.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "platform/port.h"
+#include "vmd/vmdread.h"
+
+void TestOpenEntry(int index) {
+  const char* a = argat(&gArgsA, index);
+  if (rfopenquiet(a) == 0) {
+    DiagPrint(" -- correctly opened in ANSI or UTF-8. \n");
+    rfclose();
+    return;
+  }
+  DiagPrint(" -- could not open in ANSI or UTF-8. \n");
+  if (pathhasq(a) != 0) DiagPrint("    Path includes '?' (invalid pathname). \n");
+  if (rfopenWquiet(uniargat(&gArgsW, index)) == 0) {
+    DiagPrint(" -- correctly opened in UTF-16. \n");
+    rfclose();
+  } else {
+    DiagPrint(" -- could not open in UTF-16. (***) \n");
+  }
+}
+
+void IdentifyTarget() {
+  if (findname(gRun.diskNameA, kPathMax, gRun.nameA) != 0) gRun.diskNameA[0] = 0;
+  if (unifindname(gRun.diskNameW, kPathMax, gRun.nameW) != 0) gRun.diskNameW[0] = 0;
+  gRun.isVmd = gRun.isPmx = 0;
+  char ext[kPathMax];
+  if (getext(ext, kPathMax, gRun.diskNameA) == -1) {
+    if (headcmp(ext, ".VMD") == 0) gRun.isVmd = 0xFF;
+    if (headcmp(ext, ".PMX") == 0) gRun.isPmx = 0xFF;
+  }
+  char16_t extw[kPathMax];
+  if (unigetext(extw, kPathMax, gRun.diskNameW) == -1) {
+    if (uniheadcmp(extw, u".VMD") == 0) gRun.isVmd = 0xFF;
+    if (uniheadcmp(extw, u".PMX") == 0) gRun.isPmx = 0xFF;
+  }
+}
+
+// Appends text to a bounded string (cut when full, always terminated).
+static void Append(char* dst, int cap, const char* text) {
+  int n = (int)strnlen(dst, (size_t)cap);
+  while (*text && n < cap - 1) dst[n++] = *text++;
+  if (n < cap) dst[n] = 0;
+}
+
+int ConfirmTarget() {
+  const bool jp = JapaneseMode();
+  const int8_t level = gRun.cancelDialogue;
+  if (level < 2) {
+    if (jp) {
+      DiagPrint("%s", Sjis(kTxtThisFileJp, " このファイル： \n"));
+      DiagPrint("   %s \n", gRun.diskNameA);
+      DiagPrint("%s", Sjis(kTxtNoExtJp, " には拡張子 \".VMD\" がありません. \n"));
+      DiagPrint("%s", Sjis(kTxtForceJp, " 強行しますか? \n"));
+    } else {
+      DiagPrint(" This file: \n");
+      DiagPrint("   %s \n", gRun.diskNameA);
+      DiagPrint(" does not have extension \".VMD\" in the file name. \n");
+      DiagPrint(" Do you like to continue? \n");
+    }
+  }
+  if (level > 1) return 0;
+  // The box text: the name line holds at most a 260-byte name.
+  char text[1024] = "";
+  char line[kPathMax + 16];
+  if (jp) {
+    Append(text, sizeof text, Sjis(kTxtThisFileBoxJp, " このファイル： \r\n"));
+    snprintf(line, sizeof line, "   %s \r\n", gRun.diskNameA);
+    Append(text, sizeof text, line);
+    Append(text, sizeof text, Sjis(kTxtNoExtBoxJp, " には拡張子 \".VMD\" がありません. \r\n"));
+    Append(text, sizeof text, " \r\n");
+    Append(text, sizeof text, Sjis(kTxtForceBoxJp, " 強行しますか? "));
+  } else {
+    if (gRun.consoleOutputCp == 65001) {
+      Append(text, sizeof text, " This file \r\n");
+    } else {
+      Append(text, sizeof text, " This file: \r\n");
+      snprintf(line, sizeof line, "   %s \r\n", gRun.diskNameA);
+      Append(text, sizeof text, line);
+    }
+    Append(text, sizeof text, " does not have extension \".VMD\" in the file name. \r\n");
+    Append(text, sizeof text, " \r\n");
+    Append(text, sizeof text, " Do you like to continue? ");
+  }
+  int answer = PortMessageBoxA(text, "Brenwick", kMbOkCancel | kMbIconInformation | kMbTopmost);
+  return answer == kIdOk ? 0 : -1;
+}
+
+void RefusePmx() {
+  DiagPrint("Reading .PMX: \n");
+  DiagPrint("Sorry. This Lumeno version does not support PMX reading. \n");
+}
+
+void ReadMotion() {
+  memcpy(gRun.lastVmdA, gRun.diskNameA, sizeof gRun.lastVmdA);
+  memcpy(gRun.lastVmdW, gRun.diskNameW, sizeof gRun.lastVmdW);
+  DiagPrint("Reading .VMD: \n");
+  ClearSourceModel();
+  if (readvmdA(gRun.nameA) != 0) {
+    gRun.narrowFailed = 0xFF;
+    DiagPrint("Re-opening in UTF-16 ... \n");
+    int r = readvmdW(gRun.nameW);
+    if (r != 0) {
+      gRun.wideFailed = 0xFF;
+      DiagPrint("Could not open in UTF-16.(%d) (***) \n", r);
+    }
+  }
+}

@@ -1,0 +1,218 @@
+#include "names/nametable.h"
+
+#include <cstring>
+
+#include "base/encoding.h"
+
+// Sixteen tables of 16384 entries of 64 bytes; entry 0 does not exist, so
+// each table has room for entry numbers 1 to 16384.
+static char gNames[kNameTables][kNameMax + 1][kNameSlot];
+static int32_t gCount[kNameTables];
+static int32_t gGroupCount[kNameTables];
+static int32_t gBoundary[kNameTables][kGroupMax + 1];  // positions 1 to 15
+
+static bool ValidTable(int table) { return table >= 0 && table < kNameTables; }
+
+// ---------------------------------------------------------------------------
+// Lookup cache.
+//
+// A lookup is a scan from entry `last` down to 1. Entries are only ever
+// appended (entry count + 1) or thrown away all together by the reset, so
+// entries 1..n of a table never change between two resets. A slot therefore
+// remembers, for one (table, name), the newest match found among entries
+// 1..last of an earlier scan; a later lookup with a larger `last` only has to
+// scan the entries above it, and one with a smaller `last` can reuse the
+// result when it lies at or below the new `last` (no entry between it and the
+// old `last` matched). Every table gets a fresh generation number at each
+// reset, which retires its slots.
+
+namespace {
+struct CacheSlot {
+  uint32_t gen;    // generation of the table at the scan; 0 = empty
+  int32_t table;
+  int32_t last;    // the scan covered entries 1..last
+  int32_t found;   // newest matching entry among them, 0 for none
+  int32_t len;     // length of name
+  char name[kNameSlot];
+};
+}  // namespace
+
+constexpr int kCacheSlots = 2048;  // a power of two
+static CacheSlot gCache[kCacheSlots];
+static bool gCacheOn = true;
+// Generations start at 1 so that an empty slot (0) never looks valid.
+static uint32_t gGen[kNameTables] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+static uint32_t gGenNext = 2;
+
+static void ClearCache() { memset(gCache, 0, sizeof gCache); }
+
+static void NewGeneration(int table) {
+  if (gGenNext == 0) {  // wrapped: no old slot may survive
+    ClearCache();
+    gGenNext = 2;
+  }
+  gGen[table] = gGenNext++;
+}
+
+void NameCacheEnable(bool on) {
+  if (on != gCacheOn) ClearCache();
+  gCacheOn = on;
+}
+
+static uint32_t HashName(int table, const char* s, int len) {
+  uint32_t h = 2166136261u ^ static_cast<uint32_t>(table);
+  for (int i = 0; i < len; ++i) {
+    h ^= static_cast<unsigned char>(s[i]);
+    h *= 16777619u;
+  }
+  return h ^ (h >> 15);
+}
+
+// ---------------------------------------------------------------------------
+
+int WildMatch(const char* pattern, const char* s) {
+  if (!pattern || !s) return -1;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(pattern);
+  const unsigned char* t = reinterpret_cast<const unsigned char*>(s);
+  int i = 0, j = 0;
+  while (p[i] != 0) {
+    // A wildcard character in the string is matched literally by the same
+    // character in the pattern, so the literal comparison comes first.
+    if (t[j] == p[i]) {
+      ++i;
+      ++j;
+      continue;
+    }
+    if (t[j] != 0 && p[i] == '*') return 0;  // one or more further bytes
+    if (issjislead(t[j]) && t[j + 1] != 0 && p[i] == '?') {
+      i += 1;  // '?' takes a whole double-byte character
+      j += 2;
+      continue;
+    }
+    if (t[j] != 0 && p[i] == '?') {
+      ++i;
+      ++j;
+      continue;
+    }
+    if (issjislead(t[j]) && t[j + 1] != 0 && p[i] == 0x81 && p[i + 1] == 0x48) {
+      i += 2;  // full-width '？' takes exactly one double-byte character
+      j += 2;
+      continue;
+    }
+    return -1;
+  }
+  return t[j] == 0 ? 0 : -1;
+}
+
+int ResetNameTables() {
+  for (int t = 0; t < kNameTables; ++t) {
+    gCount[t] = 0;
+    gGroupCount[t] = 0;
+    memset(gBoundary[t], 0, sizeof gBoundary[t]);
+    BeginNameGroup(t);
+    NewGeneration(t);
+  }
+  return 0;
+}
+
+int BeginNameGroup(int table) {
+  if (!ValidTable(table)) return -1;
+  if (gGroupCount[table] >= kGroupMax) return -1;
+  ++gGroupCount[table];
+  gBoundary[table][gGroupCount[table]] = gCount[table];
+  return 0;
+}
+
+int AddName(int table, const char* name) {
+  if (!ValidTable(table) || !name) return 0;
+  if (gCount[table] >= kNameMax) return 0;
+  // A longer name would have to be cut, and a cut pattern matches other names
+  // than the one its writer meant: refuse it.
+  size_t len = strnlen(name, kNameSlot);
+  if (len >= static_cast<size_t>(kNameSlot)) return 0;
+  int n = ++gCount[table];
+  memcpy(gNames[table][n], name, len + 1);
+  return n;
+}
+
+int NameMatches(int table, const char* s, int entry) {
+  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return -1;
+  return WildMatch(gNames[table][entry], s);
+}
+
+// Plain scan of entries hi, hi - 1, ..., lo + 1.
+static int Scan(int table, const char* s, int hi, int lo) {
+  for (int e = hi; e > lo; --e)
+    if (WildMatch(gNames[table][e], s) == 0) return e;
+  return 0;
+}
+
+int FindNameFrom(int table, const char* s, int last) {
+  if (!ValidTable(table) || !s) return 0;
+  // Entries above the count do not exist (they may hold names from before the
+  // last reset).
+  if (last > gCount[table]) last = gCount[table];
+  if (last < 1) return 0;
+  if (!gCacheOn) return Scan(table, s, last, 0);
+
+  int len = static_cast<int>(strnlen(s, kNameSlot));
+  if (len >= kNameSlot) return Scan(table, s, last, 0);
+  CacheSlot& c = gCache[HashName(table, s, len) & (kCacheSlots - 1)];
+  if (c.gen == gGen[table] && c.table == table && c.len == len &&
+      memcmp(c.name, s, len) == 0) {
+    if (last >= c.last) {
+      int r = Scan(table, s, last, c.last);
+      if (r == 0) r = c.found;
+      c.last = last;
+      c.found = r;
+      return r;
+    }
+    if (c.found <= last) return c.found;
+    return Scan(table, s, last, 0);  // keep the wider scan in the slot
+  }
+  int r = Scan(table, s, last, 0);
+  c.gen = gGen[table];
+  c.table = table;
+  c.last = last;
+  c.found = r;
+  c.len = len;
+  memcpy(c.name, s, len);
+  c.name[len] = 0;
+  return r;
+}
+
+int FindNameInGroups(int table, const char* s, int group) {
+  if (!ValidTable(table)) return -1;
+  int gc = gGroupCount[table];
+  if (group > gc || group + gc < 1) return -1;
+  int g = group < 1 ? group + gc : group;
+  int end = g == gc ? gCount[table] : gBoundary[table][g + 1];
+  return FindNameFrom(table, s, end);
+}
+
+int GroupOfName(int table, int entry) {
+  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return 0;
+  for (int g = gGroupCount[table]; g >= 1; --g)
+    if (gBoundary[table][g] < entry) return g;
+  return 0;
+}
+
+int GetName(int table, char* dst, int entry) {
+  if (!ValidTable(table) || !dst || entry < 1 || entry > gCount[table]) return -1;
+  memcpy(dst, gNames[table][entry], strlen(gNames[table][entry]) + 1);
+  return 0;
+}
+
+int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
+
+int FindOrAddName(int table, const char* name) {
+  if (!ValidTable(table) || !name) return 0;
+  int e = FindNameFrom(table, name, gCount[table]);
+  if (e) return e;
+  return AddName(table, name);
+}
+
+const char* NameAt(int table, int entry) {
+  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return "";
+  return gNames[table][entry];
+}

@@ -1,0 +1,223 @@
+// Whole-program runs of the driver on the headless back end: real files in a
+// fresh folder, scripted answers, recorded boxes and dialogs.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/verdict.h"
+#include "app/driver.h"
+#include "base/encoding.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "names/nametable.h"
+#include "platform/headless/headless.h"
+#include "vmd/vmdread.h"
+
+namespace {
+
+// The smallest motion: header, model name, bone count 0 (54 bytes).
+std::string EmptyMotion() {
+  std::string b = "Vocaloid Motion Data 0002";
+  b.append(5, '\0');
+  b.append("model");
+  b.append(15, '\0');
+  b.append(4, '\0');
+  return b;
+}
+
+class DriverRun : public ::testing::Test {
+ protected:
+  std::string dir;
+  std::vector<std::string> args;
+  std::vector<const char*> argv;
+
+  void SetUp() override {
+    char tmpl[] = "/tmp/tarvel-driver-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    HeadlessReset();
+    args = {dir + "/tarvel"};
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf '" + dir + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::string path = dir + "/" + name;
+    FILE* f = fopen(path.c_str(), "wb");
+    EXPECT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return path;
+  }
+  int Run(std::vector<std::string> more) {
+    for (auto& m : more) args.push_back(m);
+    argv.clear();
+    for (auto& a : args) argv.push_back(a.c_str());
+    HeadlessSetArgs((int)argv.size(), argv.data());
+    return TarvelMain();
+  }
+};
+
+TEST_F(DriverRun, NoFileAndDialogCancelledEndsQuietlyWithZero) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(gHeadless.dialogsShown, 1);
+  EXPECT_STREQ(gHeadless.dialogTitle, "Open MMD Motion File");
+  EXPECT_EQ(gHeadless.dialogInitialDir, dir);  // the executable's own folder
+  EXPECT_EQ(gHeadless.boxCount, 0);
+}
+
+TEST_F(DriverRun, DialogChoiceIsAppendedAndChecked) {
+  std::string m = Write("walk.vmd", EmptyMotion());
+  gHeadless.dialogChoice = m.c_str();
+  EXPECT_EQ(Run({"-ND"}), 0);  // the option entry makes the list long enough: no dialog
+  EXPECT_EQ(gHeadless.dialogsShown, 0);
+
+  HeadlessReset();
+  gHeadless.dialogChoice = m.c_str();
+  args = {dir + "/tarvel"};
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(gHeadless.dialogsShown, 1);
+  EXPECT_EQ(gArgsA.count, 2);
+  EXPECT_STREQ(argat(&gArgsA, 1), m.c_str());
+  EXPECT_STREQ(gRun.lastVmdA, "walk.vmd");  // the chosen file was read
+
+  // A chosen file that cannot be opened takes the usage path.
+  HeadlessReset();
+  std::string gone = dir + "/gone.vmd";
+  gHeadless.dialogChoice = gone.c_str();
+  args = {dir + "/tarvel"};
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(gRun.lastVmdA[0], 0);
+}
+
+TEST_F(DriverRun, OptionValues) {
+  std::string m = Write("a.vmd", EmptyMotion());
+  struct Case {
+    const char* option;
+    int display, cancel;
+  } cases[] = {
+      {"-D", 1, 0},    {"-D=3", 3, 0},  {"-d3", 3, 0},   {"-D300", 44, 0}, {"-ND", 0, 1},
+      {"-ND2", 0, 2},  {"-nd=2", 0, 2}, {"-x", 0, 0},    {"-xD", 1, 0},    {"-N5", 0, 0},
+      {"-ND=0", 0, 0}, {"-D2ND", 2, 1},
+  };
+  for (const Case& c : cases) {
+    HeadlessReset();
+    args = {dir + "/tarvel"};
+    Run({m, c.option});  // after the file name: options apply to every file
+    EXPECT_EQ(gRun.displayLevel, c.display) << c.option;
+    EXPECT_EQ(gRun.cancelDialogue, c.cancel) << c.option;
+  }
+}
+
+TEST_F(DriverRun, MotionExtensionsAreTakenWithoutAQuestion) {
+  for (const char* name : {"motion.vmd", "MOTION.VMD", "motion.VMD2", "m.Vmd"}) {
+    HeadlessReset();
+    args = {dir + "/tarvel"};
+    std::string m = Write(name, EmptyMotion());
+    EXPECT_EQ(Run({"-ND", m}), 0) << name;
+    EXPECT_EQ(gHeadless.boxCount, 0) << name;
+    EXPECT_STREQ(gRun.lastVmdA, name);
+    EXPECT_STREQ(gSourceModel, "model");
+  }
+}
+
+TEST_F(DriverRun, OtherExtensionIsConfirmedAndCancelEndsTheRunWith16) {
+  std::string notes = Write("notes.vm", EmptyMotion());
+  std::string second = Write("second.vmd", EmptyMotion());
+  HeadlessQueueAnswer(kIdCancel);
+  EXPECT_EQ(Run({"-ND", notes, second}), 16);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_STREQ(gHeadless.boxes[0].title, "Brenwick");
+  EXPECT_EQ(gHeadless.boxes[0].style, 0x40041u);
+  // Outside Japanese mode on code page 65001 the name is left out.
+  EXPECT_STREQ(gHeadless.boxes[0].text,
+               " This file \r\n does not have extension \".VMD\" in the file name. \r\n \r\n"
+               " Do you like to continue? ");
+  EXPECT_EQ(gRun.lastVmdA[0], 0);  // the second file was not processed
+  EXPECT_GE(gHeadless.clockMs, 500 + 700 + 200);
+}
+
+TEST_F(DriverRun, ConfirmedOtherFileIsNotReadAndOkGoesOn) {
+  std::string notes = Write("notes.txt", "hello");
+  std::string m = Write("b.vmd", EmptyMotion());
+  HeadlessQueueAnswer(kIdOk);
+  EXPECT_EQ(Run({"-ND", notes, m}), 0);
+  EXPECT_EQ(gHeadless.boxCount, 1);
+  EXPECT_STREQ(gRun.lastVmdA, "b.vmd");
+}
+
+TEST_F(DriverRun, NoDialogueLevelTwoSuppressesTheQuestion) {
+  std::string notes = Write("notes.txt", "hello");
+  EXPECT_EQ(Run({"-ND2", notes}), 0);
+  EXPECT_EQ(gHeadless.boxCount, 0);
+  EXPECT_EQ(gRun.lastVmdA[0], 0);  // the file goes on unread
+}
+
+TEST_F(DriverRun, BoxNamesTheFileOnOtherCodePagesAndInJapaneseMode) {
+  std::string notes = Write("notes.txt", "hello");
+  gHeadless.codePage = 1252;
+  HeadlessQueueAnswer(kIdCancel);
+  EXPECT_EQ(Run({"-ND", notes}), 16);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_NE(strstr(gHeadless.boxes[0].text, " This file: \r\n   notes.txt \r\n"), nullptr);
+
+  HeadlessReset();
+  args = {dir + "/tarvel"};
+  gHeadless.codePage = 932;
+  gHeadless.langId = 0x0411;
+  HeadlessQueueAnswer(kIdCancel);
+  EXPECT_EQ(Run({"-ND", notes}), 16);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  char expected[256];
+  utf8tosjis(expected, sizeof expected,
+             " このファイル： \r\n   notes.txt \r\n には拡張子 \".VMD\" がありません. \r\n \r\n 強行しますか? ");
+  EXPECT_STREQ(gHeadless.boxes[0].text, expected);
+}
+
+TEST_F(DriverRun, PmxIsRefusedButReloadsTheRegistryFirst) {
+  std::string pmx = Write("model.pmx", "PMX ");
+  EXPECT_EQ(Run({"-ND", pmx}), 0);
+  EXPECT_EQ(gHeadless.boxCount, 0);
+  EXPECT_EQ(NameCount(1), 473);  // vocabulary registered
+  EXPECT_EQ(gRun.lastVmdA[0], 0);
+}
+
+TEST_F(DriverRun, MissingFontShowsTheVerdictBoxUnlessNoDialogue) {
+  std::string m = Write("c.vmd", EmptyMotion());
+  EXPECT_EQ(Run({m}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_STREQ(gHeadless.boxes[0].title, "Tarvel");
+  EXPECT_EQ(gHeadless.boxes[0].style, 0x40040u);
+  EXPECT_NE(strstr(gHeadless.boxes[0].text, "(OK)"), nullptr);
+
+  HeadlessReset();
+  args = {dir + "/tarvel"};
+  EXPECT_EQ(Run({"-ND", m}), 0);
+  EXPECT_EQ(gHeadless.boxCount, 0);
+}
+
+TEST_F(DriverRun, UnreadableMotionIsReportedAllTheSame) {
+  std::string missing = dir + "/missing.vmd";
+  EXPECT_EQ(Run({"-ND", missing}), 0);
+  EXPECT_EQ(gRun.narrowFailed, 0xFF);
+  EXPECT_EQ(gRun.wideFailed, 0xFF);
+}
+
+TEST_F(DriverRun, OptionEntriesAreNeverFiles) {
+  // A file whose name begins with '-' is reached only through a directory part.
+  std::string m = Write("-odd.vmd", EmptyMotion());
+  EXPECT_EQ(Run({"-ND", "-odd.vmd"}), 0);
+  EXPECT_EQ(gRun.lastVmdA[0], 0);
+  HeadlessReset();
+  args = {dir + "/tarvel"};
+  EXPECT_EQ(Run({"-ND", m}), 0);
+  EXPECT_STREQ(gRun.lastVmdA, "-odd.vmd");
+}
+
+}  // namespace

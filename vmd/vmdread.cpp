@@ -1,0 +1,462 @@
+// The VMD reader: checks the header, walks every section of a motion file in
+// order and fills the per-bone and per-morph tracks. Camera, light,
+// self-shadow and show-and-IK records are read and dropped; only their counts
+// are kept. All messages go to DiagPrint.
+//
+// File layout (little-endian): a 30-byte header, a 20-byte model name, then
+// six sections, each an int32 count followed by its records: bone keys (111
+// bytes), morph keys (23), camera keys (61), light keys (28), self-shadow keys
+// (9) and show-and-IK keys (variable). Anything after them is trailing data.
+#include "vmd/vmdread.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "analysis/rotation.h"
+#include "base/diag.h"
+#include "base/encoding.h"
+#include "base/filechan.h"
+#include "names/nametable.h"
+
+BoneTrack gBoneTracks[kBoneTracks];
+MorphTrack gMorphTracks[kMorphTracks];
+char gSourceModel[22];
+int32_t gSectionCounts[6];
+
+namespace {
+
+constexpr int kBoneTable = 1;
+constexpr int kMorphTable = 2;
+
+constexpr int kNameBytes = 15;    // name field of a bone or morph key
+constexpr int kModelBytes = 20;   // model name field
+constexpr int kIkNameBytes = 20;  // name field of an IK entry
+constexpr int kInterpBytes = 64;  // interpolation bytes of a bone key
+
+// Bones whose twist is measured. Twist bones: the whole rotation is twist.
+// Arm and elbow bones: the twist about the bone's fixed axis.
+// Shift-JIS: 左腕捩, 左手捩, 右腕捩, 右手捩.
+const char* const kTwistBones[4] = {
+    "\x8D\xB6\x98\x72\x9D\x80",
+    "\x8D\xB6\x8E\xE8\x9D\x80",
+    "\x89\x45\x98\x72\x9D\x80",
+    "\x89\x45\x8E\xE8\x9D\x80",
+};
+
+struct ArmBone {
+  const char* name;
+  Vec3 axis;
+};
+// Shift-JIS: 左腕, 左ひじ, 右腕, 右ひじ.
+const ArmBone kArmBones[4] = {
+    {"\x8D\xB6\x98\x72", {0.819742024f, -0.572733998f, 0.0f, 0.0f}},
+    {"\x8D\xB6\x82\xD0\x82\xB6", {0.759227991f, -0.650820971f, -0.00236674002f, 0.0f}},
+    {"\x89\x45\x98\x72", {0.819742024f, 0.572733998f, 0.0f, 0.0f}},
+    {"\x89\x45\x82\xD0\x82\xB6", {0.759227991f, 0.650820971f, 0.00236674002f, 0.0f}},
+};
+
+// Reads n bytes; a byte past the end of the file reads as 0xFF. Whether all
+// were real is learnt from rfeof() afterwards.
+void getbytes(unsigned char* dst, int n) {
+  for (int i = 0; i < n; i++) dst[i] = static_cast<unsigned char>(rfgetc());
+}
+
+int32_t getint(const unsigned char* b) {
+  const uint32_t v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                     uint32_t(b[3]) << 24;
+  return static_cast<int32_t>(v);
+}
+
+float getfloat(const unsigned char* b) {
+  const uint32_t v = static_cast<uint32_t>(getint(b));
+  float f;
+  std::memcpy(&f, &v, sizeof f);
+  return f;
+}
+
+bool ended() { return rfeof() != 0; }
+
+// A fixed-width name field as a string: NUL at the field's width when the
+// field holds none.
+void namefield(char* dst, const unsigned char* src, int width) {
+  std::memcpy(dst, src, static_cast<size_t>(width));
+  dst[width] = 0;
+}
+
+// Interpolation reference values and the bytes that should repeat them: the
+// 64 bytes hold the same parameters four times, shifted by one per row.
+const char* const kRefNames[15] = {"Yax", "Zax", "Rax", "Xay", "Yay",
+                                   "Zay", "Ray", "Xbx", "Ybx", "Zbx",
+                                   "Rbx", "Xby", "Yby", "Zby", "Rby"};
+const int kRefBytes[15] = {1, 32, 33, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+void checkinterp(const unsigned char* bz) {
+  unsigned char ref[15];
+  for (int i = 0; i < 15; i++) ref[i] = bz[kRefBytes[i]];
+  // bytes 16..30 against all fifteen, 32..45 from Zax, 48..60 from Rax
+  for (int k = 16; k <= 30; k++) {
+    const int r = k - 16;
+    if (bz[k] == ref[r]) continue;
+    if (k <= 18)
+      DiagPrint("  bz[%d](=%02X)!=%s(=%02X) \n", k, bz[k], kRefNames[r], ref[r]);
+    else
+      DiagPrint("  bz[%d]!=%s \n", k, kRefNames[r]);
+  }
+  for (int k = 32; k <= 45; k++) {
+    const int r = k - 32 + 1;
+    if (bz[k] != ref[r]) DiagPrint("  bz[%d]!=%s \n", k, kRefNames[r]);
+  }
+  for (int k = 48; k <= 60; k++) {
+    const int r = k - 48 + 2;
+    if (bz[k] != ref[r]) DiagPrint("  bz[%d]!=%s \n", k, kRefNames[r]);
+  }
+}
+
+// Updates the track of one bone key.
+void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
+             const Quat& rot) {
+  t->keycount++;
+  if (frame < t->firstframe) t->firstframe = frame;
+  if (frame > t->lastframe) t->lastframe = frame;
+
+  if (std::fabs(rot.x) > 0.01f || std::fabs(rot.y) > 0.01f || std::fabs(rot.z) > 0.01f ||
+      std::fabs(pos[0]) > 0.01f || std::fabs(pos[1]) > 0.01f || std::fabs(pos[2]) > 0.01f)
+    t->moved = 0xFF;
+
+  // q: the rotation with w >= 0 (x, y, z negated when w < 0)
+  Quat q = rot;
+  if (q.w < 0.0f) {
+    q.x = -q.x;
+    q.y = -q.y;
+    q.z = -q.z;
+  }
+  const float plen = std::sqrt(pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]);
+  const float rlen = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+  if (plen > t->maxpos) t->maxpos = plen;
+  if (rlen > t->maxrot) t->maxrot = rlen;
+
+  float amount = 0.0f, sign = 0.0f;
+  bool twisting = false;
+  for (const char* tb : kTwistBones) {
+    if (std::strcmp(name, tb) == 0) {
+      amount = rlen;
+      sign = q.x;
+      twisting = true;
+      break;
+    }
+  }
+  if (!twisting) {
+    for (const ArmBone& ab : kArmBones) {
+      if (std::strcmp(name, ab.name) != 0) continue;
+      Quat swing, tw;
+      qtwist(&swing, &tw, &q, &ab.axis);
+      if (tw.w < 0.0f) {
+        tw.x = -tw.x;
+        tw.y = -tw.y;
+        tw.z = -tw.z;
+      }
+      amount = std::sqrt(tw.x * tw.x + tw.y * tw.y + tw.z * tw.z);
+      sign = tw.x;
+      twisting = true;
+      break;
+    }
+  }
+  if (!twisting) return;
+  // strictly greater replaces: an equal amount keeps the earlier key
+  if (sign >= 0.0f) {
+    if (amount > t->maxtwsplus) {
+      t->maxtwsplus = amount;
+      t->attwsplus = frame;
+    }
+  } else if (amount > t->maxtwsminus) {
+    t->maxtwsminus = amount;
+    t->attwsminus = frame;
+  }
+}
+
+// Bone key section: stops at the end of the file or after count records.
+// A record cut short ends the section without failing the read.
+void readbones(int32_t count) {
+  unsigned char rec[111];
+  char name[kNameBytes + 1];
+  for (int64_t n = 1; !ended() && n <= count; n++) {
+    getbytes(rec, kNameBytes);
+    if (ended()) return;
+    getbytes(rec + 15, 32);
+    if (ended()) return;
+    getbytes(rec + 47, kInterpBytes);
+    if (ended()) return;
+    namefield(name, rec, kNameBytes);
+
+    const int idx = FindOrAddName(kBoneTable, name);
+    if (idx <= 0) {
+      DiagPrint("Cannot find (%d): %s \n", idx, name);
+    } else if (idx >= kBoneTracks) {
+      // more names than tracks: the key has no track to go to
+      DiagPrint("No track for (%d): %s \n", idx, name);
+    } else {
+      const float pos[3] = {getfloat(rec + 19), getfloat(rec + 23), getfloat(rec + 27)};
+      const Quat rot = {getfloat(rec + 31), getfloat(rec + 35), getfloat(rec + 39),
+                        getfloat(rec + 43)};
+      bonekey(&gBoneTracks[idx], name, getint(rec + 15), pos, rot);
+    }
+    checkinterp(rec + 47);
+  }
+}
+
+// Morph key section: 0, or 2 when a record is cut by the end of the file.
+int readmorphs(int32_t count) {
+  unsigned char rec[23];
+  char name[kNameBytes + 1];
+  for (int64_t n = 1; !ended() && n <= count; n++) {
+    getbytes(rec, kNameBytes);
+    if (ended()) return 2;
+    getbytes(rec + 15, 8);
+    if (ended()) return 2;  // frame or weight missing: not counted
+    namefield(name, rec, kNameBytes);
+
+    const int idx = FindOrAddName(kMorphTable, name);
+    if (idx <= 0) {
+      DiagPrint("Cannot find (%d): %s \n", idx, name);
+      continue;
+    }
+    if (idx >= kMorphTracks) {
+      DiagPrint("No track for (%d): %s \n", idx, name);
+      continue;
+    }
+    const int32_t frame = getint(rec + 15);
+    const float weight = getfloat(rec + 19);
+    MorphTrack* t = &gMorphTracks[idx];
+    t->keycount++;
+    if (frame < t->firstframe) t->firstframe = frame;
+    if (frame > t->lastframe) t->lastframe = frame;
+    if (weight < t->minval) t->minval = weight;
+    if (weight > t->maxval) t->maxval = weight;
+  }
+  return 0;
+}
+
+int readcameras(int32_t count) {
+  unsigned char rec[61];
+  for (int64_t n = 1; n <= count; n++) {
+    getbytes(rec, 32);  // frame, distance, position, rotation
+    if (ended()) return 2;
+    getbytes(rec + 32, 24);  // interpolation
+    if (ended()) return 2;
+    getbytes(rec + 56, 5);  // view angle, perspective flag
+  }
+  return 0;
+}
+
+int readlights(int32_t count) {
+  unsigned char rec[28];
+  for (int64_t n = 1; n <= count; n++) {
+    getbytes(rec, 16);  // frame, colour
+    if (ended()) return 2;
+    getbytes(rec + 16, 12);  // position
+    DiagPrint("Light %ld: frametime=%ld  RGB(%g,%g,%g) pos(%g,%g,%g) \n",
+              static_cast<long>(n), static_cast<long>(getint(rec)),
+              double(getfloat(rec + 4)), double(getfloat(rec + 8)),
+              double(getfloat(rec + 12)), double(getfloat(rec + 16)),
+              double(getfloat(rec + 20)), double(getfloat(rec + 24)));
+  }
+  return 0;
+}
+
+int readselfshadows(int32_t count) {
+  unsigned char rec[9];
+  for (int64_t n = 1; n <= count; n++) {
+    getbytes(rec, 4);  // frame
+    if (ended()) return 2;
+    getbytes(rec + 4, 5);  // mode, distance
+  }
+  return 0;
+}
+
+int readshowiks(int32_t count) {
+  unsigned char rec[kIkNameBytes + 1];
+  for (int64_t n = 1; n <= count; n++) {
+    getbytes(rec, 5);  // frame, show flag
+    if (ended()) return 2;
+    getbytes(rec, 4);
+    const int32_t iks = getint(rec);
+    // a cut IK count reads as -1 and gives no entries
+    for (int64_t k = 1; k <= iks; k++) {
+      getbytes(rec, kIkNameBytes);
+      if (ended()) return 2;
+      getbytes(rec + kIkNameBytes, 1);  // enable flag
+    }
+  }
+  return 0;
+}
+
+// Reads a section count; false (count 0 and the message) when the file has
+// ended before it.
+bool sectioncount(int slot, const char* endmsg) {
+  unsigned char b[4];
+  getbytes(b, 4);
+  if (ended()) {
+    gSectionCounts[slot] = 0;
+    DiagPrint("%s", endmsg);
+    return false;
+  }
+  gSectionCounts[slot] = getint(b);
+  return true;
+}
+
+// Everything after the last section: listed, never an error.
+void readtrailing() {
+  if (ended()) return;
+  int c = rfgetc();
+  if (c < 0) return;
+  DiagPrint("Unrecognized data bytes found. \n");
+  long total = 0;
+  while (c >= 0) {
+    DiagPrint("%02X ", c);
+    total++;
+    if (total % 16 == 0) DiagPrint("\n");
+    c = rfgetc();
+  }
+  DiagPrint("Unrecognized block: Total %ld bytes.\n", total);
+}
+
+// The sections after the bone keys; 0, or 2 when a record is cut short.
+int readrest() {
+  if (!sectioncount(1, "  info: VMD ended with only bone motion(s). \n")) return 0;
+  DiagPrint("\nMorph exist. \n");
+  DiagPrint(" %d morphs ... ", gSectionCounts[1]);
+  if (readmorphs(gSectionCounts[1]) != 0) return 2;
+  DiagPrint("OK. \n");
+
+  if (!sectioncount(2, "  info: VMD ended with morph data. \n")) return 0;
+  DiagPrint("\nCamera exist. \n");
+  DiagPrint(" %d cameras ... ", gSectionCounts[2]);
+  if (readcameras(gSectionCounts[2]) != 0) return 2;
+  DiagPrint("OK. \n");
+
+  if (!sectioncount(3, "  info: VMD ended with camera data. \n")) return 0;
+  DiagPrint("\nLight exist. \n");
+  DiagPrint(" %d light data ... ", gSectionCounts[3]);
+  if (readlights(gSectionCounts[3]) != 0) return 2;
+  DiagPrint("OK. \n");
+
+  if (!sectioncount(4, "  info: VMD ended with light data. \n")) return 0;
+  DiagPrint("\nSelf-shadow exist. \n");
+  DiagPrint(" %d self-shadow data ... ", gSectionCounts[4]);
+  if (readselfshadows(gSectionCounts[4]) != 0) return 2;
+  DiagPrint("OK. \n");
+
+  if (!sectioncount(5, "  info: VMD ended with self-shadow data. \n")) return 0;
+  DiagPrint("\nShow-and-IK exist. \n");
+  DiagPrint(" %d show-and-IK data ... ", gSectionCounts[5]);
+  if (readshowiks(gSectionCounts[5]) != 0) return 2;
+  DiagPrint("OK. \n");
+
+  readtrailing();
+  return 0;
+}
+
+}  // namespace
+
+void ResetTracks() {
+  for (BoneTrack& t : gBoneTracks) {
+    t.keycount = 0;
+    t.firstframe = 999999;
+    t.lastframe = -1;
+    t.moved = 0;
+    t.maxpos = 0.0f;
+    t.maxrot = 0.0f;
+    t.maxtwsplus = 0.0f;
+    t.attwsplus = -1;
+    t.maxtwsminus = 0.0f;
+    t.attwsminus = -1;
+  }
+  for (MorphTrack& t : gMorphTracks) {
+    t.keycount = 0;
+    t.firstframe = 999999;
+    t.lastframe = -1;
+    t.minval = 999.9f;
+    t.maxval = -999.9f;
+  }
+  for (int32_t& c : gSectionCounts) c = 0;
+}
+
+void ClearSourceModel() { std::memset(gSourceModel, 0, sizeof gSourceModel); }
+
+bool CutLoneLead(char* s) {
+  size_t i = 0;
+  while (s[i] != 0) {
+    if (issjislead(static_cast<unsigned char>(s[i]))) {
+      if (s[i + 1] == 0) {
+        s[i] = 0;
+        return true;
+      }
+      i += 2;
+    } else {
+      i++;
+    }
+  }
+  return false;
+}
+
+int readvmd(const char* path, const char16_t* widepath, int usewide) {
+  ResetTracks();
+  ClearSourceModel();
+
+  if (widepath != nullptr && widepath[0] != 0) {
+    char shown[kPathBytes];
+    unitosjis(shown, sizeof shown, widepath);
+    DiagPrint("Reading from(W): %s \n", shown);
+  }
+  if (path != nullptr && path[0] != 0) DiagPrint("Reading from: %s \n", path);
+
+  int opened;
+  if (usewide == 0)
+    opened = path != nullptr ? rfopen(path) : -1;
+  else
+    opened = widepath != nullptr ? rfopenW(widepath) : -1;
+  if (opened != 0) return -1;
+
+  // Header, 30 bytes: "Vocaloid Motion Data 0002" and padding; only the
+  // bytes 0-3 and 21-24 are checked, each as soon as it is read.
+  for (int i = 0; i < 30; i++) {
+    const int c = rfgetc();
+    int want = -2;
+    if (i <= 3) want = "Voca"[i];
+    if (i >= 21 && i <= 24) want = "0002"[i - 21];
+    if (want != -2 && c != want) {
+      DiagPrint("Illegal file format at %06X=(%02X) \n", static_cast<unsigned>(rftell()),
+                static_cast<unsigned>(c));
+      rfclose();
+      return 2;
+    }
+  }
+
+  // Model name, 20 bytes. A field cut by the end of the file ends the name
+  // where the file ends.
+  char model[kModelBytes + 2] = {};
+  for (int i = 0; i < kModelBytes; i++) {
+    const int c = rfgetc();
+    model[i] = c < 0 ? 0 : static_cast<char>(c);
+  }
+  if (model[0] != 0) {
+    std::memcpy(gSourceModel, model, sizeof gSourceModel);
+    if (CutLoneLead(gSourceModel)) DiagPrint("(>20 kanji-trancated) ");
+    DiagPrint("model name = %s \n", gSourceModel);
+  }
+
+  unsigned char b[4];
+  getbytes(b, 4);
+  gSectionCounts[0] = getint(b);
+  DiagPrint("max blocks of frames = %ld \n", static_cast<long>(gSectionCounts[0]));
+  readbones(gSectionCounts[0]);
+
+  const int result = readrest();
+  DiagPrint("done. \n");
+  rfclose();
+  return result == 2 ? 2 : 0;
+}
+
+int readvmdA(const char* path) { return readvmd(path, u"", 0); }
+
+int readvmdW(const char16_t* widepath) { return readvmd("", widepath, 1); }
