@@ -6,6 +6,7 @@
 // Separators: the directory separator sep (the only one getdir looks for) and
 // an alternative one alt (also ending a file name). Windows: '\\' and '/';
 // POSIX: '/' and '/'. Set from the platform at start-up; tests set both sets.
+// sep 0 returns to the platform's set; alt 0 means the same as sep.
 void SetPathSeparators(char sep, char alt);
 char PathSeparator();
 

@@ -19,3 +19,8 @@ void CanvasWriteRow(int x, int y, const uint8_t* rgb, int n);
 bool CanvasPixel(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b);
 // Raw rows (3 bytes a pixel, stride 3 x width) for the back ends to show.
 const uint8_t* CanvasData();
+
+// Told about every change of canvas pixels (the changed rectangle, already
+// clipped to the canvas) so that the window can show it at once; null (the
+// default) when nobody listens. Creation reports the whole new canvas.
+extern void (*gCanvasChanged)(int x, int y, int w, int h);

@@ -404,7 +404,7 @@ int readvmd(const char* path, const char16_t* widepath, int usewide) {
   ClearSourceModel();
 
   if (widepath != nullptr && widepath[0] != 0) {
-    char shown[kPathBytes];
+    char shown[1040];  // 260 UTF-16 units, up to 4 bytes each
     unitosjis(shown, sizeof shown, widepath);
     DiagPrint("Reading from(W): %s \n", shown);
   }

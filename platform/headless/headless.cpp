@@ -11,6 +11,7 @@ void HeadlessReset() {
   memset(&gHeadless, 0, sizeof gHeadless);
   gHeadless.codePage = 65001;
   gHeadless.langId = 0x0409;
+  HeadlessWindowReset();
 }
 
 void HeadlessSetArgs(int argc, const char* const* argv) {
@@ -56,6 +57,7 @@ int PortMessageBoxA(const char* text, const char* title, uint32_t style) {
   if (gHeadless.boxCount < kHeadlessMaxBoxes) {
     HeadlessBox& b = gHeadless.boxes[gHeadless.boxCount++];
     b.wide = false;
+    b.owned = gHeadlessWindow.exists;
     snprintf(b.text, sizeof b.text, "%s", text);
     snprintf(b.title, sizeof b.title, "%s", title);
     b.style = style;
@@ -69,6 +71,7 @@ int PortMessageBoxW(const char16_t* text, const char16_t* title, uint32_t style)
   if (gHeadless.boxCount < kHeadlessMaxBoxes) {
     HeadlessBox& b = gHeadless.boxes[gHeadless.boxCount++];
     b.wide = true;
+    b.owned = gHeadlessWindow.exists;
     if (!PosixPathFromW(b.text, sizeof b.text, text)) b.text[0] = 0;
     if (!PosixPathFromW(b.title, sizeof b.title, title)) b.title[0] = 0;
     b.style = style;
@@ -127,4 +130,7 @@ int PortOpenFileDialogA(const PortOpenDialogA* d, char* dst, int cap, uint32_t* 
   return 0;
 }
 
-void PortPumpEvents() { gHeadless.pumps++; }
+void PortPumpEvents() {
+  gHeadless.pumps++;
+  HeadlessWindowPump();
+}

@@ -1,0 +1,280 @@
+#include "analysis/verdict.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "analysis/findings.h"
+#include "analysis/report_buffer.h"
+#include "analysis/sjis_text.h"
+#include "base/diag.h"
+#include "base/encoding.h"
+#include "base/runenv.h"
+#include "names/alias.h"
+#include "platform/port.h"
+#include "vmd/vmdread.h"
+
+char boxtext[kBoxText];
+char16_t boxtextw[kBoxText];
+
+namespace {
+
+enum Text {
+  kModelJa, kTargetJa,
+  // needs fixing
+  kLHead, kLReason,
+  kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist, kUpper2,
+  kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus,
+  kUsed,
+  // check needed
+  kDHeadConvert, kDHeadEdit, kDReason,
+  kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD,
+  kLArmD, kLElbowD, kRArmD, kRElbowD,
+  kLIkParent, kRIkParent, kLShoulderP, kRShoulderP, kUpper3,
+  // somewhat rough
+  kRHead, kRAdvice, kRReasonHead,
+  kLArm, kLElbow, kRArm, kRElbow,
+  kRTwist, kLowerBody, kWaist, kUsedBreak, kCannotReduce,
+  // slightly rough
+  kSHead, kSAdvice, kSReasonHead, kSTwist,
+  kOk,
+  // diagnostics
+  kDiagHead, kDiagL, kDiagD, kDiagR, kDiagS, kDiagCount, kDiagBones, kDiagOk,
+  kTextCount
+};
+
+const char* const kTextUtf8[kTextCount] = {
+  "元モデル名: ", "想定使用先: VRMモデル (Lumeno 3.10-3.13) ",
+  "(要修正): MMD での手修正またはツール等での変換が必須です. \r\n",
+  "\r\n  理由: このまま使用するとボーン抜けが発生します. \r\n  --\r\n  ",
+  "[左腕捩] ", "[左手捩] ", "[右腕捩] ", "[右手捩] ", "上半身２(L2) ",
+  "[左足_+] ", "[左腕_+] ", "[右足_+] ", "[右腕_+] ",
+  "が使用されています. ",
+  "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手修正またはツール等での変換が必須です. \r\n",
+  "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手編集／手修正が必須です. \r\n",
+  "\r\n  理由: そのままでは再現できないボーンの動きが含まれます. \r\n  --\r\n  ",
+  "[左足D] ", "[左ひざD] ", "[左足首D] ", "[右足D] ", "[右ひざD] ", "[右足首D] ",
+  "[左腕D] ", "[左ひじD] ", "[右腕D] ", "[右ひじD] ",
+  "[左足IK親] ", "[右足IK親] ", "[左肩P] ", "[右肩P] ", "[上半身3] ",
+  "(やや荒れ): やや荒れる／ややズレると予測. \r\n\r\n  未変換なら、変換／修正によって軽減できる場合が多く、 ",
+  "\r\n  変換をお奨めします. ",
+  "\r\n  --\r\n  理由: \r\n  ",
+  "[左腕] ", "[左ひじ] ", "[右腕] ", "[右ひじ] ",
+  "にやや強い捩りがあります. \r\n  ", "[下半身] ", "[腰] ", "が使用されています. \r\n  ",
+  "\r\n    (変換してもこれ以上軽減できない場合もあります) ",
+  "(少し荒れ): 少し荒れる／少しズレると予測. \r\n\r\n  そのままで使用可能ですが、 ",
+  "\r\n  未変換なら、変換／修正によって軽減できる場合があります. \r\n  --",
+  "\r\n  理由: ",
+  "に荒れが生じうる捩りがあります. \r\n  ",
+  "(OK): そのままで使用可能です. ",
+  "総評: \n",
+  "ライセンス違反発生の可能性のある要因 ", "ボーン抜け発生要因 ",
+  "やや荒れる／ややズレると予測 (", "少し荒れる／少しズレると予測 (",
+  "個: \n", "ボーン): \n",
+  "そのままで使用可能です. \n",
+};
+
+SjisTexts<kTextCount, 160> T = {kTextUtf8, {}, false};
+
+const char kBreak[] = "\r\n  ";
+
+// A piece of the verdict, assembled before it is added.
+struct Piece {
+  char text[1024];
+  int length;
+};
+
+void PieceClear(Piece* p) {
+  p->text[0] = 0;
+  p->length = 0;
+}
+
+// Appends whole characters while they fit.
+int AppendSjis(char* dst, int cap, int length, const char* s) {
+  const unsigned char* u = (const unsigned char*)s;
+  int i = 0;
+  while (u[i]) {
+    int n = (issjislead(u[i]) && u[i + 1]) ? 2 : 1;
+    if (length + n > cap - 1) break;
+    for (int k = 0; k < n; k++) dst[length++] = (char)u[i++];
+  }
+  dst[length] = 0;
+  return length;
+}
+
+void PieceAdd(Piece* p, const char* s) {
+  p->length = AppendSjis(p->text, (int)sizeof p->text, p->length, s);
+}
+
+void PieceAddBits(Piece* p, uint32_t mask, const int* texts, int n) {
+  for (int i = 0; i < n; i++)
+    if (mask & (1u << i)) PieceAdd(p, T[texts[i]]);
+}
+
+int gBoxLength = 0;
+
+// Adds to both verdict texts; the UTF-16 one gets the piece converted.
+void Add(const char* s) {
+  gBoxLength = AppendSjis(boxtext, kBoxText, gBoxLength, s);
+  sjiscatuni(boxtextw, kBoxText, s);
+}
+
+// The diagnostic copy of a reason: its lines end with "\n" alone.
+void DiagReasons(const char* s) {
+  char line[1024];
+  int n = 0;
+  for (const char* p = s; *p && n < (int)sizeof line - 1; p++)
+    if (*p != '\r') line[n++] = *p;
+  line[n] = 0;
+  DiagPrint("%s\n", line);
+}
+
+void DiagCount(int head, int n, int tail) { DiagPrint("%s%d%s", T[head], n, T[tail]); }
+
+const int kArmBones[4] = {kLArm, kLElbow, kRArm, kRElbow};
+
+void LicenseBlock() {
+  static const int kTwist[4] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist};
+  static const int kPlus[4] = {kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus};
+  static Piece p;
+  Add(T[kLHead]);
+  Add(T[kLReason]);
+  PieceClear(&p);
+  PieceAddBits(&p, gFind.twistbones, kTwist, 4);
+  if (gFind.twistbones) PieceAdd(&p, kBreak);
+  if (gFind.upper2state == -1) {
+    PieceAdd(&p, T[kUpper2]);
+    PieceAdd(&p, kBreak);
+  }
+  PieceAddBits(&p, gFind.plusbones, kPlus, 4);
+  if (gFind.plusbones) PieceAdd(&p, "(P_Bone+) \r\n  ");
+  PieceAdd(&p, T[kUsed]);
+  Add(p.text);
+  DiagCount(kDiagL, gFind.licensefactors, kDiagCount);
+  DiagReasons(p.text);
+}
+
+void DropBlock() {
+  static const int kLegD[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
+  static const int kArmD[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
+  static const int kShoulderP[2] = {kLShoulderP, kRShoulderP};
+  static Piece p;
+  Add(gFind.dlegbones == 0 && gFind.darmbones == 0 ? T[kDHeadConvert] : T[kDHeadEdit]);
+  Add(T[kDReason]);
+  PieceClear(&p);
+  PieceAddBits(&p, gFind.dlegbones, kLegD, 6);
+  if (gFind.dlegbones) PieceAdd(&p, kBreak);
+  PieceAddBits(&p, gFind.darmbones, kArmD, 4);
+  if (gFind.darmbones) PieceAdd(&p, kBreak);
+  if (gFind.ikparents & 0x10) PieceAdd(&p, T[kLIkParent]);
+  if (gFind.ikparents & 0x20) PieceAdd(&p, T[kRIkParent]);
+  PieceAddBits(&p, gFind.shoulderp, kShoulderP, 2);
+  if (gFind.ikparents || gFind.shoulderp) PieceAdd(&p, kBreak);
+  if (gFind.upper3bones & 1) PieceAdd(&p, T[kUpper3]);
+  if (gFind.upper3bones) PieceAdd(&p, kBreak);
+  PieceAdd(&p, T[kUsed]);
+  Add(p.text);
+  DiagCount(kDiagD, gFind.dropfactors, kDiagCount);
+  DiagReasons(p.text);
+}
+
+void RoughBlock() {
+  static Piece p;
+  Add(T[kRHead]);
+  Add(T[kRAdvice]);
+  Add(T[kRReasonHead]);
+  PieceClear(&p);
+  if (gFind.armrough) {
+    PieceAddBits(&p, gFind.armrough, kArmBones, 4);
+    PieceAdd(&p, T[kRTwist]);
+  }
+  if (gFind.lowerbodystate || gFind.waiststate) {
+    if (gFind.lowerbodystate) PieceAdd(&p, T[kLowerBody]);
+    if (gFind.waiststate) PieceAdd(&p, T[kWaist]);
+    PieceAdd(&p, T[kUsedBreak]);
+  }
+  Add(p.text);
+  if (gFind.armrough) Add(T[kCannotReduce]);
+  DiagCount(kDiagR, gFind.roughbones, kDiagBones);
+  DiagReasons(p.text);
+}
+
+void SlightBlock() {
+  static Piece p;
+  Add(T[kSHead]);
+  Add(T[kSAdvice]);
+  Add(T[kSReasonHead]);
+  PieceClear(&p);
+  if (gFind.armslight) {
+    PieceAddBits(&p, gFind.armslight, kArmBones, 4);
+    PieceAdd(&p, T[kSTwist]);
+  }
+  Add(p.text);
+  Add(T[kCannotReduce]);
+  DiagCount(kDiagS, gFind.slightbones, kDiagBones);
+  DiagReasons(p.text);
+}
+
+void PutLine(const char* text) {
+  rbputs(text);
+  rbnewline();
+}
+
+}  // namespace
+
+void buildreport() {
+  const bool alias = AliasMode();
+  static char line[kPathMax * 2 + 64];
+
+  rbreset();
+  rbcolor(255, 255, 255);
+  rbnewline();
+
+  // The checked file. Where narrow names are UTF-8 the narrow form cannot be
+  // shown in a Shift-JIS line, so the UTF-16 form is converted instead.
+  if (gRun.lastVmdA[0] || gRun.lastVmdW[0]) {
+    bool wide = gRun.lastVmdA[0] == 0;
+    if (PortAnsiCodePage() == 65001 && gRun.lastVmdW[0]) wide = true;
+    if (wide)
+      unitosjis(line, (int)sizeof line, gRun.lastVmdW);
+    else
+      snprintf(line, sizeof line, "%.*s", (int)strnlen(gRun.lastVmdA, kPathMax), gRun.lastVmdA);
+    PutLine(line);
+  }
+  rbnewline();
+
+  if (gSourceModel[0]) {
+    char model[sizeof gSourceModel];
+    memcpy(model, gSourceModel, sizeof model);
+    model[sizeof model - 1] = 0;
+    CutLoneLead(model);
+    snprintf(line, sizeof line, "%s%s  (VMD) ", alias ? "Source model: " : T[kModelJa], model);
+    PutLine(line);
+  }
+  PutLine(alias ? "Target model: VRM model (Lumeno 3.10-3.13) " : T[kTargetJa]);
+
+  findbones();
+  listbones();
+  listmorphs();
+}
+
+void buildverdict() {
+  const int L = gFind.licensefactors, D = gFind.dropfactors;
+  const int R = gFind.roughbones, S = gFind.slightbones;
+  boxtext[0] = 0;
+  boxtextw[0] = 0;
+  gBoxLength = 0;
+  DiagPrint("%s", T[kDiagHead]);
+
+  if (L > 0) LicenseBlock();
+  if (L > 0 && D > 0) Add("\r\n  \r\n  \r\n");
+  if (D > 0) {
+    DropBlock();
+  } else if (R > 0) {
+    RoughBlock();
+  } else if (S > 0) {
+    SlightBlock();
+  } else if (L == 0) {
+    Add(T[kOk]);
+    DiagPrint("%s", T[kDiagOk]);
+  }
+}

@@ -1,0 +1,186 @@
+#include "display/report_loop.h"
+
+#include "analysis/report_buffer.h"
+#include "analysis/verdict.h"
+#include "base/diag.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "display/canvas.h"
+#include "display/capture.h"
+#include "display/text.h"
+#include "display/window_logic.h"
+#include "platform/port.h"
+
+static const char kTitle[] = "Tarvel ";
+constexpr int kEsc = 27;
+constexpr int kTextSlot = 6;
+constexpr int kLineHeight = 17;
+
+static bool IsQuitCode(int k) { return k == 'Q' || k == 'q' || k == kKeyQuit || k == 0x11; }
+
+// Codes that end the pass so that a new one begins (the report is not drawn again).
+static bool IsRedrawCode(int k) {
+  if (k == 0x20 || k == kKeyMouse || k == 0x0D) return true;
+  if (k == 'R' || k == 'r' || k == 'C' || k == 'c') return true;
+  if (k >= 8 && k <= 12) return true;
+  int low = k & 0xFF, high = k & ~0xFF;
+  return (high == 0x100 || high == 0x200 || high == 0x300 || high == 0x400) && low >= 0x25 &&
+         low <= 0x28;
+}
+
+static bool MousePending() {
+  return (WindowPeekLeftUp() && !gWindow.leftHeld) || WindowPeekLeftDrag();
+}
+
+static void DrawReport() {
+  CanvasFill(0, 0, CanvasWidth(), CanvasHeight(), 0, 0, 0);
+  int lines = gReport.linecount;
+  if (lines > kReportLines) lines = kReportLines;
+  for (int i = 0; i < lines; i++) {
+    uint32_t c = gReport.cellcolour[i][0];
+    uint8_t r = (uint8_t)(c & 0xFF), g = (uint8_t)((c >> 8) & 0xFF), b = (uint8_t)((c >> 16) & 0xFF);
+    const char* text = gReport.lines[i];
+    if (!text[0]) continue;
+    if (MakeTextImage(kTextSlot, text, kTextSjis, true, 0, -1) != 0) continue;
+    const TextImage& img = gTextImages[kTextSlot];
+    BlendTextImage(2, kLineHeight * i + 2, kTextSlot, 0, 0, (int)img.width - 1, (int)img.height - 1,
+                   r, g, b, 0, 0, 0);
+  }
+}
+
+// Everything pending is dropped: queued events, the pending code, the key slot.
+static void DiscardPending() {
+  while (PumpMessages() != 0) TakePendingCode();
+  WindowTakeKey();
+}
+
+static void AppendDroppedPath() {
+  DiagPrint("Dropped file: %s \n", gWindow.droppedA);
+  uniaddarg(&gArgsW, gWindow.droppedW);
+  addarg(&gArgsA, gWindow.droppedA);
+}
+
+static void ShowFallbackBox() {
+  DiagPrint("<< ダイアログの [ＯＫ] を押してください >> \n");
+  const uint32_t style = kMbOk | kMbIconInformation | kMbTopmost;
+  // The Shift-JIS text cannot be shown as narrow text where the narrow code
+  // page is UTF-8; the UTF-16 form says the same.
+  bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() == 65001;
+  if (wide)
+    PortMessageBoxW(boxtextw, u"Tarvel", style);
+  else
+    PortMessageBoxA(boxtext, "Tarvel", style);
+}
+
+int RunReportWindow() {
+  LookupAndOpenFont();
+  if (WindowMakeCursors() != 0) return -1;
+  WindowClearDrop();
+  bool drawn = false;
+  bool running = true;
+  int originX = 0, originY = 0;
+
+  while (running) {
+    // ---- one pass ----
+    bool up = WindowTakeLeftUp();
+    bool drag = WindowTakeLeftDrag();
+    bool down = WindowTakeLeftDown();
+    WindowTakeSizeChange();
+    int w, h;
+    ReportCanvasSize(&gReport, &w, &h);
+    if (WindowExists()) {
+      if (CanvasWidth() != w || CanvasHeight() != h) WindowResize(w, h, kTitle);
+    } else {
+      WindowCreate(w, h, kTitle);
+    }
+    if (WindowExists()) {
+      WindowSetDragCursor(kCursorHand);
+      // The hand stays while the left button is held (a pass runs for every
+      // step of a drag).
+      WindowSelectCursor(gWindow.leftHeld ? gWindow.dragCursor : kCursorArrow);
+      WindowSetTitle(kTitle);
+      WindowSetNonTopmost();
+    }
+    if (down) {
+      originX = gWindow.pos[kAxisX];
+      originY = gWindow.pos[kAxisY];
+      DiagPrint("L-drag start (%d,%d) \n", gWindow.downX, gWindow.downY);
+    }
+    if (up || drag) {
+      ScrollTo(kAxisX, originX - (gWindow.dragX - gWindow.downX));
+      ScrollTo(kAxisY, originY - (gWindow.dragY - gWindow.downY));
+    }
+    if (!drawn) {
+      if (WindowExists()) DrawReport();
+      drawn = true;
+    }
+    int key = 0;
+
+    // ---- dispatch ----
+    for (;;) {
+      if (key == 'S' || key == 's') key = SaveCapture();
+      if (!WindowExists()) key = kKeyQuit;
+      if (MousePending()) key = kKeyMouse;
+      if (gWindow.dropFlag) key = kKeyDropped;
+      if (key == kEsc) key = kKeyQuit;
+      if (gRun.fontFailed) key = 'Q';
+      if (IsQuitCode(key)) {
+        running = false;
+        break;
+      }
+      if (IsRedrawCode(key)) break;  // a new pass
+      if (key) DiagPrint("kch: %04X \n", key);
+
+      // wait for something to do
+      while (key == 0 || key == kKeyDropped) {
+        if (gWindow.closeRequested) key = kEsc;
+        if (!WindowExists()) {
+          running = false;
+          break;
+        }
+        if (PumpMessages() != 0) {
+          key = TakePendingCode();
+          break;
+        }
+        int k = WindowTakeKey();
+        if (k) key = k >= 0x1000 ? 0 : k;
+        if (MousePending()) key = kKeyMouse;
+        if (gWindow.dropFlag) {
+          key = kKeyDropped;
+          AppendDroppedPath();
+          break;
+        }
+        if (key != 0) break;
+        PortSleep(50);
+      }
+      if (!running) break;
+      if (key == 0) continue;
+      DiagPrint("inLoop %04X (%d)\n", key, key);
+      DiscardPending();
+      if (key == 'S' || key == 's') continue;
+      if (key == kEsc || IsQuitCode(key) || key == kKeyDropped) {
+        running = false;
+        break;
+      }
+      if (IsRedrawCode(key)) continue;
+      key = 0;  // ignored
+    }
+  }
+
+  if (gWindow.dropFlag) return kOutcomeDropped;
+  if (gRun.fontFailed) {
+    if (gRun.cancelDialogue == 0 && (gArgsA.count >= 2 || gArgsW.count >= 2)) ShowFallbackBox();
+    return kOutcomeNoFont;
+  }
+  return kOutcomeQuit;
+}
+
+void CloseReportWindow() {
+  DiscardPending();
+  WindowDestroy();
+  PumpMessages();
+  PortSleep(200);
+  PumpMessages();
+}
+
+bool ReportWindowExists() { return WindowExists(); }

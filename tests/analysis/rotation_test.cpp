@@ -1,0 +1,150 @@
+#include "analysis/rotation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr float kEps = 1e-6f;
+
+void ExpectQuat(const Quat& q, float x, float y, float z, float w, float eps = kEps) {
+  EXPECT_NEAR(q.x, x, eps);
+  EXPECT_NEAR(q.y, y, eps);
+  EXPECT_NEAR(q.z, z, eps);
+  EXPECT_NEAR(q.w, w, eps);
+}
+
+// Rotation by deg degrees about the unit axis (ax, ay, az).
+Quat AxisAngle(float ax, float ay, float az, double deg) {
+  const double h = deg * M_PI / 360.0;
+  const float s = float(std::sin(h));
+  return {ax * s, ay * s, az * s, float(std::cos(h))};
+}
+
+TEST(Rotation, ProductsMayWriteOverTheirInputs) {
+  const Quat a = AxisAngle(0.6f, 0.0f, 0.8f, 70.0);
+  const Quat b = AxisAngle(0.0f, 1.0f, 0.0f, 200.0);  // w < 0
+  Quat ref;
+  qmul(&ref, &a, &b);
+  // a ⊗ b by hand for one component keeps the formula honest
+  EXPECT_NEAR(ref.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z, kEps);
+
+  Quat o = a;
+  qmul(&o, &o, &b);
+  ExpectQuat(o, ref.x, ref.y, ref.z, ref.w);
+  o = b;
+  qmul(&o, &a, &o);
+  ExpectQuat(o, ref.x, ref.y, ref.z, ref.w);
+  o = a;
+  qmul(&o, &o, &o);
+  Quat sq;
+  qmul(&sq, &a, &a);
+  ExpectQuat(o, sq.x, sq.y, sq.z, sq.w);
+
+  // qmulpos gives the same rotation with w >= 0
+  Quat pos;
+  qmulpos(&pos, &a, &b);
+  ASSERT_LT(ref.w, 0.0f);
+  ExpectQuat(pos, -ref.x, -ref.y, -ref.z, -ref.w);
+  o = a;
+  qmulpos(&o, &o, &b);
+  ExpectQuat(o, pos.x, pos.y, pos.z, pos.w);
+
+  Vec3 v = {1, 2, 3, 9}, w = {-2, 0.5f, 4, 9};
+  vcross(&v, &v, &w);
+  EXPECT_FLOAT_EQ(v.x, 2 * 4 - 3 * 0.5f);
+  EXPECT_FLOAT_EQ(v.y, 3 * -2 - 1 * 4);
+  EXPECT_FLOAT_EQ(v.z, 1 * 0.5f - 2 * -2);
+  EXPECT_EQ(v.pad, 0.0f);
+}
+
+TEST(Rotation, FromToParallelOppositeAndPerpendicular) {
+  const Vec3 x = {1, 0, 0, 0}, mx = {-1, 0, 0, 0}, y = {0, 1, 0, 0};
+  Quat q;
+  qfromto(&q, &x, &x);
+  ExpectQuat(q, 0, 0, 0, 1);
+  qfromto(&q, &x, &mx);
+  ExpectQuat(q, 0, 0, 0, -1);
+  qfromto(&q, &y, &x);
+  ExpectQuat(q, 0, 0, -0.7071068f, 0.7071068f);
+
+  // the result turns a onto b for a general pair
+  const float n = std::sqrt(1.0f + 4.0f + 0.25f);
+  const Vec3 a = {1 / n, 2 / n, -0.5f / n, 0};
+  const Vec3 b = {0, -0.6f, 0.8f, 0};
+  qfromto(&q, &a, &b);
+  const Quat av = {a.x, a.y, a.z, 0}, qc = {-q.x, -q.y, -q.z, q.w};
+  Quat t;
+  qmul(&t, &q, &av);
+  qmul(&t, &t, &qc);
+  ExpectQuat(t, b.x, b.y, b.z, 0, 1e-5f);
+}
+
+TEST(Rotation, TwistOfARotationAboutTheAxisIsTheRotationItself) {
+  const Vec3 axis = {0.819742024f, -0.572733998f, 0.0f, 0};
+  const float n = std::sqrt(axis.x * axis.x + axis.y * axis.y);
+  for (double deg : {30.0, -75.0, 170.0}) {
+    const Quat q = AxisAngle(axis.x / n, axis.y / n, 0.0f, deg);
+    Quat swing, twist;
+    qtwist(&swing, &twist, &q, &axis);
+    ExpectQuat(twist, q.x, q.y, q.z, q.w, 1e-5f);
+    ExpectQuat(swing, 0, 0, 0, 1, 1e-5f);
+    // the sign of twist.x tells the direction
+    EXPECT_EQ(twist.x >= 0.0f, deg > 0.0);
+  }
+  // w < 0: the same rotation, given back with w >= 0
+  const Quat q = AxisAngle(1, 0, 0, 300.0);
+  ASSERT_LT(q.w, 0.0f);
+  const Vec3 x = {2, 0, 0, 0};  // not normalised
+  Quat swing, twist;
+  qtwist(&swing, &twist, &q, &x);
+  ExpectQuat(twist, -q.x, 0, 0, -q.w, 1e-5f);
+  ExpectQuat(swing, 0, 0, 0, 1, 1e-5f);
+}
+
+TEST(Rotation, TwistOfPerpendicularRotationsIsIdentity) {
+  const Vec3 x = {1, 0, 0, 0};
+  Quat swing, twist;
+  const Quat q90 = AxisAngle(0, 1, 0, 90.0);
+  qtwist(&swing, &twist, &q90, &x);
+  ExpectQuat(twist, 0, 0, 0, 1);
+  ExpectQuat(swing, q90.x, q90.y, q90.z, q90.w);
+
+  const Quat q180 = {0.0f, 0.0f, 1.0f, 0.0f};
+  qtwist(&swing, &twist, &q180, &x);
+  ExpectQuat(twist, 0, 0, 0, 1);
+  ExpectQuat(swing, 0, 0, 1, 0);
+}
+
+TEST(Rotation, SwingTimesTwistGivesTheRotationBack) {
+  const Vec3 axis = {0.759227991f, 0.650820971f, 0.00236674002f, 0};
+  const Quat q = {0.3f, -0.2f, 0.5f, 0.787401f};
+  Quat swing, twist;
+  qtwist(&swing, &twist, &q, &axis);
+  EXPECT_GE(twist.w, 0.0f);
+  Quat back;
+  qmulpos(&back, &swing, &twist);
+  ExpectQuat(back, q.x, q.y, q.z, q.w, 1e-5f);
+  // the twist turns about the axis only
+  const float n = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
+  const float tl = std::sqrt(twist.x * twist.x + twist.y * twist.y + twist.z * twist.z);
+  EXPECT_NEAR(std::fabs(twist.x * axis.x + twist.y * axis.y + twist.z * axis.z) / n, tl, 1e-5f);
+
+  // outputs may be the input
+  Quat io = q;
+  qtwist(&swing, &io, &io, &axis);
+  ExpectQuat(io, twist.x, twist.y, twist.z, twist.w);
+}
+
+TEST(Rotation, AmountToDegreesUsesTheShortPi) {
+  EXPECT_NEAR(amount2deg(1.0), 179.9999973, 1e-6);
+  EXPECT_NEAR(amount2deg(0.5), 59.9999991, 1e-6);
+  EXPECT_NEAR(amount2deg(-0.5), -59.9999991, 1e-6);
+  EXPECT_NEAR(amount2deg(0.0), 0.0, 1e-12);
+  // clamped beyond +-1
+  EXPECT_EQ(amount2deg(1.7), amount2deg(1.0));
+  EXPECT_EQ(amount2deg(-3.0), amount2deg(-1.0));
+}
+
+}  // namespace

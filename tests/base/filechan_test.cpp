@@ -1,0 +1,375 @@
+#include "base/filechan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/diag.h"
+#include "platform/port.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+std::vector<std::string> gMessages;
+void Collect(const char* text) { gMessages.push_back(text); }
+
+// Bytes whose value depends on the offset, so a byte from the wrong place shows.
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; i++) s[i] = (char)((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+enum class Mode { Wide, Narrow, NarrowQuiet };
+
+class FileReaderTest : public ::testing::TestWithParam<Mode> {
+ protected:
+  void SetUp() override {
+    rfreset();
+    gMessages.clear();
+    DiagSetReceiver(Collect);
+    ASSERT_TRUE(dir.Ok());
+  }
+  void TearDown() override {
+    rfreset();
+    DiagSetReceiver(nullptr);
+  }
+  int Open(const std::string& name) {
+    switch (GetParam()) {
+      case Mode::Wide: return rfopenW(dir.PathW(name).c_str());
+      case Mode::Narrow: return rfopen(dir.Path(name).c_str());
+      case Mode::NarrowQuiet: return rfopenquiet(dir.Path(name).c_str());
+    }
+    return -1;
+  }
+  TempDir dir;
+};
+
+TEST_P(FileReaderTest, EmptyFileEndsAtOnceAndLongReadsAllOnes) {
+  dir.Write("empty.bin", "");
+  ASSERT_EQ(Open("empty.bin"), 0);
+  EXPECT_EQ(rfeof(), 0);
+  EXPECT_EQ(rfgetc(), -1);
+  EXPECT_EQ(rfeof(), -1);
+  EXPECT_EQ(rfgetc(), -1);
+
+  ASSERT_EQ(Open("empty.bin"), 0);
+  EXPECT_EQ(rfgetlong(), 0xFFFFFFFFu);
+  EXPECT_EQ(rfeof(), -1);
+  EXPECT_EQ(rfread(nullptr, 0), 0);
+}
+
+TEST_P(FileReaderTest, LongsAreLittleEndianAndBytesAfterTheEndAreFF) {
+  dir.Write("five.bin", "\x01\x02\x03\x04\x05");
+  ASSERT_EQ(Open("five.bin"), 0);
+  EXPECT_EQ(rfgetlong(), 0x04030201u);
+  EXPECT_EQ(rfeof(), 0);
+  EXPECT_EQ(rftell(), 4u);
+  EXPECT_EQ(rfgetlong(), 0xFFFFFF05u);
+  EXPECT_EQ(rfeof(), -1);
+
+  dir.Write("one.bin", std::string("\x00\x00\x80\x3F", 4));
+  ASSERT_EQ(Open("one.bin"), 0);
+  EXPECT_EQ(rfgetfloat(), 1.0f);
+  EXPECT_EQ(rfeof(), 0);
+}
+
+TEST_P(FileReaderTest, SecondOpenClosesTheFirstAndStartsAtZero) {
+  dir.Write("a.bin", "AAAAAAAA");
+  dir.Write("b.bin", "bcdef");
+  ASSERT_EQ(Open("a.bin"), 0);
+  EXPECT_EQ(rfgetc(), 'A');
+  EXPECT_EQ(rfgetc(), 'A');
+  ASSERT_EQ(Open("b.bin"), 0);
+  EXPECT_EQ(rftell(), 0u);
+  EXPECT_EQ(rfgetc(), 'b');
+  char rest[8] = {};
+  EXPECT_EQ(rfread(rest, 4), 4);
+  EXPECT_STREQ(rest, "cdef");
+  EXPECT_EQ(rftell(), 5u);
+
+  // A failed open leaves no file open, whatever was open before.
+  ASSERT_EQ(Open("b.bin"), 0);
+  EXPECT_EQ(Open("missing.bin"), -1);
+  EXPECT_EQ(rfeof(), -1);
+  EXPECT_EQ(rfgetc(), -1);
+  EXPECT_EQ(rfseek(0, 0), -2);
+}
+
+TEST_P(FileReaderTest, SeeksMoveThePositionWhateverIsBuffered) {
+  const std::string data = Pattern(20000);
+  dir.Write("p.bin", data);
+  ASSERT_EQ(Open("p.bin"), 0);
+  for (int i = 0; i < 10; i++) ASSERT_EQ(rfgetc(), (unsigned char)data[i]);
+  EXPECT_EQ(rfseek(5, 1), 0);
+  EXPECT_EQ(rftell(), 15u);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[15]);
+
+  // Back into bytes already buffered, then forward past the buffer.
+  EXPECT_EQ(rfseekset(3), 0);
+  EXPECT_EQ(rftell(), 3u);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[3]);
+  EXPECT_EQ(rfseek(-2, 1), 0);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[2]);
+  EXPECT_EQ(rfseekset(9000), 0);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[9000]);
+
+  EXPECT_EQ(rfseek(0, 2), 0);
+  EXPECT_EQ(rftell(), 20000u);
+  EXPECT_EQ(rfeof(), 0);
+  EXPECT_EQ(rfseek(0, 0), 0);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[0]);
+  // From the end with an offset lands where the OS says.
+  EXPECT_EQ(rfseek(-4, 2), 0);
+  EXPECT_EQ(rftell(), 19996u);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[19996]);
+
+  // An unknown origin moves nothing.
+  EXPECT_EQ(rfseek(0, 3), -5);
+  EXPECT_EQ(rfseek(0, -1), -5);
+  EXPECT_EQ(rftell(), 19997u);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[19997]);
+  // A seek before the start is refused and changes nothing.
+  EXPECT_EQ(rfseekset(-1), -2);
+  EXPECT_EQ(rfseek(-100000, 1), -2);
+  EXPECT_EQ(rfseek(-100000, 2), -4);
+  EXPECT_EQ(rftell(), 19998u);
+  EXPECT_EQ(rfgetc(), (unsigned char)data[19998]);
+}
+
+TEST_P(FileReaderTest, ShortBlockReadClosesTheFile) {
+  const std::string data = Pattern(60);
+  dir.Write("sixty.bin", data);
+  ASSERT_EQ(Open("sixty.bin"), 0);
+  for (int i = 0; i < 20; i++) rfgetc();
+  unsigned char out[100];
+  memset(out, 0xEE, sizeof out);
+  EXPECT_EQ(rfread(out, 100), 40);
+  EXPECT_EQ(memcmp(out, data.data() + 20, 40), 0);
+  EXPECT_EQ(out[40], 0xEE);
+  EXPECT_EQ(rftell(), 60u);
+  EXPECT_EQ(rfeof(), -1);
+  EXPECT_EQ(rfread(out, 1), 0);
+  // The ended file is closed: seeks fail and do not reopen it.
+  EXPECT_EQ(rfseek(0, 0), -2);
+  EXPECT_EQ(rfseekset(0), -2);
+  EXPECT_EQ(rfeof(), -1);
+}
+
+TEST_P(FileReaderTest, MixedReadsAcrossTheBufferBoundaryDeliverEveryByteOnce) {
+  const std::string data = Pattern(30000);
+  dir.Write("big.bin", data);
+  ASSERT_EQ(Open("big.bin"), 0);
+  std::string got;
+  for (int i = 0; i < 8190; i++) got.push_back((char)rfgetc());
+  char block[12000];
+  ASSERT_EQ(rfread(block, 10), 10);  // two buffered bytes, eight fresh ones
+  got.append(block, 10);
+  for (int i = 0; i < 5; i++) got.push_back((char)rfgetc());
+  ASSERT_EQ(rfread(block, 12000), 12000);  // mostly straight from the file
+  got.append(block, 12000);
+  EXPECT_EQ(rftell(), (uint32_t)got.size());
+  for (;;) {
+    int c = rfgetc();
+    if (c < 0) break;
+    got.push_back((char)c);
+  }
+  EXPECT_EQ(got.size(), data.size());
+  EXPECT_TRUE(got == data);
+  EXPECT_EQ(rftell(), 30000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FileReaderTest,
+                         ::testing::Values(Mode::Wide, Mode::Narrow, Mode::NarrowQuiet),
+                         [](const ::testing::TestParamInfo<Mode>& i) {
+                           return i.param == Mode::Wide     ? std::string("Wide")
+                                  : i.param == Mode::Narrow ? std::string("Narrow")
+                                                            : std::string("NarrowQuiet");
+                         });
+
+class FileChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rfreset();
+    wfreset();
+    gMessages.clear();
+    DiagSetReceiver(Collect);
+    ASSERT_TRUE(dir.Ok());
+  }
+  void TearDown() override {
+    rfreset();
+    wfreset();
+    DiagSetReceiver(nullptr);
+  }
+  TempDir dir;
+};
+
+TEST_F(FileChannelTest, OpenFailureMessages) {
+  dir.Write("file.bin", "x");
+  EXPECT_EQ(rfopenW(dir.PathW("missing.bin").c_str()), -1);
+  EXPECT_EQ(rfopenW(dir.PathW("file.bin/inner").c_str()), -1);  // path through a file
+  EXPECT_EQ(rfopen(dir.Path("missing.bin").c_str()), -1);
+  ASSERT_EQ(gMessages.size(), 3u);
+  EXPECT_EQ(gMessages[0], "Could not open (RD)(code=2).\n");
+  EXPECT_EQ(gMessages[1], "Could not open (RD)(PATH_NOT_FOUND). \n");
+  EXPECT_EQ(gMessages[2], "Cannot open RD file : " + dir.Path("missing.bin") + "\n");
+
+  gMessages.clear();
+  EXPECT_EQ(rfopenWquiet(dir.PathW("missing.bin").c_str()), -1);
+  EXPECT_EQ(rfopenquiet(dir.Path("missing.bin").c_str()), -1);
+  EXPECT_TRUE(gMessages.empty());
+}
+
+TEST_F(FileChannelTest, WideOpenTakesNonAsciiNames) {
+  // "motion" in katakana, as a UTF-16 path.
+  const std::string name = "\xE3\x83\xA2\xE3\x83\xBC\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3.vmd";
+  dir.Write(name, "VMD");
+  ASSERT_EQ(rfopenW(dir.PathW(name).c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'V');
+  EXPECT_NE(rfhandle(), kPortNoHandle);
+  ASSERT_EQ(rfopen(dir.Path(name).c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'V');
+}
+
+TEST_F(FileChannelTest, SampleMotionsReadTheSameInBothModes) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(TARVEL_SAMPLES_DIR, ec)) GTEST_SKIP() << "no samples";
+  int seen = 0;
+  for (const auto& e : fs::directory_iterator(TARVEL_SAMPLES_DIR, ec)) {
+    // The large ones add nothing but time: a few hundred KB cross many buffers.
+    if (e.path().extension() != ".vmd" || e.file_size(ec) > 1000000) continue;
+    const std::string path = e.path().string();
+    const std::string want = ReadFileBytes(path);
+    ASSERT_EQ(rfopenW(Utf8ToUtf16(path).c_str()), 0) << path;
+    std::string wide;
+    for (int c; (c = rfgetc()) >= 0;) wide.push_back((char)c);
+    ASSERT_EQ(rfopen(path.c_str()), 0) << path;
+    std::string narrow(want.size() + 1, '\0');
+    narrow.resize((size_t)rfread(narrow.data(), (int)narrow.size()));
+    EXPECT_TRUE(wide == want) << path;
+    EXPECT_TRUE(narrow == want) << path;
+    seen++;
+  }
+  EXPECT_GT(seen, 0);
+}
+
+TEST_F(FileChannelTest, WriterPutsLittleEndianValuesInBothModes) {
+  for (int wide = 0; wide < 2; wide++) {
+    SCOPED_TRACE(wide ? "wide" : "narrow");
+    const std::string name = wide ? "w.bin" : "n.bin";
+    ASSERT_EQ(wide ? wfopenW(dir.PathW(name).c_str()) : wfopen(dir.Path(name).c_str()), 0);
+    EXPECT_EQ(wfeof(), 0);
+    EXPECT_EQ(wfputlong(0x11223344u), 0);
+    EXPECT_EQ(wfcount(), 4u);
+    EXPECT_EQ(wfputshort(0xA1B2), 0);
+    EXPECT_EQ(wfputc('z'), 0);
+    EXPECT_EQ(wfcount(), 7u);
+    wfclose();
+    EXPECT_EQ(wfeof(), -1);
+    EXPECT_EQ(wfputc('q'), -1);
+    EXPECT_EQ(ReadFileBytes(dir.Path(name)), std::string("\x44\x33\x22\x11\xB2\xA1z"));
+  }
+}
+
+TEST_F(FileChannelTest, WriterKeepsEveryByteOfALargeFile) {
+  const std::string data = Pattern(20000);
+  for (int wide = 0; wide < 2; wide++) {
+    SCOPED_TRACE(wide ? "wide" : "narrow");
+    const std::string name = wide ? "w.bin" : "n.bin";
+    ASSERT_EQ(wide ? wfopenW(dir.PathW(name).c_str()) : wfopen(dir.Path(name).c_str()), 0);
+    for (char c : data) ASSERT_EQ(wfputc((unsigned char)c), 0);
+    EXPECT_EQ(wfcount(), 20000u);
+    wfclose();
+    EXPECT_TRUE(ReadFileBytes(dir.Path(name)) == data);
+  }
+}
+
+TEST_F(FileChannelTest, OpeningAgainFinishesTheFileStillOpen) {
+  ASSERT_EQ(wfopen(dir.Path("first.bin").c_str()), 0);
+  wfputc('1');
+  wfputc('2');
+  ASSERT_EQ(wfopenW(dir.PathW("second.bin").c_str()), 0);
+  wfputc('3');
+  ASSERT_EQ(wfopen(dir.Path("third.bin").c_str()), 0);
+  EXPECT_EQ(wfcount(), 0u);
+  wfputc('4');
+  wfclose();
+  EXPECT_EQ(ReadFileBytes(dir.Path("first.bin")), "12");
+  EXPECT_EQ(ReadFileBytes(dir.Path("second.bin")), "3");
+  EXPECT_EQ(ReadFileBytes(dir.Path("third.bin")), "4");
+
+  // A failed open changes nothing: the file open stays open.
+  ASSERT_EQ(wfopen(dir.Path("fourth.bin").c_str()), 0);
+  wfputc('5');
+  gMessages.clear();
+  EXPECT_EQ(wfopen(dir.Path("no/such/dir.bin").c_str()), -1);
+  ASSERT_EQ(gMessages.size(), 1u);
+  EXPECT_EQ(gMessages[0], "Cannot open WR file : " + dir.Path("no/such/dir.bin") + "\n");
+  EXPECT_EQ(wfopenW(dir.PathW("no/such/dir.bin").c_str()), -1);
+  EXPECT_EQ(wfeof(), 0);
+  EXPECT_EQ(wfputc('6'), 0);
+  wfclose();
+  EXPECT_EQ(ReadFileBytes(dir.Path("fourth.bin")), "56");
+}
+
+TEST_F(FileChannelTest, AFailedWriteClosesTheWriter) {
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (int wide = 0; wide < 2; wide++) {
+    SCOPED_TRACE(wide ? "wide" : "narrow");
+    gMessages.clear();
+    ASSERT_EQ(wide ? wfopenW(u"/dev/full") : wfopen("/dev/full"), 0);
+    int failedAt = -1;
+    for (int i = 0; i < 3 * 8192 && failedAt < 0; i++)
+      if (wfputc('x') != 0) failedAt = i;
+    EXPECT_GE(failedAt, 0);
+    EXPECT_EQ(wfeof(), -1);
+    EXPECT_EQ(wfputc('x'), -1);
+    EXPECT_EQ(wfputlong(1), -1);
+    EXPECT_EQ(wfcount(), (uint32_t)failedAt);
+    ASSERT_FALSE(gMessages.empty());
+    EXPECT_EQ(gMessages[0], "File writing error.(or Disk full)\n");
+  }
+}
+
+TEST_F(FileChannelTest, FontStreamServesReadsAtAnyOffset) {
+  FontStreamRec s{};
+  EXPECT_EQ(fsopen(&s, dir.PathW("missing.ttf").c_str()), 1);
+  dir.Write("empty.ttf", "");
+  EXPECT_EQ(fsopen(&s, dir.PathW("empty.ttf").c_str()), 0x51);
+  EXPECT_EQ(rfeof(), -1);
+
+  const std::string data = Pattern(20000);
+  dir.Write("font.ttf", data);
+  ASSERT_EQ(fsopen(&s, dir.PathW("font.ttf").c_str()), 0);
+  EXPECT_EQ(s.size, 20000u);
+  EXPECT_EQ(s.descriptor, rfhandle());
+  EXPECT_EQ(rftell(), 0u);
+
+  unsigned char buf[64];
+  EXPECT_EQ(fsread(&s, 0, buf, 12), 12u);
+  EXPECT_EQ(memcmp(buf, data.data(), 12), 0);
+  EXPECT_EQ(fsread(&s, 15000, buf, 64), 64u);  // forward
+  EXPECT_EQ(memcmp(buf, data.data() + 15000, 64), 0);
+  EXPECT_EQ(s.pos, 15064u);
+  EXPECT_EQ(fsread(&s, 100, buf, 8), 8u);      // back
+  EXPECT_EQ(memcmp(buf, data.data() + 100, 8), 0);
+  EXPECT_EQ(fsread(&s, 108, buf, 8), 8u);      // straight on
+  EXPECT_EQ(memcmp(buf, data.data() + 108, 8), 0);
+  // A seek (count 0) moves the reader; past the end it is an error.
+  EXPECT_EQ(fsread(&s, 19990, nullptr, 0), 0u);
+  EXPECT_EQ(rftell(), 19990u);
+  EXPECT_EQ(fsread(&s, 19990, buf, 10), 10u);
+  EXPECT_EQ(memcmp(buf, data.data() + 19990, 10), 0);
+  EXPECT_EQ(fsread(&s, 20001, nullptr, 0), 1u);
+
+  fsclose(&s);
+  EXPECT_EQ(rfeof(), -1);
+  EXPECT_EQ(s.size, 0u);
+  EXPECT_EQ(s.descriptor, 0);
+}
+
+}  // namespace

@@ -1,0 +1,462 @@
+#include "base/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+std::u16string Widen(const std::string& s) {
+  std::u16string w;
+  for (unsigned char c : s) w.push_back(c);
+  return w;
+}
+
+struct SepSet {
+  const char* name;
+  char sep, alt;
+};
+void PrintTo(const SepSet& s, std::ostream* os) { *os << s.name; }
+
+// Path cases are written with '\\'; each set translates it to its separator.
+class PathOps : public ::testing::TestWithParam<SepSet> {
+ protected:
+  void SetUp() override {
+    HeadlessReset();
+    SetPathSeparators(GetParam().sep, GetParam().alt);
+  }
+  void TearDown() override {
+    SetPathSeparators(0, 0);
+    HeadlessReset();
+  }
+  bool Windows() const { return GetParam().sep == '\\'; }
+  std::string T(std::string s) const {
+    for (char& c : s)
+      if (c == '\\') c = GetParam().sep;
+    return s;
+  }
+};
+
+using NarrowOp = int (*)(char*, int, const char*);
+using WideOp = int (*)(char16_t*, int, const char16_t*);
+
+// Runs the narrow and the UTF-16 form into exact-size heap buffers.
+void Check(NarrowOp n, WideOp w, const std::string& in, const std::string& want, int ret,
+           int cap = 260) {
+  std::vector<char> d(cap, 'X');
+  EXPECT_EQ(n(d.data(), cap, in.c_str()), ret) << "narrow: " << in;
+  EXPECT_EQ(std::string(d.data()), want) << "narrow: " << in;
+  std::vector<char16_t> dw(cap, u'X');
+  std::u16string win = Widen(in);
+  EXPECT_EQ(w(dw.data(), cap, win.c_str()), ret) << "wide: " << in;
+  EXPECT_TRUE(std::u16string(dw.data()) == Widen(want)) << "wide: " << in;
+}
+
+std::string CutSepN(std::string s) {
+  std::vector<char> b(s.begin(), s.end());
+  b.push_back(0);
+  cutsep(b.data());
+  return b.data();
+}
+
+std::u16string CutSepW(const std::string& s) {
+  std::u16string w = Widen(s);
+  std::vector<char16_t> b(w.begin(), w.end());
+  b.push_back(0);
+  unicutsep(b.data());
+  return b.data();
+}
+
+TEST_P(PathOps, DirectoryFileNameAndExtension) {
+  Check(getdir, unigetdir, T("C:\\dir\\file.vmd"), T("C:\\dir\\"), 0);
+  Check(getdir, unigetdir, T("\\"), T("\\"), 0);
+  Check(getfname, unigetfname, T("C:\\dir\\file.vmd"), "file.vmd", 0);
+  Check(getfname, unigetfname, T("C:\\dir\\"), "", 0);
+  Check(getfname, unigetfname, T("C:\\a/b.vmd"), "b.vmd", 0);  // '/' ends a name in both sets
+
+  // A full stop in a directory name counts too.
+  Check(getext, unigetext, T("C:\\dir.old\\file"), T(".old\\file"), -1);
+  Check(getext, unigetext, T("C:\\dir\\file"), "", 0);
+  Check(cutext, unicutext, T("C:\\dir.old\\file"), T("C:\\dir"), 0);
+  Check(cutext, unicutext, "a.b.c", "a.b", 0);
+  Check(cutext, unicutext, T("C:\\dir\\file"), T("C:\\dir\\file"), 0);
+}
+
+TEST_P(PathOps, SlashAndBackslashDependOnTheSet) {
+  if (Windows()) {
+    // The slash is no separator for getdir.
+    Check(getdir, unigetdir, "C:/a/b.vmd", "", 0);
+    Check(getfname, unigetfname, "C:/a/b.vmd", "b.vmd", 0);
+  } else {
+    Check(getdir, unigetdir, "C:/a/b.vmd", "C:/a/", 0);
+    // The backslash is an ordinary character on POSIX.
+    Check(getdir, unigetdir, "a\\b", "", 0);
+    Check(getfname, unigetfname, "a\\b", "a\\b", 0);
+    EXPECT_EQ(CutSepN("ab\\"), "ab\\");
+  }
+}
+
+TEST_P(PathOps, CutSepKeepsRootsAndRemovesOneSeparator) {
+  for (auto [in, want] : std::vector<std::pair<std::string, std::string>>{
+           {"C:\\", "C:\\"},
+           {"\\", "\\"},
+           {"C:\\work\\", "C:\\work"},
+           {"ab\\", "ab"},
+           {"ab\\\\", "ab\\"},
+           {"C:\\work", "C:\\work"},
+           {"", ""},
+           {"c:\\a\\", "c:\\a"}}) {
+    EXPECT_EQ(CutSepN(T(in)), T(want)) << in;
+    EXPECT_TRUE(CutSepW(T(in)) == Widen(T(want))) << in;
+  }
+  // The alternative separator is removed too; a drive root written with it stays.
+  EXPECT_EQ(CutSepN("ab/"), "ab");
+  EXPECT_EQ(CutSepN("C:/"), "C:/");
+  EXPECT_TRUE(CutSepW("ab/") == u"ab");
+
+  // Length limits: up to 258 units a separator goes; 259 units or more are cut to 259.
+  std::string s258 = std::string(257, 'a') + T("\\");
+  EXPECT_EQ(CutSepN(s258), std::string(257, 'a'));
+  std::string s259 = std::string(258, 'a') + T("\\");
+  EXPECT_EQ(CutSepN(s259), s259);
+  std::string s300(300, 'b');
+  EXPECT_EQ(CutSepN(s300), std::string(259, 'b'));
+  EXPECT_TRUE(CutSepW(s300) == Widen(std::string(259, 'b')));
+}
+
+TEST_P(PathOps, ResultsAreCutToTheDestination) {
+  Check(getfname, unigetfname, T("d\\abcdef"), "abc", 0, 4);
+  Check(getfname, unigetfname, T("d\\abcdef"), "", 0, 1);
+  Check(getext, unigetext, "x.vmd", ".v", -1, 3);
+  Check(cutext, unicutext, T("C:\\dir\\file.vmd"), T("C:\\dir\\fi"), 0, 10);
+  Check(getdir, unigetdir, T("C:\\dir\\file.vmd"), T("C:\\d"), 0, 5);
+}
+
+// With code page 932 a trail byte equal to a separator, '.' or ';' is part
+// of its double-byte character; the bytes 0x95 0x5C are one character.
+TEST_P(PathOps, DoubleByteCharactersAreSteppedOver) {
+  const char sep = GetParam().sep;
+  const std::string dbc = std::string("\x95") + sep;  // trail byte equal to the separator
+  gHeadless.codePage = 932;
+  char d[260];
+  getdir(d, sizeof d, (T("dir\\") + dbc).c_str());
+  EXPECT_EQ(std::string(d), T("dir\\"));
+  getfname(d, sizeof d, (T("dir\\") + dbc).c_str());
+  EXPECT_EQ(std::string(d), dbc);
+  EXPECT_EQ(getext(d, sizeof d, "a.x\x95."), -1);
+  EXPECT_EQ(std::string(d), ".x\x95.");
+  cutext(d, sizeof d, "a.x\x95.");
+  EXPECT_EQ(std::string(d), "a");
+  EXPECT_EQ(getlistitem(d, sizeof d, "\x95;a;b", 0), 0);
+  EXPECT_EQ(std::string(d), "\x95;a");
+  EXPECT_EQ(getlistitem(d, sizeof d, "\x95;a;b", 1), 0);
+  EXPECT_EQ(std::string(d), "b");
+  EXPECT_EQ(getlistitem(d, sizeof d, "\x95;a;b", 2), -1);
+  // A character is never split by a short destination.
+  std::vector<char> small(4);
+  getfname(small.data(), 4, "\x95\x40\x95\x40");
+  EXPECT_EQ(std::string(small.data()), "\x95\x40");
+  // The trail byte is compared exactly, not folded.
+  EXPECT_EQ(headcmp("\x83\x61.vmd", "\x83\x41"), -1);
+  EXPECT_EQ(headcmp("\x83\x61.vmd", "\x83\x61.VMD"), 0);
+  // cutsep looks at the last byte only.
+  EXPECT_EQ(CutSepN("ab" + dbc), "ab\x95");
+
+  // Without a double-byte code page the same bytes are single characters.
+  gHeadless.codePage = 65001;
+  getdir(d, sizeof d, (T("dir\\") + dbc).c_str());
+  EXPECT_EQ(std::string(d), T("dir\\") + dbc);
+  EXPECT_EQ(getext(d, sizeof d, "a.x\x95."), -1);
+  EXPECT_EQ(std::string(d), ".");
+  EXPECT_EQ(getlistitem(d, sizeof d, "\x95;a;b", 0), 0);
+  EXPECT_EQ(std::string(d), "\x95");
+  EXPECT_EQ(headcmp("\x83\x61.vmd", "\x83\x41"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Separators, PathOps,
+                         ::testing::Values(SepSet{"Windows", '\\', '/'}, SepSet{"Posix", '/', '/'}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Paths, HeadCmpFoldsOnlyAsciiLetters) {
+  EXPECT_EQ(headcmp("model.vmd.bak", "MODEL.VMD"), 0);
+  EXPECT_EQ(headcmp(".VMDX", ".VMD"), 0);
+  EXPECT_EQ(headcmp(".VM", ".VMD"), -1);
+  EXPECT_EQ(headcmp("{", "["), -1);  // differ by 0x20 but are no letters
+  EXPECT_EQ(uniheadcmp(u"model.vmd.bak", u"MODEL.VMD"), 0);
+  EXPECT_EQ(uniheadcmp(u"\u00e9", u"\u00c9"), -1);
+  EXPECT_EQ(uniheadcmp(u"\u4e00.vmd", u"\u4e00.VMD"), 0);
+}
+
+TEST(Paths, ListItems) {
+  HeadlessReset();
+  char d[16];
+  EXPECT_EQ(getlistitem(d, sizeof d, "a;b;c", 1), 0);
+  EXPECT_STREQ(d, "b");
+  EXPECT_EQ(getlistitem(d, sizeof d, "a;b;c", 2), 0);
+  EXPECT_STREQ(d, "c");
+  strcpy(d, "junk");
+  EXPECT_EQ(getlistitem(d, sizeof d, "a;b;c", 3), -1);
+  EXPECT_STREQ(d, "");
+  EXPECT_EQ(getlistitem(d, sizeof d, "*.vmd;;*.pmx", 1), 0);
+  EXPECT_STREQ(d, "");
+  EXPECT_EQ(getlistitem(d, sizeof d, "", 0), 0);
+  EXPECT_EQ(getlistitem(d, sizeof d, "", 1), -1);
+  EXPECT_EQ(getlistitem(d, 3, "abcdef;x", 0), 0);
+  EXPECT_STREQ(d, "ab");
+}
+
+TEST(Paths, PathHasQuestionMark) {
+  HeadlessReset();  // the test ignores the code page
+  EXPECT_EQ(pathhasq("\x83\x3F"), 0);
+  EXPECT_EQ(pathhasq("a?b"), -1);
+  EXPECT_EQ(pathhasq("\x80?"), 0);  // 0x80 is a lead byte for this test
+  EXPECT_EQ(pathhasq("\xA0?"), -1);
+  EXPECT_EQ(pathhasq("ab\x83"), 0);
+  std::string s519(519, 'a');
+  EXPECT_EQ(pathhasq(s519.c_str()), 0);
+  std::string s520(520, 'a');
+  EXPECT_EQ(pathhasq(s520.c_str()), -1);
+  // A double-byte character straddling the limit is not read past it.
+  std::vector<char> b(520, 'a');
+  b[519] = '\x83';
+  EXPECT_EQ(pathhasq(b.data()), -1);
+}
+
+class FindNameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HeadlessReset();
+    ASSERT_TRUE(dir_.Ok());
+    std::error_code ec;
+    for (const char* d : {"d1", "d2", "onlydir", "mdir"})
+      std::filesystem::create_directory(dir_.Path(d), ec);
+    ASSERT_FALSE(dir_.Write("mfile.vmd", "x").empty());
+  }
+  void Expect(const std::string& pattern, int ret, const std::string& want) {
+    std::string p = dir_.Path(pattern);
+    char d[260] = "junk";
+    EXPECT_EQ(findname(d, sizeof d, p.c_str()), ret) << pattern;
+    EXPECT_EQ(std::string(d), want) << pattern;
+    char16_t dw[260] = u"junk";
+    EXPECT_EQ(unifindname(dw, 260, dir_.PathW(pattern).c_str()), ret) << pattern;
+    EXPECT_TRUE(std::u16string(dw) == Widen(want)) << pattern;
+  }
+  TempDir dir_;
+};
+
+TEST_F(FindNameTest, SkipsDirectories) {
+  Expect("d*", -2, "");          // the first two matches are directories
+  Expect("only*", -1, "");       // the only match is a directory
+  Expect("m*", 0, "mfile.vmd");  // a directory and a file, in either order
+  Expect("mfile.vmd", 0, "mfile.vmd");
+  Expect("none*", -1, "");
+}
+
+// ---- argument lists ------------------------------------------------------
+
+ArgListA gTestA;
+ArgListW gTestW;
+
+std::vector<std::string> ArgsOf(const ArgListA* l) {
+  std::vector<std::string> v;
+  for (int i = 0; i < l->count; i++) v.push_back(argat(l, i));
+  return v;
+}
+
+std::vector<std::u16string> ArgsOf(const ArgListW* l) {
+  std::vector<std::u16string> v;
+  for (int i = 0; i < l->count; i++) v.push_back(uniargat(l, i));
+  return v;
+}
+
+// Splits an ASCII line both ways and checks both lists agree and keep the
+// end pointer at the pool fill.
+std::vector<std::string> Split(const std::string& line) {
+  splitcmdline(&gTestA, line.c_str());
+  unisplitcmdline(&gTestW, Widen(line).c_str());
+  std::vector<std::string> a = ArgsOf(&gTestA);
+  std::vector<std::u16string> w = ArgsOf(&gTestW);
+  EXPECT_EQ(a.size(), w.size());
+  for (size_t i = 0; i < a.size() && i < w.size(); i++) EXPECT_TRUE(Widen(a[i]) == w[i]) << i;
+  EXPECT_EQ(gTestA.start[gTestA.count], gTestA.fill);
+  EXPECT_EQ(gTestA.fill, gTestW.fill);
+  return a;
+}
+
+using Args = std::vector<std::string>;
+
+class ArgLists : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HeadlessReset();
+    ResetArgLists();
+  }
+  void TearDown() override {
+    HeadlessReset();
+    ResetArgLists();
+  }
+};
+
+TEST_F(ArgLists, SplitQuotesSpacesAndTabs) {
+  EXPECT_EQ(Split("prog  \"C:\\My Files\\a.vmd\"  -ND"),
+            (Args{"prog", "C:\\My Files\\a.vmd", "-ND"}));
+  EXPECT_EQ(Split("prog x\"y z\"w"), (Args{"prog", "xy zw"}));
+  EXPECT_EQ(Split("prog a\\\"b c\""), (Args{"prog", "a\\b c"}));  // no escapes
+  EXPECT_EQ(Split("\t prog\tb c"), (Args{"prog\tb", "c"}));
+  EXPECT_EQ(Split(""), (Args{""}));
+  EXPECT_EQ(Split("   "), (Args{""}));
+}
+
+TEST_F(ArgLists, SplitTrailingSpaces) {
+  EXPECT_EQ(Split("prog "), (Args{"prog"}));
+  EXPECT_EQ(Split("prog   "), (Args{"prog"}));
+  EXPECT_EQ(gTestA.fill, 5);  // the dropped empty argument frees its unit
+  EXPECT_EQ(Split("prog a "), (Args{"prog", "a", ""}));
+  EXPECT_EQ(Split("prog \"\" b"), (Args{"prog", "", "b"}));
+}
+
+TEST_F(ArgLists, SplitStopsAt511Arguments) {
+  std::string line = "prog";
+  for (int i = 1; i < 600; i++) line += " " + std::to_string(i);
+  Args a = Split(line);
+  ASSERT_EQ(a.size(), 511u);
+  EXPECT_EQ(a[510], "510");
+  EXPECT_STREQ(argat(&gTestA, 511), "");
+}
+
+TEST_F(ArgLists, SplitStopsAtLineAndPoolLimits) {
+  // 65534 characters end the line: 65533 of them are used.
+  Args a = Split("prog " + std::string(70000, 'a'));
+  ASSERT_EQ(a.size(), 2u);
+  EXPECT_EQ(a[1].size(), 65533u - 5u);
+  EXPECT_EQ(gTestA.fill, 65534);
+
+  // No new argument once 65275 pool units are in use.
+  a = Split("prog " + std::string(65270, 'a') + " b c");
+  ASSERT_EQ(a.size(), 2u);
+  EXPECT_EQ(a[1].size(), 65270u);
+  a = Split("prog " + std::string(65269, 'a') + " b c");
+  ASSERT_EQ(a.size(), 3u);
+  EXPECT_EQ(a[2], "b");
+}
+
+TEST_F(ArgLists, NarrowSplitKeepsDoubleByteCharactersWhole) {
+  gHeadless.codePage = 932;
+  splitcmdline(&gTestA, "prog \x95\"a b \x95 x");
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "\x95\"a", "b", "\x95 x"}));
+  splitcmdline(&gTestA, "prog a\x95");
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "a\x95"}));
+  gHeadless.codePage = 65001;
+  splitcmdline(&gTestA, "prog \x95\"a b \x95 x");
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "\x95" "a b \x95 x"}));
+}
+
+TEST_F(ArgLists, AppendAfterSplit) {
+  Split("prog ");
+  ASSERT_EQ(gTestA.count, 1);
+  EXPECT_EQ(addarg(&gTestA, "C:\\a.vmd"), 0);
+  EXPECT_EQ(uniaddarg(&gTestW, u"C:\\a.vmd"), 0);
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "C:\\a.vmd"}));
+  EXPECT_TRUE(ArgsOf(&gTestW) == (std::vector<std::u16string>{u"prog", u"C:\\a.vmd"}));
+  EXPECT_EQ(gTestA.start[2], gTestA.fill);
+  EXPECT_EQ(gTestW.fill, gTestA.fill);
+
+  // Empty paths and paths of quotes only change nothing.
+  int fill = gTestA.fill;
+  EXPECT_EQ(addarg(&gTestA, ""), -1);
+  EXPECT_EQ(addarg(&gTestA, "\"\""), -1);
+  EXPECT_EQ(uniaddarg(&gTestW, u""), -1);
+  EXPECT_EQ(gTestA.count, 2);
+  EXPECT_EQ(gTestA.fill, fill);
+
+  EXPECT_EQ(addarg(&gTestA, "\"C:\\My Files\\b.vmd\""), 0);
+  EXPECT_EQ(addarg(&gTestA, "\"open"), 0);
+  EXPECT_EQ(addarg(&gTestA, "a\"b"), 0);  // only a leading quote is special
+  EXPECT_EQ(uniaddarg(&gTestW, u"\"C:\\My Files\\b.vmd\""), 0);
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "C:\\a.vmd", "C:\\My Files\\b.vmd", "open", "a\"b"}));
+  EXPECT_TRUE(uniargat(&gTestW, 2) == std::u16string(u"C:\\My Files\\b.vmd"));
+  EXPECT_STREQ(argat(&gTestA, -1), "");
+  EXPECT_STREQ(argat(&gTestA, 5), "");
+}
+
+TEST_F(ArgLists, AppendAt511ArgumentsChangesNothing) {
+  std::string line = "prog";
+  for (int i = 1; i < 520; i++) line += " x";
+  Split(line);
+  ASSERT_EQ(gTestA.count, 511);
+  ArgListA before = gTestA;
+  EXPECT_EQ(addarg(&gTestA, "C:\\a.vmd"), -1);
+  EXPECT_EQ(uniaddarg(&gTestW, u"C:\\a.vmd"), -1);
+  EXPECT_EQ(gTestA.count, 511);
+  EXPECT_EQ(gTestA.fill, before.fill);
+  EXPECT_EQ(gTestA.start[511], before.start[511]);
+  EXPECT_EQ(gTestW.count, 511);
+}
+
+TEST_F(ArgLists, AppendStoresWhatFitsInThePool) {
+  Split("prog " + std::string(65524, 'a'));  // pool fill 65530
+  ASSERT_EQ(gTestA.fill, 65530);
+  EXPECT_EQ(addarg(&gTestA, "abcdefgh"), 0);
+  EXPECT_EQ(uniaddarg(&gTestW, u"abcdefgh"), 0);
+  EXPECT_STREQ(argat(&gTestA, 2), "abcd");
+  EXPECT_TRUE(uniargat(&gTestW, 2) == std::u16string(u"abcd"));
+  EXPECT_EQ(gTestA.fill, 65535);
+  EXPECT_EQ(addarg(&gTestA, "z"), -1);
+  EXPECT_EQ(uniaddarg(&gTestW, u"z"), -1);
+  EXPECT_EQ(gTestA.count, 3);
+
+  // A double-byte character is stored whole or not at all.
+  gHeadless.codePage = 932;
+  Split("prog " + std::string(65526, 'a'));  // fill 65532
+  EXPECT_EQ(addarg(&gTestA, "\x95\x5C" "b"), 0);
+  EXPECT_STREQ(argat(&gTestA, 2), "\x95\x5C");
+  Split("prog " + std::string(65527, 'a'));  // fill 65533
+  EXPECT_EQ(addarg(&gTestA, "\x95\x5C" "b"), -1);
+  EXPECT_EQ(gTestA.count, 2);
+}
+
+TEST_F(ArgLists, PlatformCommandLineIsSplit) {
+  gHeadless.cmdlineA = "tarvel.exe  \"a b.vmd\" -ND";
+  gHeadless.cmdlineW = u"tarvel.exe  \"a b.vmd\" -ND";
+  splitcmd();
+  unisplitcmd();
+  EXPECT_EQ(ArgsOf(&gArgsA), (Args{"tarvel.exe", "a b.vmd", "-ND"}));
+  EXPECT_TRUE(ArgsOf(&gArgsW) ==
+              (std::vector<std::u16string>{u"tarvel.exe", u"a b.vmd", u"-ND"}));
+}
+
+TEST_F(ArgLists, ArgvIsTakenAsGiven) {
+  const char* argv[] = {"/opt/tarvel/tarvel", "", "\"quoted\"", "\xE6\x97\xA5\xE6\x9C\xAC.vmd", "-D=2"};
+  HeadlessSetArgs(5, argv);
+  splitcmd();
+  unisplitcmd();
+  EXPECT_EQ(ArgsOf(&gArgsA), (Args{argv[0], "", "\"quoted\"", argv[3], "-D=2"}));
+  ASSERT_EQ(gArgsW.count, 5);
+  EXPECT_TRUE(std::u16string(uniargat(&gArgsW, 3)) == u"\u65e5\u672c.vmd");
+  EXPECT_TRUE(std::u16string(uniargat(&gArgsW, 2)) == u"\"quoted\"");
+  EXPECT_EQ(gArgsA.start[5], gArgsA.fill);
+  // Appends continue after the argv entries.
+  EXPECT_EQ(addarg(&gArgsA, "x.vmd"), 0);
+  EXPECT_EQ(uniaddarg(&gArgsW, u"x.vmd"), 0);
+  EXPECT_STREQ(argat(&gArgsA, 5), "x.vmd");
+  EXPECT_TRUE(std::u16string(uniargat(&gArgsW, 5)) == u"x.vmd");
+
+  // A new split starts over; more than 511 arguments are cut.
+  std::vector<std::string> many(600, "m");
+  std::vector<const char*> ptrs;
+  for (auto& s : many) ptrs.push_back(s.c_str());
+  HeadlessSetArgs((int)ptrs.size(), ptrs.data());
+  splitcmd();
+  unisplitcmd();
+  EXPECT_EQ(gArgsA.count, 511);
+  EXPECT_EQ(gArgsW.count, 511);
+  EXPECT_STREQ(argat(&gArgsA, 1), "m");
+}
+
+}  // namespace

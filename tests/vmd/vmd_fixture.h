@@ -1,0 +1,86 @@
+// Shared set-up of the VMD reader tests: the name registry reloaded as the
+// driver does before every motion, the diagnostic texts collected, and a
+// writer's bytes read through a temporary file.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/diag.h"
+#include "names/nametable.h"
+#include "names/vocabulary.h"
+#include "platform/headless/headless.h"
+#include "tests/support/vmdwriter.h"
+#include "vmd/vmdread.h"
+
+class VmdTest : public ::testing::Test {
+ protected:
+  static std::string& Diag() {
+    static std::string text;
+    return text;
+  }
+  static void Collect(const char* t) { Diag() += t; }
+
+  void SetUp() override {
+    HeadlessReset();  // locale of the narrow paths: UTF-8
+    ResetNameTables();
+    RegisterBuiltinNames();
+    Diag().clear();
+    DiagSetReceiver(&Collect);
+  }
+  void TearDown() override {
+    DiagSetReceiver(nullptr);
+    for (const std::string& p : paths_) std::remove(p.c_str());
+  }
+
+  // Writes the bytes to a fresh file and reads it through the narrow path.
+  int Read(const VmdWriter& w) {
+    const std::string path = VmdTempPath("read.vmd");
+    paths_.push_back(path);
+    EXPECT_TRUE(w.Save(path));
+    Diag().clear();
+    return readvmdA(path.c_str());
+  }
+
+  bool DiagHas(const std::string& text) const { return Diag().find(text) != std::string::npos; }
+
+  static int BoneIndex(const std::string& sjis) {
+    return FindNameFrom(1, sjis.c_str(), NameCount(1));
+  }
+  static int MorphIndex(const std::string& sjis) {
+    return FindNameFrom(2, sjis.c_str(), NameCount(2));
+  }
+  static const BoneTrack& Bone(const char* utf8) {
+    const int i = BoneIndex(SjisName(utf8));
+    EXPECT_GT(i, 0) << utf8;
+    EXPECT_LT(i, kBoneTracks) << utf8;
+    return gBoneTracks[i > 0 && i < kBoneTracks ? i : 0];
+  }
+  static const MorphTrack& Morph(const char* utf8) {
+    const int i = MorphIndex(SjisName(utf8));
+    EXPECT_GT(i, 0) << utf8;
+    EXPECT_LT(i, kMorphTracks) << utf8;
+    return gMorphTracks[i > 0 && i < kMorphTracks ? i : 0];
+  }
+  static int BoneKeysTotal() {
+    int n = 0;
+    for (const BoneTrack& t : gBoneTracks) n += t.keycount;
+    return n;
+  }
+  static int MorphKeysTotal() {
+    int n = 0;
+    for (const MorphTrack& t : gMorphTracks) n += t.keycount;
+    return n;
+  }
+
+  // Header and model name of a well-formed file.
+  static VmdWriter Start(const std::string& model = "Model") {
+    VmdWriter w;
+    w.Header().ModelName(model);
+    return w;
+  }
+
+  std::vector<std::string> paths_;
+};
