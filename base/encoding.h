@@ -2,7 +2,8 @@
 // Every converter takes the destination's capacity (in its own units: bytes
 // for Shift-JIS and UTF-8, 16-bit units for UTF-16), never writes past it and
 // always terminates what it wrote (a capacity below 1 writes nothing). A
-// character that does not fit whole is not written; conversion stops there.
+// character that does not fit whole is not written; conversion stops there,
+// and a count result includes that character as examined.
 #pragma once
 #include <cstdint>
 

@@ -37,14 +37,21 @@ struct CacheSlot {
 };
 }  // namespace
 
-constexpr int kCacheSlots = 2048;  // a power of two
-static CacheSlot gCache[kCacheSlots];
+// Sets of four slots, replaced in turn, so that a few names with the same
+// hash do not keep pushing each other out.
+constexpr int kCacheWays = 4;
+constexpr int kCacheSets = 1024;  // a power of two
+static CacheSlot gCache[kCacheSets][kCacheWays];
+static uint8_t gCacheVictim[kCacheSets];
 static bool gCacheOn = true;
 // Generations start at 1 so that an empty slot (0) never looks valid.
 static uint32_t gGen[kNameTables] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 static uint32_t gGenNext = 2;
 
-static void ClearCache() { memset(gCache, 0, sizeof gCache); }
+static void ClearCache() {
+  memset(gCache, 0, sizeof gCache);
+  memset(gCacheVictim, 0, sizeof gCacheVictim);
+}
 
 static void NewGeneration(int table) {
   if (gGenNext == 0) {  // wrapped: no old slot may survive
@@ -157,9 +164,15 @@ int FindNameFrom(int table, const char* s, int last) {
 
   int len = static_cast<int>(strnlen(s, kNameSlot));
   if (len >= kNameSlot) return Scan(table, s, last, 0);
-  CacheSlot& c = gCache[HashName(table, s, len) & (kCacheSlots - 1)];
-  if (c.gen == gGen[table] && c.table == table && c.len == len &&
-      memcmp(c.name, s, len) == 0) {
+  uint32_t set = HashName(table, s, len) & (kCacheSets - 1);
+  const uint32_t gen = gGen[table];
+  CacheSlot* spare = nullptr;
+  for (CacheSlot& c : gCache[set]) {
+    if (c.gen != gen || c.table != table) {
+      if (!spare && (c.gen == 0 || c.gen != gGen[c.table])) spare = &c;  // empty or retired
+      continue;
+    }
+    if (c.len != len || memcmp(c.name, s, len) != 0) continue;
     if (last >= c.last) {
       int r = Scan(table, s, last, c.last);
       if (r == 0) r = c.found;
@@ -171,7 +184,8 @@ int FindNameFrom(int table, const char* s, int last) {
     return Scan(table, s, last, 0);  // keep the wider scan in the slot
   }
   int r = Scan(table, s, last, 0);
-  c.gen = gGen[table];
+  CacheSlot& c = spare ? *spare : gCache[set][gCacheVictim[set]++ % kCacheWays];
+  c.gen = gen;
   c.table = table;
   c.last = last;
   c.found = r;

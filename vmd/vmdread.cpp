@@ -55,10 +55,13 @@ const ArmBone kArmBones[4] = {
     {"\x89\x45\x82\xD0\x82\xB6", {0.759227991f, 0.650820971f, 0.00236674002f, 0.0f}},
 };
 
-// Reads n bytes; a byte past the end of the file reads as 0xFF. Whether all
-// were real is learnt from rfeof() afterwards.
+// Reads n bytes in one block read; a byte past the end of the file reads as
+// 0xFF, as a single-byte read gives it. Whether all were real is learnt from
+// rfeof() afterwards: a short read has closed the file.
 void getbytes(unsigned char* dst, int n) {
-  for (int i = 0; i < n; i++) dst[i] = static_cast<unsigned char>(rfgetc());
+  int got = rfread(dst, n);
+  if (got < 0) got = 0;
+  for (int i = got; i < n; i++) dst[i] = 0xFF;
 }
 
 int32_t getint(const unsigned char* b) {
@@ -180,11 +183,9 @@ void readbones(int32_t count) {
   unsigned char rec[111];
   char name[kNameBytes + 1];
   for (int64_t n = 1; !ended() && n <= count; n++) {
-    getbytes(rec, kNameBytes);
-    if (ended()) return;
-    getbytes(rec + 15, 32);
-    if (ended()) return;
-    getbytes(rec + 47, kInterpBytes);
+    // name, numbers and interpolation bytes: a record cut anywhere in them
+    // ends the section, so the whole record is read before the one test
+    getbytes(rec, sizeof rec);
     if (ended()) return;
     namefield(name, rec, kNameBytes);
 
@@ -209,10 +210,10 @@ int readmorphs(int32_t count) {
   unsigned char rec[23];
   char name[kNameBytes + 1];
   for (int64_t n = 1; !ended() && n <= count; n++) {
-    getbytes(rec, kNameBytes);
+    // a record cut in its name, or in its frame or weight, fails the read
+    // and is not counted
+    getbytes(rec, sizeof rec);
     if (ended()) return 2;
-    getbytes(rec + 15, 8);
-    if (ended()) return 2;  // frame or weight missing: not counted
     namefield(name, rec, kNameBytes);
 
     const int idx = FindOrAddName(kMorphTable, name);

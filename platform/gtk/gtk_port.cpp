@@ -61,7 +61,8 @@ static gchar* WideToUtf8(const char16_t* text) {
 
 static int ShowBox(const gchar* text, const gchar* title, uint32_t style) {
   bool okcancel = (style & 0xF) == kMbOkCancel;
-  GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
+  GtkWindow* owner = (GtkWindow*)GtkPortBoxOwner();
+  GtkWidget* d = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                         okcancel ? GTK_BUTTONS_OK_CANCEL : GTK_BUTTONS_OK, "%s", text);
   gtk_window_set_title(GTK_WINDOW(d), title);
   if (style & kMbTopmost) gtk_window_set_keep_above(GTK_WINDOW(d), TRUE);

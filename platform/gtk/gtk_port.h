@@ -3,3 +3,7 @@
 
 // Returns false (and says why on standard error) when no display can be opened.
 bool GtkPortInit(int argc, char** argv);
+
+// The report window (a GtkWindow*), owner of the message boxes while it
+// exists; null otherwise. In gtk_window.cpp.
+void* GtkPortBoxOwner();

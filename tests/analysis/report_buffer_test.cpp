@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "base/diag.h"
 #include "base/encoding.h"
 
 namespace {
@@ -131,20 +130,6 @@ TEST(ReportBuffer, LinesBeyondTheLastAreDropped) {
   EXPECT_EQ(gReport.column, 0);
   rbputs("still nothing");
   EXPECT_EQ(gReport.column, 0);
-}
-
-std::string gDiag;
-void Collect(const char* text) { gDiag += text; }
-
-TEST(ReportBuffer, TextsGoToTheDiagnosticSink) {
-  gDiag.clear();
-  DiagSetReceiver(Collect);
-  rbreset();
-  rbputs("a%d");
-  rbputs("b");
-  rbnewline();
-  DiagSetReceiver(nullptr);
-  EXPECT_EQ(gDiag, "a%db\n");
 }
 
 }  // namespace
