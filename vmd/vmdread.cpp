@@ -213,7 +213,6 @@ int readmorphs(int32_t count) {
     // a record cut in its name, or in its frame or weight, fails the read
     // and is not counted
     getbytes(rec, sizeof rec);
-    if (ended()) return 2;
     namefield(name, rec, kNameBytes);
 
     const int idx = FindOrAddName(kMorphTable, name);
