@@ -1,5 +1,7 @@
 #include "display/report_loop.h"
 
+#include <cstring>
+
 #include "analysis/report_buffer.h"
 #include "analysis/verdict.h"
 #include "base/diag.h"
@@ -39,7 +41,9 @@ static void DrawReport() {
   for (int i = 0; i < lines; i++) {
     uint32_t c = gReport.cellcolour[i][0];
     uint8_t r = (uint8_t)(c & 0xFF), g = (uint8_t)((c >> 8) & 0xFF), b = (uint8_t)((c >> 16) & 0xFF);
-    const char* text = gReport.lines[i];
+    char text[kReportCols];
+    memcpy(text, gReport.lines[i], sizeof text);
+    text[kReportCols - 1] = 0;
     if (!text[0]) continue;
     if (MakeTextImage(kTextSlot, text, kTextSjis, true, 0, -1) != 0) continue;
     const TextImage& img = gTextImages[kTextSlot];

@@ -48,7 +48,10 @@ void Check(int result, size_t size) {
     if (t.keycount > 0 && t.firstframe > t.lastframe) __builtin_trap();
     morphs += t.keycount;
   }
-  if (bones * 111 + morphs * 23 + 58 > static_cast<int64_t>(size) + 4) __builtin_trap();
+  // header, model name and bone count: 54 bytes before the first key
+  if (bones + morphs > 0 && 54 + bones * 111 + (morphs > 0 ? 4 + morphs * 23 : 0) >
+                                static_cast<int64_t>(size))
+    __builtin_trap();
   if (NameCount(1) > kNameMax || NameCount(2) > kNameMax) __builtin_trap();
 }
 

@@ -308,6 +308,7 @@ int ReadAliasFile(const char* path, const char16_t* widepath, int usewide) {
 
   int table = kBoneAliasTable;
   char line[kLineSize + 1];
+  bool firstLine = true;
   for (;;) {
     if (tfeof() || tfpeek() == -1) {
       tfclose();
@@ -326,6 +327,9 @@ int ReadAliasFile(const char* path, const char16_t* widepath, int usewide) {
     while (len > 1 && (line[len - 1] == ' ' || line[len - 1] == '\r' || line[len - 1] == '\n'))
       line[--len] = 0;
     int p = 0;
+    // A byte order mark in front of a UTF-8 file is not part of its first line.
+    if (firstLine && utf8 && memcmp(line, "\xEF\xBB\xBF", 3) == 0) p = 3;
+    firstLine = false;
     while (p < kLineSize && IsBlank(line[p])) ++p;
 
     if (line[p] == '/' && line[p + 1] == '/') continue;

@@ -10,7 +10,7 @@ constexpr int kGroupMax = 15;
 
 int ResetNameTables();
 int BeginNameGroup(int table);
-int AddName(int table, const char* name);   // entry number, or 0
+int AddName(int table, const char* name);   // entry number, or 0 (full, or over 63 bytes)
 int NameMatches(int table, const char* s, int entry);  // 0 match, -1 not
 int FindNameFrom(int table, const char* s, int last);
 int FindNameInGroups(int table, const char* s, int group);

@@ -31,7 +31,6 @@ constexpr int kMorphTable = 2;
 constexpr int kNameBytes = 15;    // name field of a bone or morph key
 constexpr int kModelBytes = 20;   // model name field
 constexpr int kIkNameBytes = 20;  // name field of an IK entry
-constexpr int kInterpBytes = 64;  // interpolation bytes of a bone key
 
 // Bones whose twist is measured. Twist bones: the whole rotation is twist.
 // Arm and elbow bones: the twist about the bone's fixed axis.
@@ -93,6 +92,7 @@ const char* const kRefNames[15] = {"Yax", "Zax", "Rax", "Xay", "Yay",
                                    "Rbx", "Xby", "Yby", "Zby", "Rby"};
 const int kRefBytes[15] = {1, 32, 33, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
+// bz: the 64 interpolation bytes of a bone key
 void checkinterp(const unsigned char* bz) {
   unsigned char ref[15];
   for (int i = 0; i < 15; i++) ref[i] = bz[kRefBytes[i]];
@@ -213,6 +213,7 @@ int readmorphs(int32_t count) {
     // a record cut in its name, or in its frame or weight, fails the read
     // and is not counted
     getbytes(rec, sizeof rec);
+    if (ended()) return 2;
     namefield(name, rec, kNameBytes);
 
     const int idx = FindOrAddName(kMorphTable, name);

@@ -159,6 +159,11 @@ TEST_F(AliasTest, LineEndsAndBlanks) {
   ASSERT_EQ(Read("a A\rb B\x1a  c C\r\n\r\n\x1a\n\t d D   \n  \n"), 0);
   EXPECT_EQ(NameCount(0), 4);
   EXPECT_EQ(Bone("abcd"), "ABCD");
+
+  // A UTF-8 file may begin with a byte order mark.
+  ASSERT_EQ(Read("\xEF\xBB\xBF-Morph\nまばたき Blink\n"), 0);
+  EXPECT_EQ(NameCount(0), 0);
+  EXPECT_EQ(Morph("まばたき"), "Blink");
 }
 
 TEST_F(AliasTest, ReplacementsAreCutToFifteenBytes) {
