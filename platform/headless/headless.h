@@ -142,7 +142,7 @@ struct HeadlessWindow {
   int eventCount, eventNext;
   int64_t lastDeliveryMs;
   bool delivered;       // at least one event delivered
-  char dropPool[kHeadlessDropPool];
+  alignas(char16_t) char dropPool[kHeadlessDropPool];
   int dropFill;
   int64_t closeAfterMs;
   bool ranOut;

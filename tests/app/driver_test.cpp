@@ -16,6 +16,7 @@
 #include "base/runenv.h"
 #include "names/nametable.h"
 #include "platform/headless/headless.h"
+#include "platform/port.h"
 #include "vmd/vmdread.h"
 
 namespace {
@@ -203,8 +204,8 @@ TEST_F(DriverRun, MissingFontShowsTheVerdictBoxUnlessNoDialogue) {
 }
 
 TEST_F(DriverRun, UnreadableMotionIsReportedAllTheSame) {
-  std::string missing = dir + "/missing.vmd";
-  EXPECT_EQ(Run({"-ND", missing}), 0);
+  std::string bad = Write("bad.vmd", "not a motion");
+  EXPECT_EQ(Run({"-ND", bad}), 0);
   EXPECT_EQ(gRun.narrowFailed, 0xFF);
   EXPECT_EQ(gRun.wideFailed, 0xFF);
 }

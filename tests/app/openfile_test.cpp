@@ -56,9 +56,6 @@ TEST_F(OpenFileTest, FilterListsByKind) {
   EXPECT_EQ(Filters(4), (V{"MMD Motion File  (*.vmd)", "*.VMD", "All Files  (*.*)", "*.*"}));
   EXPECT_EQ(Filters(0), all);
   EXPECT_EQ(Filters(8), (V{"BVH Motion File  (*.bvh)", "*.BVH", all[0], all[1]}));
-  EXPECT_EQ(Filters(7), (V{"VRM-Animation File  (*.vrma)", "*.VRMA", all[0], all[1]}));
-  EXPECT_EQ(Filters(6), (V{"MMD Model File  (*.pmx)", "*.PMX", all[0], all[1]}));
-  EXPECT_EQ(Filters(5), (V{"VRM Model File  (*.vrm)", "*.VRM", all[0], all[1]}));
   const V script = {"Script Files  (*.txt;*.ini;*.qzt)", "*.TXT;*.INI;*.QZT", "Text Files  (*.txt)",
                     "*.TXT", "INI Files  (*.ini)", "*.INI"};
   const V image = {"Image Files  (*.bmp;*.gif;*.avi;*.png;*.psd;*.jpg;*.jpe)",
