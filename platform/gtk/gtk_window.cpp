@@ -32,6 +32,11 @@ struct GtkReportWindow {
   GdkCursor* cursors[kCursorCount];
   int cursor;
   int vbarW, hbarH;          // measured once
+  int stepperLen;            // length of an arrow button of a bar
+  // an arrow or page area held down: repeated until the release
+  guint repeatTimer;
+  int repeatAxis, repeatDir, repeatAt;
+  bool repeatPage, repeatFast;
 };
 
 GtkReportWindow g;
@@ -68,6 +73,15 @@ void MeasureBars() {
   g.vbarW = nat > 0 ? nat : 16;
   gtk_widget_get_preferred_height(h, &min, &nat);
   g.hbarH = nat > 0 ? nat : 16;
+  // the arrow buttons' length: what they add to the bar's least length
+  GtkWidget* plain = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, nullptr);
+  g_object_ref_sink(plain);
+  int withArrows = 0, without = 0;
+  gtk_widget_get_preferred_height(v, &withArrows, &nat);
+  gtk_widget_get_preferred_height(plain, &without, &nat);
+  g.stepperLen = withArrows > without ? (withArrows - without) / 2 : 12;
+  gtk_widget_destroy(plain);
+  g_object_unref(plain);
   gtk_widget_destroy(v);
   gtk_widget_destroy(h);
   g_object_unref(v);
@@ -311,8 +325,82 @@ gboolean OnChangeValue(GtkRange*, GtkScrollType t, gdouble, gpointer data) {
   }
 }
 
+// The slider's extent along the bar, in the bar's own coordinates.
+void SliderRange(GtkWidget* bar, int axis, int* start, int* end) {
+  GtkAllocation a;
+  gtk_widget_get_allocation(bar, &a);
+  gtk_range_get_slider_range(GTK_RANGE(bar), start, end);
+  int origin = axis == kAxisX ? a.x : a.y;
+  *start -= origin;
+  *end -= origin;
+}
+
+// One step of a held arrow or page area. A page area stops once the slider
+// has reached the pointer.
+bool RepeatStep() {
+  if (g.repeatPage) {
+    GtkWidget* bar = g.bar[g.repeatAxis];
+    if (!bar) return false;
+    int s0, s1;
+    SliderRange(bar, g.repeatAxis, &s0, &s1);
+    if (g.repeatDir < 0 ? g.repeatAt >= s0 : g.repeatAt < s1) return false;
+    WindowOnScrollPage(g.repeatAxis, g.repeatDir);
+  } else {
+    WindowOnScrollArrow(g.repeatAxis, g.repeatDir);
+  }
+  return true;
+}
+
+void StopRepeat() {
+  if (g.repeatTimer) g_source_remove(g.repeatTimer);
+  g.repeatTimer = 0;
+}
+
+gboolean RepeatTick(gpointer) {
+  if (!RepeatStep()) {
+    g.repeatTimer = 0;
+    return G_SOURCE_REMOVE;
+  }
+  if (!g.repeatFast) {  // after the first delay, repeat faster
+    g.repeatFast = true;
+    g.repeatTimer = g_timeout_add(50, RepeatTick, nullptr);
+    return G_SOURCE_REMOVE;
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+// Arrows at both ends and the page areas beside the slider are ours; the
+// slider itself is dragged by GTK (the view follows at the release).
+gboolean OnBarPress(GtkWidget* w, GdkEventButton* e, gpointer data) {
+  if (e->button != 1) return FALSE;
+  if (e->type != GDK_BUTTON_PRESS) return TRUE;
+  int axis = GPOINTER_TO_INT(data);
+  GtkAllocation a;
+  gtk_widget_get_allocation(w, &a);
+  int len = axis == kAxisX ? a.width : a.height;
+  int at = (int)(axis == kAxisX ? e->x : e->y);
+  int s0, s1;
+  SliderRange(w, axis, &s0, &s1);
+  StopRepeat();
+  g.repeatAxis = axis;
+  g.repeatAt = at;
+  g.repeatFast = false;
+  if (at < g.stepperLen || at >= len - g.stepperLen) {
+    g.repeatPage = false;
+    g.repeatDir = at < g.stepperLen ? -1 : 1;
+  } else if (at < s0 || at >= s1) {
+    g.repeatPage = true;
+    g.repeatDir = at < s0 ? -1 : 1;
+  } else {
+    return FALSE;
+  }
+  if (RepeatStep()) g.repeatTimer = g_timeout_add(300, RepeatTick, nullptr);
+  return TRUE;
+}
+
 gboolean OnBarRelease(GtkWidget* w, GdkEventButton*, gpointer data) {
   int axis = GPOINTER_TO_INT(data);
+  StopRepeat();
   if (g.thumbMoved[axis]) {
     g.thumbMoved[axis] = false;
     WindowOnThumbRelease(axis, (int)gtk_adjustment_get_value(gtk_range_get_adjustment(GTK_RANGE(w))));
@@ -362,6 +450,7 @@ GtkWidget* MakeBar(int axis) {
   gtk_widget_set_can_focus(b, FALSE);
   gtk_widget_set_no_show_all(b, TRUE);
   g_signal_connect(b, "change-value", G_CALLBACK(OnChangeValue), GINT_TO_POINTER(axis));
+  g_signal_connect(b, "button-press-event", G_CALLBACK(OnBarPress), GINT_TO_POINTER(axis));
   g_signal_connect(b, "button-release-event", G_CALLBACK(OnBarRelease), GINT_TO_POINTER(axis));
   g_signal_connect(b, "scroll-event", G_CALLBACK(OnBarScroll), GINT_TO_POINTER(axis));
   return b;
@@ -448,6 +537,7 @@ void PortWindowDestroy() {
   if (!g.window) return;
   if (g.settleTimer) g_source_remove(g.settleTimer);
   g.settleTimer = 0;
+  StopRepeat();
   gtk_drag_dest_unset(g.window);
   gtk_widget_destroy(g.window);
   g.window = g.area = g.bar[0] = g.bar[1] = nullptr;

@@ -68,7 +68,8 @@ done
 [ -n "$display" ] || skip "could not start Xvfb"
 export DISPLAY=$display NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
 
-# Waits up to $2 seconds for process $1 to end; prints its exit code.
+# Waits up to $2 seconds for process $1 (a child of this shell) to end and
+# sets rc to its exit code, or to "timeout" (the process is then killed).
 wait_exit() {
   local pid=$1 limit=$2 i
   for i in $(seq 1 $((limit * 10))); do
@@ -78,11 +79,11 @@ wait_exit() {
   if kill -0 "$pid" 2>/dev/null; then
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    echo timeout
+    rc=timeout
     return
   fi
   wait "$pid"
-  echo $?
+  rc=$?
 }
 
 # ---- 1. the report window -----------------------------------------------------
@@ -152,6 +153,8 @@ for i, (r, g, b, text) in enumerate(lines):
     full = (r * 255 >> 8, g * 255 >> 8, b * 255 >> 8)  # full coverage on black
     if full not in band:
         print('line %d: no ink of colour %02x%02x%02x' % (i, r, g, b)); bad += 1
+if not bad:
+    print('capture %dx%d matches the report (%d lines)' % (w, h, len(lines)))
 sys.exit(1 if bad else 0)
 EOF
   fi
@@ -163,7 +166,7 @@ EOF
   comm -13 <(echo "$existing") <(echo "$now") | while read -r f; do [ -n "$f" ] && rm -f "$f"; done
   timeout 5 xdotool key Escape
 fi
-rc=$(wait_exit "$app_pid" 10)
+wait_exit "$app_pid" 10
 app_pid=""
 [ "$rc" = 0 ] || fail "report window: exit code $rc after ESC (expected 0)"
 
@@ -178,7 +181,7 @@ else
   timeout 5 xdotool windowfocus --sync "$did" || fail "could not focus the open-file dialog"
   timeout 5 xdotool key Escape
 fi
-rc=$(wait_exit "$app_pid" 10)
+wait_exit "$app_pid" 10
 app_pid=""
 [ "$rc" = 0 ] || fail "open-file dialog: exit code $rc after ESC (expected 0)"
 

@@ -1,0 +1,247 @@
+// Win32 back end of the file, directory and locale operations, shared by the
+// window program, the headless double (tests) and the report tool.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/posix/posix_port.h"
+#include "platform/win32/win32_port.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
+
+static const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+
+bool Win32Utf16ToUtf8(char* dst, int cap, const char16_t* src) {
+  if (cap < 1) return false;
+  int o = 0;
+  for (int i = 0; src[i]; i++) {
+    uint32_t c = src[i];
+    if (c >= 0xD800 && c <= 0xDBFF && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c & 0x3FF) << 10) + (src[i + 1] & 0x3FF);
+      i++;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    char b[4];
+    int n;
+    if (c < 0x80) {
+      b[0] = (char)c;
+      n = 1;
+    } else if (c < 0x800) {
+      b[0] = (char)(0xC0 | (c >> 6));
+      b[1] = (char)(0x80 | (c & 0x3F));
+      n = 2;
+    } else if (c < 0x10000) {
+      b[0] = (char)(0xE0 | (c >> 12));
+      b[1] = (char)(0x80 | ((c >> 6) & 0x3F));
+      b[2] = (char)(0x80 | (c & 0x3F));
+      n = 3;
+    } else {
+      b[0] = (char)(0xF0 | (c >> 18));
+      b[1] = (char)(0x80 | ((c >> 12) & 0x3F));
+      b[2] = (char)(0x80 | ((c >> 6) & 0x3F));
+      b[3] = (char)(0x80 | (c & 0x3F));
+      n = 4;
+    }
+    if (o + n >= cap) {
+      dst[o] = 0;
+      return false;
+    }
+    memcpy(dst + o, b, (size_t)n);
+    o += n;
+  }
+  dst[o] = 0;
+  return true;
+}
+
+bool Win32Utf8ToUtf16(char16_t* dst, int cap, const char* src) {
+  if (cap < 1) return false;
+  const unsigned char* s = (const unsigned char*)src;
+  int o = 0;
+  while (*s) {
+    uint32_t c = *s++;
+    int more = 0;
+    if (c >= 0xF0 && c <= 0xF7) {
+      c &= 7;
+      more = 3;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      c &= 0xF;
+      more = 2;
+    } else if (c >= 0xC0 && c <= 0xDF) {
+      c &= 0x1F;
+      more = 1;
+    } else if (c >= 0x80) {
+      c = 0xFFFD;
+    }
+    for (; more > 0; more--) {
+      if ((*s & 0xC0) != 0x80) {
+        c = 0xFFFD;
+        break;
+      }
+      c = (c << 6) | (*s++ & 0x3F);
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    int need = c >= 0x10000 ? 2 : 1;
+    if (o + need >= cap) {
+      dst[o] = 0;
+      return false;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      dst[o++] = (char16_t)(0xD800 + (c >> 10));
+      dst[o++] = (char16_t)(0xDC00 + (c & 0x3FF));
+    } else {
+      dst[o++] = (char16_t)c;
+    }
+  }
+  dst[o] = 0;
+  return true;
+}
+
+// ---- files -------------------------------------------------------------------
+
+static int LastError() {
+  DWORD e = GetLastError();
+  return e ? (int)e : 1;
+}
+
+int PortOpenReadW(const char16_t* path, PortHandle* out) {
+  *out = kPortNoHandle;
+  // for reading, no sharing, an existing file only, normal attributes
+  HANDLE h = CreateFileW(W(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *out = (PortHandle)h;
+  return 0;
+}
+
+int PortOpenWriteW(const char16_t* path, PortHandle* out) {
+  *out = kPortNoHandle;
+  HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *out = (PortHandle)h;
+  return 0;
+}
+
+int PortRead(PortHandle h, void* buf, int n) {
+  if (n <= 0) return 0;
+  DWORD got = 0;
+  if (!ReadFile((HANDLE)h, buf, (DWORD)n, &got, nullptr)) return -1;
+  return (int)got;
+}
+
+int PortWrite(PortHandle h, const void* buf, int n) {
+  const char* p = (const char*)buf;
+  int done = 0;
+  while (done < n) {
+    DWORD put = 0;
+    if (!WriteFile((HANDLE)h, p + done, (DWORD)(n - done), &put, nullptr) || put == 0) return -1;
+    done += (int)put;
+  }
+  return done;
+}
+
+int PortSeek(PortHandle h, int64_t offset, int origin, int64_t* newpos) {
+  DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : origin == 2 ? FILE_END : 99;
+  if (method == 99) return -1;
+  LONG high = (LONG)(offset >> 32);
+  SetLastError(NO_ERROR);
+  DWORD low = SetFilePointer((HANDLE)h, (LONG)(offset & 0xFFFFFFFF), &high, method);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
+  if (newpos) *newpos = ((int64_t)high << 32) | low;
+  return 0;
+}
+
+void PortCloseFile(PortHandle h) {
+  if (h != kPortNoHandle) CloseHandle((HANDLE)h);
+}
+
+int PortRemoveA(const char* path) { return DeleteFileA(path) ? 0 : -1; }
+int PortRemoveW(const char16_t* path) { return DeleteFileW(W(path)) ? 0 : -1; }
+
+// ---- directories ---------------------------------------------------------------
+
+int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(W(path), &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  int n = 0;
+  do {
+    static_assert(sizeof fd.cFileName / sizeof fd.cFileName[0] == 260, "MAX_PATH names");
+    memcpy(names[n], fd.cFileName, sizeof fd.cFileName);
+    names[n][259] = 0;
+    isdir[n] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    n++;
+  } while (n < 2 && FindNextFileW(h, &fd));
+  FindClose(h);
+  return n;
+}
+
+int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(path, &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  int n = 0;
+  do {
+    static_assert(sizeof fd.cFileName == 260, "MAX_PATH names");
+    memcpy(names[n], fd.cFileName, sizeof fd.cFileName);
+    names[n][259] = 0;
+    isdir[n] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    n++;
+  } while (n < 2 && FindNextFileA(h, &fd));
+  FindClose(h);
+  return n;
+}
+
+// The current directory without a trailing backslash (a drive root "C:\"
+// becomes "C:", so that the caller's separator gives it back).
+template <typename Ch>
+static int TrimCurrentDir(Ch* dst, DWORD len, int cap) {
+  if (len == 0 || (int)len >= cap) {
+    if (cap > 0) dst[0] = 0;
+    return -1;
+  }
+  if (len > 1 && dst[len - 1] == '\\') dst[len - 1] = 0;
+  return 0;
+}
+
+int PortCurrentDirW(char16_t* dst, int cap) {
+  if (cap < 1) return -1;
+  DWORD len = GetCurrentDirectoryW((DWORD)cap, reinterpret_cast<wchar_t*>(dst));
+  return TrimCurrentDir(dst, len, cap);
+}
+
+int PortCurrentDirA(char* dst, int cap) {
+  if (cap < 1) return -1;
+  DWORD len = GetCurrentDirectoryA((DWORD)cap, dst);
+  // a backslash that is the trail byte of a double-byte character stays
+  if (len > 1 && len < (DWORD)cap && dst[len - 1] == '\\') {
+    DWORD i = 0;
+    while (i + 1 < len) i += IsDBCSLeadByte((BYTE)dst[i]) ? 2 : 1;
+    if (i != len - 1) return 0;
+  }
+  return TrimCurrentDir(dst, len, cap);
+}
+
+char PortDirSeparator() { return '\\'; }
+
+// ---- the helpers of platform/posix/posix_port.h, with Windows answers ------------
+
+bool PosixPathFromW(char* dst, int cap, const char16_t* src) { return Win32Utf16ToUtf8(dst, cap, src); }
+bool PosixPathToW(char16_t* dst, int cap, const char* src) { return Win32Utf8ToUtf16(dst, cap, src); }
+uint32_t PosixCodePage() { return GetACP(); }
+uint16_t PosixLangId() { return GetUserDefaultLangID(); }
+bool PosixIsDbcsLeadByte(unsigned char b) { return IsDBCSLeadByte(b) != 0; }
+const char* PosixOsName() { return "Windows"; }
+
+void PosixExePath(char* dst, int cap, const char* argv0) {
+  if (cap < 1) return;
+  DWORD n = GetModuleFileNameA(nullptr, dst, (DWORD)cap);
+  if (n > 0 && n < (DWORD)cap) return;
+  snprintf(dst, (size_t)cap, "%s", argv0 ? argv0 : "");
+}
