@@ -58,9 +58,10 @@ static void DetectEnvironment() {
   DiagPrint("Tarvel V1.21 - VMD checker for VRM avatars%s%s\n", versionText, mode);
 }
 
-// The executable's directory from entry 0 of each list, with the current
-// directory as the fallback.
-static void FindExeDir() {
+// Both argument lists, and the executable's directory from entry 0 of each,
+// with the current directory as the fallback.
+static void SplitAndFindExeDir() {
+  unisplitcmd();
   unigetdir(gRun.exeDirW, kPathMax, uniargat(&gArgsW, 0));
   if (!gRun.exeDirW[0]) {
     if (PortCurrentDirW(gRun.exeDirW, kPathMax - 1) == 0) {
@@ -206,8 +207,7 @@ int TarvelMain() {
   SetPathSeparators(sep, '/');
   DetectEnvironment();
 
-  unisplitcmd();
-  FindExeDir();
+  SplitAndFindExeDir();
   gRun.displayLevel = 0;
   gRun.cancelDialogue = 0;
 
