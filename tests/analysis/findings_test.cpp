@@ -49,27 +49,17 @@ class Findings : public testing::Test {
     EXPECT_GT(e, 0);
     return gBoneTracks[e > 0 ? e : 0];
   }
+  // Keys that move the bone; its twists are kept.
   static BoneTrack& Drive(BoneTrack& t, float rot, float pos = 0.0f, int keys = 1, int first = 0,
                           int last = 0) {
-    t.keycount = keys;
-    t.firstframe = first;
-    t.lastframe = last;
-    t.moved = 0xFF;
-    t.maxrot = rot;
-    t.maxpos = pos;
+    t = {keys, first, last, 0xFF, pos, rot, t.maxtwsplus, t.attwsplus, t.maxtwsminus, t.attwsminus};
     return t;
   }
   static MorphTrack& Morph(const std::string& sjis, int keys, int first, int last, float lo,
                            float hi) {
     int e = FindOrAddName(2, sjis.c_str());
     EXPECT_GT(e, 0);
-    MorphTrack& m = gMorphTracks[e > 0 ? e : 0];
-    m.keycount = keys;
-    m.firstframe = first;
-    m.lastframe = last;
-    m.minval = lo;
-    m.maxval = hi;
-    return m;
+    return gMorphTracks[e > 0 ? e : 0] = {keys, first, last, lo, hi};
   }
 
   static std::vector<std::string> Lines() {
@@ -77,17 +67,14 @@ class Findings : public testing::Test {
     for (int i = 0; i < gReport.linecount; i++) v.push_back(gReport.lines[i]);
     return v;
   }
-  // Index of the full bone line of a name ("  name" and a space), or -1.
-  static int LineOf(const std::string& sjisName) {
-    std::string head = "  " + sjisName + " ";
-    for (int i = 0; i < gReport.linecount; i++)
-      if (strncmp(gReport.lines[i], head.c_str(), head.size()) == 0) return i;
-    return -1;
-  }
+  // The colour of the full bone line of a name ("  name" and a space).
   static uint32_t ColourOf(const char* utf8) {
-    int i = LineOf(SJ(utf8));
-    EXPECT_GE(i, 0) << utf8;
-    return i >= 0 ? gReport.cellcolour[i][0] : 0xFFFFFFFF;
+    const std::string head = "  " + SJ(utf8) + " ";
+    for (int i = 0; i < gReport.linecount; i++)
+      if (strncmp(gReport.lines[i], head.c_str(), head.size()) == 0)
+        return gReport.cellcolour[i][0];
+    ADD_FAILURE() << "no line for " << utf8;
+    return 0xFFFFFFFF;
   }
   static void List() {
     findbones();
@@ -113,20 +100,19 @@ TEST_F(Findings, TwistBonesAndPlusBonesAreLicenseFactors) {
 TEST_F(Findings, FullWidthUpperBody2AloneIsALicenseFactor) {
   BoneTrack& full = Bone("上半身２");
   BoneTrack& half = Bone("上半身2");
+  // full-width driven, then the half-width one too (findbones starts from
+  // zero each time), then only the half-width one
+  const struct { uint8_t fullMoved, halfMoved; int state, factors; } steps[] = {
+      {0xFF, 0, -1, 1}, {0xFF, 0xFF, 1, 0}, {0, 0xFF, 0, 0}};
   Drive(full, 0.1f);
-  findbones();
-  EXPECT_EQ(gFind.upper2state, -1);
-  EXPECT_EQ(gFind.licensefactors, 1);
-
   Drive(half, 0.1f);
-  findbones();  // starts again from zero
-  EXPECT_EQ(gFind.upper2state, 1);
-  EXPECT_EQ(gFind.licensefactors, 0);
-
-  full.moved = 0;
-  findbones();
-  EXPECT_EQ(gFind.upper2state, 0);
-  EXPECT_EQ(gFind.licensefactors, 0);
+  for (const auto& s : steps) {
+    full.moved = s.fullMoved;
+    half.moved = s.halfMoved;
+    findbones();
+    EXPECT_EQ(gFind.upper2state, s.state);
+    EXPECT_EQ(gFind.licensefactors, s.factors);
+  }
 }
 
 TEST_F(Findings, DropOutFactors) {
@@ -200,9 +186,8 @@ TEST_F(Findings, ArmTwistOf145IsSlightAndOf160IsRough) {
 
 TEST_F(Findings, LowerBodyAndWaist) {
   struct Case { float rot, pos; int state; } cases[] = {
-      {Amount(20), 0.0f, 3},   {Amount(14), 0.0f, 1}, {Amount(40), 0.0f, -1},
-      {Amount(5), 0.5f, -1},   {0.0099f, 0.0f, 0},
-  };
+      {Amount(20), 0, 3}, {Amount(14), 0, 1}, {Amount(40), 0, -1}, {Amount(5), 0.5f, -1},
+      {0.0099f, 0, 0}};
   for (const Case& c : cases) {
     ResetTracks();
     Drive(Bone("下半身"), c.rot, c.pos);
@@ -235,17 +220,13 @@ TEST_F(Findings, FullBoneLines) {
   Bone("センター").keycount = 4;  // keys, but never moved: not listed
   List();
 
-  std::vector<std::string> l = Lines();
-  ASSERT_EQ(l.size(), 8u);
-  EXPECT_EQ(l[0], "");
-  EXPECT_EQ(l[1], SJ("使用ボーン: "));
   // The widest driven name is 左足ＩＫ親 (10 bytes).
-  EXPECT_EQ(l[2], SJ("  左腕        (3 keys) (frame 5 - 30) (rot  60.0) (tws 150.0 (at 7)) "));
-  EXPECT_EQ(l[3], SJ("  左腕捩      (2 keys) (frame 0 - 12) (tws  40.0 (at 12)) "));
-  EXPECT_EQ(l[4], SJ("  右腕        (2 keys) (frame 1 - 9) (tws  20.0 (at 9)) "));
-  EXPECT_EQ(l[5], SJ("  左足ＩＫ親  (1 keys) (frame 0 - 0) (|pos|=1.5) (rot   2.3) "));
-  EXPECT_EQ(l[6], "");
-  EXPECT_EQ(l[7], "");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{
+      "", SJ("使用ボーン: "),
+      SJ("  左腕        (3 keys) (frame 5 - 30) (rot  60.0) (tws 150.0 (at 7)) "),
+      SJ("  左腕捩      (2 keys) (frame 0 - 12) (tws  40.0 (at 12)) "),
+      SJ("  右腕        (2 keys) (frame 1 - 9) (tws  20.0 (at 9)) "),
+      SJ("  左足ＩＫ親  (1 keys) (frame 0 - 0) (|pos|=1.5) (rot   2.3) "), "", ""}));
   EXPECT_EQ(gReport.cellcolour[0][0], 0u);
   EXPECT_EQ(gReport.cellcolour[1][0], Pack(255, 255, 255));
 }
@@ -254,9 +235,12 @@ TEST_F(Findings, FullLineColours) {
   const uint32_t white = Pack(255, 255, 255), red = Pack(255, 0, 0), orange = Pack(255, 80, 0),
                  amber = Pack(255, 120, 0), yellow = Pack(255, 240, 0),
                  pale = Pack(250, 250, 150);
-  const char* still[] = {"左腕捩", "上半身２", "右足ＩＫ親", "左足先EX", "左足_+", "左ひざD",
-                         "右足首D", "上半身3", "左肩P", "腰", "左腕ＩＫ", "センター", "頭"};
-  for (const char* n : still) Drive(Bone(n), 0.02f);
+  const struct { const char* name; uint32_t colour; } still[] = {
+      {"左腕捩", red},    {"上半身２", red},  {"右足ＩＫ親", red}, {"左足先EX", white},
+      {"左足_+", red},    {"左ひざD", orange}, {"右足首D", orange}, {"上半身3", amber},
+      {"左肩P", amber},   {"腰", yellow},      {"左腕ＩＫ", orange}, {"センター", white},
+      {"頭", white}};
+  for (const auto& b : still) Drive(Bone(b.name), 0.02f);
   Drive(Bone("左足IK親"), 0.05f);
   Drive(Bone("右足IK親"), 0.2f);
   Drive(Bone("下半身"), Amount(20));
@@ -264,19 +248,7 @@ TEST_F(Findings, FullLineColours) {
   Drive(Bone("右腕"), 0.9f).maxtwsplus = Amount(150);
   Drive(Bone("右ひじ"), 0.9f).maxtwsplus = Amount(100);
   List();
-  EXPECT_EQ(ColourOf("左腕捩"), red);
-  EXPECT_EQ(ColourOf("上半身２"), red);
-  EXPECT_EQ(ColourOf("右足ＩＫ親"), red);
-  EXPECT_EQ(ColourOf("左足先EX"), white);
-  EXPECT_EQ(ColourOf("左足_+"), red);
-  EXPECT_EQ(ColourOf("左ひざD"), orange);
-  EXPECT_EQ(ColourOf("右足首D"), orange);
-  EXPECT_EQ(ColourOf("上半身3"), amber);
-  EXPECT_EQ(ColourOf("左肩P"), amber);
-  EXPECT_EQ(ColourOf("腰"), yellow);
-  EXPECT_EQ(ColourOf("左腕ＩＫ"), orange);
-  EXPECT_EQ(ColourOf("センター"), white);
-  EXPECT_EQ(ColourOf("頭"), white);
+  for (const auto& b : still) EXPECT_EQ(ColourOf(b.name), b.colour) << b.name;
   EXPECT_EQ(ColourOf("左足IK親"), pale);
   EXPECT_EQ(ColourOf("右足IK親"), yellow);
   EXPECT_EQ(ColourOf("下半身"), pale);
@@ -304,33 +276,32 @@ TEST_F(Findings, FingersCompactLinesAndSeparators) {
   NewBone("abc\x82").maxrot = 0.5f;             // ends in a lone lead byte
   List();
 
-  std::vector<std::string> l = Lines();
-  ASSERT_EQ(l.size(), 8u);
-  EXPECT_EQ(l[2], SJ("  頭  (1 keys) (frame 0 - 0) (rot   2.3) "));
-  EXPECT_EQ(l[3], SJ("  左人指１  (2 keys) (frame 0 - 4) (|pos|=0.06) "));
-  EXPECT_EQ(l[4], "     ");
-  EXPECT_EQ(l[5], "  bonename_1  bonename_2  bonename_3  bonename_4  bonename_5  bonename_6");
-  EXPECT_EQ(l[6], "  bonename_7  bonename_8  " + SJ("\"左親指０ \"") + "  abc");
-  // Compact lines are not "listed": only the closing empty line follows.
-  EXPECT_EQ(l[7], "");
-}
+  // Compact lines are not "listed": only the closing empty line follows them.
+  EXPECT_EQ(Lines(), (std::vector<std::string>{
+      "", SJ("使用ボーン: "), SJ("  頭  (1 keys) (frame 0 - 0) (rot   2.3) "),
+      SJ("  左人指１  (2 keys) (frame 0 - 4) (|pos|=0.06) "), "     ",
+      "  bonename_1  bonename_2  bonename_3  bonename_4  bonename_5  bonename_6",
+      "  bonename_7  bonename_8  " + SJ("\"左親指０ \"") + "  abc", ""}));
 
-TEST_F(Findings, NoSeparatorWhenNothingWasListedBefore) {
+  // no separator when nothing was listed before
+  ResetTracks();
   NewBone("extra").maxpos = 0.02f;
   List();
-  std::vector<std::string> l = Lines();
-  ASSERT_EQ(l.size(), 4u);
-  EXPECT_EQ(l[2], "  extra");
-  EXPECT_EQ(l[3], "");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"", SJ("使用ボーン: "), "  extra", ""}));
+  // the morph list's separator comes even when nothing of its group is listed
+  Morph(SJ("あ"), 1, 0, 0, 0.0f, 1.0f);
+  Morph("quiet", 1, 0, 0, 0.0f, 0.0f);
+  rbreset();
+  listmorphs();
+  ASSERT_EQ(gReport.linecount, 6);
+  EXPECT_STREQ(gReport.lines[2], "     ");
 }
 
 TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
   // Every byte of a name becomes 15 bytes, so a full line runs past the
   // length of a report line.
   TempDir dir;
-  ASSERT_TRUE(dir.Ok());
-  std::string path = dir.Write("alias.ini", "\"?\" ABCDEFGHIJKLMNO\r\n");
-  ASSERT_EQ(ReadAliasFile(path.c_str(), u"", 0), 0);
+  ASSERT_EQ(ReadAliasFile(dir.Write("alias.ini", "\"?\" ABCDEFGHIJKLMNO\r\n").c_str(), u"", 0), 0);
   aliasFoundA = 0xFF;
   Drive(Bone("左腕捩"), 0.02f, 1.5f);
   Drive(Bone("頭"), 0.02f);
@@ -342,9 +313,7 @@ TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
   std::vector<std::string> l = Lines();
   ASSERT_GE(l.size(), 9u);
   EXPECT_EQ(l[1], "Bones: ");
-  std::string x15 = "ABCDEFGHIJKLMNO", twist, head;
-  for (int i = 0; i < 6; i++) twist += x15;
-  for (int i = 0; i < 2; i++) head += x15;
+  const std::string x15 = "ABCDEFGHIJKLMNO", head = x15 + x15, twist = head + head + head;
   EXPECT_EQ(gReport.linelength[2], 127);
   EXPECT_EQ(l[2], ("  " + twist + "  (1 keys) (frame 0 - 0) (|pos|=1.5) ").substr(0, 127));
   // The head is padded to the widest rendering (90 bytes).
@@ -370,32 +339,19 @@ TEST_F(Findings, MorphList) {
   rbreset();
   listmorphs();
 
-  std::vector<std::string> l = Lines();
-  ASSERT_EQ(l.size(), 11u);
   // The widest listed name of the expressions is まばたき (8 bytes); the three
   // replaced names are padded as their own two bytes.
-  EXPECT_EQ(l[0], SJ("使用モーフ(表情): "));
-  EXPECT_EQ(l[1], SJ("  あ") + std::string(6, ' ') + "  (2 keys) (frame 0 - 10) (val 0 - 1) \n");
-  EXPECT_EQ(l[2], SJ("    Λ ") + std::string(6, ' ') + "  (1 keys) (frame 2 - 2) (val 0 - 0.25) \n");
-  EXPECT_EQ(l[3], SJ("    ω ") + std::string(6, ' ') + "  (1 keys) (frame 3 - 3) (val 0 - 0.75) \n");
-  EXPECT_EQ(l[4], SJ("  まばたき  (1 keys) (frame 7 - 7) (val -0.5 - -0.5) \n"));
-  EXPECT_EQ(l[5], "     ");
-  EXPECT_EQ(l[6], SJ("    Π ") + std::string(6, ' ') + "  (1 keys) (frame 4 - 4) (val 0 - 0.5) \n");
-  EXPECT_EQ(l[7], "  longmorphname  (2 keys) (frame 1 - 9) (val 0 - 0.125) \n");
-  EXPECT_EQ(l[8], "");
-  EXPECT_EQ(l[9], "");
-  EXPECT_EQ(l[10], "");
+  const std::string pad(6, ' ');
+  const std::vector<std::string> l = Lines();
+  EXPECT_EQ(l, (std::vector<std::string>{
+      SJ("使用モーフ(表情): "), SJ("  あ") + pad + "  (2 keys) (frame 0 - 10) (val 0 - 1) \n",
+      SJ("    Λ ") + pad + "  (1 keys) (frame 2 - 2) (val 0 - 0.25) \n",
+      SJ("    ω ") + pad + "  (1 keys) (frame 3 - 3) (val 0 - 0.75) \n",
+      SJ("  まばたき  (1 keys) (frame 7 - 7) (val -0.5 - -0.5) \n"), "     ",
+      SJ("    Π ") + pad + "  (1 keys) (frame 4 - 4) (val 0 - 0.5) \n",
+      "  longmorphname  (2 keys) (frame 1 - 9) (val 0 - 0.125) \n", "", "", ""}));
+  ASSERT_GE(l.size(), 2u);
   EXPECT_EQ(gReport.linelength[1], l[1].size());
-}
-
-TEST_F(Findings, MorphSeparatorEvenWhenNothingOfTheGroupIsListed) {
-  Morph(SJ("あ"), 1, 0, 0, 0.0f, 1.0f);
-  Morph("quiet", 1, 0, 0, 0.0f, 0.0f);
-  rbreset();
-  listmorphs();
-  std::vector<std::string> l = Lines();
-  ASSERT_EQ(l.size(), 6u);
-  EXPECT_EQ(l[2], "     ");
 }
 
 }  // namespace

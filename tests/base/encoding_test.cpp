@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -26,34 +27,14 @@ class Encoding : public ::testing::Test {
   void TearDown() override { DiagSetReceiver(nullptr); }
 };
 
-U16 SjisToUni(const char* src, int* result = nullptr) {
-  char16_t buf[64];
-  int r = sjistouni(buf, 64, src);
-  if (result) *result = r;
-  return buf;
+// A converter's text into a 64-unit buffer, and its result.
+template <typename To, typename From>
+std::pair<std::basic_string<To>, int> Conv(int (*f)(To*, int, const From*), const From* src) {
+  To buf[64];
+  int r = f(buf, 64, src);
+  return {buf, r};
 }
-std::string UniToSjis(const U16& src) {
-  char buf[64];
-  unitosjis(buf, 64, src.c_str());
-  return buf;
-}
-U16 Utf8ToUni(const char* src, int* status) {
-  char16_t buf[64];
-  *status = utf8touni(buf, 64, src);
-  return buf;
-}
-std::string Utf8ToSjis(const char* src, int* status = nullptr) {
-  char buf[64];
-  int r = utf8tosjis(buf, 64, src);
-  if (status) *status = r;
-  return buf;
-}
-std::string SjisToUtf8(const char* src, int* status = nullptr) {
-  char buf[64];
-  int r = sjistoutf8(buf, 64, src);
-  if (status) *status = r;
-  return buf;
-}
+U16 SjisToUni(const char* src) { return Conv(sjistouni, src).first; }
 
 TEST(EncodingTables, CountsAndRanges) {
   int mapped = 0, astral = 0;
@@ -64,17 +45,15 @@ TEST(EncodingTables, CountsAndRanges) {
     mapped++;
     if (cp > 0xFFFF) {
       astral++;
-      lo = cp < lo ? cp : lo;
-      hi = cp > hi ? cp : hi;
-    } else {
-      // Every code with a 16-bit value is what that unit maps back to.
+      lo = std::min(lo, cp);
+      hi = std::max(hi, cp);
+    } else {  // every code with a 16-bit value is what that unit maps back to
       EXPECT_EQ(uni2sjis(cp), code) << std::hex << code;
     }
   }
   EXPECT_EQ(mapped, 11398);
   EXPECT_EQ(astral, 303);
-  EXPECT_EQ(lo, 0x2000Bu);
-  EXPECT_EQ(hi, 0x2A6B2u);
+  EXPECT_EQ(std::pair(lo, hi), std::pair(0x2000Bu, 0x2A6B2u));
   int units = 0;
   for (uint32_t u = 0; u <= 0xFFFF; u++) units += uni2sjis(u) != 0;
   EXPECT_EQ(units, 11095);
@@ -83,38 +62,23 @@ TEST(EncodingTables, CountsAndRanges) {
 }
 
 TEST(EncodingTables, Exceptions) {
-  EXPECT_EQ(sjis2uni(0x815C), 0x2014u);
-  EXPECT_EQ(uni2sjis(0x2014), 0x815C);
-  EXPECT_EQ(uni2sjis(0x2015), 0);
-  EXPECT_EQ(sjis2uni(0x81D4), 0xFF5Fu);
-  EXPECT_EQ(sjis2uni(0x81D5), 0xFF60u);
-  EXPECT_EQ(uni2sjis(0xFF60), 0x81D5);
-  EXPECT_EQ(uni2sjis(0x2985), 0);
-  EXPECT_EQ(uni2sjis(0x2986), 0);
-  for (uint32_t code : {0x82F5u, 0x82F9u, 0x8397u, 0x839Eu, 0x83F6u, 0x8663u, 0x8667u, 0x866Eu, 0x8685u, 0x8686u})
-    EXPECT_EQ(sjis2uni(code), 0u) << std::hex << code;
-  // Single bytes from JIS X 0201; backslash and tilde map to double-byte codes.
-  EXPECT_EQ(sjis2uni(0x5C), 0xA5u);
-  EXPECT_EQ(sjis2uni(0x7E), 0x203Eu);
-  EXPECT_EQ(sjis2uni(0xA1), 0xFF61u);
-  EXPECT_EQ(sjis2uni(0xDF), 0xFF9Fu);
-  EXPECT_EQ(uni2sjis(0x5C), 0x815F);
-  EXPECT_EQ(uni2sjis(0x7E), 0x81B0);
-  EXPECT_EQ(uni2sjis(0xA5), 0x5C);
-  for (uint32_t code : {0x00u, 0x80u, 0x81u, 0x9Fu, 0xA0u, 0xE0u, 0xFCu, 0xFDu, 0xFFu, 0x8040u, 0x80A0u, 0x813Fu, 0x8200u})
-    EXPECT_EQ(sjis2uni(code), 0u) << std::hex << code;
-  EXPECT_EQ(sjis2uni(0x82A0), 0x3042u);
-  EXPECT_EQ(sjis2uni(0xFCF4), 0x2A6B2u);
-  EXPECT_EQ(uni2sjis(0x2661), 0x83BB);
-
-  EXPECT_TRUE(issjislead(0x80));
-  EXPECT_TRUE(issjislead(0x9F));
-  EXPECT_TRUE(issjislead(0xE0));
-  EXPECT_TRUE(issjislead(0xFC));
-  EXPECT_FALSE(issjislead(0x7F));
-  EXPECT_FALSE(issjislead(0xA0));
-  EXPECT_FALSE(issjislead(0xDF));
-  EXPECT_FALSE(issjislead(0xFD));
+  // code, the code point it decodes to (0: none)
+  const uint32_t decode[][2] = {
+      {0x815C, 0x2014}, {0x81D4, 0xFF5F}, {0x81D5, 0xFF60}, {0x5C, 0xA5}, {0x7E, 0x203E},
+      {0xA1, 0xFF61},   {0xDF, 0xFF9F},   {0x82A0, 0x3042}, {0xFCF4, 0x2A6B2},
+      // combining sequences, lone and bad lead bytes, trail bytes below 0x40
+      {0x82F5, 0}, {0x82F9, 0}, {0x8397, 0}, {0x839E, 0}, {0x83F6, 0}, {0x8663, 0}, {0x8667, 0},
+      {0x866E, 0}, {0x8685, 0}, {0x8686, 0}, {0x00, 0},   {0x80, 0},   {0x81, 0},   {0x9F, 0},
+      {0xA0, 0},   {0xE0, 0},   {0xFC, 0},   {0xFD, 0},   {0xFF, 0},   {0x8040, 0}, {0x80A0, 0},
+      {0x813F, 0}, {0x8200, 0}};
+  for (const auto& d : decode) EXPECT_EQ(sjis2uni(d[0]), d[1]) << std::hex << d[0];
+  // unit, the code it encodes to (0: none)
+  const uint32_t encode[][2] = {{0x2014, 0x815C}, {0x2015, 0},      {0xFF60, 0x81D5}, {0x2985, 0},
+                                {0x2986, 0},      {0x5C, 0x815F},   {0x7E, 0x81B0},   {0xA5, 0x5C},
+                                {0x2661, 0x83BB}};
+  for (const auto& e : encode) EXPECT_EQ(uni2sjis(e[0]), e[1]) << std::hex << e[0];
+  for (int b = 0; b < 256; b++)
+    EXPECT_EQ(issjislead(b), (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) << b;
 }
 
 // The committed table source is what the generator makes.
@@ -126,177 +90,30 @@ TEST(EncodingTables, GeneratedSourceIsCurrent) {
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
 }
 
-TEST_F(Encoding, SjisToUniOnShiftJisSystem) {
+TEST_F(Encoding, SjisToUniAndNarrowFormsFollowTheCodePage) {
   gHeadless.codePage = 932;
-  int r;
-  EXPECT_EQ(SjisToUni("\x82\xA0", &r), u"\u3042");
-  EXPECT_EQ(r, 2);
+  EXPECT_EQ(Conv(sjistouni, "\x82\xA0"), std::pair(U16(u"\u3042"), 2));
   EXPECT_EQ(SjisToUni("\x5C\xB1"), u"\\\u00B1");  // single bytes keep their value
   EXPECT_EQ(SjisToUni("\x81\x5C"), u"\u2014");
   EXPECT_EQ(SjisToUni("\x87\xA0"), u"\xD840\xDC0B");  // U+2000B as a surrogate pair
   EXPECT_EQ(SjisToUni("a\x81\x30z"), u"a?z");        // the byte after a lead is its trail
-  EXPECT_EQ(SjisToUni("ab\x82", &r), u"ab");          // a lone last lead byte is dropped
-  EXPECT_EQ(r, 3);
-
+  EXPECT_EQ(Conv(sjistouni, "ab\x82"), std::pair(U16(u"ab"), 3));  // a lone last lead: dropped
   char16_t buf[16] = u"AB";
   EXPECT_EQ(sjiscatuni(buf, 16, "\x82\xA0" "c"), 3);
   EXPECT_EQ(U16(buf), u"AB\u3042c");
-}
 
-TEST_F(Encoding, SjisToUniLeadBytesFollowCodePage) {
-  // A UTF-8 system knows no lead bytes; the fixed Shift-JIS ranges are used.
+  // A UTF-8 system knows no lead bytes: the fixed Shift-JIS ranges are used.
   gHeadless.codePage = 65001;
   EXPECT_EQ(SjisToUni("\x82\xA0\x80"), u"\u3042\u0080");
-  // A single-byte code page: every byte is one unit.
-  gHeadless.codePage = 1252;
+  gHeadless.codePage = 1252;  // a single-byte code page: every byte is one unit
   EXPECT_EQ(SjisToUni("\x82\xA0"), u"\u0082\u00A0");
-}
 
-TEST_F(Encoding, ShiftJisCountLimit) {
-  std::string src(10000, 'a');
-  static char16_t wide[10010];
-  EXPECT_EQ(sjistouni(wide, 10010, src.c_str()), 9999);
-  EXPECT_EQ(unilen(wide), 4999);
-  EXPECT_EQ(std::char_traits<char16_t>::length(wide), 9998u);
-
-  U16 units(10000, u'b');
-  static char narrow[10010];
-  EXPECT_EQ(unitosjis(narrow, 10010, units.c_str()), 9999);
-  EXPECT_EQ(strlen(narrow), 9998u);
-  // A pair whose trail falls past the limit is dropped with it.
-  src[9997] = '\x82';
-  src[9998] = '\xA0';
-  gHeadless.codePage = 932;
-  sjistouni(wide, 10010, src.c_str());
-  EXPECT_EQ(std::char_traits<char16_t>::length(wide), 9997u);
-}
-
-TEST_F(Encoding, UniToSjis) {
-  EXPECT_EQ(UniToSjis(u"\u3042"), "\x82\xA0");
-  EXPECT_EQ(UniToSjis(u"\u00A5\u00E9"), "\xA5\xE9");  // below 0x100: the byte itself
-  EXPECT_EQ(UniToSjis(u"\u2015"), "?");
-  EXPECT_EQ(UniToSjis(u"\xD83D\xDE00"), "??");
-  EXPECT_EQ(UniToSjis(u"\uFF71"), "\xB1");
-  EXPECT_EQ(UniToSjis(u"\u2661"), "\x83\xBB");
-  EXPECT_EQ(gDiag, "");  // the self-test holds
-
-  EXPECT_EQ(unichksjis(u"\u4E00\u00E9"), 0);
-  EXPECT_EQ(unichksjis(u"a\u0E01"), -1);
-  EXPECT_EQ(unichksjis(u""), 0);
-}
-
-TEST_F(Encoding, Utf8ToUni) {
-  int st;
-  EXPECT_EQ(Utf8ToUni("\x41\xE3\x81\x82", &st), u"A\u3042");
-  EXPECT_EQ(st, 7);
-  EXPECT_EQ(Utf8ToUni("\xF0\x9F\x98\x80!", &st), u"x01F600!");
-  EXPECT_EQ(st, 7);
-  EXPECT_EQ(Utf8ToUni("\xC0\x81\xED\xA0\x80", &st), u"\u0001\xD800");  // overlong and surrogate decoded
-  EXPECT_EQ(st, 7);
-  EXPECT_EQ(Utf8ToUni("\x80\x41", &st), u"A");
-  EXPECT_EQ(st, 0);
-  EXPECT_EQ(Utf8ToUni("\x80\x80\x41", &st), u"");  // the second invalid sequence stops
-  EXPECT_EQ(st, 0);
-  EXPECT_EQ(Utf8ToUni("\xC3\x41\x42", &st), u"B");  // the offending byte goes too
-  EXPECT_EQ(st, 0);
-  EXPECT_EQ(Utf8ToUni("a\xE3\x81", &st), u"a");
-  EXPECT_EQ(st, 0);
-
-  char16_t buf[4];
-  memset(buf, 0xFF, sizeof buf);
-  utf8touni(buf, 4, "ab");
-  EXPECT_EQ(buf[2], 0);
-  EXPECT_EQ(buf[3], 0);  // two zero units when room allows
-}
-
-TEST_F(Encoding, UniToUtf8) {
-  char buf[16];
-  EXPECT_EQ(unitoutf8(buf, 16, u"\xD83D\xDE00"), 4);
-  EXPECT_STREQ(buf, "\xF0\x9F\x98\x80");
-  EXPECT_EQ(unitoutf8(buf, 16, u"a\u00E9\u3042"), 6);
-  EXPECT_STREQ(buf, "a\xC3\xA9\xE3\x81\x82");
-  EXPECT_EQ(unitoutf8(buf, 16, u"\xD83Dz!"), 6);  // both units consumed
-  EXPECT_STREQ(buf, "?!");
-  EXPECT_EQ(unitoutf8(buf, 16, u"\xDE00"), 2);  // a lone low surrogate as three bytes
-  EXPECT_STREQ(buf, "\xED\xB8\x80");
-  EXPECT_EQ(unitoutf8(buf, 16, u"a\xD83D"), 4);
-  EXPECT_STREQ(buf, "a?");
-}
-
-TEST_F(Encoding, Utf8ToSjis) {
-  int st;
-  EXPECT_EQ(Utf8ToSjis("\xEF\xBD\x9E", &st), "\x81\x60");  // U+FF5E by the Windows list
-  EXPECT_EQ(st, 7);
-  EXPECT_EQ(Utf8ToSjis("\xE3\x80\x9C"), "\x81\x60");  // U+301C
-  EXPECT_EQ(Utf8ToSjis("\xE2\x80\x95"), "\x81\x5C");  // U+2015
-  EXPECT_EQ(Utf8ToSjis("\xE2\x80\x94"), "\x81\x5C");  // U+2014 by the table
-  EXPECT_EQ(Utf8ToSjis("\xC3\xA9"), "\x85\x7E");
-  EXPECT_EQ(Utf8ToSjis("\xC2\xA5"), "\x5C");
-  EXPECT_EQ(Utf8ToSjis("a\xE0\xB8\x81" "b\xF0\x9F\x98\x80" "c"), "abc");  // no mapping, above U+FFFF
-  EXPECT_EQ(Utf8ToSjis("\xE3\x81\x82\xFF\xE3\x81\x82", &st), "\x82\xA0\x82\xA0");
-  EXPECT_EQ(st, 0);
-}
-
-TEST_F(Encoding, SjisToUtf8AndStatus) {
-  int st;
-  EXPECT_EQ(SjisToUtf8("\x81\x60", &st), "\xEF\xBD\x9E");
-  EXPECT_EQ(st, 7);
-  EXPECT_EQ(SjisToUtf8("\x81\x5C"), "\xE2\x80\x95");  // Windows list for 0x81-0x9F
-  EXPECT_EQ(SjisToUtf8("\xB1\xA0"), "\xEF\xBD\xB1\xC2\xA0");
-  EXPECT_EQ(SjisToUtf8("\x87\xA0"), "\xF0\xA0\x80\x8B");
-  EXPECT_EQ(SjisToUtf8("\xE0\x40", &st), "\xE6\xBC\xBE");
-  EXPECT_EQ(st, 15);
-  EXPECT_EQ(SjisToUtf8("a\xFDz", &st), "az");
-  EXPECT_EQ(st, 15);
-  EXPECT_EQ(gDiag, "");
-
-  EXPECT_EQ(SjisToUtf8("\x81\x30" "a", &st), "a");
-  EXPECT_EQ(st, 1);
-  EXPECT_EQ(gDiag, "<<<uni000000:sjis008130>>>[81 30(x)](2nd byte==0x00-3F) ");
-  EXPECT_EQ(SjisToUtf8("\xE0\x30", &st), "");
-  EXPECT_EQ(st, 1);  // the OR 8 comes before the AND 1
-  EXPECT_EQ(SjisToUtf8("\x80\xA0", &st), "");
-  EXPECT_EQ(st, 2);
-  EXPECT_EQ(SjisToUtf8("\x82\xA0\x82", &st), "\xE3\x81\x82");
-  EXPECT_EQ(st, 3);
-  EXPECT_EQ(SjisToUtf8("\xFE\xE0\x40\x82", &st), "\xE6\xBC\xBE");
-  EXPECT_EQ(st, 3);
-
-  char buf[600];
-  memset(buf, 'a', 519);
-  buf[519] = 0;
-  EXPECT_EQ(sjiscatutf8(buf, 600, "\xE0\x40"), 15);
-  EXPECT_EQ(strlen(buf), 522u);
-  EXPECT_EQ(sjiscatutf8(buf, 600, "b"), -1);
-  EXPECT_EQ(strlen(buf), 522u);
-}
-
-TEST_F(Encoding, Utf16Strings) {
-  U16 longer(6000, u'x');
-  EXPECT_EQ(unilen(longer.c_str()), 4999);
-  EXPECT_EQ(unilen(u"abc"), 3);
-  char16_t buf[6];
-  EXPECT_EQ(unicpy(buf, 6, u"abc"), 3);
-  EXPECT_EQ(unicat(buf, 6, u"defg"), 2);
-  EXPECT_EQ(U16(buf), u"abcde");
-  EXPECT_EQ(unicat(buf, 6, u"z"), 0);
-  EXPECT_EQ(unicpy(buf, 6, u"0123456789"), 5);
-  EXPECT_EQ(U16(buf), u"01234");
-}
-
-TEST_F(Encoding, NarrowFollowsCodePage) {
-  char16_t wide[16];
-  char narrow[16];
-  gHeadless.codePage = 65001;
-  narrowtouni(wide, 16, "\xE3\x81\x82");
-  EXPECT_EQ(U16(wide), u"\u3042");
-  unitonarrow(narrow, 16, u"\u3042");
-  EXPECT_STREQ(narrow, "\xE3\x81\x82");
-  gHeadless.codePage = 932;
-  narrowtouni(wide, 16, "\x82\xA0");
-  EXPECT_EQ(U16(wide), u"\u3042");
-  unitonarrow(narrow, 16, u"\u3042");
-  EXPECT_STREQ(narrow, "\x82\xA0");
+  // the narrow forms are UTF-8 or Shift-JIS by the code page
+  for (auto [cp, narrow] : {std::pair{65001, "\xE3\x81\x82"}, {932, "\x82\xA0"}}) {
+    gHeadless.codePage = cp;
+    EXPECT_EQ(Conv(narrowtouni, narrow).first, u"\u3042");
+    EXPECT_EQ(Conv(unitonarrow, u"\u3042").first, narrow);
+  }
 }
 
 // Every converter, at every capacity up to the full size: nothing is written
@@ -320,6 +137,114 @@ void SweepCapacities(const char* what, Conv conv, std::basic_string<Ch> full,
       if ((int)boundaries[k] < cap) expect = boundaries[k];
     EXPECT_EQ(got.size(), expect) << what << " cap " << cap;
   }
+}
+
+TEST_F(Encoding, ShiftJisCountLimit) {
+  std::string src(10000, 'a');
+  static char16_t wide[10010];
+  EXPECT_EQ(sjistouni(wide, 10010, src.c_str()), 9999);
+  EXPECT_EQ(unilen(wide), 4999);
+  EXPECT_EQ(std::char_traits<char16_t>::length(wide), 9998u);
+
+  U16 units(10000, u'b');
+  static char narrow[10010];
+  EXPECT_EQ(unitosjis(narrow, 10010, units.c_str()), 9999);
+  EXPECT_EQ(strlen(narrow), 9998u);
+  // A pair whose trail falls past the limit is dropped with it.
+  src[9997] = '\x82';
+  src[9998] = '\xA0';
+  gHeadless.codePage = 932;
+  sjistouni(wide, 10010, src.c_str());
+  EXPECT_EQ(std::char_traits<char16_t>::length(wide), 9997u);
+}
+
+TEST_F(Encoding, UniToSjis) {
+  const std::pair<U16, std::string> cases[] = {
+      {u"\u3042", "\x82\xA0"}, {u"\u00A5\u00E9", "\xA5\xE9"},  // below 0x100: the byte itself
+      {u"\u2015", "?"},         {u"\xD83D\xDE00", "??"},  {u"\uFF71", "\xB1"}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(Conv(unitosjis, in.c_str()).first, out);
+  EXPECT_EQ(gDiag, "");  // the self-test holds
+  EXPECT_EQ(unichksjis(u"\u4E00\u00E9"), 0);
+  EXPECT_EQ(unichksjis(u"a\u0E01"), -1);
+}
+
+TEST_F(Encoding, Utf8ToUni) {
+  const struct { const char* in; std::u16string out; int status; } cases[] = {
+      {"\x41\xE3\x81\x82", u"A\u3042", 7},
+      {"\xF0\x9F\x98\x80!", u"x01F600!", 7},
+      {"\xC0\x81\xED\xA0\x80", u"\u0001\xD800", 7},  // overlong and surrogate decoded
+      {"\x80\x41", u"A", 0},
+      {"\x80\x80\x41", u"", 0},  // the second invalid sequence stops
+      {"\xC3\x41\x42", u"B", 0},  // the offending byte goes too
+      {"a\xE3\x81", u"a", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Conv(utf8touni, c.in), std::pair(c.out, c.status)) << c.in;
+  char16_t buf[4];
+  memset(buf, 0xFF, sizeof buf);
+  utf8touni(buf, 4, "ab");
+  EXPECT_EQ(buf[2] | buf[3], 0);  // two zero units when room allows
+}
+
+TEST_F(Encoding, UniToUtf8) {
+  const struct { U16 in; std::string out; int ret; } cases[] = {
+      {u"\xD83D\xDE00", "\xF0\x9F\x98\x80", 4},
+      {u"a\u00E9\u3042", "a\xC3\xA9\xE3\x81\x82", 6},
+      {u"\xD83Dz!", "?!", 6},           // both units consumed
+      {u"\xDE00", "\xED\xB8\x80", 2},  // a lone low surrogate as three bytes
+      {u"a\xD83D", "a?", 4}};
+  for (const auto& c : cases) EXPECT_EQ(Conv(unitoutf8, c.in.c_str()), std::pair(c.out, c.ret));
+}
+
+TEST_F(Encoding, Utf8ToSjis) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"\xEF\xBD\x9E", "\x81\x60"},  // U+FF5E by the Windows list
+      {"\xE3\x80\x9C", "\x81\x60"},  // U+301C
+      {"\xE2\x80\x95", "\x81\x5C"},  // U+2015
+      {"\xE2\x80\x94", "\x81\x5C"},  // U+2014 by the table
+      {"\xC3\xA9", "\x85\x7E"},
+      {"\xC2\xA5", "\x5C"},
+      {"a\xE0\xB8\x81" "b\xF0\x9F\x98\x80" "c", "abc"}};  // no mapping, above U+FFFF
+  for (const auto& [in, out] : cases) EXPECT_EQ(Conv(utf8tosjis, in), std::pair(out, 7)) << in;
+  EXPECT_EQ(Conv(utf8tosjis, "\xE3\x81\x82\xFF\xE3\x81\x82"),
+            std::pair(std::string("\x82\xA0\x82\xA0"), 0));
+}
+
+TEST_F(Encoding, SjisToUtf8AndStatus) {
+  const struct { const char* in; const char* out; int status; } cases[] = {
+      {"\x81\x60", "\xEF\xBD\x9E", 7},
+      {"\x81\x5C", "\xE2\x80\x95", 7},  // Windows list for 0x81-0x9F
+      {"\xB1\xA0", "\xEF\xBD\xB1\xC2\xA0", 7},
+      {"\x87\xA0", "\xF0\xA0\x80\x8B", 7},
+      {"\xE0\x40", "\xE6\xBC\xBE", 15},
+      {"a\xFDz", "az", 15},
+      {"\x81\x30" "a", "a", 1},
+      {"\xE0\x30", "", 1},  // the OR 8 comes before the AND 1
+      {"\x80\xA0", "", 2},
+      {"\x82\xA0\x82", "\xE3\x81\x82", 3},
+      {"\xFE\xE0\x40\x82", "\xE6\xBC\xBE", 3},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Conv(sjistoutf8, c.in), std::pair(std::string(c.out), c.status)) << c.in;
+  char buf[600];
+  memset(buf, 'a', 519);
+  buf[519] = 0;
+  EXPECT_EQ(sjiscatutf8(buf, 600, "\xE0\x40"), 15);
+  EXPECT_EQ(strlen(buf), 522u);
+  EXPECT_EQ(sjiscatutf8(buf, 600, "b"), -1);
+  EXPECT_EQ(strlen(buf), 522u);
+}
+
+TEST_F(Encoding, Utf16Strings) {
+  U16 longer(6000, u'x');
+  EXPECT_EQ(unilen(longer.c_str()), 4999);
+  EXPECT_EQ(unilen(u"abc"), 3);
+  char16_t buf[6];
+  EXPECT_EQ(unicpy(buf, 6, u"abc"), 3);
+  EXPECT_EQ(unicat(buf, 6, u"defg"), 2);
+  EXPECT_EQ(U16(buf), u"abcde");
+  EXPECT_EQ(unicat(buf, 6, u"z"), 0);
+  EXPECT_EQ(unicpy(buf, 6, u"0123456789"), 5);
+  EXPECT_EQ(U16(buf), u"01234");
 }
 
 TEST_F(Encoding, CapacityIsNeverExceeded) {

@@ -1,10 +1,10 @@
-// The report event loop driven through the headless window: drawing, keys,
-// dragging, drops, captures and the fallback verdict box.
+// The report event loop driven through the headless window.
 #include "display/report_loop.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -23,7 +23,6 @@
 namespace {
 
 const char kFont[] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
-constexpr int kCaption = 23;
 
 class ReportLoop : public ::testing::Test {
  protected:
@@ -35,33 +34,15 @@ class ReportLoop : public ::testing::Test {
     ResetArgLists();
     SetPathSeparators(0, 0);
     ASSERT_TRUE(dir_.Ok());
-    SetExeDir(dir_.Root() + "/");
-    addarg(&gArgsA, "/bin/tarvel");
-    uniaddarg(&gArgsW, u"/bin/tarvel");
-    addarg(&gArgsA, "/m/first.vmd");
-    uniaddarg(&gArgsW, u"/m/first.vmd");
-    ShortReport();
-    snprintf(boxtext, sizeof boxtext, "narrow verdict");
-    memcpy(boxtextw, u"wide verdict", sizeof u"wide verdict");
-  }
-  void TearDown() override {
-    CloseReportWindow();
-    WindowReset();
-  }
-  static void SetExeDir(const std::string& d) {
-    snprintf(gRun.exeDirA, sizeof gRun.exeDirA, "%s", d.c_str());
-    std::u16string w = Utf8ToUtf16(d);
+    std::string exe = dir_.Root() + "/";
+    snprintf(gRun.exeDirA, sizeof gRun.exeDirA, "%s", exe.c_str());
+    std::u16string w = Utf8ToUtf16(exe);
     memcpy(gRun.exeDirW, w.c_str(), (w.size() + 1) * sizeof(char16_t));
-  }
-  // The font beside the "executable"; false when the system has none.
-  bool InstallFont() {
-    if (access(kFont, R_OK) != 0) return false;
-    std::error_code ec;
-    std::filesystem::create_symlink(kFont, dir_.Path("mplus-2m-regular.ttf"), ec);
-    return !ec;
-  }
-  // Line 0 empty, line 1 red, line 2 empty, line 3 green.
-  static void ShortReport() {
+    for (const char* a : {"/bin/tarvel", "/m/first.vmd"}) {
+      addarg(&gArgsA, a);
+      uniaddarg(&gArgsW, Utf8ToUtf16(a).c_str());
+    }
+    // Line 0 empty, line 1 red, line 2 empty, line 3 green.
     rbreset();
     rbnewline();
     rbcolor(255, 0, 0);
@@ -71,6 +52,19 @@ class ReportLoop : public ::testing::Test {
     rbcolor(0, 255, 0);
     rbputs("ABC");
     rbnewline();
+    snprintf(boxtext, sizeof boxtext, "narrow verdict");
+    memcpy(boxtextw, u"wide verdict", sizeof u"wide verdict");
+  }
+  void TearDown() override {
+    CloseReportWindow();
+    WindowReset();
+  }
+  // The font beside the "executable"; false when the system has none.
+  bool InstallFont() {
+    if (access(kFont, R_OK) != 0) return false;
+    std::error_code ec;
+    std::filesystem::create_symlink(kFont, dir_.Path("mplus-2m-regular.ttf"), ec);
+    return !ec;
   }
   static void LongReport(int lines) {
     rbreset();
@@ -80,24 +74,24 @@ class ReportLoop : public ::testing::Test {
       rbnewline();
     }
   }
+  static void Fresh() {
+    WindowDestroy();
+    WindowReset();
+    HeadlessReset();
+  }
   TempDir dir_;
 };
 
-#define REQUIRE_FONT()                                        \
-  do {                                                        \
-    if (!InstallFont()) GTEST_SKIP() << "no font at " << kFont; \
-  } while (0)
+#define REQUIRE_FONT() \
+  if (!InstallFont()) GTEST_SKIP() << "no font at " << kFont
 
 struct Band {
-  int inked = 0;       // pixels that are not black
-  int foreign = 0;     // inked pixels of another hue than the line's colour
-  int firstRow = -1;   // first inked row
-  int firstCol = 9999; // leftmost inked column
-  int brightest = 0;
+  int inked = 0, foreign = 0;  // pixels not black; of them, those of another hue than the line's
+  int firstRow = -1, firstCol = 9999, brightest = 0;
 };
 
 // Ink in the 17-pixel band of line i, judged against the line's colour.
-Band InkOfLine(int i, int r, int g, int b) {
+Band InkOfLine(int i, bool r, bool g) {
   Band band;
   for (int y = 17 * i; y < 17 * i + 17 && y < CanvasHeight(); y++)
     for (int x = 0; x < CanvasWidth(); x++) {
@@ -105,11 +99,10 @@ Band InkOfLine(int i, int r, int g, int b) {
       CanvasPixel(x, y, &pr, &pg, &pb);
       if (!pr && !pg && !pb) continue;
       band.inked++;
-      if ((pr && !r) || (pg && !g) || (pb && !b)) band.foreign++;
+      band.foreign += (pr && !r) || (pg && !g) || pb;
       if (band.firstRow < 0) band.firstRow = y;
-      if (x < band.firstCol) band.firstCol = x;
-      int v = pr > pg ? pr : pg;
-      if (v > band.brightest) band.brightest = v;
+      band.firstCol = std::min(band.firstCol, x);
+      band.brightest = std::max<int>(band.brightest, std::max(pr, pg));
     }
   return band;
 }
@@ -119,14 +112,13 @@ TEST_F(ReportLoop, DrawsEachLineInItsColourAndEscEnds) {
   HeadlessScriptChar(27);
   EXPECT_EQ(kOutcomeQuit, RunReportWindow());
   EXPECT_FALSE(gHeadlessWindow.ranOut);
-  EXPECT_TRUE(ReportWindowExists());
   EXPECT_STREQ("Tarvel ", gHeadlessWindow.title);
   EXPECT_FALSE(gHeadlessWindow.topmost);  // made non-topmost after it came up in front
   EXPECT_EQ(512, CanvasWidth());
   EXPECT_EQ(96, CanvasHeight());
-  EXPECT_EQ(0, InkOfLine(0, 0, 0, 0).inked);  // line 0 stays blank
-  EXPECT_EQ(0, InkOfLine(2, 0, 0, 0).inked);
-  Band red = InkOfLine(1, 255, 0, 0);
+  EXPECT_EQ(0, InkOfLine(0, 0, 0).inked);  // line 0 stays blank
+  EXPECT_EQ(0, InkOfLine(2, 0, 0).inked);
+  Band red = InkOfLine(1, true, false);
   EXPECT_GT(red.inked, 50);
   EXPECT_EQ(0, red.foreign);
   EXPECT_EQ(254, red.brightest);  // full coverage of 255 on black
@@ -134,50 +126,34 @@ TEST_F(ReportLoop, DrawsEachLineInItsColourAndEscEnds) {
   EXPECT_EQ(17 + 3, red.firstRow);
   EXPECT_GE(red.firstCol, 3);
   EXPECT_LE(red.firstCol, 6);
-  Band green = InkOfLine(3, 0, 255, 0);
+  Band green = InkOfLine(3, false, true);
   EXPECT_GT(green.inked, 20);
   EXPECT_EQ(0, green.foreign);
   EXPECT_EQ(17 * 3 + 3, green.firstRow);
   EXPECT_EQ(0, gHeadless.boxCount);
 }
 
-TEST_F(ReportLoop, QuitCodesEndTheLoop) {
+TEST_F(ReportLoop, QuitCodesEndTheLoopAndOtherKeysDoNot) {
   REQUIRE_FONT();
-  struct Case {
-    const char* name;
-    void (*script)();
-  } cases[] = {
-      {"Ctrl+Q", [] { HeadlessScriptKey(0, 'q', kHeadlessCtrl); }},
-      {"q", [] { HeadlessScriptChar('q'); }},
-      {"Q", [] { HeadlessScriptChar('Q'); }},
-      {"close box", [] { HeadlessScriptClose(); }},
-      {"pending code", [] { HeadlessScriptPendingCode('Q'); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WindowDestroy();
-    WindowReset();
-    HeadlessReset();
-    c.script();
+  void (*quits[])() = {[] { HeadlessScriptKey(0, 'q', kHeadlessCtrl); },
+                       [] { HeadlessScriptChar('q'); }, [] { HeadlessScriptChar('Q'); },
+                       [] { HeadlessScriptClose(); }, [] { HeadlessScriptPendingCode('Q'); },
+                       [] { HeadlessScriptChar(27); }};
+  for (auto script : quits) {
+    Fresh();
+    script();
     EXPECT_EQ(kOutcomeQuit, RunReportWindow());
     EXPECT_FALSE(gHeadlessWindow.ranOut);
     EXPECT_EQ(0, TakePendingCode());
   }
-}
-
-TEST_F(ReportLoop, RedrawKeysKeepTheCanvasAndOtherKeysAreIgnored) {
-  REQUIRE_FONT();
-  HeadlessScriptChar(27);
-  ASSERT_EQ(kOutcomeQuit, RunReportWindow());
   int repaintsOnce = gHeadlessWindow.repaints;
   std::vector<uint8_t> once(CanvasData(), CanvasData() + 512 * 96 * 3);
 
-  WindowDestroy();
-  WindowReset();
-  HeadlessReset();
+  // SPACE, Enter, arrows and 'f' leave the canvas as it is
+  Fresh();
   HeadlessScriptChar(' ');
   HeadlessScriptChar(13);
-  HeadlessScriptKey(0x26, 0, kHeadlessShift);  // arrows never scroll
+  HeadlessScriptKey(0x26, 0, kHeadlessShift);
   HeadlessScriptChar('f');
   HeadlessScriptChar(27);
   ASSERT_EQ(kOutcomeQuit, RunReportWindow());
@@ -187,9 +163,7 @@ TEST_F(ReportLoop, RedrawKeysKeepTheCanvasAndOtherKeysAreIgnored) {
   EXPECT_EQ(0, memcmp(once.data(), CanvasData(), once.size()));
 
   // an ignored key does not end the loop: only the close box does, later
-  WindowDestroy();
-  WindowReset();
-  HeadlessReset();
+  Fresh();
   HeadlessScriptChar('f');
   ASSERT_EQ(kOutcomeQuit, RunReportWindow());
   EXPECT_TRUE(gHeadlessWindow.ranOut);
@@ -202,14 +176,12 @@ TEST_F(ReportLoop, SSavesACaptureBesideTheExecutable) {
   HeadlessScriptChar('s');
   HeadlessScriptChar(27);
   ASSERT_EQ(kOutcomeQuit, RunReportWindow());
-  EXPECT_FALSE(gHeadlessWindow.ranOut);
-  std::string bmp = ReadFileBytes(dir_.Path("cap(1).bmp"));
-  EXPECT_EQ(147510u, bmp.size());
+  EXPECT_EQ(147510u, ReadFileBytes(dir_.Path("cap(1).bmp")).size());
   EXPECT_EQ(147510u, ReadFileBytes(dir_.Path("cap(2).bmp")).size());
   EXPECT_FALSE(FileExists(dir_.Path("cap(3).bmp")));
 }
 
-TEST_F(ReportLoop, DraggingPansTheView) {
+TEST_F(ReportLoop, DraggingPansTheViewAndAClickDoesNot) {
   REQUIRE_FONT();
   LongReport(100);  // 512 x 1700
   gHeadlessWindow.metrics.workW = 400;
@@ -217,29 +189,16 @@ TEST_F(ReportLoop, DraggingPansTheView) {
   HeadlessScriptBorderDrag(true, true, 390, 290);
   HeadlessScriptThumb(kAxisY, 200);
   HeadlessScriptDrag(100, 100, 60, 70);
-  HeadlessScriptChar(27);
-  ASSERT_EQ(kOutcomeQuit, RunReportWindow());
-  EXPECT_FALSE(gHeadlessWindow.ranOut);
-  ASSERT_GT(gWindow.range[kAxisX], 40);
-  ASSERT_GT(gWindow.range[kAxisY], 230);
-  EXPECT_EQ(40, gWindow.pos[kAxisX]);
-  EXPECT_EQ(230, gWindow.pos[kAxisY]);
-  EXPECT_EQ(40, gHeadlessWindow.viewX);
-  EXPECT_EQ(230, gHeadlessWindow.viewY);
-  EXPECT_EQ(kCursorArrow, gHeadlessWindow.cursor);
-}
-
-TEST_F(ReportLoop, AClickWithoutMovementLeavesTheView) {
-  REQUIRE_FONT();
-  LongReport(100);
-  HeadlessScriptBorderDrag(false, true, 512, 600);
-  HeadlessScriptThumb(kAxisY, 50);
   HeadlessScriptButton(kButtonLeft, true, 30, 30);
   HeadlessScriptButton(kButtonLeft, false, 30, 30);
   HeadlessScriptChar(27);
   ASSERT_EQ(kOutcomeQuit, RunReportWindow());
   EXPECT_FALSE(gHeadlessWindow.ranOut);
-  EXPECT_EQ(50, gWindow.pos[kAxisY]);
+  ASSERT_GT(gWindow.range[kAxisX], 40);
+  ASSERT_GT(gWindow.range[kAxisY], 230);
+  EXPECT_EQ(40, gHeadlessWindow.viewX);
+  EXPECT_EQ(230, gHeadlessWindow.viewY);
+  EXPECT_EQ(kCursorArrow, gHeadlessWindow.cursor);
 }
 
 TEST_F(ReportLoop, DropEndsTheLoopAndQueuesTheFirstFileLast) {
@@ -247,7 +206,6 @@ TEST_F(ReportLoop, DropEndsTheLoopAndQueuesTheFirstFileLast) {
   const char* names[] = {"/d/A.vmd", "/d/B.vmd", "/d/C.vmd"};
   HeadlessScriptDrop(3, names);
   EXPECT_EQ(kOutcomeDropped, RunReportWindow());
-  EXPECT_FALSE(gHeadlessWindow.ranOut);
   ASSERT_EQ(5, gArgsA.count);
   ASSERT_EQ(5, gArgsW.count);
   const char* expected[] = {"/m/first.vmd", "/d/B.vmd", "/d/C.vmd", "/d/A.vmd"};
@@ -256,7 +214,6 @@ TEST_F(ReportLoop, DropEndsTheLoopAndQueuesTheFirstFileLast) {
     EXPECT_EQ(Utf8ToUtf16(expected[i]), std::u16string(uniargat(&gArgsW, i + 1)));
   }
   EXPECT_EQ(0, gHeadless.boxCount);
-
   // the next file starts with the drop flag clear
   HeadlessScriptChar(27);
   EXPECT_EQ(kOutcomeQuit, RunReportWindow());
@@ -268,8 +225,8 @@ TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
   EXPECT_NE(0, gRun.fontFailed);
   EXPECT_TRUE(ReportWindowExists());  // the window opened, black
-  EXPECT_EQ(0, InkOfLine(1, 0, 0, 0).inked);
-  EXPECT_EQ(0, gHeadless.pumps);      // the loop ended at once
+  EXPECT_EQ(0, InkOfLine(1, 0, 0).inked);
+  EXPECT_EQ(0, gHeadless.pumps);  // the loop ended at once
   ASSERT_EQ(1, gHeadless.boxCount);
   const HeadlessBox& b = gHeadless.boxes[0];
   EXPECT_FALSE(b.wide);
@@ -278,38 +235,31 @@ TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
   EXPECT_EQ(0x40040u, b.style);
   EXPECT_TRUE(b.owned);
 
-  // read through the UTF-16 path: the UTF-16 text
+  // read through the UTF-16 path: the UTF-16 text; both failed: Shift-JIS again
   gRun.narrowFailed = 0xFF;
   RunReportWindow();
-  ASSERT_EQ(2, gHeadless.boxCount);
-  EXPECT_TRUE(gHeadless.boxes[1].wide);
-  EXPECT_STREQ("wide verdict", gHeadless.boxes[1].text);
-  gRun.wideFailed = 0xFF;  // both failed: the Shift-JIS text again
+  gRun.wideFailed = 0xFF;
   RunReportWindow();
   ASSERT_EQ(3, gHeadless.boxCount);
+  EXPECT_TRUE(gHeadless.boxes[1].wide);
+  EXPECT_STREQ("wide verdict", gHeadless.boxes[1].text);
   EXPECT_FALSE(gHeadless.boxes[2].wide);
-}
 
-TEST_F(ReportLoop, VerdictBoxIsUtf16WhereTheNarrowCodePageIsUtf8) {
+  // a UTF-8 narrow code page always gets the UTF-16 text
   gHeadless.codePage = 65001;
-  EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  ASSERT_EQ(1, gHeadless.boxCount);
-  EXPECT_TRUE(gHeadless.boxes[0].wide);
-  EXPECT_STREQ("wide verdict", gHeadless.boxes[0].text);
-  EXPECT_STREQ("Tarvel", gHeadless.boxes[0].title);
-}
+  RunReportWindow();
+  ASSERT_EQ(4, gHeadless.boxCount);
+  EXPECT_TRUE(gHeadless.boxes[3].wide);
 
-TEST_F(ReportLoop, NoVerdictBoxWithTheNoDialogueOptionOrWithoutAFile) {
+  // no box with the no-dialogue option, or without a file
   gRun.cancelDialogue = 1;
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  EXPECT_EQ(0, gHeadless.boxCount);
-
   gRun.cancelDialogue = 0;
   ResetArgLists();
   addarg(&gArgsA, "/bin/tarvel");
   uniaddarg(&gArgsW, u"/bin/tarvel");
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  EXPECT_EQ(0, gHeadless.boxCount);
+  EXPECT_EQ(4, gHeadless.boxCount);
 }
 
 TEST_F(ReportLoop, CursorFailureAndWindowFailure) {
@@ -317,7 +267,6 @@ TEST_F(ReportLoop, CursorFailureAndWindowFailure) {
   gHeadlessWindow.failCursors = -1;
   EXPECT_EQ(-1, RunReportWindow());
   EXPECT_FALSE(ReportWindowExists());
-
   gHeadlessWindow.failCursors = 0;
   gHeadlessWindow.failCreate = true;
   EXPECT_EQ(kOutcomeQuit, RunReportWindow());  // no window: the first dispatch ends it
@@ -325,7 +274,7 @@ TEST_F(ReportLoop, CursorFailureAndWindowFailure) {
   EXPECT_EQ(0, gHeadless.pumps);
 }
 
-TEST_F(ReportLoop, CloseBoxEndsEveryLaterFileAtItsFirstWait) {
+TEST_F(ReportLoop, CloseBoxEndsLaterFilesAndCloseDestroysAndPauses) {
   REQUIRE_FONT();
   HeadlessScriptClose();
   ASSERT_EQ(kOutcomeQuit, RunReportWindow());
@@ -336,26 +285,18 @@ TEST_F(ReportLoop, CloseBoxEndsEveryLaterFileAtItsFirstWait) {
   EXPECT_FALSE(gHeadlessWindow.ranOut);
   EXPECT_LT(gHeadless.clockMs - before, 1000);
   EXPECT_EQ(1, gHeadlessWindow.creates);
-  EXPECT_EQ(512, CanvasWidth());
   EXPECT_EQ(680, CanvasHeight());
-  EXPECT_EQ(680 + kCaption, gHeadlessWindow.h);
-}
+  EXPECT_EQ(680 + 23, gHeadlessWindow.h);
 
-TEST_F(ReportLoop, CloseReportWindowDestroysAndPauses) {
-  REQUIRE_FONT();
-  HeadlessScriptChar(27);
-  RunReportWindow();
   WindowOnKey(0, 'x', false, false, false);
-  int64_t before = gHeadless.clockMs;
+  before = gHeadless.clockMs;
   CloseReportWindow();
   EXPECT_FALSE(ReportWindowExists());
-  EXPECT_EQ(1, gHeadlessWindow.destroys);
   EXPECT_EQ(200, gHeadless.clockMs - before);
   EXPECT_EQ(0, gWindow.key);
   // without a window only the pumps and the pause remain
-  before = gHeadless.clockMs;
   CloseReportWindow();
-  EXPECT_EQ(200, gHeadless.clockMs - before);
+  EXPECT_EQ(400, gHeadless.clockMs - before);
   EXPECT_EQ(1, gHeadlessWindow.destroys);
 }
 

@@ -46,34 +46,28 @@ class VmdTest : public ::testing::Test {
 
   bool DiagHas(const std::string& text) const { return Diag().find(text) != std::string::npos; }
 
-  static int BoneIndex(const std::string& sjis) {
-    return FindNameFrom(1, sjis.c_str(), NameCount(1));
-  }
-  static int MorphIndex(const std::string& sjis) {
-    return FindNameFrom(2, sjis.c_str(), NameCount(2));
+  static int BoneIndex(const std::string& s) { return FindNameFrom(1, s.c_str(), NameCount(1)); }
+  static int MorphIndex(const std::string& s) { return FindNameFrom(2, s.c_str(), NameCount(2)); }
+  // The track of a name (UTF-8); an unknown name or one beyond the table fails.
+  template <typename Track, int N>
+  static const Track& TrackOf(Track (&tracks)[N], int index, const char* utf8) {
+    EXPECT_TRUE(index > 0 && index < N) << utf8;
+    return tracks[index > 0 && index < N ? index : 0];
   }
   static const BoneTrack& Bone(const char* utf8) {
-    const int i = BoneIndex(SjisName(utf8));
-    EXPECT_GT(i, 0) << utf8;
-    EXPECT_LT(i, kBoneTracks) << utf8;
-    return gBoneTracks[i > 0 && i < kBoneTracks ? i : 0];
+    return TrackOf(gBoneTracks, BoneIndex(SjisName(utf8)), utf8);
   }
   static const MorphTrack& Morph(const char* utf8) {
-    const int i = MorphIndex(SjisName(utf8));
-    EXPECT_GT(i, 0) << utf8;
-    EXPECT_LT(i, kMorphTracks) << utf8;
-    return gMorphTracks[i > 0 && i < kMorphTracks ? i : 0];
+    return TrackOf(gMorphTracks, MorphIndex(SjisName(utf8)), utf8);
   }
-  static int BoneKeysTotal() {
+  template <typename Track, int N>
+  static int KeysTotal(const Track (&tracks)[N]) {
     int n = 0;
-    for (const BoneTrack& t : gBoneTracks) n += t.keycount;
+    for (const Track& t : tracks) n += t.keycount;
     return n;
   }
-  static int MorphKeysTotal() {
-    int n = 0;
-    for (const MorphTrack& t : gMorphTracks) n += t.keycount;
-    return n;
-  }
+  static int BoneKeysTotal() { return KeysTotal(gBoneTracks); }
+  static int MorphKeysTotal() { return KeysTotal(gMorphTracks); }
 
   // Header and model name of a well-formed file.
   static VmdWriter Start(const std::string& model = "Model") {
