@@ -11,6 +11,8 @@
 
 #include "analysis/verdict.h"
 #include "app/driver.h"
+#include "base/diag.h"
+#include "display/window_logic.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -42,9 +44,11 @@ class DriverRun : public ::testing::Test {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
     HeadlessReset();
+    WindowReset();
     args = {dir + "/tarvel"};
   }
   void TearDown() override {
+    DiagSetReceiver(nullptr);
     std::string cmd = "rm -rf '" + dir + "'";
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
@@ -219,6 +223,68 @@ TEST_F(DriverRun, OptionEntriesAreNeverFiles) {
   args = {dir + "/tarvel"};
   EXPECT_EQ(Run({"-ND", m}), 0);
   EXPECT_STREQ(gRun.lastVmdA, "-odd.vmd");
+}
+
+// With the font beside the executable the window waits for the user.
+constexpr char kFont[] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
+
+std::vector<std::string> gRead;  // files in the order the reader opened them
+void NoteRead(const char* text) {
+  if (!strncmp(text, "Reading from: ", 14)) gRead.push_back(text + 14);
+}
+
+class DriverWindow : public DriverRun {
+ protected:
+  void SetUp() override {
+    DriverRun::SetUp();
+    if (access(kFont, R_OK) != 0) GTEST_SKIP() << "no font at " << kFont;
+    std::string ln = "ln -s '" + std::string(kFont) + "' '" + dir + "/mplus-2m-regular.ttf'";
+    ASSERT_EQ(system(ln.c_str()), 0);
+    gRead.clear();
+    DiagSetReceiver(NoteRead);
+  }
+};
+
+TEST_F(DriverWindow, DroppedFilesComeAfterTheWaitingOnesAndTheFirstDroppedLast) {
+  std::string one = Write("one.vmd", EmptyMotion()), two = Write("two.vmd", EmptyMotion());
+  std::string a = Write("a.vmd", EmptyMotion()), b = Write("b.vmd", EmptyMotion()),
+              c = Write("c.vmd", EmptyMotion());
+  const char* dropped[] = {a.c_str(), b.c_str(), c.c_str()};
+  HeadlessScriptDrop(3, dropped);  // on the first file's window
+  for (int i = 0; i < 4; i++) HeadlessScriptChar(27);
+  EXPECT_EQ(Run({one, two}), 0);
+  std::vector<std::string> expected = {one, two, b, c, a};
+  ASSERT_EQ(gRead.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); i++) EXPECT_EQ(gRead[i].substr(0, expected[i].size()), expected[i]);
+  EXPECT_EQ(gHeadless.boxCount, 0);  // with the font, no verdict box
+}
+
+TEST_F(DriverWindow, SSavesACaptureBesideTheExecutableAndEscEnds) {
+  std::string m = Write("m.vmd", EmptyMotion());
+  HeadlessScriptChar('S');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  FILE* f = fopen((dir + "/cap(1).bmp").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  fseek(f, 0, SEEK_END);
+  // Twelve report lines (header, two headings, their blank lines) none wider
+  // than 62 bytes: a 512 x 204 canvas, rows of 1536 bytes, plus the 54-byte header.
+  EXPECT_EQ(ftell(f), 1536 * 204 + 54);
+  fclose(f);
+}
+
+TEST_F(DriverWindow, NoFreeCaptureNameSavesNothing) {
+  for (int n = 1; n <= 99; n++) Write("cap(" + std::to_string(n) + ").bmp", "x");
+  std::string m = Write("m.vmd", EmptyMotion());
+  HeadlessScriptChar('s');
+  HeadlessScriptChar('f');  // ignored
+  HeadlessScriptKey(0x51, 0x11, kHeadlessCtrl);  // Ctrl+Q
+  EXPECT_EQ(Run({m}), 0);
+  FILE* f = fopen((dir + "/cap(1).bmp").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(fgetc(f), 'x');  // untouched
+  fclose(f);
+  EXPECT_FALSE(fopen((dir + "/cap(100).bmp").c_str(), "rb"));
 }
 
 }  // namespace
