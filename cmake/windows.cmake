@@ -36,4 +36,20 @@ function(tarvel_windows_programs)
   add_executable(tarvel WIN32 ${CMAKE_SOURCE_DIR}/app/main_tarvel_win32.cpp)
   target_link_libraries(tarvel PRIVATE tarvel_app tarvel_win32gui)
   tarvel_ship_font(tarvel)
+
+  # The release archive: both programs, the font with its licence notice and
+  # a short README, in a folder tarvel-windows/ (target tarvel_windows_zip).
+  set(stage ${CMAKE_BINARY_DIR}/package/tarvel-windows)
+  add_custom_target(tarvel_windows_zip
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tarvel> $<TARGET_FILE:tarvel-report> ${stage}
+    COMMAND ${CMAKE_COMMAND} -E copy ${TARVEL_FONT_SRC} ${stage}/mplus-2m-regular.ttf
+    COMMAND ${CMAKE_COMMAND} -E copy ${TARVEL_FONT_LICENSE} ${stage}/mplus-2m-regular.LICENSE.txt
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/platform/win32/README-Windows.txt ${stage}/README.txt
+    COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/package
+            ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/tarvel-windows.zip --format=zip tarvel-windows
+    DEPENDS tarvel tarvel-report
+    COMMENT "Packing tarvel-windows.zip"
+    VERBATIM)
 endfunction()

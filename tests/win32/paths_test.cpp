@@ -1,0 +1,219 @@
+// Narrow (ANSI code page) and UTF-16 paths on the real file system: Shift-JIS
+// names whose trail byte is the backslash code, names the code page cannot
+// hold and the UTF-16 retry of the motion read, the system's error codes,
+// the directory search and the font opened through the UTF-16 route.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/target.h"
+#include "base/filechan.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "display/canvas.h"
+#include "display/capture.h"
+#include "display/text.h"
+#include "names/nametable.h"
+#include "names/vocabulary.h"
+#include "platform/port.h"
+#include "tests/support/vmdwriter.h"
+#include "tests/win32/win32_support.h"
+#include "vmd/vmdread.h"
+
+namespace {
+
+std::string Motion() {
+  VmdWriter w;
+  w.Header().ModelName("Win32").Count(1);
+  w.Bone(SjisName("センター"), 0, 0, 1, 0);
+  w.Count(0);
+  return std::string(w.bytes.begin(), w.bytes.end());
+}
+
+void CopyTo(char* dst, int cap, const std::string& s) {
+  ASSERT_LT((int)s.size(), cap);
+  memcpy(dst, s.c_str(), s.size() + 1);
+}
+
+void CopyTo(char16_t* dst, int cap, const std::u16string& s) {
+  ASSERT_LT((int)s.size(), cap);
+  memcpy(dst, s.c_str(), (s.size() + 1) * sizeof(char16_t));
+}
+
+class Win32Paths : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.Ok());
+    ResetRunEnv();
+    SetPathSeparators(0, 0);
+    ResetNameTables();
+    RegisterBuiltinNames();
+    ResetTracks();
+    rfreset();
+  }
+  void TearDown() override { rfreset(); }
+
+  // The current file of the file loop, in both forms.
+  void Target(const std::u16string& wide) {
+    CopyTo(gRun.nameW, kPathMax, wide);
+    CopyTo(gRun.nameA, kPathMax * 2, ToAnsi(wide));
+    gRun.narrowFailed = gRun.wideFailed = 0;
+  }
+
+  WideTempDir dir;
+};
+
+TEST_F(Win32Paths, ShiftJisNamesKeepTheirTrailBytes) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page (932)";
+  // 表 (0x95 0x5C) as a folder, モーション.vmd in it
+  ASSERT_TRUE(dir.MakeDir(u"\u8868"));
+  const std::u16string name = u"\u30E2\u30FC\u30B7\u30E7\u30F3.vmd";
+  ASSERT_TRUE(dir.Write(u"\u8868\\" + name, Motion()));
+  const std::u16string wide = dir.Path(u"\u8868\\" + name);
+  const std::string narrow = ToAnsi(wide);
+  const std::string nameSjis = "\x83\x82\x81\x5B\x83\x56\x83\x87\x83\x93.vmd";
+
+  char buf[kPathMax];
+  getdir(buf, kPathMax, narrow.c_str());
+  EXPECT_EQ(std::string(buf), ToAnsi(dir.Root()) + "\\\x95\x5C\\");
+  ASSERT_EQ(findname(buf, kPathMax, narrow.c_str()), 0);
+  EXPECT_EQ(std::string(buf), nameSjis);
+  ASSERT_EQ(rfopen(narrow.c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'V');
+
+  Target(wide);
+  IdentifyTarget();
+  EXPECT_EQ(gRun.isVmd, 0xFF);
+  EXPECT_EQ(std::string(gRun.diskNameA), nameSjis);
+  EXPECT_EQ(std::u16string(gRun.diskNameW), name);
+  ReadMotion();
+  EXPECT_EQ(gRun.narrowFailed, 0);
+  EXPECT_EQ(gRun.wideFailed, 0);
+  EXPECT_STREQ(gSourceModel, "Win32");
+}
+
+TEST_F(Win32Paths, NameOutsideTheCodePageIsReadThroughUtf16) {
+  // 한글.vmd: Hangul is in neither code page 932 nor 1252
+  const std::u16string name = u"\uD55C\uAE00.vmd";
+  ASSERT_TRUE(dir.Write(name, Motion()));
+  const std::u16string wide = dir.Path(name);
+  const std::string narrow = ToAnsi(wide);
+  ASSERT_NE(narrow.find('?'), std::string::npos);
+  EXPECT_EQ(pathhasq(narrow.c_str()), -1);
+  EXPECT_EQ(rfopenquiet(narrow.c_str()), -1);
+  ASSERT_EQ(rfopenWquiet(wide.c_str()), 0);
+  rfclose();
+
+  Target(wide);
+  IdentifyTarget();
+  EXPECT_EQ(gRun.isVmd, 0xFF);
+  EXPECT_EQ(std::u16string(gRun.diskNameW), name);
+  ReadMotion();
+  EXPECT_EQ(gRun.narrowFailed, 0xFF);  // the narrow read failed ...
+  EXPECT_EQ(gRun.wideFailed, 0);       // ... and the UTF-16 retry read it
+  EXPECT_STREQ(gSourceModel, "Win32");
+}
+
+TEST_F(Win32Paths, OpenErrorsAreTheSystemsAndOpensDoNotShare) {
+  PortHandle h = kPortNoHandle;
+  EXPECT_EQ(PortOpenReadW(dir.Path(u"missing.vmd").c_str(), &h), 2);   // file not found
+  EXPECT_EQ(PortOpenReadW(dir.Path(u"no\\such.vmd").c_str(), &h), 3);  // path not found
+  EXPECT_EQ(h, kPortNoHandle);
+
+  ASSERT_TRUE(dir.Write(u"held.vmd", Motion()));
+  ASSERT_EQ(rfopenW(dir.Path(u"held.vmd").c_str()), 0);
+  // the reader opens without sharing: nobody else may open the file meanwhile
+  EXPECT_EQ(PortOpenReadW(dir.Path(u"held.vmd").c_str(), &h), 32);  // sharing violation
+  EXPECT_FALSE(dir.Write(u"held.vmd", "x"));
+  rfclose();
+  EXPECT_TRUE(dir.Write(u"held.vmd", "x"));
+}
+
+TEST_F(Win32Paths, FindNameTakesFilesOnly) {
+  ASSERT_TRUE(dir.MakeDir(u"d1"));
+  ASSERT_TRUE(dir.MakeDir(u"d2"));
+  ASSERT_TRUE(dir.MakeDir(u"only"));
+  ASSERT_TRUE(dir.Write(u"Walk.VMD", Motion()));
+  char16_t name[kPathMax];
+  EXPECT_EQ(unifindname(name, kPathMax, dir.Path(u"d*").c_str()), -2);
+  EXPECT_EQ(unifindname(name, kPathMax, dir.Path(u"only").c_str()), -1);
+  ASSERT_EQ(unifindname(name, kPathMax, dir.Path(u"walk.vmd").c_str()), 0);
+  EXPECT_EQ(std::u16string(name), u"Walk.VMD");  // the name as stored
+  char nameA[kPathMax];
+  ASSERT_EQ(findname(nameA, kPathMax, ToAnsi(dir.Path(u"WALK.vmd")).c_str()), 0);
+  EXPECT_STREQ(nameA, "Walk.VMD");
+}
+
+TEST_F(Win32Paths, CurrentDirectoryHasNoTrailingBackslash) {
+  wchar_t saved[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, saved), 0u);
+  char16_t cur[kPathMax];
+  ASSERT_TRUE(SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(dir.Root().c_str())));
+  ASSERT_EQ(PortCurrentDirW(cur, kPathMax), 0);
+  EXPECT_EQ(std::u16string(cur), dir.Root());
+  char curA[kPathMax];
+  ASSERT_EQ(PortCurrentDirA(curA, kPathMax), 0);
+  EXPECT_EQ(std::string(curA), ToAnsi(dir.Root()));
+  // a drive root loses its backslash too, so that appending one gives it back
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
+  ASSERT_EQ(PortCurrentDirW(cur, kPathMax), 0);
+  EXPECT_EQ(std::u16string(cur), u"C:");
+  // too small a buffer is a failure, not a cut path
+  EXPECT_EQ(PortCurrentDirW(cur, 2), -1);
+  SetCurrentDirectoryW(saved);
+}
+
+// A capture beside an executable in a folder the code page cannot name: the
+// narrow name fails, the UTF-16 name writes the whole file.
+TEST_F(Win32Paths, CaptureWritesThroughTheUtf16Name) {
+  ASSERT_TRUE(dir.MakeDir(u"\uD55C"));
+  const std::u16string wide = dir.Path(u"\uD55C\\cap(1).bmp");
+  CanvasCreate(512, 96);
+  CanvasFill(0, 95, 1, 1, 10, 20, 30);
+  EXPECT_EQ(CaptureCanvas(ToAnsi(wide).c_str(), wide.c_str(), 0), -1);
+  ASSERT_EQ(CaptureCanvas(ToAnsi(wide).c_str(), wide.c_str(), 1), 0);
+  WIN32_FILE_ATTRIBUTE_DATA fa;
+  ASSERT_TRUE(GetFileAttributesExW(reinterpret_cast<const wchar_t*>(wide.c_str()), GetFileExInfoStandard, &fa));
+  EXPECT_EQ(fa.nFileSizeLow, 147510u);  // 54 + 1536 x 96
+  ASSERT_EQ(rfopenW(wide.c_str()), 0);
+  ASSERT_EQ(rfseekset(54), 0);
+  EXPECT_EQ(rfgetc(), 30);  // the bottom row first, blue green red
+  EXPECT_EQ(rfgetc(), 20);
+  EXPECT_EQ(rfgetc(), 10);
+  rfclose();
+  CanvasRelease();
+}
+
+// The font file beside the test program, copied into a folder whose name the
+// ANSI code page cannot hold: only the UTF-16 route opens it.
+TEST_F(Win32Paths, FontOpensThroughTheUtf16Stream) {
+  wchar_t exe[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  std::u16string font = reinterpret_cast<const char16_t*>(exe);
+  font = font.substr(0, font.rfind(u'\\') + 1) + u"mplus-2m-regular.ttf";
+  if (GetFileAttributesW(reinterpret_cast<const wchar_t*>(font.c_str())) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no font beside the test program";
+  ASSERT_TRUE(dir.MakeDir(u"\uD55C"));
+  const std::u16string copy = dir.Path(u"\uD55C\\mplus-2m-regular.ttf");
+  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>(font.c_str()),
+                        reinterpret_cast<const wchar_t*>(copy.c_str()), FALSE));
+  TextReset();
+  EXPECT_NE(OpenFontA(ToAnsi(copy).c_str(), 0, 16), 0);
+  EXPECT_FALSE(FontFaceOpen());
+  ASSERT_EQ(OpenFontW(copy.c_str(), 0, 16), 0);
+  EXPECT_TRUE(FontFaceOpen());
+  const char16_t text[] = u"Tarvel \u30E2\u30FC\u30B7\u30E7\u30F3";
+  ASSERT_EQ(MakeTextImage(6, text, kTextUtf16, true, 0, -1), 0);
+  EXPECT_GT(gTextImages[6].width, 16u);
+  EXPECT_GT(gTextImages[6].height, 8u);
+  TextReset();
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// The report window of the Win32 back end driven by real window messages:
+// keys (translated by the system from key presses), mouse buttons and moves,
+// the clipboard, dropped files, the close box, painting, scroll bars and the
+// open-file dialog. Needs a display (Xvfb under Wine).
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "dialogs/openfile.h"
+#include "display/canvas.h"
+#include "display/window_logic.h"
+#include "platform/port.h"
+#include "platform/win32/win32_port.h"
+#include "platform/window_port.h"
+#include "tests/win32/win32_support.h"
+
+namespace {
+
+constexpr int kShift = 1, kCtrl = 2, kAlt = 4;
+
+class Win32Window : public testing::Test {
+ protected:
+  void SetUp() override {
+    WindowReset();
+    ResetArgLists();
+    ResetRunEnv();
+    ASSERT_EQ(WindowCreate(512, 96, "Tarvel "), 0);
+    hwnd = (HWND)Win32OwnerWindow();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_EQ(WindowMakeCursors(), 0);
+    Pump();
+  }
+  void TearDown() override {
+    SetModifiers(0);
+    WindowDestroy();
+    Pump();
+  }
+
+  static void Pump() { PortPumpEvents(); }
+
+  static void SetModifiers(int mods) {
+    BYTE ks[256];
+    GetKeyboardState(ks);
+    ks[VK_SHIFT] = (mods & kShift) ? 0x80 : 0;
+    ks[VK_CONTROL] = (mods & kCtrl) ? 0x80 : 0;
+    ks[VK_MENU] = (mods & kAlt) ? 0x80 : 0;
+    SetKeyboardState(ks);
+  }
+
+  // A key press as the keyboard sends it; the pump's TranslateMessage makes
+  // the typed character from it. Returns the key slot's code.
+  int Press(int vk, int mods = 0) {
+    SetModifiers(mods);
+    UINT scan = MapVirtualKeyA((UINT)vk, MAPVK_VK_TO_VSC);
+    LPARAM lp = 1 | ((LPARAM)scan << 16) | ((mods & kAlt) ? (1 << 29) : 0);
+    PostMessageA(hwnd, (mods & kAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, (WPARAM)vk, lp);
+    Pump();
+    SetModifiers(0);
+    return WindowTakeKey();
+  }
+
+  void Mouse(UINT msg, WPARAM keys, int x, int y) {
+    PostMessageA(hwnd, msg, keys, MAKELPARAM(x, y));
+    Pump();
+  }
+
+  static std::string Clipboard() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "(not opened)";
+    if (HANDLE h = GetClipboardData(CF_OEMTEXT)) {
+      if (const char* p = (const char*)GlobalLock(h)) {
+        text = p;
+        GlobalUnlock(h);
+      }
+    }
+    CloseClipboard();
+    return text;
+  }
+
+  // An HDROP as the shell makes it: UTF-16 names, each ended by a zero unit,
+  // the list ended by one more.
+  static HGLOBAL MakeDrop(const std::vector<std::u16string>& names) {
+    size_t units = 1;
+    for (const std::u16string& n : names) units += n.size() + 1;
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + units * 2);
+    DROPFILES* df = (DROPFILES*)GlobalLock(mem);
+    df->pFiles = sizeof(DROPFILES);
+    df->pt.x = 5;
+    df->pt.y = 6;
+    df->fWide = TRUE;
+    char16_t* p = (char16_t*)((char*)df + sizeof(DROPFILES));
+    for (const std::u16string& n : names) {
+      memcpy(p, n.c_str(), (n.size() + 1) * 2);
+      p += n.size() + 1;
+    }
+    GlobalUnlock(mem);
+    return mem;
+  }
+
+  HWND hwnd = nullptr;
+};
+
+TEST_F(Win32Window, MetricsComeFromTheSystem) {
+  PortWindowMetrics m;
+  PortWindowGetMetrics(&m);
+  EXPECT_GT(m.workW, 0);
+  EXPECT_GT(m.workH, 0);
+  EXPECT_GT(m.captionH, 0);
+  EXPECT_GE(m.frameW, 0);
+  EXPECT_GT(m.vbarW, 0);
+  EXPECT_GT(m.hbarH, 0);
+  // the client area shows the whole 512 x 96 canvas, without scroll bars
+  RECT rc;
+  ASSERT_TRUE(GetClientRect(hwnd, &rc));
+  EXPECT_EQ(rc.right, 512);
+  EXPECT_EQ(rc.bottom, 96);
+  EXPECT_EQ(gWindow.clientW, 512);
+  EXPECT_EQ(gWindow.clientH, 96);
+  char cls[16];
+  ASSERT_GT(GetClassNameA(hwnd, cls, sizeof cls), 0);
+  EXPECT_STREQ(cls, "vovo");
+  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & 0xCF0000, 0xCF0000);  // caption, frame, boxes
+  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0);  // bars hidden
+}
+
+TEST_F(Win32Window, KeyPressesBecomeKeyCodes) {
+  EXPECT_EQ(Press('Q'), 'q');
+  EXPECT_EQ(Press('S', kShift), 'S');
+  EXPECT_EQ(Press(VK_ESCAPE), 27);
+  EXPECT_EQ(Press(VK_RETURN), 13);
+  EXPECT_EQ(Press(VK_SPACE), ' ');
+  EXPECT_EQ(Press('Q', kCtrl), 0x11);
+  EXPECT_EQ(Press(VK_SPACE, kCtrl), 0x320);
+  EXPECT_EQ(Press(VK_RETURN, kCtrl), 0x30D);
+  EXPECT_EQ(Press('X', kAlt), 0x578);
+  EXPECT_EQ(Press(VK_UP, kShift), 0x226);
+  EXPECT_EQ(Press(VK_LEFT, kCtrl | kShift), 0x425);
+  EXPECT_EQ(Press(VK_NEXT), 0x122);
+  EXPECT_EQ(Press(VK_F5), 0);  // stores nothing
+}
+
+TEST_F(Win32Window, LeftDragAndFrame) {
+  Mouse(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 100, 90);
+  EXPECT_EQ(WindowTakeKey(), 0x1200);
+  EXPECT_TRUE(gWindow.leftHeld);
+  EXPECT_TRUE(WindowTakeLeftDown());
+  EXPECT_EQ(gWindow.downX, 100);
+  EXPECT_EQ(gWindow.downY, 90);
+  EXPECT_EQ(gWindow.cursor, kCursorHand);
+  Mouse(WM_MOUSEMOVE, MK_LBUTTON, 60, 70);
+  EXPECT_TRUE(WindowTakeLeftDrag());
+  EXPECT_EQ(gWindow.dragX, 60);
+  EXPECT_EQ(gWindow.dragY, 70);
+  Mouse(WM_LBUTTONUP, 0, 60, 70);
+  EXPECT_FALSE(gWindow.leftHeld);
+  EXPECT_TRUE(WindowTakeLeftUp());
+  EXPECT_EQ(gWindow.cursor, kCursorArrow);
+
+  // over the frame a drag in progress ends
+  Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 10, 10);
+  PostMessageA(hwnd, WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(20, 2));
+  Pump();
+  EXPECT_FALSE(gWindow.leftHeld);
+  EXPECT_EQ(gWindow.cursor, kCursorArrow);
+}
+
+TEST_F(Win32Window, RightClickCopiesOemText) {
+  CanvasFill(0, 0, 512, 96, 0, 0, 0);
+  CanvasFill(30, 40, 4, 4, 255, 120, 0);
+  Mouse(WM_RBUTTONDOWN, MK_RBUTTON, 10, 20);
+  EXPECT_EQ(WindowTakeKey(), 0x2000);
+  EXPECT_EQ(Clipboard(), "10,20");
+  Mouse(WM_RBUTTONDOWN, MK_RBUTTON | MK_SHIFT, 256, 48);
+  EXPECT_EQ(WindowTakeKey(), 0x2100);
+  EXPECT_EQ(Clipboard(), "0.00%,0.00%");
+  Mouse(WM_RBUTTONDOWN, MK_RBUTTON | MK_CONTROL, 31, 41);
+  EXPECT_EQ(Clipboard(), "255,120,0");
+  Mouse(WM_MBUTTONDOWN, MK_MBUTTON, 1, 1);
+  EXPECT_EQ(WindowTakeKey(), 0x5000);
+}
+
+TEST_F(Win32Window, DroppedFilesQueueBehindTheFirst) {
+  std::u16string longName(300, u'x');
+  HGLOBAL drop = MakeDrop({u"C:\\m\\A.vmd", u"C:\\m\\" + longName, u"C:\\m\\B.vmd", u"C:\\m\\C.vmd"});
+  PostMessageA(hwnd, WM_DROPFILES, (WPARAM)drop, 0);
+  Pump();
+  EXPECT_TRUE(gWindow.dropFlag);
+  EXPECT_EQ(std::u16string(gWindow.droppedW), u"C:\\m\\A.vmd");
+  EXPECT_STREQ(gWindow.droppedA, "C:\\m\\A.vmd");
+  // the overlong name is left out; B and C are queued at once, in both lists
+  ASSERT_EQ(gArgsW.count, 2);
+  ASSERT_EQ(gArgsA.count, 2);
+  EXPECT_EQ(std::u16string(uniargat(&gArgsW, 0)), u"C:\\m\\B.vmd");
+  EXPECT_EQ(std::u16string(uniargat(&gArgsW, 1)), u"C:\\m\\C.vmd");
+  EXPECT_STREQ(argat(&gArgsA, 1), "C:\\m\\C.vmd");
+}
+
+TEST_F(Win32Window, CloseBoxOnlyRequests) {
+  PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_TRUE(gWindow.closeRequested);
+  EXPECT_TRUE(IsWindow(hwnd));
+  WindowDestroy();
+  EXPECT_FALSE(IsWindow(hwnd));
+  WNDCLASSA wc;
+  EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "vovo", &wc));  // unregistered
+}
+
+TEST_F(Win32Window, CanvasDrawingShowsAtOnce) {
+  CanvasFill(0, 0, 512, 96, 0, 0, 0);
+  CanvasFill(5, 6, 10, 10, 0x12, 0x34, 0x56);
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(GetPixel(dc, 7, 8), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(GetPixel(dc, 20, 8), RGB(0, 0, 0));
+  ReleaseDC(hwnd, dc);
+}
+
+// A tall canvas: the window opens clipped to the work area with no bar;
+// after a drag of the bottom border the vertical bar is shown and steps.
+TEST_F(Win32Window, ScrollBarsAfterABorderDrag) {
+  WindowDestroy();
+  WindowReset();
+  ASSERT_EQ(WindowCreate(1032, 8704, "Tarvel "), 0);
+  hwnd = (HWND)Win32OwnerWindow();
+  Pump();
+  PortWindowMetrics m;
+  PortWindowGetMetrics(&m);
+  RECT wr;
+  ASSERT_TRUE(GetWindowRect(hwnd, &wr));
+  EXPECT_EQ(wr.bottom - wr.top, m.workH);
+  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL, 0);
+
+  RECT drag = wr;
+  drag.bottom -= 100;
+  SendMessageA(hwnd, WM_SIZING, WMSZ_BOTTOM, (LPARAM)&drag);
+  SetWindowPos(hwnd, nullptr, 0, 0, wr.right - wr.left, wr.bottom - wr.top - 100,
+               SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  EXPECT_TRUE(gWindow.enabled[kAxisY]);
+  EXPECT_EQ(gWindow.range[kAxisY], 8704 - rc.bottom);
+  EXPECT_NE(GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL, 0);
+  int lo = -1, hi = -1;
+  GetScrollRange(hwnd, SB_VERT, &lo, &hi);
+  EXPECT_EQ(lo, 0);
+  EXPECT_EQ(hi, gWindow.range[kAxisY]);
+
+  SendMessageA(hwnd, WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(gWindow.pos[kAxisY], 2);
+  SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(gWindow.pos[kAxisY], 122);
+  SendMessageA(hwnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 900), 0);
+  EXPECT_EQ(gWindow.pos[kAxisY], 122);  // nothing until the thumb is let go
+  SendMessageA(hwnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 900), 0);
+  EXPECT_EQ(gWindow.pos[kAxisY], 900);
+  EXPECT_EQ(GetScrollPos(hwnd, SB_VERT), 900);
+  SendMessageA(hwnd, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(gWindow.pos[kAxisY], 900 + gWindow.range[kAxisY] / 10);
+
+  // what the view shows follows the position
+  int top = gWindow.pos[kAxisY];
+  CanvasFill(0, top + 3, 1032, 2, 0, 200, 0);
+  HDC dc = GetDC(hwnd);
+  EXPECT_EQ(GetPixel(dc, 40, 3), RGB(0, 200, 0));
+  EXPECT_EQ(GetPixel(dc, 40, 6), RGB(0, 0, 0));
+  ReleaseDC(hwnd, dc);
+
+  // letting go of the border snaps the width to the canvas plus the bar
+  SendMessageA(hwnd, WM_EXITSIZEMOVE, 0, 0);
+  Pump();
+  ASSERT_TRUE(GetWindowRect(hwnd, &wr));
+  EXPECT_EQ(wr.right - wr.left, gWindow.fullPlusBarW);
+  GetClientRect(hwnd, &rc);
+  EXPECT_EQ(rc.right, 1032);
+  EXPECT_NE(GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL, 0);
+}
+
+// The open-file dialog for motion files, answered by a timer that finds it by
+// its title: once cancelled, once with a file name typed in.
+std::u16string gDialogAnswer;
+bool gDialogSeen = false;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dlg = FindWindowA("#32770", "Open MMD Motion File");
+  if (!dlg) return;
+  KillTimer(nullptr, id);
+  gDialogSeen = true;
+  if (gDialogAnswer.empty()) {
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  const wchar_t* text = reinterpret_cast<const wchar_t*>(gDialogAnswer.c_str());
+  SetDlgItemTextW(dlg, 0x47C, text);  // cmb13: the name box of the Explorer-style dialog
+  SetDlgItemTextW(dlg, 0x480, text);  // edt1: the older one
+  PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+}
+
+TEST(Win32Dialog, MotionDialogCancelledAndChosen) {
+  WideTempDir dir;
+  ASSERT_TRUE(dir.Ok());
+  ASSERT_TRUE(dir.Write(u"walk.vmd", "Vocaloid Motion Data 0002"));
+  char16_t chosen[kPathMax];
+  const std::u16string initial = dir.Root() + u"\\";
+
+  // The timer answers once it sees the dialog; it is stopped afterwards in
+  // any case (a dialog that never showed leaves it running).
+  auto ask = [&](const std::u16string& answer) {
+    gDialogAnswer = answer;
+    gDialogSeen = false;
+    return SetTimer(nullptr, 0, 100, AnswerDialog);
+  };
+
+  UINT_PTR t = ask(u"");
+  EXPECT_EQ(openfiledlgW(chosen, kPathMax, 4, initial.c_str()), -1);
+  KillTimer(nullptr, t);
+  EXPECT_TRUE(gDialogSeen);
+
+  t = ask(dir.Path(u"walk.vmd"));
+  int r = openfiledlgW(chosen, kPathMax, 4, initial.c_str());
+  KillTimer(nullptr, t);
+  EXPECT_TRUE(gDialogSeen);
+  ASSERT_EQ(r, 0);
+  EXPECT_EQ(std::u16string(chosen), dir.Path(u"walk.vmd"));
+
+  char chosenA[kPathMax];
+  t = ask(dir.Path(u"walk.vmd"));
+  r = openfiledlg(chosenA, kPathMax, 4, ToAnsi(initial).c_str());
+  KillTimer(nullptr, t);
+  ASSERT_EQ(r, 0);
+  EXPECT_EQ(std::string(chosenA), ToAnsi(dir.Path(u"walk.vmd")));
+}
+
+}  // namespace
