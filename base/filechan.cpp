@@ -200,6 +200,14 @@ int rfread(void* dst, int n) {
   return done;
 }
 
+// A refused seek in C-stream mode: some C libraries lose the stream's place,
+// so it is put back where the reader stands before the failure is reported.
+static int RefusedStreamSeek(int result) {
+  DiagPrint("Failed in seek in rfseek. \n");
+  fseek(gRd.stream, (long)gRd.position, SEEK_SET);
+  return result;
+}
+
 int rfseekset(int32_t offset) {
   if (gRd.closed == kSet || !ReaderOpen()) return -2;
   if (gRd.osMode) {
@@ -209,8 +217,7 @@ int rfseekset(int32_t offset) {
       return -2;
     }
   } else if (fseek(gRd.stream, offset, SEEK_SET) != 0) {
-    DiagPrint("Failed in seek in rfseek. \n");
-    return -2;
+    return RefusedStreamSeek(-2);
   }
   gRd.position = (uint32_t)offset;
   gRd.closed = 0;
@@ -233,15 +240,9 @@ int rfseek(int32_t offset, int origin) {
     gRd.position = (uint32_t)now;
   } else {
     static const int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (fseek(gRd.stream, offset, kWhence[origin]) != 0) {
-      DiagPrint("Failed in seek in rfseek. \n");
-      return failed;
-    }
+    if (fseek(gRd.stream, offset, kWhence[origin]) != 0) return RefusedStreamSeek(failed);
     long now = ftell(gRd.stream);
-    if (now < 0) {
-      DiagPrint("Failed in seek in rfseek. \n");
-      return failed;
-    }
+    if (now < 0) return RefusedStreamSeek(failed);
     gRd.position = (uint32_t)now;
   }
   gRd.closed = 0;

@@ -14,15 +14,11 @@ set(TARVEL_POSIX_ONLY_TESTS
 # - the test helpers write narrow names as UTF-8, which Windows reads in the
 #   ANSI code page;
 # - rewriting a file that the TextReader still holds open: Windows refuses,
-#   as the reader opens without sharing;
-# - a refused fseek: the C runtime of Windows loses the stream's position
-#   (base/filechan.cpp needs to seek back to the known position after it).
+#   as the reader opens without sharing.
 set(TARVEL_WINDOWS_SKIP_tests_base
   FileChannelTest.OpenFailureMessagesAndNonAsciiNames
   Modes/TextReaderTest.LineEndRunsAreSkippedAndTheEndIsSeenOnce/Wide
-  Modes/TextReaderTest.LongLinesAreCutAndTinySizesTakeNothing/Wide
-  Modes/FileReaderTest.SeeksMoveThePositionWhateverIsBuffered/Narrow
-  Modes/FileReaderTest.SeeksMoveThePositionWhateverIsBuffered/NarrowQuiet)
+  Modes/TextReaderTest.LongLinesAreCutAndTinySizesTakeNothing/Wide)
 
 # Under Wine every process start costs a few hundred milliseconds, so each
 # test program is one CTest test: this gtest_discover_tests replaces
