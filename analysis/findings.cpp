@@ -6,7 +6,7 @@
 
 #include "analysis/report_buffer.h"
 #include "analysis/rotation.h"
-#include "analysis/sjis_text.h"
+#include "base/sjis_text.h"
 #include "names/alias.h"
 #include "names/nametable.h"
 #include "vmd/vmdread.h"

@@ -5,7 +5,7 @@
 
 #include "analysis/findings.h"
 #include "analysis/report_buffer.h"
-#include "analysis/sjis_text.h"
+#include "base/sjis_text.h"
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/runenv.h"

@@ -53,7 +53,7 @@ static void DetectEnvironment() {
   else if (version >= 5.1) snprintf(versionText, sizeof versionText, " on Windows 2000 ");
   else snprintf(versionText, sizeof versionText, " on Windows 95-98,Me ");
   const char* mode = "(English mode) ";
-  if (JapaneseMode()) mode = Sjis(kTxtJapaneseEnv, "(日本語環境) ");
+  if (JapaneseMode()) mode = gDriverTexts[kTxtJapaneseEnv];
   else if (gRun.japaneseUser && gRun.utf8Console) mode = "(UTF-8日本語環境) ";
   DiagPrint("Tarvel V1.21 - VMD checker for VRM avatars%s%s\n", versionText, mode);
 }
@@ -177,11 +177,11 @@ static void ReloadRegistry() {
 
 static void CancelPath(int index) {
   bool jp = JapaneseMode();
-  if (jp) DiagPrint("%s", Sjis(kTxtSkipJp, "このファイルの処理をスキップ(中断)します. \n"));
+  if (jp) DiagPrint("%s", gDriverTexts[kTxtSkipJp]);
   else DiagPrint("Processing for this file was skipped (or aborted). \n");
   if (index == gArgsA.count - 1) {
     DiagPrint(" \n");
-    if (jp) DiagPrint("%s", Sjis(kTxtNotModifiedJp, "更新(変更)されたデータはありません. \n"));
+    if (jp) DiagPrint("%s", gDriverTexts[kTxtNotModifiedJp]);
     else DiagPrint("No file was modified. \n");
   }
   DiagPrint("\n");

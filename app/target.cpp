@@ -57,10 +57,10 @@ int ConfirmTarget() {
   const int8_t level = gRun.cancelDialogue;
   if (level < 2) {
     if (jp) {
-      DiagPrint("%s", Sjis(kTxtThisFileJp, " このファイル： \n"));
+      DiagPrint("%s", gDriverTexts[kTxtThisFileJp]);
       DiagPrint("   %s \n", gRun.diskNameA);
-      DiagPrint("%s", Sjis(kTxtNoExtJp, " には拡張子 \".VMD\" がありません. \n"));
-      DiagPrint("%s", Sjis(kTxtForceJp, " 強行しますか? \n"));
+      DiagPrint("%s", gDriverTexts[kTxtNoExtJp]);
+      DiagPrint("%s", gDriverTexts[kTxtForceJp]);
     } else {
       DiagPrint(" This file: \n");
       DiagPrint("   %s \n", gRun.diskNameA);
@@ -73,12 +73,12 @@ int ConfirmTarget() {
   char text[1024] = "";
   char line[kPathMax + 16];
   if (jp) {
-    Append(text, sizeof text, Sjis(kTxtThisFileBoxJp, " このファイル： \r\n"));
+    Append(text, sizeof text, gDriverTexts[kTxtThisFileBoxJp]);
     snprintf(line, sizeof line, "   %s \r\n", gRun.diskNameA);
     Append(text, sizeof text, line);
-    Append(text, sizeof text, Sjis(kTxtNoExtBoxJp, " には拡張子 \".VMD\" がありません. \r\n"));
+    Append(text, sizeof text, gDriverTexts[kTxtNoExtBoxJp]);
     Append(text, sizeof text, " \r\n");
-    Append(text, sizeof text, Sjis(kTxtForceBoxJp, " 強行しますか? "));
+    Append(text, sizeof text, gDriverTexts[kTxtForceBoxJp]);
   } else {
     if (gRun.consoleOutputCp == 65001) {
       Append(text, sizeof text, " This file \r\n");

@@ -1,14 +1,15 @@
 #include "app/texts.h"
 
-#include "base/encoding.h"
+static const char* const kUtf8[kTxtCount] = {
+    " このファイル： \n",                         // kTxtThisFileJp
+    " には拡張子 \".VMD\" がありません. \n",      // kTxtNoExtJp
+    " 強行しますか? \n",                          // kTxtForceJp
+    " このファイル： \r\n",                       // kTxtThisFileBoxJp
+    " には拡張子 \".VMD\" がありません. \r\n",    // kTxtNoExtBoxJp
+    " 強行しますか? ",                            // kTxtForceBoxJp
+    "このファイルの処理をスキップ(中断)します. \n",  // kTxtSkipJp
+    "更新(変更)されたデータはありません. \n",      // kTxtNotModifiedJp
+    "(日本語環境) ",                               // kTxtJapaneseEnv
+};
 
-const char* Sjis(DriverText id, const char* utf8) {
-  static char slots[kTxtCount][128];
-  static bool made[kTxtCount];
-  if (id < 0 || id >= kTxtCount) return "";
-  if (!made[id]) {
-    utf8tosjis(slots[id], sizeof slots[id], utf8);
-    made[id] = true;
-  }
-  return slots[id];
-}
+SjisTexts<kTxtCount, 128> gDriverTexts = {kUtf8, {}, false};

@@ -1,6 +1,7 @@
-// The driver's Japanese texts, written here in UTF-8 and converted to
-// Shift-JIS once, on first use, into a slot of their own.
+// The driver's Japanese texts (Shift-JIS on first use; see texts.cpp).
 #pragma once
+
+#include "base/sjis_text.h"
 
 enum DriverText {
   kTxtThisFileJp,
@@ -15,5 +16,4 @@ enum DriverText {
   kTxtCount
 };
 
-// The Shift-JIS form of utf8 (at most 127 bytes), kept in slot id.
-const char* Sjis(DriverText id, const char* utf8);
+extern SjisTexts<kTxtCount, 128> gDriverTexts;
