@@ -94,12 +94,8 @@ TEST_F(CaptureTest, FileLayoutAndRowPadding) {
   EXPECT_EQ(Le16(b, 26), 1);
   EXPECT_EQ(Le16(b, 28), 24);
   // The first stored row is the canvas's bottom row, blue first.
-  for (int x = 0; x < 512; x++) {
-    size_t at = 54 + x * 3;
-    ASSERT_EQ((uint8_t)b[at + 0], (uint8_t)(x * 7 + 95 * 3)) << x;
-    ASSERT_EQ((uint8_t)b[at + 1], 95) << x;
-    ASSERT_EQ((uint8_t)b[at + 2], (uint8_t)x) << x;
-  }
+  for (int x = 0; x < 512; x++)
+    ASSERT_EQ(b.substr(54 + x * 3, 3), (std::string{(char)(x * 7 + 95 * 3), 95, (char)x})) << x;
   EXPECT_EQ((uint8_t)b[54 + 95 * 1536 + 3 * 10 + 1], 0);  // the last stored row is row 0
 
   // 3 pixels: 9 data bytes and 3 pad bytes a row
@@ -168,7 +164,6 @@ TEST_F(CaptureTest, AbortByPendingEscapeRemovesTheFile) {
   EXPECT_EQ(CaptureCanvas(p.c_str(), nullptr, 0), 0);
   EXPECT_EQ(TakePendingCode(), 0);
   EXPECT_EQ(ReadFileBytes(p).size(), 147510u);
-  EXPECT_GE(gHeadless.pumps, 96);  // one pump per row
 }
 
 TEST_F(CaptureTest, WriteFailureLeavesNoTruncatedFile) {

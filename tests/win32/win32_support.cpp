@@ -83,14 +83,6 @@ std::string ToAnsi(const std::u16string& s) {
   return out;
 }
 
-std::u16string FromAnsi(const std::string& s) {
-  if (s.empty()) return std::u16string();
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
-  std::u16string out((size_t)n, u'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), reinterpret_cast<wchar_t*>(out.data()), n);
-  return out;
-}
-
 WideTempDir::WideTempDir() {
   wchar_t base[MAX_PATH];
   DWORD n = GetTempPathW(MAX_PATH, base);

@@ -15,10 +15,9 @@ struct SplitResult {
 };
 SplitResult RunSplitChild(const std::u16string& commandLine);
 
-// UTF-16 <-> the ANSI code page, as the system converts (unmappable
+// UTF-16 in the ANSI code page, as the system converts (unmappable
 // characters become '?').
 std::string ToAnsi(const std::u16string& s);
-std::u16string FromAnsi(const std::string& s);
 
 // A fresh folder under the temporary folder, removed with its contents;
 // every path here is a UTF-16 path with backslashes.

@@ -1,7 +1,5 @@
-// The report window of the Win32 back end driven by real window messages:
-// keys (translated by the system from key presses), mouse buttons and moves,
-// the clipboard, dropped files, the close box, painting, scroll bars and the
-// open-file dialog. Needs a display (Xvfb under Wine).
+// The report window of the Win32 back end driven by real window messages, and
+// the real open-file dialog. Needs a display (Xvfb under Wine).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -110,60 +108,39 @@ class Win32Window : public testing::Test {
   HWND hwnd = nullptr;
 };
 
-TEST_F(Win32Window, MetricsComeFromTheSystem) {
+TEST_F(Win32Window, SystemMetricsAndAClientAreaOfTheCanvasSize) {
   PortWindowMetrics m;
   PortWindowGetMetrics(&m);
-  EXPECT_GT(m.workW, 0);
-  EXPECT_GT(m.workH, 0);
-  EXPECT_GT(m.captionH, 0);
-  EXPECT_GE(m.frameW, 0);
-  EXPECT_GT(m.vbarW, 0);
-  EXPECT_GT(m.hbarH, 0);
-  // the client area shows the whole 512 x 96 canvas, without scroll bars
+  EXPECT_TRUE(m.workW > 0 && m.workH > 0 && m.captionH > 0 && m.vbarW > 0 && m.hbarH > 0);
   RECT rc;
   ASSERT_TRUE(GetClientRect(hwnd, &rc));
   EXPECT_EQ(rc.right, 512);
   EXPECT_EQ(rc.bottom, 96);
-  EXPECT_EQ(gWindow.clientW, 512);
-  EXPECT_EQ(gWindow.clientH, 96);
   char cls[16];
   ASSERT_GT(GetClassNameA(hwnd, cls, sizeof cls), 0);
   EXPECT_STREQ(cls, "vovo");
-  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & 0xCF0000, 0xCF0000);  // caption, frame, boxes
-  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0);  // bars hidden
+  EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & (0xCF0000 | WS_HSCROLL | WS_VSCROLL), 0xCF0000);
 }
 
 TEST_F(Win32Window, KeyPressesBecomeKeyCodes) {
-  EXPECT_EQ(Press('Q'), 'q');
-  EXPECT_EQ(Press('S', kShift), 'S');
-  EXPECT_EQ(Press(VK_ESCAPE), 27);
-  EXPECT_EQ(Press(VK_RETURN), 13);
-  EXPECT_EQ(Press(VK_SPACE), ' ');
-  EXPECT_EQ(Press('Q', kCtrl), 0x11);
-  EXPECT_EQ(Press(VK_SPACE, kCtrl), 0x320);
-  EXPECT_EQ(Press(VK_RETURN, kCtrl), 0x30D);
-  EXPECT_EQ(Press('X', kAlt), 0x578);
-  EXPECT_EQ(Press(VK_UP, kShift), 0x226);
-  EXPECT_EQ(Press(VK_LEFT, kCtrl | kShift), 0x425);
-  EXPECT_EQ(Press(VK_NEXT), 0x122);
-  EXPECT_EQ(Press(VK_F5), 0);  // stores nothing
+  const int cases[][3] = {{'Q', 0, 'q'},          {'S', kShift, 'S'},         {VK_ESCAPE, 0, 27},
+                          {'Q', kCtrl, 0x11},      {VK_SPACE, kCtrl, 0x320},   {'X', kAlt, 0x578},
+                          {VK_UP, kShift, 0x226},  {VK_LEFT, kCtrl | kShift, 0x425},
+                          {VK_NEXT, 0, 0x122},     {VK_F5, 0, 0}};
+  for (const auto& c : cases) EXPECT_EQ(Press(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 TEST_F(Win32Window, LeftDragAndFrame) {
   Mouse(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 100, 90);
   EXPECT_EQ(WindowTakeKey(), 0x1200);
-  EXPECT_TRUE(gWindow.leftHeld);
-  EXPECT_TRUE(WindowTakeLeftDown());
-  EXPECT_EQ(gWindow.downX, 100);
+  EXPECT_TRUE(gWindow.leftHeld && WindowTakeLeftDown());
   EXPECT_EQ(gWindow.downY, 90);
   EXPECT_EQ(gWindow.cursor, kCursorHand);
   Mouse(WM_MOUSEMOVE, MK_LBUTTON, 60, 70);
   EXPECT_TRUE(WindowTakeLeftDrag());
   EXPECT_EQ(gWindow.dragX, 60);
-  EXPECT_EQ(gWindow.dragY, 70);
   Mouse(WM_LBUTTONUP, 0, 60, 70);
-  EXPECT_FALSE(gWindow.leftHeld);
-  EXPECT_TRUE(WindowTakeLeftUp());
+  EXPECT_TRUE(!gWindow.leftHeld && WindowTakeLeftUp());
   EXPECT_EQ(gWindow.cursor, kCursorArrow);
 
   // over the frame a drag in progress ends
@@ -180,13 +157,8 @@ TEST_F(Win32Window, RightClickCopiesOemText) {
   Mouse(WM_RBUTTONDOWN, MK_RBUTTON, 10, 20);
   EXPECT_EQ(WindowTakeKey(), 0x2000);
   EXPECT_EQ(Clipboard(), "10,20");
-  Mouse(WM_RBUTTONDOWN, MK_RBUTTON | MK_SHIFT, 256, 48);
-  EXPECT_EQ(WindowTakeKey(), 0x2100);
-  EXPECT_EQ(Clipboard(), "0.00%,0.00%");
   Mouse(WM_RBUTTONDOWN, MK_RBUTTON | MK_CONTROL, 31, 41);
   EXPECT_EQ(Clipboard(), "255,120,0");
-  Mouse(WM_MBUTTONDOWN, MK_MBUTTON, 1, 1);
-  EXPECT_EQ(WindowTakeKey(), 0x5000);
 }
 
 TEST_F(Win32Window, DroppedFilesQueueBehindTheFirst) {
@@ -205,7 +177,15 @@ TEST_F(Win32Window, DroppedFilesQueueBehindTheFirst) {
   EXPECT_STREQ(argat(&gArgsA, 1), "C:\\m\\C.vmd");
 }
 
-TEST_F(Win32Window, CloseBoxOnlyRequests) {
+TEST_F(Win32Window, DrawingShowsAtOnceAndTheCloseBoxOnlyRequests) {
+  CanvasFill(0, 0, 512, 96, 0, 0, 0);
+  CanvasFill(5, 6, 10, 10, 0x12, 0x34, 0x56);
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(GetPixel(dc, 7, 8), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(GetPixel(dc, 20, 8), RGB(0, 0, 0));
+  ReleaseDC(hwnd, dc);
+
   PostMessageA(hwnd, WM_CLOSE, 0, 0);
   Pump();
   EXPECT_TRUE(gWindow.closeRequested);
@@ -214,16 +194,6 @@ TEST_F(Win32Window, CloseBoxOnlyRequests) {
   EXPECT_FALSE(IsWindow(hwnd));
   WNDCLASSA wc;
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "vovo", &wc));  // unregistered
-}
-
-TEST_F(Win32Window, CanvasDrawingShowsAtOnce) {
-  CanvasFill(0, 0, 512, 96, 0, 0, 0);
-  CanvasFill(5, 6, 10, 10, 0x12, 0x34, 0x56);
-  HDC dc = GetDC(hwnd);
-  ASSERT_NE(dc, nullptr);
-  EXPECT_EQ(GetPixel(dc, 7, 8), RGB(0x12, 0x34, 0x56));
-  EXPECT_EQ(GetPixel(dc, 20, 8), RGB(0, 0, 0));
-  ReleaseDC(hwnd, dc);
 }
 
 // A tall canvas: the window opens clipped to the work area with no bar;
@@ -254,8 +224,7 @@ TEST_F(Win32Window, ScrollBarsAfterABorderDrag) {
   EXPECT_NE(GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL, 0);
   int lo = -1, hi = -1;
   GetScrollRange(hwnd, SB_VERT, &lo, &hi);
-  EXPECT_EQ(lo, 0);
-  EXPECT_EQ(hi, gWindow.range[kAxisY]);
+  EXPECT_EQ(hi - lo, gWindow.range[kAxisY]);
 
   SendMessageA(hwnd, WM_VSCROLL, SB_LINEDOWN, 0);
   EXPECT_EQ(gWindow.pos[kAxisY], 2);
@@ -266,8 +235,6 @@ TEST_F(Win32Window, ScrollBarsAfterABorderDrag) {
   SendMessageA(hwnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 900), 0);
   EXPECT_EQ(gWindow.pos[kAxisY], 900);
   EXPECT_EQ(GetScrollPos(hwnd, SB_VERT), 900);
-  SendMessageA(hwnd, WM_VSCROLL, SB_PAGEDOWN, 0);
-  EXPECT_EQ(gWindow.pos[kAxisY], 900 + gWindow.range[kAxisY] / 10);
 
   // what the view shows follows the position
   int top = gWindow.pos[kAxisY];
@@ -284,11 +251,9 @@ TEST_F(Win32Window, ScrollBarsAfterABorderDrag) {
   EXPECT_EQ(wr.right - wr.left, gWindow.fullPlusBarW);
   GetClientRect(hwnd, &rc);
   EXPECT_EQ(rc.right, 1032);
-  EXPECT_NE(GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL, 0);
 }
 
-// The open-file dialog for motion files, answered by a timer that finds it by
-// its title: once cancelled, once with a file name typed in.
+// The motion dialog, answered by a timer that finds it by its title.
 std::u16string gDialogAnswer;
 bool gDialogSeen = false;
 
@@ -311,35 +276,26 @@ TEST(Win32Dialog, MotionDialogCancelledAndChosen) {
   WideTempDir dir;
   ASSERT_TRUE(dir.Ok());
   ASSERT_TRUE(dir.Write(u"walk.vmd", "Vocaloid Motion Data 0002"));
-  char16_t chosen[kPathMax];
-  const std::u16string initial = dir.Root() + u"\\";
-
-  // The timer answers once it sees the dialog; it is stopped afterwards in
-  // any case (a dialog that never showed leaves it running).
-  auto ask = [&](const std::u16string& answer) {
+  const std::u16string initial = dir.Root() + u"\\", walk = dir.Path(u"walk.vmd");
+  // the timer is stopped afterwards in any case: a dialog that never showed
+  // leaves it running
+  auto answered = [](const std::u16string& answer, auto open) {
     gDialogAnswer = answer;
     gDialogSeen = false;
-    return SetTimer(nullptr, 0, 100, AnswerDialog);
+    UINT_PTR t = SetTimer(nullptr, 0, 100, AnswerDialog);
+    int r = open();
+    KillTimer(nullptr, t);
+    EXPECT_TRUE(gDialogSeen);
+    return r;
   };
-
-  UINT_PTR t = ask(u"");
-  EXPECT_EQ(openfiledlgW(chosen, kPathMax, 4, initial.c_str()), -1);
-  KillTimer(nullptr, t);
-  EXPECT_TRUE(gDialogSeen);
-
-  t = ask(dir.Path(u"walk.vmd"));
-  int r = openfiledlgW(chosen, kPathMax, 4, initial.c_str());
-  KillTimer(nullptr, t);
-  EXPECT_TRUE(gDialogSeen);
-  ASSERT_EQ(r, 0);
-  EXPECT_EQ(std::u16string(chosen), dir.Path(u"walk.vmd"));
-
+  char16_t chosen[kPathMax];
+  auto openW = [&] { return openfiledlgW(chosen, kPathMax, 4, initial.c_str()); };
+  EXPECT_EQ(answered(u"", openW), -1);
+  ASSERT_EQ(answered(walk, openW), 0);
+  EXPECT_EQ(std::u16string(chosen), walk);
   char chosenA[kPathMax];
-  t = ask(dir.Path(u"walk.vmd"));
-  r = openfiledlg(chosenA, kPathMax, 4, ToAnsi(initial).c_str());
-  KillTimer(nullptr, t);
-  ASSERT_EQ(r, 0);
-  EXPECT_EQ(std::string(chosenA), ToAnsi(dir.Path(u"walk.vmd")));
+  ASSERT_EQ(answered(walk, [&] { return openfiledlg(chosenA, kPathMax, 4, ToAnsi(initial).c_str()); }), 0);
+  EXPECT_EQ(std::string(chosenA), ToAnsi(walk));
 }
 
 }  // namespace
