@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "fuzz/fuzz_input.h"
 #include "base/textfile.h"
 #include "names/alias.h"
 #include "names/nametable.h"
@@ -60,10 +61,7 @@ void Check(int table) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = Setup();
   (void)ready;
-  FILE* f = fopen(gPath, "wb");
-  if (!f) return 0;
-  if (size) fwrite(data, 1, size, f);
-  fclose(f);
+  if (!WriteInputFile(gPath, data, size)) return 0;
 
   ResetNameTables();
   tfreset();

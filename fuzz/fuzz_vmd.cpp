@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_input.h"
 #include "names/nametable.h"
 #include "names/vocabulary.h"
 #include "platform/headless/headless.h"
@@ -60,10 +61,7 @@ void Check(int result, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = Setup();
   (void)ready;
-  FILE* f = fopen(gPath, "wb");
-  if (!f) return 0;
-  if (size) fwrite(data, 1, size, f);
-  fclose(f);
+  if (!WriteInputFile(gPath, data, size)) return 0;
 
   ResetNameTables();
   RegisterBuiltinNames();

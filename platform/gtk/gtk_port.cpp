@@ -182,7 +182,7 @@ int PortOpenFileDialogW(const PortOpenDialogW* d, char16_t* dst, int cap, uint32
   int r = OpenDialog<char16_t>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
                                WideToUtf8, &chosen);
   if (r != 0) return -1;
-  bool ok = PosixPathToW(dst, cap, chosen);
+  bool ok = PathUtf8ToUtf16(dst, cap, chosen);
   g_free(chosen);
   if (!ok) {
     if (error) *error = 0x3003;

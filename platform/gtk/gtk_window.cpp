@@ -431,7 +431,7 @@ void OnDrop(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* sel, guin
   for (int i = 0; i < n; i++) {
     // narrow form: the file system's bytes; UTF-16 form: their text
     gchar* utf8 = g_filename_to_utf8(paths[i], -1, nullptr, nullptr, nullptr);
-    if (!utf8 || !PosixPathToW(wide[i], 1024, utf8)) wide[i][0] = 0;
+    if (!utf8 || !PathUtf8ToUtf16(wide[i], 1024, utf8)) wide[i][0] = 0;
     g_free(utf8);
     a[i] = paths[i];
     w[i] = wide[i];

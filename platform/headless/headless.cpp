@@ -72,8 +72,8 @@ int PortMessageBoxW(const char16_t* text, const char16_t* title, uint32_t style)
     HeadlessBox& b = gHeadless.boxes[gHeadless.boxCount++];
     b.wide = true;
     b.owned = gHeadlessWindow.exists;
-    if (!PosixPathFromW(b.text, sizeof b.text, text)) b.text[0] = 0;
-    if (!PosixPathFromW(b.title, sizeof b.title, title)) b.title[0] = 0;
+    if (!PathUtf16ToUtf8(b.text, sizeof b.text, text)) b.text[0] = 0;
+    if (!PathUtf16ToUtf8(b.title, sizeof b.title, title)) b.title[0] = 0;
     b.style = style;
     b.answer = answer;
   }
@@ -109,10 +109,10 @@ static bool CopyNarrow(char* dst, int cap, const char* src) {
 
 int PortOpenFileDialogW(const PortOpenDialogW* d, char16_t* dst, int cap, uint32_t* error) {
   RecordDialog<char16_t>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                         PosixPathFromW);
+                         PathUtf16ToUtf8);
   if (error) *error = 0;
   if (!gHeadless.dialogChoice || !*gHeadless.dialogChoice) return -1;
-  if (!PosixPathToW(dst, cap, gHeadless.dialogChoice)) {
+  if (!PathUtf8ToUtf16(dst, cap, gHeadless.dialogChoice)) {
     if (error) *error = 0x3003;
     return -1;
   }

@@ -274,7 +274,7 @@ bool HeadlessScriptDrop(int n, const char* const* utf8names, int delayMs) {
   const char16_t* wp[kMax];
   if (n < 0 || n > kMax) return false;
   for (int i = 0; i < n; i++) {
-    if (!PosixPathToW(wide[i], 1024, utf8names[i])) return false;
+    if (!PathUtf8ToUtf16(wide[i], 1024, utf8names[i])) return false;
     wp[i] = wide[i];
   }
   return HeadlessScriptDropForms(n, utf8names, wp, delayMs);

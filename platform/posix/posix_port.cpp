@@ -17,63 +17,6 @@
 
 #include "platform/posix/posix_port.h"
 
-// UTF-16 -> UTF-8 for the file system (surrogate pairs joined; a lone
-// surrogate becomes U+FFFD). Returns false when dst is too small.
-bool PosixPathFromW(char* dst, int cap, const char16_t* src) {
-  int o = 0;
-  for (int i = 0; src[i]; i++) {
-    uint32_t c = src[i];
-    if (c >= 0xD800 && c <= 0xDBFF && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c & 0x3FF) << 10) + (src[i + 1] & 0x3FF);
-      i++;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    char b[4];
-    int n;
-    if (c < 0x80) { b[0] = (char)c; n = 1; }
-    else if (c < 0x800) { b[0] = (char)(0xC0 | (c >> 6)); b[1] = (char)(0x80 | (c & 0x3F)); n = 2; }
-    else if (c < 0x10000) { b[0] = (char)(0xE0 | (c >> 12)); b[1] = (char)(0x80 | ((c >> 6) & 0x3F)); b[2] = (char)(0x80 | (c & 0x3F)); n = 3; }
-    else { b[0] = (char)(0xF0 | (c >> 18)); b[1] = (char)(0x80 | ((c >> 12) & 0x3F)); b[2] = (char)(0x80 | ((c >> 6) & 0x3F)); b[3] = (char)(0x80 | (c & 0x3F)); n = 4; }
-    if (o + n >= cap) return false;
-    memcpy(dst + o, b, n);
-    o += n;
-  }
-  if (cap < 1) return false;
-  dst[o] = 0;
-  return true;
-}
-
-// UTF-8 -> UTF-16 (invalid bytes become U+FFFD). Returns false when too small.
-bool PosixPathToW(char16_t* dst, int cap, const char* src) {
-  const unsigned char* s = (const unsigned char*)src;
-  int o = 0;
-  while (*s) {
-    uint32_t c = *s++;
-    int more = 0;
-    if (c >= 0xF0 && c <= 0xF7) { c &= 7; more = 3; }
-    else if (c >= 0xE0) { if (c <= 0xEF) { c &= 0xF; more = 2; } else c = 0xFFFD; }
-    else if (c >= 0xC0) { c &= 0x1F; more = 1; }
-    else if (c >= 0x80) c = 0xFFFD;
-    for (; more > 0; more--) {
-      if ((*s & 0xC0) != 0x80) { c = 0xFFFD; break; }
-      c = (c << 6) | (*s++ & 0x3F);
-    }
-    if (c >= 0x10000) {
-      if (o + 2 >= cap) return false;
-      c -= 0x10000;
-      dst[o++] = (char16_t)(0xD800 + (c >> 10));
-      dst[o++] = (char16_t)(0xDC00 + (c & 0x3FF));
-    } else {
-      if (o + 1 >= cap) return false;
-      dst[o++] = (char16_t)c;
-    }
-  }
-  if (cap < 1) return false;
-  dst[o] = 0;
-  return true;
-}
-
 static int ErrnoToWin(int e) {
   switch (e) {
     case ENOENT: return 2;
@@ -87,7 +30,7 @@ static int ErrnoToWin(int e) {
 static int OpenW(const char16_t* path, int flags, PortHandle* out) {
   char p[PATH_MAX];
   *out = kPortNoHandle;
-  if (!PosixPathFromW(p, sizeof p, path)) return 206;
+  if (!PathUtf16ToUtf8(p, sizeof p, path)) return 206;
   if (!p[0]) return 3;
   int fd = open(p, flags | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToWin(errno);
@@ -140,7 +83,7 @@ void PortCloseFile(PortHandle h) {
 int PortRemoveA(const char* path) { return unlink(path) == 0 ? 0 : -1; }
 int PortRemoveW(const char16_t* path) {
   char p[PATH_MAX];
-  if (!PosixPathFromW(p, sizeof p, path)) return -1;
+  if (!PathUtf16ToUtf8(p, sizeof p, path)) return -1;
   return PortRemoveA(p);
 }
 
@@ -201,11 +144,11 @@ int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]) {
 
 int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]) {
   char p[PATH_MAX];
-  if (!PosixPathFromW(p, sizeof p, path)) return 0;
+  if (!PathUtf16ToUtf8(p, sizeof p, path)) return 0;
   static char big[2][PATH_MAX];
   int n = PosixFindFirstTwo(p, big, isdir);
   for (int i = 0; i < n; i++)
-    if (!PosixPathToW(names[i], 260, big[i])) return i;
+    if (!PathUtf8ToUtf16(names[i], 260, big[i])) return i;
   return n;
 }
 
@@ -217,7 +160,7 @@ int PortCurrentDirA(char* dst, int cap) {
 int PortCurrentDirW(char16_t* dst, int cap) {
   char p[PATH_MAX];
   if (!getcwd(p, sizeof p)) return -1;
-  return PosixPathToW(dst, cap, p) ? 0 : -1;
+  return PathUtf8ToUtf16(dst, cap, p) ? 0 : -1;
 }
 
 char PortDirSeparator() { return '/'; }

@@ -11,12 +11,6 @@
 
 #include "platform/port.h"
 
-// UTF-16 <-> UTF-8 (surrogate pairs joined; a lone surrogate or an invalid
-// byte becomes U+FFFD). False when the destination is too small; it is
-// always terminated when cap >= 1.
-bool Win32Utf16ToUtf8(char* dst, int cap, const char16_t* src);
-bool Win32Utf8ToUtf16(char16_t* dst, int cap, const char* src);
-
 // The report window's handle (an HWND), the owner of message boxes and the
 // open-file dialog while it exists; null otherwise. In win32_window.cpp; the
 // programs without a window (tests, the report tool) see null.

@@ -166,7 +166,9 @@ void CheckRows(std::initializer_list<Row<To, From>> rows) {
   for (const Row<To, From>& r : rows) {
     auto [out, ret] = Conv(r.f, r.in.c_str());
     EXPECT_EQ(out, r.out) << "row " << i;
-    if (r.ret != kAny) EXPECT_EQ(ret, r.ret) << "row " << i;
+    if (r.ret != kAny) {
+      EXPECT_EQ(ret, r.ret) << "row " << i;
+    }
     i++;
   }
 }
