@@ -247,10 +247,13 @@ int unichksjis(const char16_t* src) {
   return 0;
 }
 
-int utf8touni(char16_t* dst, int dstcap, const char* src) {
-  if (dstcap < 1) return 7;
+// Walks UTF-8 text: each well-formed sequence goes to emit(code point,
+// sequence length), which returns false to stop. The first invalid sequence
+// turns the status from 7 to 0 and is skipped; the second stops the walk.
+template <typename Emit>
+static int Utf8Walk(const char* src, Emit emit) {
   const unsigned char* s = (const unsigned char*)src;
-  int status = 7, invalid = 0, i = 0, pos = 0;
+  int status = 7, invalid = 0, i = 0;
   for (;;) {
     int len;
     uint32_t cp;
@@ -261,6 +264,15 @@ int utf8touni(char16_t* dst, int dstcap, const char* src) {
       if (++invalid >= 2) break;
       continue;
     }
+    if (!emit(cp, len)) break;
+  }
+  return status;
+}
+
+int utf8touni(char16_t* dst, int dstcap, const char* src) {
+  if (dstcap < 1) return 7;
+  int pos = 0;
+  int status = Utf8Walk(src, [&](uint32_t cp, int) {
     char16_t out[7];
     int n;
     if (cp < 0x10000) {
@@ -273,9 +285,10 @@ int utf8touni(char16_t* dst, int dstcap, const char* src) {
       for (int k = 0; k < 6; k++) out[1 + k] = (char16_t)kHex[(cp >> (20 - 4 * k)) & 0xF];
       n = 7;
     }
-    if (pos + n >= dstcap) break;
+    if (pos + n >= dstcap) return false;
     for (int k = 0; k < n; k++) dst[pos++] = out[k];
-  }
+    return true;
+  });
   dst[pos] = 0;
   if (pos + 1 < dstcap) dst[pos + 1] = 0;
   return status;
@@ -313,18 +326,8 @@ int unitoutf8(char* dst, int dstcap, const char16_t* src) {
 
 int utf8tosjis(char* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 7;
-  const unsigned char* s = (const unsigned char*)src;
-  int status = 7, invalid = 0, i = 0, pos = 0;
-  for (;;) {
-    int len;
-    uint32_t cp;
-    int r = Utf8Next(s, &i, &len, &cp);
-    if (r == 0) break;
-    if (r < 0) {
-      status = 0;
-      if (++invalid >= 2) break;
-      continue;
-    }
+  int pos = 0;
+  int status = Utf8Walk(src, [&](uint32_t cp, int len) {
     uint32_t code;
     if (len == 1) {
       code = cp;
@@ -336,12 +339,13 @@ int utf8tosjis(char* dst, int dstcap, const char* src) {
     } else {
       code = 0;  // above U+FFFF: nothing
     }
-    if (code == 0) continue;  // no mapping: dropped
+    if (code == 0) return true;  // no mapping: dropped
     int n = code >= 0x100 ? 2 : 1;
-    if (pos + n >= dstcap) break;
+    if (pos + n >= dstcap) return false;
     if (n == 2) dst[pos++] = (char)(code >> 8);
     dst[pos++] = (char)(code & 0xFF);
-  }
+    return true;
+  });
   dst[pos] = 0;
   return status;
 }
