@@ -139,6 +139,7 @@ worker.onmessage = (event) => {
   const msg = event.data;
   if (msg.type === 'ready') {
     workerReady = true;
+    state.dataset.ready = 'yes';
     setState(files.length ? T.checking(0, files.length) : T.ready);
   } else if (msg.type === 'failed') {
     setState(T.failed + msg.reason, true);

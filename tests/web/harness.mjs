@@ -1,0 +1,103 @@
+// Shared parts of the browser tests: the built site served on 127.0.0.1,
+// Debian's chromium driven by playwright-core, the page's results read back,
+// and tarvel-report run on the same files for comparison.
+import { spawnSync } from 'node:child_process';
+import { cpSync, existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { serveSite } from '../../web/serve.mjs';
+
+export const ROOT = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+export const SITE = join(ROOT, 'build-web/site');
+export const SAMPLES = resolve(ROOT, '../shared/samples');
+export const REPORT_TOOL = process.env.TARVEL_REPORT || join(ROOT, 'build/release/tarvel-report');
+export const MAKE_MOTION = process.env.TARVEL_MAKE_MOTION || join(ROOT, 'build/release/tests/web_make_motion');
+export const CHROMIUM = process.env.TARVEL_CHROMIUM || '/usr/bin/chromium';
+
+export const samplesPresent = existsSync(SAMPLES);
+export function sampleNames() {
+  return samplesPresent ? readdirSync(SAMPLES).filter((n) => n.endsWith('.vmd')).sort() : [];
+}
+
+// A fresh temporary folder, removed by the returned function.
+export function tempDir() {
+  const dir = mkdtempSync(join(tmpdir(), 'tarvel-web-'));
+  return { dir, remove: () => rmSync(dir, { recursive: true, force: true }) };
+}
+
+// The site served and a browser started (playwright gives each launch a fresh
+// profile; the flags keep chromium off the network and away from a GPU).
+export async function startBrowser() {
+  if (!existsSync(join(SITE, 'index.html'))) throw new Error(`no site in ${SITE}: run scripts/web --build`);
+  const { server, url } = await serveSite(SITE);
+  const browser = await chromium.launch({
+    executablePath: CHROMIUM,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  return {
+    url,
+    browser,
+    close: async () => {
+      await browser.close();
+      server.close();
+    },
+  };
+}
+
+// A new page in the given browser language, loaded and ready to check.
+export async function openPage(env, locale = 'en-US', contextOptions = {}) {
+  const context = await env.browser.newContext({ locale, acceptDownloads: true, ...contextOptions });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(env.url);
+  await page.waitForFunction(() => document.querySelector('#state').dataset.ready === 'yes');
+  return { page, context, errors };
+}
+
+// Gives the files to the motion input and waits for every result. Returns one
+// entry per checked motion, in the page's order.
+export async function checkFiles(page, paths) {
+  await page.setInputFiles('#motions', paths);
+  await page.waitForFunction((n) => document.querySelectorAll('#results [data-tarvel-file]').length === n &&
+    !document.querySelector('#results .pending'), paths.length, { timeout: 120000 });
+  return readResults(page);
+}
+
+export function readResults(page) {
+  return page.$$eval('#results [data-tarvel-file]', (blocks) => blocks.map((b) => ({
+    name: b.dataset.tarvelFile,
+    lines: Array.from(b.querySelectorAll('.line'), (l) => ({ colour: l.dataset.colour, text: l.textContent })),
+    verdict: b.querySelector('.verdict') ? b.querySelector('.verdict').textContent : null,
+    status: b.querySelector('.status') ? b.querySelector('.status').textContent : null,
+  })));
+}
+
+// tarvel-report's text for one file, split as the page shows it.
+export function parseReportText(name, text) {
+  const header = `# ${name}\n`;
+  if (!text.startsWith(header)) throw new Error(`unexpected report: ${text.slice(0, 80)}`);
+  const mark = text.lastIndexOf('\n#verdict\n');
+  const lines = text.slice(header.length, mark + 1).split('\n').slice(0, -1)
+    .map((row) => ({ colour: row.slice(0, 6), text: row.slice(7) }));
+  return { name, lines, verdict: text.slice(mark + '\n#verdict\n'.length).replace(/\n$/, '') };
+}
+
+// Runs tarvel-report (or a copy of it, to have an alias.ini beside it) on one
+// file named as the page names it, from the file's folder.
+export function runReport(dir, name, tool = REPORT_TOOL) {
+  const r = spawnSync(tool, [name], { cwd: dir, encoding: 'utf8', env: { ...process.env, LC_ALL: 'C.UTF-8' } });
+  if (r.error) throw r.error;
+  return { status: r.status, ...parseReportText(name, r.stdout) };
+}
+
+// A copy of tarvel-report in dir, where it looks for alias.ini.
+export function copyReportTool(dir) {
+  const copy = join(dir, 'tarvel-report');
+  cpSync(REPORT_TOOL, copy);
+  return copy;
+}

@@ -1,0 +1,178 @@
+// The page in Debian's chromium, compared with tarvel-report on the same files.
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { copyFileSync, readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { after, before, describe, test } from 'node:test';
+import {
+  MAKE_MOTION, REPORT_TOOL, SAMPLES, checkFiles, copyReportTool, openPage, readResults, runReport,
+  sampleNames, samplesPresent, startBrowser, tempDir,
+} from './harness.mjs';
+
+const noSamples = samplesPresent ? false : 'the sample motions are absent';
+let env;
+before(async () => { env = await startBrowser(); });
+after(async () => { await env.close(); });
+
+// The page's result for a file equals tarvel-report's: every line with its
+// colour, and the verdict (absent, with a status instead, when not read).
+function assertSameAsTool(shown, tool) {
+  assert.equal(shown.name, tool.name);
+  assert.deepEqual(shown.lines, tool.lines, `lines of ${tool.name}`);
+  if (tool.status === 0) {
+    assert.equal(shown.verdict, tool.verdict, `verdict of ${tool.name}`);
+    assert.equal(shown.status, null);
+  } else {
+    assert.equal(shown.verdict, null, `${tool.name} was not read, so it has no verdict`);
+    assert.ok(shown.status, `${tool.name} says why it has no verdict`);
+  }
+}
+
+describe('the page shows what tarvel-report prints', { skip: noSamples }, () => {
+  test('every sample motion, in the order given', async () => {
+    const names = sampleNames();
+    const { page, context, errors } = await openPage(env);
+    const shown = await checkFiles(page, names.map((n) => join(SAMPLES, n)));
+    assert.deepEqual(shown.map((r) => r.name), names);
+    for (let i = 0; i < names.length; i++) assertSameAsTool(shown[i], runReport(SAMPLES, names[i]));
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
+  test('an alias.ini switches the headings to English and applies its names', async () => {
+    const t = tempDir();
+    try {
+      const tool = copyReportTool(t.dir);
+      const alias = join(t.dir, 'alias.ini');
+      writeFileSync(alias, '// bones\n-Bone\n全ての親 Root\n-Morph\nまばたき Blink\n');
+      const names = ['three-mmd-loader__test_1bone_cube_motion.vmd', 'mmd_base__morph_a.vmd'];
+      const { page, context } = await openPage(env);
+      await page.setInputFiles('#alias', alias);
+      const shown = await checkFiles(page, names.map((n) => join(SAMPLES, n)));
+      for (let i = 0; i < names.length; i++) {
+        const withAlias = runReport(SAMPLES, names[i], tool);
+        assertSameAsTool(shown[i], withAlias);
+        assert.notDeepEqual(withAlias.lines, runReport(SAMPLES, names[i]).lines, 'the alias file changes the report');
+      }
+      assert.ok(shown[0].lines.some((l) => l.text.includes('Root')));
+
+      // Removing it brings the Japanese headings back, for the files shown.
+      await page.click('#alias-clear');
+      await page.waitForFunction(() => !document.querySelector('#results .pending') &&
+        document.querySelectorAll('#results .verdict').length === 2);
+      const plain = await readResults(page);
+      for (let i = 0; i < names.length; i++) assertSameAsTool(plain[i], runReport(SAMPLES, names[i]));
+      await context.close();
+    } finally {
+      t.remove();
+    }
+  });
+
+  test('thirty files at once, in a Japanese browser', async () => {
+    const t = tempDir();
+    try {
+      const samples = sampleNames();
+      const names = [];
+      for (let i = 0; i < 30; i++) {
+        const name = `${String(i).padStart(2, '0')}_${samples[i % samples.length]}`;
+        copyFileSync(join(SAMPLES, samples[i % samples.length]), join(t.dir, name));
+        names.push(name);
+      }
+      const { page, context } = await openPage(env, 'ja-JP');
+      assert.equal(await page.getAttribute('html', 'lang'), 'ja');
+      assert.match(await page.textContent('.private'), /コンピューター/);
+      const shown = await checkFiles(page, names.map((n) => join(t.dir, n)));
+      assert.deepEqual(shown.map((r) => r.name), names);
+      for (let i = 0; i < names.length; i++) assertSameAsTool(shown[i], runReport(t.dir, names[i]));
+      assert.equal(await page.locator('#summary tbody tr').count(), 30);
+      await context.close();
+    } finally {
+      t.remove();
+    }
+  });
+});
+
+describe('files that are not motions, or not whole', { skip: noSamples }, () => {
+  test('a cut file, a garbage file and an empty file show their status', async () => {
+    const t = tempDir();
+    try {
+      const whole = readFileSync(join(SAMPLES, 'mmd_base__morph_a.vmd'));
+      // cut inside the morph section: the header, the model name, the bone
+      // count (0 here is not assumed: the cut is a few bytes before the end)
+      writeFileSync(join(t.dir, 'cut.vmd'), whole.subarray(0, whole.length - 30));
+      const garbage = Buffer.alloc(4096);
+      for (let i = 0; i < garbage.length; i++) garbage[i] = (i * 7919 + 13) & 0xff;
+      writeFileSync(join(t.dir, 'garbage.vmd'), garbage);
+      writeFileSync(join(t.dir, 'empty.vmd'), '');
+      const names = ['cut.vmd', 'garbage.vmd', 'empty.vmd'];
+      const { page, context } = await openPage(env);
+      const shown = await checkFiles(page, names.map((n) => join(t.dir, n)));
+      for (let i = 0; i < names.length; i++) {
+        const tool = runReport(t.dir, names[i]);
+        assert.notEqual(tool.status, 0, `tarvel-report does not read ${names[i]} completely`);
+        assertSameAsTool(shown[i], tool);
+      }
+      await context.close();
+    } finally {
+      t.remove();
+    }
+  });
+});
+
+test('checking works offline once the page is loaded', { skip: noSamples }, async () => {
+  const { page, context } = await openPage(env);
+  await context.setOffline(true);
+  const name = 'three-mmd-loader__test_1bone_cube_motion.vmd';
+  const [shown] = await checkFiles(page, [join(SAMPLES, name)]);
+  assertSameAsTool(shown, runReport(SAMPLES, name));
+  await context.close();
+});
+
+// Time from the input's change to the verdict in the page, against
+// tarvel-report's whole process on the same file; the best of five of each
+// (the first check in a page also compiles the WebAssembly's hot code).
+test('a 50 MB motion is shown within three times tarvel-report\'s whole-process time', async () => {
+  const t = tempDir();
+  try {
+    const motion = join(t.dir, 'large.vmd');
+    assert.equal(spawnSync(MAKE_MOTION, [motion, '50']).status, 0, 'the large motion is written');
+    const native = [];
+    for (let i = 0; i < 5; i++) {
+      const start = process.hrtime.bigint();
+      const r = spawnSync(REPORT_TOOL, ['large.vmd'], { cwd: t.dir, stdio: 'ignore' });
+      native.push(Number(process.hrtime.bigint() - start) / 1e6);
+      assert.equal(r.status, 0);
+    }
+    const { page, context } = await openPage(env);
+    const shown = [];
+    for (let i = 0; i < 5; i++) {
+      await page.setInputFiles('#motions', []);
+      await page.evaluate(() => {
+        window.timing = {};
+        document.querySelector('#motions').addEventListener('change', () => {
+          window.timing.start = performance.now();
+        }, { once: true, capture: true });
+        const seen = new MutationObserver(() => {
+          if (document.querySelector('[data-tarvel-file="large.vmd"] .verdict')) {
+            window.timing.end = performance.now();
+            seen.disconnect();
+          }
+        });
+        seen.observe(document.querySelector('#results'), { childList: true, subtree: true });
+      });
+      await page.setInputFiles('#motions', motion);
+      await page.waitForFunction(() => window.timing.end, null, { timeout: 60000 });
+      shown.push(await page.evaluate(() => window.timing.end - window.timing.start));
+    }
+    const [result] = await readResults(page);
+    assertSameAsTool(result, runReport(t.dir, 'large.vmd'));
+    const best = (a) => Math.min(...a);
+    const ratio = best(shown) / best(native);
+    console.log(`# 50 MB motion: page ${shown.map((v) => v.toFixed(0)).join(', ')} ms, ` +
+      `tarvel-report ${native.map((v) => v.toFixed(0)).join(', ')} ms, ratio ${ratio.toFixed(2)}`);
+    assert.ok(ratio <= 3, `the page took ${ratio.toFixed(2)} times tarvel-report's time`);
+    await context.close();
+  } finally {
+    t.remove();
+  }
+});
