@@ -4,7 +4,7 @@
 import { spawnSync } from 'node:child_process';
 import { cpSync, existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { dirname, join, resolve } from 'node:path';
+import { basename, dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serveSite } from '../../web/serve.mjs';
@@ -100,4 +100,27 @@ export function copyReportTool(dir) {
   const copy = join(dir, 'tarvel-report');
   cpSync(REPORT_TOOL, copy);
   return copy;
+}
+
+// Gives one file to the motion input and returns the milliseconds from the
+// input's change to its verdict (or status) in the page.
+export async function timeCheck(page, path) {
+  await page.setInputFiles('#motions', []);
+  await page.evaluate((name) => {
+    window.timing = {};
+    document.querySelector('#motions').addEventListener('change', () => {
+      window.timing.start = performance.now();
+    }, { once: true, capture: true });
+    const shown = new MutationObserver(() => {
+      const block = document.querySelector(`[data-tarvel-file="${CSS.escape(name)}"]`);
+      if (block && block.querySelector('.verdict, .status')) {
+        window.timing.end = performance.now();
+        shown.disconnect();
+      }
+    });
+    shown.observe(document.querySelector('#results'), { childList: true, subtree: true });
+  }, basename(path));
+  await page.setInputFiles('#motions', path);
+  await page.waitForFunction(() => window.timing.end, null, { timeout: 120000 });
+  return page.evaluate(() => window.timing.end - window.timing.start);
 }

@@ -6,7 +6,7 @@ import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
   MAKE_MOTION, REPORT_TOOL, SAMPLES, checkFiles, copyReportTool, openPage, readResults, runReport,
-  sampleNames, samplesPresent, startBrowser, tempDir,
+  sampleNames, samplesPresent, startBrowser, tempDir, timeCheck,
 } from './harness.mjs';
 
 const noSamples = samplesPresent ? false : 'the sample motions are absent';
@@ -145,25 +145,7 @@ test('a 50 MB motion is shown within three times tarvel-report\'s whole-process 
     }
     const { page, context } = await openPage(env);
     const shown = [];
-    for (let i = 0; i < 5; i++) {
-      await page.setInputFiles('#motions', []);
-      await page.evaluate(() => {
-        window.timing = {};
-        document.querySelector('#motions').addEventListener('change', () => {
-          window.timing.start = performance.now();
-        }, { once: true, capture: true });
-        const seen = new MutationObserver(() => {
-          if (document.querySelector('[data-tarvel-file="large.vmd"] .verdict')) {
-            window.timing.end = performance.now();
-            seen.disconnect();
-          }
-        });
-        seen.observe(document.querySelector('#results'), { childList: true, subtree: true });
-      });
-      await page.setInputFiles('#motions', motion);
-      await page.waitForFunction(() => window.timing.end, null, { timeout: 60000 });
-      shown.push(await page.evaluate(() => window.timing.end - window.timing.start));
-    }
+    for (let i = 0; i < 5; i++) shown.push(await timeCheck(page, motion));
     const [result] = await readResults(page);
     assertSameAsTool(result, runReport(t.dir, 'large.vmd'));
     const best = (a) => Math.min(...a);
