@@ -61,6 +61,19 @@ int PortRemoveW(const char16_t* path);
 int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]);
 int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]);
 
+// ---- folders (the report tool's walk) --------------------------------------
+// What a narrow path names, following links: kPathNone (nothing, or no
+// access), kPathFile (a regular file), kPathFolder, kPathOther (a device, a
+// FIFO, ...).
+enum PortPathKind { kPathNone, kPathFile, kPathFolder, kPathOther };
+int PortPathKindA(const char* path);
+// Calls fn for every entry of a folder but "." and "..", in the system's
+// order, with the entry's name and kind. A link to a file is that file; a
+// link to a folder is kPathOther, so that a walk never loops. 0, or an OS
+// error code in Windows numbering when the folder cannot be listed.
+typedef void (*PortFolderEntry)(void* ctx, const char* name, int kind);
+int PortListFolderA(const char* path, PortFolderEntry fn, void* ctx);
+
 // ---- message boxes and dialogs -------------------------------------------
 constexpr uint32_t kMbOk = 0x0, kMbOkCancel = 0x1, kMbIconInformation = 0x40,
                    kMbTopmost = 0x40000;
