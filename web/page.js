@@ -17,7 +17,16 @@ const TEXTS = {
     checking: (done, all) => `Checking… ${done} of ${all}`,
     checked: (all) => (all === 1 ? '1 motion checked.' : `${all} motions checked.`),
     pending: 'Checking…',
-    notRead: 'This file could not be read completely, so it gets no verdict.',
+    status: {
+      unreadable: 'Could not be read, so there is no verdict.',
+      'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
+      cut: 'The file is cut short, so there is no verdict.',
+    },
+    category: {
+      fix: 'Needs fixing', dropout: 'Bones will drop out', rough: 'Somewhat rough',
+      slight: 'Slightly rough', ok: 'Usable as it is',
+    },
+    seconds: (s) => `${s.toFixed(2)} s`,
     colVerdict: 'Verdict',
     colKeys: 'Keys',
     colDuration: 'Duration',
@@ -37,7 +46,15 @@ const TEXTS = {
     checking: (done, all) => `確認中… ${done} / ${all}`,
     checked: (all) => `${all} 個のモーションを確認しました。`,
     pending: '確認中…',
-    notRead: 'このファイルは最後まで読めなかったため、判定はありません。',
+    status: {
+      unreadable: '読み込めなかったため、判定はありません。',
+      'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
+      cut: 'ファイルが途中で切れているため、判定はありません。',
+    },
+    category: {
+      fix: '要修正', dropout: '確認要 (ボーン抜け)', rough: 'やや荒れ', slight: '少し荒れ', ok: 'そのままで使用可能',
+    },
+    seconds: (s) => `${s.toFixed(2)} 秒`,
     colVerdict: '判定',
     colKeys: 'キー数',
     colDuration: '長さ',
@@ -71,6 +88,7 @@ let batch = 0;        // the newest batch of files
 let files = [];       // its files, in order
 let entries = [];     // its results (undefined until known)
 let aliasFile = null;
+let documentText = '';  // the JSON document of the files shown
 
 function setState(text, error) {
   state.textContent = text;
@@ -84,14 +102,19 @@ function el(tag, cls, text) {
   return e;
 }
 
-// One file's block: its name, then the verdict (or why there is none), then
-// the report's lines in their colours.
+// One file's block: its name, then the verdict (or why there is none, with
+// the core's own words), then the report's lines in their colours.
 function renderFile(block, r) {
   block.replaceChildren(el('h2', 'name', r.name));
-  if (r.read) {
-    block.append(el('p', 'verdict', r.verdict));
+  if (r.verdict) {
+    const verdict = el('p', 'verdict', r.verdict.text);
+    verdict.dataset.category = r.verdict.category;
+    block.append(verdict);
   } else {
-    block.append(el('p', 'status', T.notRead));
+    const status = el('div', 'status');
+    status.dataset.status = r.status;
+    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
+    block.append(status);
   }
   const report = el('div', 'report');
   for (const line of r.lines) {
@@ -103,15 +126,18 @@ function renderFile(block, r) {
   block.append(report);
 }
 
+// Several files: one row each, in the order given.
 function renderSummary() {
   const body = summary.querySelector('tbody');
   body.replaceChildren();
   for (const r of entries) {
     const tr = el('tr');
-    tr.append(el('td', '', r.read ? r.verdict.split('\n')[0] : T.notRead));
+    const verdict = el('td', 'category', r.verdict ? T.category[r.verdict.category] : T.status[r.status]);
+    if (r.verdict) verdict.dataset.category = r.verdict.category;
+    tr.append(verdict);
     tr.append(el('td', 'number', r.keys === undefined ? '' : String(r.keys)));
-    tr.append(el('td', 'number', r.duration === undefined ? '' : r.duration));
-    tr.append(el('td', '', r.name));
+    tr.append(el('td', 'number', r.seconds === undefined ? '' : T.seconds(r.seconds)));
+    tr.append(el('td', 'file', r.name));
     body.append(tr);
   }
   summary.hidden = entries.length < 2;
@@ -123,6 +149,7 @@ function check(list) {
   batch++;
   summary.hidden = true;
   download.hidden = true;
+  documentText = '';
   results.replaceChildren();
   for (const f of list) {
     const block = el('article', 'file');
@@ -150,17 +177,32 @@ worker.onmessage = (event) => {
     renderFile(results.children[msg.index], msg.result);
     setState(T.checking(msg.index + 1, files.length));
   } else if (msg.type === 'done') {
+    documentText = msg.document;
+    download.hidden = false;
     renderSummary();
     setState(T.checked(files.length));
   }
 };
 worker.onerror = (event) => setState(T.failed + (event.message || ''), true);
 
-function setAlias(file) {
+// The same document tarvel-report --json prints for these files.
+download.addEventListener('click', () => {
+  const link = el('a');
+  link.href = URL.createObjectURL(new Blob([documentText], { type: 'application/json' }));
+  link.download = 'tarvel-report.json';
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+});
+
+// A new alias file (or none) changes the names and headings: the files shown
+// are checked again, unless others are about to be.
+function setAlias(file, recheck = true) {
   aliasFile = file;
   $('alias-name').textContent = file ? file.name : '';
   $('alias-clear').hidden = !file;
-  if (files.length) check(files);  // the names and headings change
+  if (recheck && files.length) check(files);
 }
 
 $('motions').addEventListener('change', (e) => check(Array.from(e.target.files)));
@@ -183,11 +225,6 @@ document.addEventListener('drop', (e) => {
   const dropped = Array.from(e.dataTransfer.files);
   const alias = dropped.find((f) => f.name.toLowerCase() === 'alias.ini');
   const motions = dropped.filter((f) => f !== alias);
-  if (alias) {
-    aliasFile = alias;
-    $('alias-name').textContent = alias.name;
-    $('alias-clear').hidden = false;
-  }
+  if (alias) setAlias(alias, !motions.length);
   if (motions.length) check(motions);
-  else if (alias && files.length) check(files);
 });

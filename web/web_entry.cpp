@@ -1,20 +1,22 @@
 // The page's entry into the core. The Worker writes each motion into
 // emscripten's in-memory file system and calls tarvel_check with its name,
 // from the motion's directory; the core reads it through the same file
-// channels as on the desktop and gives the report tarvel-report prints.
-// alias.ini, when the user gave one, is written into /tarvel/, the
-// directory the core takes as the executable's.
+// channels as on the desktop and gathers the same structured report as
+// tarvel-report. alias.ini, when the user gave one, is written into
+// /tarvel/, the directory the core takes as the executable's.
 #include <emscripten/emscripten.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
+#include "analysis/file_report.h"
+#include "analysis/report_json.h"
 #include "app/report_tool.h"
 #include "platform/headless/headless.h"
 
 namespace {
-char* gText = nullptr;  // the last report, owned here
-size_t gTextSize = 0;
+std::string gDocument;  // the run's document so far: its head and every file
+ReportCounts gCounts;
+std::string gWhole;     // the document with its tail, as last asked for
 }  // namespace
 
 extern "C" {
@@ -26,18 +28,32 @@ EMSCRIPTEN_KEEPALIVE void tarvel_start() {
   ReportToolStart("/tarvel/tarvel");
 }
 
-// Checks the motion named name (a path as tarvel-report takes it). Returns the
-// report as tarvel-report prints it (valid until the next call), or null when
-// there is no memory for it; *status is tarvel-report's status for the file.
-EMSCRIPTEN_KEEPALIVE const char* tarvel_check(const char* name, int* status) {
-  free(gText);
-  gText = nullptr;
-  gTextSize = 0;
-  FILE* out = open_memstream(&gText, &gTextSize);
-  if (!out) return nullptr;
-  *status = ReportToolFile(name, out);
-  if (fclose(out) != 0) return nullptr;
-  return gText;
+// Starts a run: the files checked from now on make up its document.
+EMSCRIPTEN_KEEPALIVE void tarvel_begin() {
+  gDocument.clear();
+  AppendDocumentHead(&gDocument);
+  gCounts = ReportCounts{};
+}
+
+// Checks the motion named name (a path as tarvel-report takes it) and adds it
+// to the run. Returns its JSON object, as tarvel-report --json gives it,
+// valid until the next call.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_check(const char* name) {
+  ReportToolCheck(name, nullptr);
+  size_t at = gDocument.size();
+  AppendDocumentFile(&gDocument, &gCounts, gFileReport);
+  if (gCounts.files > 1) at++;  // the comma before it
+  return gDocument.c_str() + at;
+}
+
+// The run's document, {"files": [...], "summary": {...}} and a line break,
+// as tarvel-report --json prints it for the same files; valid until the next
+// call.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_document() {
+  gWhole = gDocument;
+  AppendDocumentTail(&gWhole, gCounts);
+  gWhole += '\n';
+  return gWhole.c_str();
 }
 
 }  // extern "C"

@@ -20,35 +20,35 @@ const ready = createTarvel().then((m) => {
   postMessage({ type: 'failed', reason: String(err) });
 });
 
-// The text tarvel-report prints for one file: "# NAME", one "rrggbb<TAB>text"
-// row per report line, "#verdict", the verdict text. A name may hold a line
-// break, so the header is skipped by its known length and a row that does not
-// start with a colour continues the line before it.
-function parseReport(name, text) {
-  const header = '# ' + name + '\n';
-  const mark = text.lastIndexOf('\n#verdict\n');
-  const body = text.slice(header.length, mark + 1);
-  const lines = [];
-  for (const row of body.split('\n').slice(0, -1)) {
-    if (/^[0-9a-f]{6}\t/.test(row)) lines.push({ colour: row.slice(0, 6), text: row.slice(7) });
-    else if (lines.length) lines[lines.length - 1].text += '\n' + row;
+// Passes a text to a core function as a zero-terminated UTF-8 argument.
+function withText(text, call) {
+  const m = core;
+  const size = m.lengthBytesUTF8(text) + 1;
+  const arg = m._malloc(size);
+  if (!arg) throw new Error('out of memory');
+  m.stringToUTF8(text, arg, size);
+  try {
+    return call(arg);
+  } finally {
+    m._free(arg);
   }
-  const verdict = text.slice(mark + '\n#verdict\n'.length).replace(/\n$/, '');
-  return { lines, verdict };
 }
 
-// Runs the core on the file name in the motion directory.
-function runCore(name) {
-  const m = core;
-  const size = m.lengthBytesUTF8(name) + 1;
-  const arg = m._malloc(size + 4);
-  if (!arg) return null;
-  m.stringToUTF8(name, arg + 4, size);
-  const textPtr = m._tarvel_check(arg + 4, arg);
-  const status = m.HEAP32[arg >> 2];
-  m._free(arg);
-  if (!textPtr) return null;
-  return { status, text: m.UTF8ToString(textPtr) };
+// What the page shows of a file's JSON object (as tarvel-report --json gives
+// it): the status, the verdict, the report's lines, the keys and duration. A
+// file cut short is judged there from the keys before the cut; the page
+// gives no verdict for it, only its status.
+function shownPart(name, file) {
+  const complete = file.status === 'complete';
+  return {
+    name,
+    status: file.status,
+    message: file.detail ? file.detail.message : '',
+    verdict: complete && file.verdict ? { category: file.verdict.category, text: file.verdict.text } : null,
+    lines: file.report || [],
+    keys: file.keys,
+    seconds: file.duration ? file.duration.seconds : undefined,
+  };
 }
 
 // The bytes of a file, or null when the browser cannot read it.
@@ -72,11 +72,9 @@ function checkFile(name, bytes) {
       // a name the file system refuses: not written, so not read
     }
   }
-  const out = runCore(name);
+  const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg)));
   if (written) core.FS.unlink(name);
-  if (!out) return { name, read: false, lines: [], verdict: '' };
-  const report = parseReport(name, out.text);
-  return { name, read: out.status === 0, lines: report.lines, verdict: report.verdict };
+  return shownPart(name, JSON.parse(json));
 }
 
 function setAlias(bytes) {
@@ -95,10 +93,11 @@ self.onmessage = async (event) => {
   const alias = msg.alias ? await bytesOf(msg.alias) : null;
   if (batch !== newest) return;
   setAlias(alias);
+  core._tarvel_begin();
   for (let i = 0; i < msg.files.length; i++) {
     const bytes = await bytesOf(msg.files[i]);
     if (batch !== newest) return;
     postMessage({ type: 'file', batch, index: i, result: checkFile(msg.files[i].name, bytes) });
   }
-  postMessage({ type: 'done', batch });
+  postMessage({ type: 'done', batch, document: core.UTF8ToString(core._tarvel_document()) });
 };

@@ -73,26 +73,45 @@ export function readResults(page) {
     name: b.dataset.tarvelFile,
     lines: Array.from(b.querySelectorAll('.line'), (l) => ({ colour: l.dataset.colour, text: l.textContent })),
     verdict: b.querySelector('.verdict') ? b.querySelector('.verdict').textContent : null,
-    status: b.querySelector('.status') ? b.querySelector('.status').textContent : null,
+    category: b.querySelector('.verdict') ? b.querySelector('.verdict').dataset.category : null,
+    status: b.querySelector('.status') ? b.querySelector('.status').dataset.status : 'complete',
+    statusText: b.querySelector('.status') ? b.querySelector('.status').textContent : null,
   })));
 }
 
-// tarvel-report's text for one file, split as the page shows it.
+// tarvel-report's text for one file: "# NAME", the report's lines (colour,
+// tab, text), "#status STATUS: why" for a file not complete, and for a file
+// that was read "#verdict" and the verdict text.
 export function parseReportText(name, text) {
   const header = `# ${name}\n`;
   if (!text.startsWith(header)) throw new Error(`unexpected report: ${text.slice(0, 80)}`);
-  const mark = text.lastIndexOf('\n#verdict\n');
-  const lines = text.slice(header.length, mark + 1).split('\n').slice(0, -1)
-    .map((row) => ({ colour: row.slice(0, 6), text: row.slice(7) }));
-  return { name, lines, verdict: text.slice(mark + '\n#verdict\n'.length).replace(/\n$/, '') };
+  const rows = text.slice(header.length).split('\n');
+  const lines = [];
+  let i = 0;
+  for (; i < rows.length && !rows[i].startsWith('#') && i < rows.length - 1; i++) {
+    lines.push({ colour: rows[i].slice(0, 6), text: rows[i].slice(7) });
+  }
+  let status = 'complete';
+  let why = '';
+  if (rows[i] && rows[i].startsWith('#status ')) {
+    [, status, why] = rows[i].match(/^#status ([a-z-]+): (.*)$/);
+    i++;
+  }
+  const verdict = rows[i] === '#verdict' ? rows.slice(i + 1).join('\n').replace(/\n$/, '') : null;
+  return { name, lines, status, why, verdict };
 }
 
-// Runs tarvel-report (or a copy of it, to have an alias.ini beside it) on one
-// file named as the page names it, from the file's folder.
-export function runReport(dir, name, tool = REPORT_TOOL) {
-  const r = spawnSync(tool, [name], { cwd: dir, encoding: 'utf8', env: { ...process.env, LC_ALL: 'C.UTF-8' } });
+// Runs tarvel-report (or a copy of it, to have an alias.ini beside it) on
+// files named as the page names them, from their folder; returns its output.
+export function runTool(dir, args, tool = REPORT_TOOL) {
+  const r = spawnSync(tool, args, { cwd: dir, encoding: 'utf8', env: { ...process.env, LC_ALL: 'C.UTF-8' } });
   if (r.error) throw r.error;
-  return { status: r.status, ...parseReportText(name, r.stdout) };
+  return r;
+}
+
+// tarvel-report's text report of one file.
+export function runReport(dir, name, tool = REPORT_TOOL) {
+  return parseReportText(name, runTool(dir, [name], tool).stdout);
 }
 
 // A copy of tarvel-report in dir, where it looks for alias.ini.

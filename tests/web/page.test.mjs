@@ -6,7 +6,7 @@ import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
   MAKE_MOTION, REPORT_TOOL, SAMPLES, checkFiles, copyReportTool, openPage, readResults, runReport,
-  sampleNames, samplesPresent, startBrowser, tempDir, timeCheck,
+  runTool, sampleNames, samplesPresent, startBrowser, tempDir, timeCheck,
 } from './harness.mjs';
 
 const noSamples = samplesPresent ? false : 'the sample motions are absent';
@@ -15,16 +15,17 @@ before(async () => { env = await startBrowser(); });
 after(async () => { await env.close(); });
 
 // The page's result for a file equals tarvel-report's: every line with its
-// colour, and the verdict (absent, with a status instead, when not read).
+// colour, and the verdict, or for a file not complete its status and the
+// core's words on it instead of a verdict.
 function assertSameAsTool(shown, tool) {
   assert.equal(shown.name, tool.name);
   assert.deepEqual(shown.lines, tool.lines, `lines of ${tool.name}`);
-  if (tool.status === 0) {
+  assert.equal(shown.status, tool.status, `status of ${tool.name}`);
+  if (tool.status === 'complete') {
     assert.equal(shown.verdict, tool.verdict, `verdict of ${tool.name}`);
-    assert.equal(shown.status, null);
   } else {
-    assert.equal(shown.verdict, null, `${tool.name} was not read, so it has no verdict`);
-    assert.ok(shown.status, `${tool.name} says why it has no verdict`);
+    assert.equal(shown.verdict, null, `${tool.name} is not complete, so it has no verdict`);
+    assert.ok(shown.statusText.includes(tool.why), `${tool.name} says why: ${tool.why}`);
   }
 }
 
@@ -92,30 +93,59 @@ describe('the page shows what tarvel-report prints', { skip: noSamples }, () => 
   });
 });
 
-describe('files that are not motions, or not whole', { skip: noSamples }, () => {
-  test('a cut file, a garbage file and an empty file show their status', async () => {
-    const t = tempDir();
-    try {
-      const whole = readFileSync(join(SAMPLES, 'mmd_base__morph_a.vmd'));
-      // cut inside the morph section: the header, the model name, the bone
-      // count (0 here is not assumed: the cut is a few bytes before the end)
-      writeFileSync(join(t.dir, 'cut.vmd'), whole.subarray(0, whole.length - 30));
-      const garbage = Buffer.alloc(4096);
-      for (let i = 0; i < garbage.length; i++) garbage[i] = (i * 7919 + 13) & 0xff;
-      writeFileSync(join(t.dir, 'garbage.vmd'), garbage);
-      writeFileSync(join(t.dir, 'empty.vmd'), '');
-      const names = ['cut.vmd', 'garbage.vmd', 'empty.vmd'];
-      const { page, context } = await openPage(env);
-      const shown = await checkFiles(page, names.map((n) => join(t.dir, n)));
-      for (let i = 0; i < names.length; i++) {
-        const tool = runReport(t.dir, names[i]);
-        assert.notEqual(tool.status, 0, `tarvel-report does not read ${names[i]} completely`);
-        assertSameAsTool(shown[i], tool);
-      }
-      await context.close();
-    } finally {
-      t.remove();
+describe('files that are not whole motions, and the JSON document', { skip: noSamples }, () => {
+  const t = tempDir();
+  const names = [];
+  before(() => {
+    const boneSample = readFileSync(join(SAMPLES, 'three-mmd-loader__test_1bone_cube_motion.vmd'));
+    const morphSample = readFileSync(join(SAMPLES, 'mmd_base__morph_a.vmd'));
+    const garbage = Buffer.alloc(4096);
+    for (let i = 0; i < garbage.length; i++) garbage[i] = (i * 7919 + 13) & 0xff;
+    const files = {
+      'cut-in-bones.vmd': boneSample.subarray(0, 30 + 20 + 4 + 111 * 2 + 40),
+      'cut-in-morphs.vmd': morphSample.subarray(0, morphSample.length - 30),
+      'garbage.vmd': garbage,
+      'empty.vmd': Buffer.alloc(0),
+      'cube.vmd': boneSample,
+      'morphs.vmd': morphSample,
+    };
+    for (const [name, bytes] of Object.entries(files)) {
+      writeFileSync(join(t.dir, name), bytes);
+      names.push(name);
     }
+  });
+  after(() => t.remove());
+
+  test('a cut file, a garbage file and an empty file show their status', async () => {
+    const { page, context } = await openPage(env);
+    const shown = await checkFiles(page, names.map((n) => join(t.dir, n)));
+    const statuses = [];
+    for (let i = 0; i < names.length; i++) {
+      const tool = runReport(t.dir, names[i]);
+      statuses.push(tool.status);
+      assertSameAsTool(shown[i], tool);
+    }
+    assert.deepEqual(statuses.slice(0, 3), ['cut', 'cut', 'not-a-motion']);
+    await context.close();
+  });
+
+  test('the JSON download equals tarvel-report --json for the same files', async () => {
+    const { page, context } = await openPage(env);
+    await checkFiles(page, names.map((n) => join(t.dir, n)));
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const fromPage = readFileSync(await download.path(), 'utf8');
+    const tool = runTool(t.dir, ['--json', ...names]);
+    assert.equal(tool.status, 1, 'some files are not complete');
+    assert.equal(fromPage, tool.stdout);
+
+    // The summary table gives each file's keys and duration from the same document.
+    const doc = JSON.parse(fromPage);
+    const rows = await page.$$eval('#summary tbody tr', (trs) => trs.map((tr) => Array.from(tr.cells, (c) => c.textContent)));
+    assert.deepEqual(rows.map((r) => r[3]), names);
+    doc.files.forEach((f, i) => {
+      assert.equal(rows[i][1], f.keys === undefined ? '' : String(f.keys), `keys of ${f.path}`);
+    });
+    await context.close();
   });
 });
 
