@@ -15,9 +15,7 @@
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "names/alias.h"
-#include "names/nametable.h"
-#include "names/vocabulary.h"
+#include "names/registry.h"
 #include "platform/port.h"
 #include "vmd/vmdread.h"
 
@@ -74,10 +72,7 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
   gRun.isVmd = 0xFF;
   gRun.isPmx = 0;
 
-  DiagPrint("String table Reload ... \n");
-  ResetNameTables();
-  LoadAliasFile();
-  RegisterBuiltinNames();
+  ReloadNameRegistry();
   ReadMotion();
   buildreport();
   buildverdict();
