@@ -344,7 +344,8 @@ void OpenErrorText(int code, char* dst, int cap) {
     case 2: snprintf(dst, cap, "no such file"); break;
     case 3: snprintf(dst, cap, "no such folder"); break;
     case 5: snprintf(dst, cap, "access denied"); break;
-    case 206: snprintf(dst, cap, "name too long"); break;
+    case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
+    case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
     default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
   }
 }

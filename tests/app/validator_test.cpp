@@ -379,6 +379,25 @@ TEST(Validator, JsonReportHoldsExactlyTheTextLines) {
   EXPECT_EQ(lines, text.out);
 }
 
+// A FIFO is refused unopened (nothing waits on it), a path too long for
+// the program's buffers is refused rather than cut to another name.
+TEST(Validator, FifosAndOverlongPathsAreRefused) {
+  TempDir dir;
+  std::string fifo = dir.Path("m.vmd");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string longName = dir.Path(std::string(600, 'a') + ".vmd");
+  ToolResult r = RunTool(dir, "--jsonl " + Q(fifo) + " " + Q(longName));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarvel-report: " + fifo + ": not a regular file\ntarvel-report: " + longName +
+                       ": name too long\n");
+  ExpectValid(dir, r.out, "jsonl");
+  std::vector<Json> files = ParseLines(r.out);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0]["detail"]["reason"], "not a regular file");
+  EXPECT_EQ(files[1]["path"], longName);
+  EXPECT_EQ(files[1]["status"], "unreadable");
+}
+
 TEST(Validator, UsageErrors) {
   TempDir dir;
   std::string m = dir.Write("m/a.vmd", OneTurn("センター", 30));
