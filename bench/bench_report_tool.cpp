@@ -130,46 +130,32 @@ int RunTool(const std::vector<std::string>& args) {
   return WEXITSTATUS(status);
 }
 
-void ChildPeak(benchmark::State& state) {
+// The tool on the folder of small motions (large false: counted in files)
+// or on the large motion (counted in bytes), in a format ("" for text).
+void Run(benchmark::State& state, bool large, const char* format) {
+  const Corpus& c = TheCorpus();
+  if (!c.ok) {
+    state.SkipWithError("could not write the motions");
+    return;
+  }
+  std::vector<std::string> args;
+  if (format[0]) args.push_back(format);
+  args.push_back(large ? c.large : c.folder + "/small");
+  for (auto _ : state)
+    if (RunTool(args) != 0) state.SkipWithError("the tool failed");
+  if (large)
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(c.largeBytes));
+  else
+    state.SetItemsProcessed(int64_t(state.iterations()) * kSmallMotions);
   struct rusage ru;
   getrusage(RUSAGE_CHILDREN, &ru);
   state.counters["child_peak_rss_MB"] = double(ru.ru_maxrss) / 1024.0;
 }
 
-void Folder(benchmark::State& state, const char* format) {
-  const Corpus& c = TheCorpus();
-  if (!c.ok) {
-    state.SkipWithError("could not write the motions");
-    return;
-  }
-  std::vector<std::string> args;
-  if (format[0]) args.push_back(format);
-  args.push_back(c.folder + "/small");
-  for (auto _ : state)
-    if (RunTool(args) != 0) state.SkipWithError("the tool failed");
-  state.SetItemsProcessed(int64_t(state.iterations()) * kSmallMotions);
-  ChildPeak(state);
-}
-
-void Large(benchmark::State& state, const char* format) {
-  const Corpus& c = TheCorpus();
-  if (!c.ok) {
-    state.SkipWithError("could not write the motions");
-    return;
-  }
-  std::vector<std::string> args;
-  if (format[0]) args.push_back(format);
-  args.push_back(c.large);
-  for (auto _ : state)
-    if (RunTool(args) != 0) state.SkipWithError("the tool failed");
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(c.largeBytes));
-  ChildPeak(state);
-}
-
-void BM_Folder10kText(benchmark::State& s) { Folder(s, ""); }
-void BM_Folder10kJson(benchmark::State& s) { Folder(s, "--json"); }
-void BM_Motion50MBText(benchmark::State& s) { Large(s, ""); }
-void BM_Motion50MBJson(benchmark::State& s) { Large(s, "--json"); }
+void BM_Folder10kText(benchmark::State& s) { Run(s, false, ""); }
+void BM_Folder10kJson(benchmark::State& s) { Run(s, false, "--json"); }
+void BM_Motion50MBText(benchmark::State& s) { Run(s, true, ""); }
+void BM_Motion50MBJson(benchmark::State& s) { Run(s, true, "--json"); }
 
 BENCHMARK(BM_Folder10kText)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_Folder10kJson)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);

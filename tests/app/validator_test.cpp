@@ -219,7 +219,9 @@ TEST(Validator, CutInEverySectionAndCleanEndsBetweenSections) {
     EXPECT_EQ(j["detail"]["section"], c.section);
     EXPECT_EQ(j["detail"]["inCount"], c.inCount);
     EXPECT_EQ(j["detail"]["endOffset"], c.size);
-    if (c.read >= 0) EXPECT_EQ(j["detail"]["read"], c.read);
+    if (c.read >= 0) {
+      EXPECT_EQ(j["detail"]["read"], c.read);
+    }
   }
   // The whole motion: its sections, keys and duration.
   const Json& whole = files.back();
