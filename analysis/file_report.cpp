@@ -131,31 +131,41 @@ void MaskFindings(uint32_t mask, int which, int bits, int code, int severity, co
     if (mask & (1u << i)) BoneFinding(which, i, code, severity, what);
 }
 
+// The next track of the report, for a NameTable entry with keys: what bones
+// and morphs have alike.
+ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t keys,
+                      int32_t first, int32_t last) {
+  ReportTrack& t = tracks[(*n)++];
+  memset(&t, 0, sizeof t);
+  t.entry = entry;
+  Name(NameAt(table, entry), 15, t.name, t.hex, &t.nameBad, &t.nameCut);
+  t.colour = kWhite;
+  t.keys = keys;
+  t.firstFrame = first;
+  t.lastFrame = last;
+  t.twistPlusFrame = t.twistMinusFrame = -1;
+  gFileReport.keys += keys;
+  return t;
+}
+
 void GatherBones() {
   FileReport& r = gFileReport;
   const int count = NameCount(kBoneTable);
   for (int e = 1; e <= count && e < kBoneTracks; e++) {
     const BoneTrack& b = gBoneTracks[e];
     if (b.keycount <= 0) continue;
-    ReportTrack& t = r.bones[r.boneCount++];
+    ReportTrack& t =
+        NewTrack(r.bones, &r.boneCount, kBoneTable, e, b.keycount, b.firstframe, b.lastframe);
     const char* text = NameAt(kBoneTable, e);
-    t.entry = e;
-    Name(text, 15, t.name, t.hex, &t.nameBad, &t.nameCut);
     const int g = GroupOfName(kBoneTable, e);
     const bool driven = b.moved == 0xFF;
     t.moved = driven ? 0xFF : 0;
-    t.colour = (g == 1 || g == 2) ? BoneLineColour(text) : kWhite;
+    if (g == 1 || g == 2) t.colour = BoneLineColour(text);
     if (g == 1) t.listed = driven;
     else if (g == 2) t.listed = driven && b.maxpos > 0.05;
     else if (g != 3) t.listed = b.maxpos > 0.01 || b.maxrot > 0.01;
-    else t.listed = 0;
-    t.flags = 0;
-    t.keys = b.keycount;
-    t.firstFrame = b.firstframe;
-    t.lastFrame = b.lastframe;
     t.maxPos = b.maxpos;
     t.rotDeg = amount2deg(b.maxrot);
-    t.twisted = 0;
     for (int i = 0; i < 4; i++)
       if (!strcmp(text, FindingBone(kMaskTwist, i)) || !strcmp(text, FindingBone(kMaskArm, i)))
         t.twisted = 0xFF;
@@ -163,8 +173,6 @@ void GatherBones() {
     t.twistPlusFrame = b.attwsplus;
     t.twistMinusDeg = amount2deg(b.maxtwsminus);
     t.twistMinusFrame = b.attwsminus;
-    t.minWeight = t.maxWeight = 0;
-    r.keys += b.keycount;
   }
 }
 
@@ -174,19 +182,11 @@ void GatherMorphs() {
   for (int e = 1; e <= count && e < kMorphTracks; e++) {
     const MorphTrack& m = gMorphTracks[e];
     if (m.keycount <= 0) continue;
-    ReportTrack& t = r.morphs[r.morphCount++];
-    memset(&t, 0, sizeof t);
-    t.entry = e;
-    Name(NameAt(kMorphTable, e), 15, t.name, t.hex, &t.nameBad, &t.nameCut);
+    ReportTrack& t =
+        NewTrack(r.morphs, &r.morphCount, kMorphTable, e, m.keycount, m.firstframe, m.lastframe);
     t.listed = GroupOfName(kMorphTable, e) != 2 && (m.minval < 0.0 || m.maxval > 0.0);
-    t.colour = kWhite;
-    t.keys = m.keycount;
-    t.firstFrame = m.firstframe;
-    t.lastFrame = m.lastframe;
     t.minWeight = m.minval;
     t.maxWeight = m.maxval;
-    t.twistPlusFrame = t.twistMinusFrame = -1;
-    r.keys += m.keycount;
   }
 }
 
@@ -344,7 +344,8 @@ void OpenErrorText(int code, char* dst, int cap) {
     case 2: snprintf(dst, cap, "no such file"); break;
     case 3: snprintf(dst, cap, "no such folder"); break;
     case 5: snprintf(dst, cap, "access denied"); break;
-    case 206: snprintf(dst, cap, "name too long"); break;
+    case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
+    case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
     default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
   }
 }

@@ -126,8 +126,11 @@ extern FileReport gFileReport;
 // openError: the system's error code when the file could not be opened.
 void GatherFileReport(const char* path, int openError);
 
-// The reason for an error code of the port's file opens ("no such file", ...).
+// The reason for an error code of the port's file opens ("no such file", ...),
+// or for one of the codes below.
 void OpenErrorText(int code, char* dst, int cap);
+constexpr int kOpenNameTooLong = 206;  // the system's own code for it
+constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 using Json = nlohmann::ordered_json;
 
@@ -37,17 +38,27 @@ Json Flags(uint32_t flags) {
 
 Json FrameOrNull(int32_t frame) { return frame < 0 ? Json(nullptr) : Json(frame); }
 
-void Name(Json& o, const ReportTrack& t) {
+// What bones and morphs have alike: first the name, keys and frames, last
+// the listing, colour and flags.
+Json TrackHead(const ReportTrack& t) {
+  Json o = Json::object();
   o["name"] = t.name;
   if (t.hex[0]) o["nameHex"] = t.hex;
-}
-
-Json Bone(const ReportTrack& t) {
-  Json o = Json::object();
-  Name(o, t);
   o["keys"] = t.keys;
   o["firstFrame"] = t.firstFrame;
   o["lastFrame"] = t.lastFrame;
+  return o;
+}
+
+Json TrackTail(Json o, const ReportTrack& t) {
+  o["listed"] = t.listed != 0;
+  o["colour"] = Colour(t.colour);
+  o["flags"] = Flags(t.flags);
+  return o;
+}
+
+Json Bone(const ReportTrack& t) {
+  Json o = TrackHead(t);
   o["moved"] = t.moved != 0;
   o["position"] = Amount(t.maxPos);
   o["rotation"] = Degrees(t.rotDeg);
@@ -58,24 +69,14 @@ Json Bone(const ReportTrack& t) {
          {{"degrees", Degrees(t.twistMinusDeg)}, {"frame", FrameOrNull(t.twistMinusFrame)}}},
     };
   }
-  o["listed"] = t.listed != 0;
-  o["colour"] = Colour(t.colour);
-  o["flags"] = Flags(t.flags);
-  return o;
+  return TrackTail(std::move(o), t);
 }
 
 Json Morph(const ReportTrack& t) {
-  Json o = Json::object();
-  Name(o, t);
-  o["keys"] = t.keys;
-  o["firstFrame"] = t.firstFrame;
-  o["lastFrame"] = t.lastFrame;
+  Json o = TrackHead(t);
   o["minWeight"] = Amount(t.minWeight);
   o["maxWeight"] = Amount(t.maxWeight);
-  o["listed"] = t.listed != 0;
-  o["colour"] = Colour(t.colour);
-  o["flags"] = Flags(t.flags);
-  return o;
+  return TrackTail(std::move(o), t);
 }
 
 Json Finding(const ReportFinding& f) {

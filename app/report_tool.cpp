@@ -15,9 +15,7 @@
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "names/alias.h"
-#include "names/nametable.h"
-#include "names/vocabulary.h"
+#include "names/registry.h"
 #include "platform/port.h"
 #include "vmd/vmdread.h"
 
@@ -57,6 +55,15 @@ void ShownPath(char* dst, int cap, const char* file) {
     unitoutf8(dst, cap, gRun.nameW);
 }
 
+// A file not read at all, for the reason of an open error code.
+void Refuse(const char* file, int error) {
+  static char shown[kPathUtf8];
+  if (!TakeName(file, nullptr)) gRun.nameW[0] = 0;
+  ShownPath(shown, sizeof shown, file);
+  ResetReadFacts();
+  GatherFileReport(shown, error);
+}
+
 }  // namespace
 
 int ReportToolCheck(const char* file, const char16_t* widefile) {
@@ -64,20 +71,14 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
   gRun.fontFailed = 0;
   gRun.narrowFailed = gRun.wideFailed = 0;
   if (!TakeName(file, widefile)) {
-    gRun.nameW[0] = 0;
-    ShownPath(shown, sizeof shown, file);
-    ResetReadFacts();
-    GatherFileReport(shown, 206);
+    Refuse(file, kOpenNameTooLong);
     return gFileReport.status;
   }
   IdentifyTarget();
   gRun.isVmd = 0xFF;
   gRun.isPmx = 0;
 
-  DiagPrint("String table Reload ... \n");
-  ResetNameTables();
-  LoadAliasFile();
-  RegisterBuiltinNames();
+  ReloadNameRegistry();
   ReadMotion();
   buildreport();
   buildverdict();
@@ -148,10 +149,10 @@ bool IsMotionName(const char* name) {
   return e[0] == '.' && (e[1] | 0x20) == 'v' && (e[2] | 0x20) == 'm' && (e[3] | 0x20) == 'd';
 }
 
-void CheckOne(Run& run, const char* file, const char16_t* widefile) {
-  const int status = ReportToolCheck(file, widefile);
+// Tells what gFileReport holds for file, in the run's format.
+void Present(Run& run, const char* file) {
   const FileReport& r = gFileReport;
-  if (status != kStatusComplete) {
+  if (r.status != kStatusComplete) {
     run.incomplete = true;
     char message[256];
     StatusMessage(r, message, sizeof message);
@@ -184,6 +185,11 @@ void CheckOne(Run& run, const char* file, const char16_t* widefile) {
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
   if (run.format == kJsonl) fflush(run.out);
+}
+
+void CheckOne(Run& run, const char* file, const char16_t* widefile) {
+  ReportToolCheck(file, widefile);
+  Present(run, file);
 }
 
 void CollectEntry(void* ctx, const char* name, int kind) {
@@ -272,10 +278,16 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   for (int i : targets) {
-    if (PortPathKindA(argv[i]) == kPathFolder)
+    const int kind = PortPathKindA(argv[i]);
+    if (kind == kPathFolder) {
       Walk(run, argv[i]);
-    else
+    } else if (kind == kPathOther) {
+      // A FIFO or a device is refused without opening it: nothing waits on it.
+      Refuse(argv[i], kOpenNotRegular);
+      Present(run, argv[i]);
+    } else {
       CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);
+    }
   }
   if (run.format == kJson) {
     run.text.clear();

@@ -122,6 +122,30 @@ int ResetNameTables() {
   return 0;
 }
 
+int NameGroupCount(int table) { return ValidTable(table) ? gGroupCount[table] : 0; }
+
+int TruncateNameTable(int table, int count, int groups) {
+  if (!ValidTable(table) || count < 0 || count > gCount[table] || groups < 1 ||
+      groups > gGroupCount[table])
+    return -1;
+  for (int g = groups + 1; g <= gGroupCount[table]; ++g) gBoundary[table][g] = 0;
+  gGroupCount[table] = groups;
+  if (count == gCount[table]) return 0;
+  gCount[table] = count;
+  // A cached scan that went above count stays true for entries 1..count
+  // unless what it found is gone.
+  for (auto& set : gCache) {
+    for (CacheSlot& c : set) {
+      if (c.gen != gGen[table] || c.table != table || c.last <= count) continue;
+      if (c.found > count)
+        c.gen = 0;
+      else
+        c.last = count;
+    }
+  }
+  return 0;
+}
+
 int BeginNameGroup(int table) {
   if (!ValidTable(table)) return -1;
   if (gGroupCount[table] >= kGroupMax) return -1;

@@ -15,6 +15,12 @@ int NameMatches(int table, const char* s, int entry);  // 0 match, -1 not
 int FindNameFrom(int table, const char* s, int last);
 int FindNameInGroups(int table, const char* s, int group);
 int GroupOfName(int table, int entry);
+int NameGroupCount(int table);  // groups begun since the reset (1 or more)
+// Back to an earlier state of the table: the entries above count and the
+// groups above groups dropped (entries are only ever appended, so 1..count
+// are those it held then). Lookups give what they gave at that state.
+// 0, or -1 when the table holds fewer entries or groups.
+int TruncateNameTable(int table, int count, int groups);
 int GetName(int table, char* dst, int entry);  // dst holds 64 bytes
 int NameCount(int table);
 int FindOrAddName(int table, const char* name);

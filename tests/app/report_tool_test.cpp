@@ -2,43 +2,16 @@
 // real sample motions, and the expected texts worked out by hand from the
 // report rules (line by line: colour, tab, text).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
+#include "tests/app/run_tool.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-// Runs a copy of the report tool placed in dir (so that an alias.ini there is
-// its own) on the arguments.
-Result RunTool(const TempDir& dir, const std::string& args) {
-  std::string exe = dir.Path("tarvel-report");
-  std::string errFile = dir.Path("stderr.txt");
-  std::string copy = "cp '" TARVEL_BINARY_DIR "/tarvel-report' '" + exe + "'";
-  EXPECT_EQ(system(copy.c_str()), 0);
-  std::string cmd = "'" + exe + "' " + args + " 2>'" + errFile + "'";
-  Result r{-1, "", ""};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.err = ReadFileBytes(errFile);
-  return r;
-}
-
-std::string Q(const std::string& path) { return "'" + path + "'"; }
+using Result = ToolResult;
 
 // 45 degrees about x: the sine of 22.5 degrees.
 constexpr float kS45 = 0.38268343f, kC45 = 0.92387953f;
