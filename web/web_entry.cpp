@@ -11,6 +11,7 @@
 #include "analysis/file_report.h"
 #include "analysis/report_json.h"
 #include "app/report_tool.h"
+#include "names/registry.h"
 #include "platform/headless/headless.h"
 
 namespace {
@@ -28,8 +29,11 @@ EMSCRIPTEN_KEEPALIVE void tarvel_start() {
   ReportToolStart("/tarvel/tarvel");
 }
 
-// Starts a run: the files checked from now on make up its document.
+// Starts a run: the files checked from now on make up its document. The
+// user may have given or taken away alias.ini since the last run, so the
+// name registry is built afresh for its first file.
 EMSCRIPTEN_KEEPALIVE void tarvel_begin() {
+  ForgetNameRegistry();
   gDocument.clear();
   AppendDocumentHead(&gDocument);
   gCounts = ReportCounts{};
