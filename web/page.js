@@ -22,6 +22,7 @@ const TEXTS = {
       'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
       cut: 'The file is cut short, so there is no verdict.',
     },
+    statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
     category: {
       fix: 'Needs fixing', dropout: 'Bones will drop out', rough: 'Somewhat rough',
       slight: 'Slightly rough', ok: 'Usable as it is',
@@ -51,6 +52,7 @@ const TEXTS = {
       'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
       cut: 'ファイルが途中で切れているため、判定はありません。',
     },
+    statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
     category: {
       fix: '要修正', dropout: '確認要 (ボーン抜け)', rough: 'やや荒れ', slight: '少し荒れ', ok: 'そのままで使用可能',
     },
@@ -71,9 +73,9 @@ function pageLanguage() {
 const lang = pageLanguage();
 const T = TEXTS[lang];
 document.documentElement.lang = lang;
-for (const el of document.querySelectorAll('[data-text]')) {
-  const t = T[el.dataset.text];
-  if (typeof t === 'string') el.textContent = t;
+for (const node of document.querySelectorAll('[data-text]')) {
+  const t = T[node.dataset.text];
+  if (typeof t === 'string') node.textContent = t;
 }
 
 const $ = (id) => document.getElementById(id);
@@ -132,7 +134,7 @@ function renderSummary() {
   body.replaceChildren();
   for (const r of entries) {
     const tr = el('tr');
-    const verdict = el('td', 'category', r.verdict ? T.category[r.verdict.category] : T.status[r.status]);
+    const verdict = el('td', 'category', r.verdict ? T.category[r.verdict.category] : T.statusShort[r.status] || r.status);
     if (r.verdict) verdict.dataset.category = r.verdict.category;
     tr.append(verdict);
     tr.append(el('td', 'number', r.keys === undefined ? '' : String(r.keys)));
