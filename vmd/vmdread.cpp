@@ -189,7 +189,7 @@ void readbones(int32_t count) {
     if (ended()) return;
     namefield(name, rec, kNameBytes);
 
-    const int idx = FindOrAddName(kBoneTable, name);
+    const int idx = FindOrAddLiteralName(kBoneTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
     } else if (idx >= kBoneTracks) {
@@ -216,7 +216,7 @@ int readmorphs(int32_t count) {
     if (ended()) return 2;
     namefield(name, rec, kNameBytes);
 
-    const int idx = FindOrAddName(kMorphTable, name);
+    const int idx = FindOrAddLiteralName(kMorphTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
       continue;
