@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include "base/diag.h"
 #include "base/textfile.h"
 #include "platform/port.h"
+#include "tests/support/filelimit.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -284,28 +283,9 @@ TEST_F(FileChannelTest, WriterCreatesNewFilesOnlyAndNeverThroughALink) {
   EXPECT_EQ(PortCreateNewW(dir.PathW("old.bmp").c_str(), &h), 80);
 }
 
-// A file size limit makes the writes past 64 KiB fail (EFBIG).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    old_handler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit l = old_;
-    l.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &l);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_;
-  void (*old_handler_)(int);
-};
-
 TEST_F(FileChannelTest, AFailedWriteClosesTheWriter) {
-  FileSizeLimit limit(65536);
+  FileSizeLimit limit(65536);  // the writes past 64 KiB fail
+  ASSERT_TRUE(limit.ok);
   for (int wide = 0; wide < 2; wide++) {
     SCOPED_TRACE(wide ? "wide" : "narrow");
     ASSERT_EQ(wide ? wfopenW(dir.PathW("big-w.bin").c_str()) : wfopen(dir.Path("big.bin").c_str()), 0);

@@ -214,6 +214,35 @@ TEST(Paths, FindNameSkipsDirectories) {
   }
 }
 
+// File names are names: a name that exists as given is that file, whatever
+// characters it holds; only otherwise do '*' (also none) and '?' (one
+// character) match as the Windows directory search does, and '[' never.
+TEST(Paths, FindNameTakesAnExistingNameAsGiven) {
+  HeadlessReset();
+  TempDir dir;
+  for (const char* f : {"dance[1].vmd", "dance1.vmd", "plain.vmd", "pl*.vmd", "da.vmd",
+                        "\xE6\x97\xA5x.vmd", "back\\slash.vmd"})
+    dir.Write(f, "x");
+  const struct { const char* pattern; int ret; const char* name; } cases[] = {
+      {"dance[1].vmd", 0, "dance[1].vmd"},  // not dance1.vmd
+      {"pl*.vmd", 0, "pl*.vmd"},            // not plain.vmd
+      {"plai*.vmd", 0, "plain.vmd"},
+      {"plain*.vmd", 0, "plain.vmd"},       // '*' also stands for nothing
+      {"pla?n.vmd", 0, "plain.vmd"},
+      {"?x.vmd", 0, "\xE6\x97\xA5x.vmd"},   // '?' is one character, not one byte
+      {"d[ab].vmd", -1, ""},                // '[' is itself
+      {"back\\*.vmd", 0, "back\\slash.vmd"},  // no backslash escape
+      {"pla?.vmd", -1, ""}};
+  for (const auto& c : cases) {
+    char d[260] = "junk";
+    EXPECT_EQ(findname(d, sizeof d, dir.Path(c.pattern).c_str()), c.ret) << c.pattern;
+    EXPECT_STREQ(d, c.name) << c.pattern;
+    char16_t dw[260] = u"junk";
+    EXPECT_EQ(unifindname(dw, 260, dir.PathW(c.pattern).c_str()), c.ret) << c.pattern;
+    EXPECT_TRUE(std::u16string(dw) == Utf8ToUtf16(c.name)) << c.pattern;
+  }
+}
+
 ArgListA gTestA;
 ArgListW gTestW;
 
