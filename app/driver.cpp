@@ -59,13 +59,15 @@ static void DetectEnvironment() {
 }
 
 // Both argument lists, and the executable's directory from entry 0 of each,
-// with the current directory as the fallback when entry 0 names none. A
-// directory too long for its buffer stays empty (unknown), never cut: nothing
-// is then looked for or written beside the executable by that route.
+// with the current directory as the fallback when entry 0 is a bare name. A
+// directory too long for its buffer, or an entry 0 with no form in that list,
+// stays empty (unknown), never cut or guessed: nothing is then looked for or
+// written beside the executable by that route.
 static void SplitAndFindExeDir() {
   splitargs();
-  if (unigetdir(gRun.exeDirW, kPathMax, uniargat(&gArgsW, 0)) != 0) {
-    DiagPrint("(Exe dir too long.) \n");
+  const char16_t* exeW = uniargat(&gArgsW, 0);
+  if (!exeW[0] || unigetdir(gRun.exeDirW, kPathMax, exeW) != 0) {
+    DiagPrint("(Exe dir unknown.) \n");
   } else if (!gRun.exeDirW[0]) {
     if (PortCurrentDirW(gRun.exeDirW, kPathMax - 1) == 0) {
       char16_t sep[2] = {(char16_t)PathSeparator(), 0};
@@ -75,8 +77,9 @@ static void SplitAndFindExeDir() {
       DiagPrint("(Obtaining exe dir failed.) \n");
     }
   }
-  if (getdir(gRun.exeDirA, kPathMax, argat(&gArgsA, 0)) != 0) {
-    DiagPrint("(Exe dir too long.) \n");
+  const char* exeA = argat(&gArgsA, 0);
+  if (!exeA[0] || getdir(gRun.exeDirA, kPathMax, exeA) != 0) {
+    DiagPrint("(Exe dir unknown.) \n");
   } else if (!gRun.exeDirA[0]) {
     if (PortCurrentDirA(gRun.exeDirA, kPathMax - 1) == 0) {
       size_t n = strlen(gRun.exeDirA);

@@ -360,10 +360,11 @@ void SplitArgv() {
   int argc = PortArgc();
   for (int i = 0; i < argc; i++) {
     const char* arg = PortArgv(i);
-    char16_t wide[kPathBuf];
-    narrowtounipath(wide, kPathBuf, arg);
+    static char16_t wide[kArgPool];
+    narrowtounipath(wide, kArgPool, arg);
     int n = (int)strnlen(arg, kArgPool);
-    if (!HasRoom(&gArgsA, n) || !HasRoom(&gArgsW, unilen(wide))) {
+    int wn = Length(wide);
+    if (!HasRoom(&gArgsA, n) || !HasRoom(&gArgsW, wn)) {
       DiagPrint("Argument not added (no room). \n");
       if (gArgsA.count >= kArgMax) break;
       continue;
@@ -371,7 +372,6 @@ void SplitArgv() {
     // argv entries carry no quotes of their own: stored as given.
     memcpy(gArgsA.pool + gArgsA.fill, arg, (size_t)n);
     CommitRaw(&gArgsA, n);
-    int wn = unilen(wide);
     memcpy(gArgsW.pool + gArgsW.fill, wide, (size_t)wn * sizeof(char16_t));
     CommitRaw(&gArgsW, wn);
   }
@@ -510,16 +510,16 @@ int addargpair(ArgListA* a, ArgListW* w, const char* path, const char16_t* widep
 // fit (a character that does not fit whole ends a conversion, and none is
 // wider than 4 units).
 constexpr int kConvertSlack = 4;
-constexpr int kConvertMax = 1024;
+constexpr int kConvertMax = kArgPool;
 
 int narrowtounipath(char16_t* dst, int dstcap, const char* src) {
   if (!dst || dstcap < 1) return -1;
   dst[0] = 0;
   if (!src || dstcap > kConvertMax) return -1;
-  char16_t tmp[kConvertMax + kConvertSlack];
+  static char16_t tmp[kConvertMax + kConvertSlack];
   int r = narrowtouni(tmp, dstcap + kConvertSlack, src);
   if (PortAnsiCodePage() == 65001 && r == 0) return -1;  // not UTF-8: no UTF-16 form
-  int n = unilen(tmp);
+  int n = Length(tmp);
   if (n >= dstcap) return -1;
   memcpy(dst, tmp, (size_t)(n + 1) * sizeof(char16_t));
   return 0;
@@ -529,7 +529,7 @@ int unitonarrowpath(char* dst, int dstcap, const char16_t* src) {
   if (!dst || dstcap < 1) return -1;
   dst[0] = 0;
   if (!src || dstcap > kConvertMax) return -1;
-  char tmp[kConvertMax + kConvertSlack];
+  static char tmp[kConvertMax + kConvertSlack];
   unitonarrow(tmp, dstcap + kConvertSlack, src);
   size_t n = strlen(tmp);
   if (n >= (size_t)dstcap) return -1;

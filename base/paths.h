@@ -31,7 +31,7 @@ int pathhasq(const char* path);                                   // -1 or 0
 // Units of a path buffer (the platform's path limit).
 constexpr int kPathBuf = 260;
 // A path in the other form, whole or not at all: 0 with the converted path in
-// dst, or -1 with dst empty when it does not fit dstcap (at most 1024) or has
+// dst, or -1 with dst empty when it does not fit dstcap (at most 65535) or has
 // no form there (bytes that are not UTF-8 where the narrow code page is UTF-8).
 int narrowtounipath(char16_t* dst, int dstcap, const char* src);
 int unitonarrowpath(char* dst, int dstcap, const char16_t* src);
