@@ -33,6 +33,7 @@ static int32_t gSlotOf[kNameTables][kNameMax + 1];       // its slot, -1 for a w
 static int32_t gOlderSame[kNameTables][kNameMax + 1];    // older exact entry, same text
 static int32_t gWild[kNameTables][kNameMax];             // wildcard entries, oldest first
 static int32_t gWildCount[kNameTables];
+static uint32_t gResets = 0;  // resets so far, so that a mark knows its era
 
 // ---------------------------------------------------------------------------
 // Lookup cache.
@@ -210,6 +211,7 @@ int WildMatch(const char* pattern, const char* s) {
 }
 
 int ResetNameTables() {
+  ++gResets;
   for (int t = 0; t < kNameTables; ++t) {
     ClearIndex(t);
     gCount[t] = 0;
@@ -314,6 +316,29 @@ int GetName(int table, char* dst, int entry) {
 }
 
 int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
+
+void MarkNameTables(NameTablesMark* m) {
+  if (!m) return;
+  m->resets = gResets;
+  memcpy(m->count, gCount, sizeof m->count);
+  memcpy(m->groupCount, gGroupCount, sizeof m->groupCount);
+  memcpy(m->boundary, gBoundary, sizeof m->boundary);
+}
+
+void RestoreNameTables(const NameTablesMark* m) {
+  if (!m || m->resets != gResets) return;
+  for (int t = 0; t < kNameTables; ++t) {
+    // Newest first, so that each exact entry is its text's newest when it goes.
+    for (int e = gCount[t]; e > m->count[t]; --e) {
+      if (gSlotOf[t][e] >= 0) gIndex[t][gSlotOf[t][e]] = gOlderSame[t][e];
+      else --gWildCount[t];
+    }
+    gCount[t] = m->count[t];
+    gGroupCount[t] = m->groupCount[t];
+    memcpy(gBoundary[t], m->boundary[t], sizeof gBoundary[t]);
+    NewGeneration(t);
+  }
+}
 
 int FindOrAddName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;

@@ -32,3 +32,14 @@ const char* NameAt(int table, int entry);
 // results are always those of the plain newest-first scan, which is what a
 // lookup does while they are switched off; switching only changes the speed.
 void NameCacheEnable(bool on);
+// The tables as they stand (counts and groups), and back to such a state by
+// dropping every entry added since: a registry built once serves many
+// motions (the fuzz targets). A mark taken before the last reset is ignored.
+struct NameTablesMark {
+  uint32_t resets;
+  int32_t count[kNameTables];
+  int32_t groupCount[kNameTables];
+  int32_t boundary[kNameTables][kGroupMax + 1];
+};
+void MarkNameTables(NameTablesMark* m);
+void RestoreNameTables(const NameTablesMark* m);

@@ -290,4 +290,27 @@ TEST_F(NameTableTest, ManyDistinctNamesKeepTheirEntries) {
   EXPECT_EQ(FindOrAddLiteralName(1, "b5"), 1);  // nothing left from before the reset
 }
 
+// A registry restored to its mark answers as the freshly built one.
+TEST_F(NameTableTest, RestoredTablesAnswerAsBeforeTheAdds) {
+  AddName(1, "A*");
+  AddName(1, "B");
+  BeginNameGroup(1);
+  NameTablesMark mark;
+  MarkNameTables(&mark);
+  for (const char* n : {"B", "C", "AX", "*", "C"}) FindOrAddLiteralName(1, n);
+  AddName(1, "C*");
+  BeginNameGroup(1);
+  FindOrAddLiteralName(1, "D");
+  RestoreNameTables(&mark);
+  EXPECT_EQ(NameCount(1), 2);
+  EXPECT_EQ(FindNameInGroups(1, "CD", 0), 0);
+  EXPECT_EQ(FindNameInGroups(1, "AC", 0), 1);
+  EXPECT_EQ(FindOrAddLiteralName(1, "C"), 3);
+  EXPECT_EQ(GroupOfName(1, 3), 2);
+  ResetNameTables();
+  AddName(1, "Q");
+  RestoreNameTables(&mark);  // from before the reset: ignored
+  EXPECT_EQ(NameCount(1), 1);
+}
+
 }  // namespace
