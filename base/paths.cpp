@@ -478,8 +478,14 @@ void splitcmd() {
 }
 
 void splitargs() {
-  unisplitcmd();
-  splitcmd();
+  const char16_t* lineW = PortCommandLineW();
+  const char* lineA = PortCommandLineA();
+  if (!lineW || !lineA) {
+    SplitArgv();
+    return;
+  }
+  unisplitcmdline(&gArgsW, lineW);
+  splitcmdline(&gArgsA, lineA);
   // The two command lines may meet their limits at different arguments; an
   // argument stands only where it stands in both.
   int n = gArgsA.count < gArgsW.count ? gArgsA.count : gArgsW.count;

@@ -69,20 +69,23 @@ static int OpenW(const char16_t* path, bool create, PortHandle* out) {
 int PortOpenReadW(const char16_t* path, PortHandle* out) { return OpenW(path, false, out); }
 int PortCreateNewW(const char16_t* path, PortHandle* out) { return OpenW(path, true, out); }
 
+// A C stream on fd (which it then owns), or null and fd closed.
+static FILE* StreamOf(int fd, const char* mode) {
+  FILE* f = fdopen(fd, mode);
+  if (!f) close(fd);
+  return f;
+}
+
 FILE* PortOpenStreamA(const char* path) {
   int fd;
   if (!path || OpenRegular(path, &fd) != 0) return nullptr;
-  FILE* f = fdopen(fd, "rb");
-  if (!f) close(fd);
-  return f;
+  return StreamOf(fd, "rb");
 }
 
 FILE* PortCreateStreamA(const char* path) {
   int fd;
   if (!path || CreateNew(path, &fd) != 0) return nullptr;
-  FILE* f = fdopen(fd, "wb");
-  if (!f) close(fd);
-  return f;
+  return StreamOf(fd, "wb");
 }
 
 bool PortNameExistsA(const char* path) {
