@@ -19,8 +19,7 @@ void ReportToolStart(const char* exePath) {
   SetPathSeparators(PortDirSeparator(), '/');
   getdir(gRun.exeDirA, kPathMax, exePath);
   char16_t wide[kPathMax];
-  narrowtouni(wide, kPathMax, exePath);
-  unigetdir(gRun.exeDirW, kPathMax, wide);
+  if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
 }
 
 static void PrintLine(FILE* out, int i) {
@@ -48,7 +47,7 @@ static void PrintVerdict(FILE* out) {
 int ReportToolFile(const char* file, FILE* out) {
   gRun.fontFailed = 0;
   snprintf(gRun.nameA, sizeof gRun.nameA, "%s", file);
-  narrowtouni(gRun.nameW, kPathMax, file);
+  narrowtounipath(gRun.nameW, kPathMax, file);
   IdentifyTarget();
   gRun.isVmd = 0xFF;
   gRun.isPmx = 0;
