@@ -375,8 +375,11 @@ void SplitArgv() {
     memcpy(gArgsW.pool + gArgsW.fill, wide, (size_t)wn * sizeof(char16_t));
     CommitRaw(&gArgsW, wn);
   }
-  DropEmptyArgument1(&gArgsA);
-  DropEmptyArgument1(&gArgsW);
+  // Decided on the narrow bytes: an argument with no UTF-16 form is not empty.
+  if (gArgsA.count == 2 && gArgsA.pool[gArgsA.start[1]] == 0) {
+    DropEmptyArgument1(&gArgsA);
+    DropEmptyArgument1(&gArgsW);
+  }
 }
 
 }  // namespace

@@ -433,6 +433,11 @@ TEST_F(ArgLists, PlatformCommandLineAndArgv) {
   splitargs();
   EXPECT_EQ(gArgsA.count, 1);
   EXPECT_EQ(gArgsW.count, 1);
+  const char* notUtf8[] = {"/opt/tarvel/tarvel", "caf\xE9.vmd"};  // not empty, only no UTF-16
+  HeadlessSetArgs(2, notUtf8);
+  splitargs();
+  EXPECT_EQ(gArgsA.count, 2);
+  EXPECT_EQ(gArgsW.count, 2);
   // An argument too long for the pool is left out of both lists, and the
   // ones after it still come.
   const std::string big(40000, 'x');
