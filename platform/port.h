@@ -74,8 +74,8 @@ int PortRemoveW(const char16_t* path);
 // (any run of characters, also none) and '?' (one character) in it match as
 // the Windows directory search does; no other character is special ('[' and
 // '\\' are themselves). Fills their name parts and directory flags; returns
-// how many were found (0, 1 or 2). A name that does not fit 260 units is not
-// reported.
+// how many were found (0, 1 or 2). An entry whose name cannot be given in
+// 260 units (or, for the UTF-16 form, has none) is passed over.
 int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]);
 int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]);
 

@@ -178,8 +178,11 @@ static bool NameMatchesPattern(const char* pattern, const char* name) {
   return *p == 0;
 }
 
-// The first two directory entries matching path, in the directory's own order.
-int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) {
+// The first two directory entries matching path, in the directory's own
+// order, among those whose name the caller can take (fits); the others are
+// passed over.
+static int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2],
+                             bool (*fits)(const char*)) {
   const char* slash = strrchr(path, '/');
   char dir[PATH_MAX];
   const char* pat;
@@ -198,6 +201,7 @@ int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) 
   // A name that exists as given is that entry, whatever characters it holds.
   struct stat st;
   if (stat(path, &st) == 0) {
+    if (!fits(pat)) return 0;
     strcpy(names[0], pat);
     isdir[0] = S_ISDIR(st.st_mode);
     return 1;
@@ -210,7 +214,7 @@ int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) 
     struct dirent* e = readdir(d);
     if (!e) break;
     if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
-    if (!NameMatchesPattern(pat, e->d_name)) continue;
+    if (!NameMatchesPattern(pat, e->d_name) || !fits(e->d_name)) continue;
     char full[PATH_MAX * 2];
     snprintf(full, sizeof full, "%s/%s", dir, e->d_name);
     if (stat(full, &st) != 0) continue;
@@ -222,13 +226,21 @@ int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) 
   return found;
 }
 
+static bool FitsNarrow(const char* name) { return strlen(name) < 260; }
+
+// The name has a UTF-16 form of fewer than 260 units that gives back the same
+// bytes (a name that is not UTF-8 would come back as another name).
+static bool FitsWide(const char* name) {
+  char16_t w[260];
+  char back[PATH_MAX];
+  return PathUtf8ToUtf16(w, 260, name) && PathUtf16ToUtf8(back, sizeof back, w) &&
+         strcmp(back, name) == 0;
+}
+
 int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]) {
   static char big[2][PATH_MAX];
-  int n = PosixFindFirstTwo(path, big, isdir);
-  for (int i = 0; i < n; i++) {
-    if (strlen(big[i]) >= 260) return i;  // a name too long for the caller
-    strcpy(names[i], big[i]);
-  }
+  int n = PosixFindFirstTwo(path, big, isdir, FitsNarrow);
+  for (int i = 0; i < n; i++) strcpy(names[i], big[i]);
   return n;
 }
 
@@ -236,9 +248,8 @@ int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2
   char p[PATH_MAX];
   if (!PathUtf16ToUtf8(p, sizeof p, path)) return 0;
   static char big[2][PATH_MAX];
-  int n = PosixFindFirstTwo(p, big, isdir);
-  for (int i = 0; i < n; i++)
-    if (!PathUtf8ToUtf16(names[i], 260, big[i])) return i;
+  int n = PosixFindFirstTwo(p, big, isdir, FitsWide);
+  for (int i = 0; i < n; i++) PathUtf8ToUtf16(names[i], 260, big[i]);
   return n;
 }
 

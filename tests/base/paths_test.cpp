@@ -243,6 +243,15 @@ TEST(Paths, FindNameTakesAnExistingNameAsGiven) {
     EXPECT_EQ(unifindname(dw, 260, dir.PathW(c.pattern).c_str()), c.ret) << c.pattern;
     EXPECT_TRUE(std::u16string(dw) == Utf8ToUtf16(c.name)) << c.pattern;
   }
+  // The UTF-16 search passes over a name with no UTF-16 form and goes on.
+  TempDir other;
+  other.Write("caf\xE9.vmd", "x");
+  other.Write("cafe.vmd", "x");
+  char16_t dw[260];
+  EXPECT_EQ(unifindname(dw, 260, other.PathW("caf?.vmd").c_str()), 0);
+  EXPECT_TRUE(std::u16string(dw) == u"cafe.vmd");
+  char d[260];
+  EXPECT_EQ(findname(d, sizeof d, other.Path("caf?.vmd").c_str()), 0);
 }
 #endif
 
