@@ -24,8 +24,7 @@ void ReportToolStart(const char* exePath) {
   SetPathSeparators(PortDirSeparator(), '/');
   getdir(gRun.exeDirA, kPathMax, exePath);
   char16_t wide[kPathMax];
-  narrowtouni(wide, kPathMax, exePath);
-  unigetdir(gRun.exeDirW, kPathMax, wide);
+  if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
 }
 
 namespace {
@@ -40,11 +39,10 @@ bool TakeName(const char* file, const char16_t* widefile) {
     unicpy(gRun.nameW, kPathMax, widefile);
     return true;
   }
-  char16_t wide[kPathMax * 2];
-  narrowtouni(wide, kPathMax * 2, file);
-  if (unilen(wide) >= kPathMax) return false;
-  unicpy(gRun.nameW, kPathMax, wide);
-  return true;
+  if (narrowtounipath(gRun.nameW, kPathMax, file) == 0) return true;
+  // Shorter than the UTF-16 buffer, the path would fit there: its bytes have no
+  // UTF-16 form, and the file is read through its narrow bytes alone.
+  return strlen(file) < kPathMax;
 }
 
 // The path as the JSON views show it: UTF-8.

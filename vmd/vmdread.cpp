@@ -235,7 +235,7 @@ void readbones(int32_t count) {
     if (ended()) return;
     namefield(name, rec, kNameBytes);
 
-    const int idx = FindOrAddName(kBoneTable, name);
+    const int idx = FindOrAddLiteralName(kBoneTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
     } else if (idx >= kBoneTracks) {
@@ -264,7 +264,7 @@ int readmorphs(int32_t count) {
     namefield(name, rec, kNameBytes);
     noterecord(getint(rec + 15));
 
-    const int idx = FindOrAddName(kMorphTable, name);
+    const int idx = FindOrAddLiteralName(kMorphTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
       continue;

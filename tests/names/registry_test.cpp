@@ -110,6 +110,20 @@ TEST(TruncateNameTable, CachedLookupsFollowTheCut) {
   EXPECT_EQ(FindNameFrom(5, "ay", 3), 3);
   EXPECT_EQ(FindNameFrom(5, "ax", 3), 1);
   EXPECT_EQ(FindOrAddName(5, "c"), 4);
+  // The index forgets what was cut: an entry number given again holds another
+  // name, and neither the old text nor an old pattern finds it.
+  ResetNameTables();
+  AddName(6, "keep");
+  AddName(6, "x*");
+  AddLiteralName(6, "gone");
+  ASSERT_EQ(FindNameFrom(6, "gone", 3), 3);
+  ASSERT_EQ(TruncateNameTable(6, 1, 1), 0);
+  EXPECT_EQ(AddLiteralName(6, "*"), 2);
+  EXPECT_EQ(AddLiteralName(6, "other"), 3);
+  EXPECT_EQ(FindNameFrom(6, "gone", 3), 0);
+  EXPECT_EQ(FindNameFrom(6, "xy", 3), 0);
+  EXPECT_EQ(FindNameFrom(6, "*", 3), 2);
+  EXPECT_EQ(FindNameFrom(6, "keep", 3), 1);
   // A cut above what the table holds is refused.
   EXPECT_EQ(TruncateNameTable(5, 9, 1), -1);
   EXPECT_EQ(TruncateNameTable(5, 1, 2), -1);
