@@ -5,6 +5,7 @@
 
 #include "analysis/report_buffer.h"
 #include "base/diag.h"
+#include "base/numtext.h"
 #include "base/paths.h"
 #include "display/canvas.h"
 #include "platform/window_port.h"
@@ -428,12 +429,10 @@ void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
 static int Modifiers(bool shift, bool ctrl) { return (ctrl ? kModCtrl : 0) + (shift ? kModShift : 0); }
 
 // "%10.2f%%" with its leading spaces removed.
-static int FormatTrimmed(char* dst, int cap, const char* fmt, double v) {
-  char tmp[64];
-  snprintf(tmp, sizeof tmp, fmt, v);
-  const char* p = tmp;
-  while (*p == ' ') p++;
-  return snprintf(dst, (size_t)cap, "%s", p);
+static int FormatPercent(char* dst, int cap, double v) {
+  char num[40];
+  if (FormatFixed(num, sizeof num, v, 0, 2) < 0) num[0] = 0;
+  return snprintf(dst, (size_t)cap, "%s%%", num);
 }
 
 static int FormatTrimmedInt(char* dst, int cap, int v) {
@@ -459,8 +458,8 @@ int WindowClipText(int x, int y, bool shift, bool ctrl, char* dst, int cap) {
     double H = gWindow.canvasH;
     double px = (x - W * 0.5) * 100.0 / W;
     double py = (y - H * 0.5) * 100.0 / W;
-    FormatTrimmed(a, sizeof a, "%10.2f%%", px);
-    FormatTrimmed(b, sizeof b, "%10.2f%%", py);
+    FormatPercent(a, sizeof a, px);
+    FormatPercent(b, sizeof b, py);
     snprintf(dst, (size_t)cap, "%s,%s", a, b);
   } else {
     snprintf(dst, (size_t)cap, "%d,%d", x, y);

@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -17,10 +18,21 @@ bool GtkPortInit(int argc, char** argv) {
   gArgc = argc;
   gArgv = argv;
   PosixExePath(gExe, sizeof gExe, argc > 0 ? argv[0] : "");
+  // GTK would set the whole locale from the environment. Numbers in the
+  // report and on the clipboard keep the C locale's '.'; texts, messages
+  // and the file chooser follow the user's locale as before.
+  gtk_disable_setlocale();
+  setlocale(LC_ALL, "");
+  setlocale(LC_NUMERIC, "C");
+  // The only files the program writes are its captures: settings stay in
+  // memory (no dconf database), and no recent-files list is kept.
+  g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
   if (!gtk_init_check(nullptr, nullptr)) {
     fprintf(stderr, "tarvel: cannot open a display (is DISPLAY set?)\n");
     return false;
   }
+  g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE,
+               "gtk-recent-files-max-age", 0, nullptr);
   return true;
 }
 
