@@ -77,6 +77,8 @@ static int ShowBox(const gchar* text, const gchar* title, uint32_t style) {
   GtkWidget* d = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                         okcancel ? GTK_BUTTONS_OK_CANCEL : GTK_BUTTONS_OK, "%s", text);
   gtk_window_set_title(GTK_WINDOW(d), title);
+  // OK is the default button: Return chooses it.
+  gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
   if (style & kMbTopmost) gtk_window_set_keep_above(GTK_WINDOW(d), TRUE);
   // GTK 3 shows the information icon only when it is set explicitly.
   GtkWidget* img = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);
@@ -109,10 +111,20 @@ int PortMessageBoxW(const char16_t* text, const char16_t* title, uint32_t style)
   return r;
 }
 
+// A typed name without an extension ("walk") gets the default one
+// ("walk.vmd"), unless a file of that very name exists. Takes the path.
+static gchar* WithDefaultExtension(gchar* path, const gchar* ext) {
+  const gchar* slash = strrchr(path, '/');
+  if (strchr(slash ? slash + 1 : path, '.') || g_file_test(path, G_FILE_TEST_EXISTS)) return path;
+  gchar* longer = g_strconcat(path, ".", ext, nullptr);
+  g_free(path);
+  return longer;
+}
+
 // The file chooser with the filters in order. Patterns are matched without
 // regard to case, as on the system the patterns were written for.
 static int RunChooser(const gchar* title, const gchar* const* filters, int nfilters, int index,
-                      const gchar* dir, const gchar* name, gchar** chosen) {
+                      const gchar* dir, const gchar* name, const gchar* defext, gchar** chosen) {
   GtkWidget* d = gtk_file_chooser_dialog_new(title, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
                                              GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT,
                                              nullptr);
@@ -157,6 +169,7 @@ static int RunChooser(const gchar* title, const gchar* const* filters, int nfilt
   *chosen = r == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(fc) : nullptr;
   gtk_widget_destroy(d);
   PortPumpEvents();
+  if (*chosen && defext && *defext) *chosen = WithDefaultExtension(*chosen, defext);
   if (*chosen && !g_file_test(*chosen, G_FILE_TEST_IS_REGULAR)) {  // must exist
     g_free(*chosen);
     *chosen = nullptr;
@@ -166,7 +179,7 @@ static int RunChooser(const gchar* title, const gchar* const* filters, int nfilt
 
 template <typename Ch, typename Conv>
 static int OpenDialog(const Ch* filtersIn, int index, const Ch* dir, const Ch* name, const Ch* title,
-                      Conv conv, gchar** chosen) {
+                      const Ch* defext, Conv conv, gchar** chosen) {
   const gchar* filters[64];
   gchar* owned[64];
   int n = 0;
@@ -180,7 +193,9 @@ static int OpenDialog(const Ch* filtersIn, int index, const Ch* dir, const Ch* n
   gchar* d = dir ? conv(dir) : nullptr;
   gchar* nm = name ? conv(name) : nullptr;
   gchar* t = title ? conv(title) : g_strdup("");
-  int r = RunChooser(t, filters, n, index, d, nm, chosen);
+  gchar* ext = defext ? conv(defext) : nullptr;
+  int r = RunChooser(t, filters, n, index, d, nm, ext, chosen);
+  g_free(ext);
   for (int i = 0; i < n; i++) g_free(owned[i]);
   g_free(d);
   g_free(nm);
@@ -192,7 +207,7 @@ int PortOpenFileDialogW(const PortOpenDialogW* d, char16_t* dst, int cap, uint32
   gchar* chosen = nullptr;
   if (error) *error = 0;
   int r = OpenDialog<char16_t>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                               WideToUtf8, &chosen);
+                               d->defaultExt, WideToUtf8, &chosen);
   if (r != 0) return -1;
   bool ok = PathUtf8ToUtf16(dst, cap, chosen);
   g_free(chosen);
@@ -207,7 +222,7 @@ int PortOpenFileDialogA(const PortOpenDialogA* d, char* dst, int cap, uint32_t* 
   gchar* chosen = nullptr;
   if (error) *error = 0;
   int r = OpenDialog<char>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                           NarrowToUtf8, &chosen);
+                           d->defaultExt, NarrowToUtf8, &chosen);
   if (r != 0) return -1;
   bool ok = snprintf(dst, (size_t)cap, "%s", chosen) < cap;
   g_free(chosen);

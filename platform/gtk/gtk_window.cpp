@@ -585,6 +585,14 @@ void PortWindowSetScrollBar(int axis, bool shown, int range, int pos, int page) 
   GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(b));
   if (page < 1) page = 1;
   gtk_adjustment_configure(adj, pos, 0, range + page, kLineStep, MAX(range / 10, 1), page);
+  // The thumb shows the new position at once: GTK would move it only at the
+  // window's next layout, which may not come until the window is resized.
+  if (gtk_widget_get_mapped(b)) {
+    GtkAllocation a;
+    gtk_widget_get_allocation(b, &a);
+    gtk_widget_size_allocate(b, &a);
+    gtk_widget_queue_draw(b);
+  }
   if (shown)
     gtk_widget_show(b);
   else
