@@ -189,6 +189,11 @@ void WindowDestroy() {
 
 bool WindowExists() { return gWindow.exists; }
 
+void WindowFullSize(int* w, int* h) {
+  *w = gWindow.exists ? gWindow.fullW : 0;
+  *h = gWindow.exists ? gWindow.fullH : 0;
+}
+
 void WindowSetTitle(const char* title) {
   if (!title) title = "";
   if (!strcmp(gWindow.title, title)) return;

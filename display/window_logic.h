@@ -79,6 +79,9 @@ void WindowDestroy();
 bool WindowExists();
 void WindowSetTitle(const char* title);  // applied only when it differs
 void WindowSetNonTopmost();
+// The full outer size: the canvas without scroll bars, limited to the work
+// area; the most a maximised window shows. 0 x 0 when there is no window.
+void WindowFullSize(int* w, int* h);
 
 // ---- scrolling -----------------------------------------------------------
 // Limits pos to 0..range; nothing when it is the current position.

@@ -443,6 +443,19 @@ void OnRealize(GtkWidget* w, gpointer) {
   if (g.cursors[g.cursor]) gdk_window_set_cursor(gtk_widget_get_window(w), g.cursors[g.cursor]);
 }
 
+// Maximising gives the full outer size of the report (plus the scroll bars
+// shown), never more: the window manager honours the maximum size hint.
+void LimitMaximisedSize() {
+  int w = 0, h = 0;
+  WindowFullSize(&w, &h);
+  if (!g.window || w <= 0 || h <= 0) return;
+  GdkGeometry geo;
+  memset(&geo, 0, sizeof geo);
+  geo.max_width = w + (gtk_widget_get_visible(g.bar[kAxisY]) ? g.vbarW : 0);
+  geo.max_height = h + (gtk_widget_get_visible(g.bar[kAxisX]) ? g.hbarH : 0);
+  gtk_window_set_geometry_hints(GTK_WINDOW(g.window), nullptr, &geo, GDK_HINT_MAX_SIZE);
+}
+
 GtkWidget* MakeBar(int axis) {
   GtkWidget* b = gtk_scrollbar_new(axis == kAxisX ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL,
                                    nullptr);
@@ -522,6 +535,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
   g.thumbMoved[0] = g.thumbMoved[1] = false;
   g.wheelAcc = 0;
   gtk_window_set_default_size(GTK_WINDOW(g.window), outerW, outerH);
+  LimitMaximisedSize();
   if (atCorner) {
     PortWindowMetrics m;
     PortWindowGetMetrics(&m);
@@ -555,6 +569,7 @@ void PortWindowMoveResize(bool move, int x, int y, int outerW, int outerH) {
   if (move) gtk_window_move(GTK_WINDOW(g.window), x, y);
   g.expectW = outerW;
   g.expectH = outerH;
+  LimitMaximisedSize();
   gtk_window_resize(GTK_WINDOW(g.window), outerW > 0 ? outerW : 1, outerH > 0 ? outerH : 1);
 }
 
@@ -593,10 +608,10 @@ void PortWindowSetScrollBar(int axis, bool shown, int range, int pos, int page) 
     gtk_widget_size_allocate(b, &a);
     gtk_widget_queue_draw(b);
   }
-  if (shown)
-    gtk_widget_show(b);
-  else
-    gtk_widget_hide(b);
+  if (shown != (bool)gtk_widget_get_visible(b)) {
+    gtk_widget_set_visible(b, shown);
+    LimitMaximisedSize();
+  }
 }
 
 int PortWindowMakeCursors() {
