@@ -398,6 +398,22 @@ int WindowTakeKey() {
   return k;
 }
 
+bool WindowLeftHeld() { return gWindow.leftHeld; }
+
+void WindowLeftPositions(int* downX, int* downY, int* dragX, int* dragY) {
+  *downX = gWindow.downX;
+  *downY = gWindow.downY;
+  *dragX = gWindow.dragX;
+  *dragY = gWindow.dragY;
+}
+
+int WindowScrollPos(int axis) { return axis == kAxisX || axis == kAxisY ? gWindow.pos[axis] : 0; }
+int WindowDragCursor() { return gWindow.dragCursor; }
+bool WindowCloseRequested() { return gWindow.closeRequested; }
+bool WindowDropped() { return gWindow.dropFlag; }
+const char* WindowDroppedA() { return gWindow.droppedA; }
+const char16_t* WindowDroppedW() { return gWindow.droppedW; }
+
 void WindowClearDrop() {
   gWindow.dropFlag = false;
   gWindow.droppedA[0] = 0;
@@ -423,8 +439,6 @@ int WindowKeyCode(int vk, int ch, bool shift, bool ctrl, bool alt) {
 }
 
 void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
-  gWindow.shiftHeld = shift;
-  gWindow.ctrlHeld = ctrl;
   int code = WindowKeyCode(vk, ch, shift, ctrl, alt);
   if (code) gWindow.key = code;
 }

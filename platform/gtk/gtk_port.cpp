@@ -57,8 +57,7 @@ void PortPumpEvents() {
   }
 }
 
-// Narrow text of the system code page to UTF-8 for GTK.
-static gchar* NarrowToUtf8(const char* text) {
+char* GtkNarrowToUtf8(const char* text) {
   if (PosixCodePage() == 932) {
     gchar* u = g_convert(text, -1, "UTF-8", "SHIFT_JISX0213", nullptr, nullptr, nullptr);
     if (u) return u;
@@ -94,8 +93,8 @@ static int ShowBox(const gchar* text, const gchar* title, uint32_t style) {
 }
 
 int PortMessageBoxA(const char* text, const char* title, uint32_t style) {
-  gchar* t = NarrowToUtf8(text);
-  gchar* ti = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(text);
+  gchar* ti = GtkNarrowToUtf8(title);
   int r = ShowBox(t, ti, style);
   g_free(t);
   g_free(ti);
@@ -222,7 +221,7 @@ int PortOpenFileDialogA(const PortOpenDialogA* d, char* dst, int cap, uint32_t* 
   gchar* chosen = nullptr;
   if (error) *error = 0;
   int r = OpenDialog<char>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                           d->defaultExt, NarrowToUtf8, &chosen);
+                           d->defaultExt, GtkNarrowToUtf8, &chosen);
   if (r != 0) return -1;
   bool ok = snprintf(dst, (size_t)cap, "%s", chosen) < cap;
   g_free(chosen);

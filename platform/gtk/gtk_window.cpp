@@ -41,14 +41,6 @@ struct GtkReportWindow {
 
 GtkReportWindow g;
 
-gchar* NarrowToUtf8(const char* text) {
-  if (PosixCodePage() == 932) {
-    gchar* u = g_convert(text, -1, "UTF-8", "SHIFT_JISX0213", nullptr, nullptr, nullptr);
-    if (u) return u;
-  }
-  return g_utf8_make_valid(text, -1);
-}
-
 GdkMonitor* CurrentMonitor() {
   GdkDisplay* d = gdk_display_get_default();
   if (!d) return nullptr;
@@ -406,7 +398,7 @@ gboolean OnBarRelease(GtkWidget* w, GdkEventButton*, gpointer data) {
     WindowOnThumbRelease(axis, (int)gtk_adjustment_get_value(gtk_range_get_adjustment(GTK_RANGE(w))));
     // the thumb shows where the view is
     GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(w));
-    gtk_adjustment_set_value(adj, gWindow.pos[axis]);
+    gtk_adjustment_set_value(adj, WindowScrollPos(axis));
   }
   return FALSE;
 }
@@ -494,7 +486,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
   if (!gdk_display_get_default()) return -1;
   InstallStyle();
   g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gchar* t = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(title);
   gtk_window_set_title(GTK_WINDOW(g.window), t);
   g_free(t);
   GtkWidget* grid = gtk_grid_new();
@@ -559,7 +551,7 @@ void PortWindowDestroy() {
 
 void PortWindowSetTitle(const char* title) {
   if (!g.window) return;
-  gchar* t = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(title);
   gtk_window_set_title(GTK_WINDOW(g.window), t);
   g_free(t);
 }

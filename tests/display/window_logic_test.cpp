@@ -232,7 +232,9 @@ TEST_F(WindowLogic, RightClickTexts) {
   EXPECT_EQ("-30.47%,-5.47%", Clip(100, 20, true, false));  // both divided by the width
   {
     CommaLocale de;  // as the toolkit's start-up may set it: the text stays splittable at ','
-    if (de.Ok()) EXPECT_EQ("-30.47%,-5.47%", Clip(100, 20, true, false));
+    if (de.Ok()) {
+      EXPECT_EQ("-30.47%,-5.47%", Clip(100, 20, true, false));
+    }
   }
   CanvasFill(7, 9, 1, 1, 255, 7, 0);
   EXPECT_EQ("255,7,0", Clip(7, 9, true, true));  // Ctrl wins over Shift
