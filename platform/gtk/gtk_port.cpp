@@ -14,6 +14,19 @@ static int gArgc = 0;
 static char** gArgv = nullptr;
 static char gExe[PATH_MAX];
 
+// The file chooser adds every chosen file to the user's recent-files list,
+// and the recent manager saves that list in its "changed" step (turning the
+// list off in the settings would save it empty instead, losing the user's
+// entries). In this process that step does nothing: the list stays in
+// memory, the file on disk is neither written nor reloaded.
+static void RecentChangedInMemory(GtkRecentManager*) {}
+
+static void KeepRecentFilesInMemory() {
+  // the class stays referenced for the life of the process
+  auto* rc = static_cast<GtkRecentManagerClass*>(g_type_class_ref(GTK_TYPE_RECENT_MANAGER));
+  if (rc) rc->changed = RecentChangedInMemory;
+}
+
 bool GtkPortInit(int argc, char** argv) {
   gArgc = argc;
   gArgv = argv;
@@ -25,14 +38,14 @@ bool GtkPortInit(int argc, char** argv) {
   setlocale(LC_ALL, "");
   setlocale(LC_NUMERIC, "C");
   // The only files the program writes are its captures: settings stay in
-  // memory (no dconf database), and no recent-files list is kept.
+  // memory (no dconf database), and the user's recent-files list is left as
+  // it is (see KeepRecentFilesInMemory).
   g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
   if (!gtk_init_check(nullptr, nullptr)) {
     fprintf(stderr, "tarvel: cannot open a display (is DISPLAY set?)\n");
     return false;
   }
-  g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE,
-               "gtk-recent-files-max-age", 0, nullptr);
+  KeepRecentFilesInMemory();
   return true;
 }
 
