@@ -60,8 +60,7 @@ static void DiscardPending() {
 
 static void AppendDroppedPath() {
   DiagPrint("Dropped file: %s \n", WindowDroppedA());
-  uniaddarg(&gArgsW, WindowDroppedW());
-  addarg(&gArgsA, WindowDroppedA());
+  addargpair(&gArgsA, &gArgsW, WindowDroppedA(), WindowDroppedW());
 }
 
 static void ShowFallbackBox() {
