@@ -12,8 +12,8 @@
 
 #include "display/canvas.h"
 #include "display/window_logic.h"
+#include "platform/common/path_utf.h"
 #include "platform/gtk/gtk_port.h"
-#include "platform/posix/posix_port.h"
 #include "platform/window_port.h"
 
 namespace {
