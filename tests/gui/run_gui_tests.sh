@@ -234,7 +234,8 @@ sys.exit(1 if bad else 0)
 EOF
 }
 
-# The report window on motion $1 under the locale $2: its capture's path.
+# The report window on motion $1 under the locale $2; the capture's path is
+# left in $work/last_capture.
 report_capture() {
   local cap
   app_env="LC_ALL=$2 LOCPATH=$work/locale" start "$1"
