@@ -160,26 +160,29 @@ test('checking works offline once the page is loaded', { skip: noSamples }, asyn
 });
 
 // Time from the input's change to the verdict in the page, against
-// tarvel-report's whole process on the same file; the best of five of each
+// tarvel-report's whole process on the same file; the best of seven of each
 // (the first check in a page also compiles the WebAssembly's hot code). The
 // aim is three times; on this machine the browser's reading of the 50 MB
 // File alone takes about twice tarvel-report's whole time, so the ratio
-// comes out near three and the test holds the page to four.
+// comes out between 2.6 and 3 and the test holds the page to four, to stay
+// clear of a busy machine's noise.
 test('a 50 MB motion is shown within four times tarvel-report\'s whole-process time', async () => {
   const t = tempDir();
   try {
     const motion = join(t.dir, 'large.vmd');
     assert.equal(spawnSync(MAKE_MOTION, [motion, '50']).status, 0, 'the large motion is written');
+    // Native and page runs alternate, so that a load on the machine weighs
+    // on both alike.
+    const { page, context } = await openPage(env);
     const native = [];
-    for (let i = 0; i < 5; i++) {
+    const shown = [];
+    for (let i = 0; i < 7; i++) {
       const start = process.hrtime.bigint();
       const r = spawnSync(REPORT_TOOL, ['large.vmd'], { cwd: t.dir, stdio: 'ignore' });
       native.push(Number(process.hrtime.bigint() - start) / 1e6);
       assert.equal(r.status, 0);
+      shown.push(await timeCheck(page, motion));
     }
-    const { page, context } = await openPage(env);
-    const shown = [];
-    for (let i = 0; i < 5; i++) shown.push(await timeCheck(page, motion));
     const [result] = await readResults(page);
     assertSameAsTool(result, runReport(t.dir, 'large.vmd'));
     const best = (a) => Math.min(...a);
