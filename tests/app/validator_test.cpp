@@ -400,6 +400,20 @@ TEST(Validator, FifosAndOverlongPathsAreRefused) {
   EXPECT_EQ(files[1]["status"], "unreadable");
 }
 
+// A file that ends inside the header is told where it ends, not where the
+// header check stood when it found the end.
+TEST(Validator, HeaderEndsWhereTheFileEnds) {
+  TempDir dir;
+  std::string shortFile = dir.Write("m/short.vmd", "Vocaloid M");
+  ToolResult r = RunTool(dir, "--jsonl " + Q(shortFile));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarvel-report: " + shortFile +
+                       ": not a VMD motion: the file ends at byte 10, inside the header\n");
+  std::vector<Json> files = ParseLines(r.out);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0]["detail"]["fileBytes"], 10);
+}
+
 // Under a UTF-8 locale a name with bytes that are not UTF-8 has no UTF-16
 // form: it is read through its bytes alone, and judged as the same motion
 // under a plain name is; a missing one is missing, whatever its bytes.
