@@ -351,22 +351,11 @@ void MarkNameTables(NameTablesMark* m) {
   m->resets = gResets;
   memcpy(m->count, gCount, sizeof m->count);
   memcpy(m->groupCount, gGroupCount, sizeof m->groupCount);
-  memcpy(m->boundary, gBoundary, sizeof m->boundary);
 }
 
 void RestoreNameTables(const NameTablesMark* m) {
   if (!m || m->resets != gResets) return;
-  for (int t = 0; t < kNameTables; ++t) {
-    // Newest first, so that each exact entry is its text's newest when it goes.
-    for (int e = gCount[t]; e > m->count[t]; --e) {
-      if (gSlotOf[t][e] >= 0) gIndex[t][gSlotOf[t][e]] = gOlderSame[t][e];
-      else --gWildCount[t];
-    }
-    gCount[t] = m->count[t];
-    gGroupCount[t] = m->groupCount[t];
-    memcpy(gBoundary[t], m->boundary[t], sizeof gBoundary[t]);
-    NewGeneration(t);
-  }
+  for (int t = 0; t < kNameTables; ++t) TruncateNameTable(t, m->count[t], m->groupCount[t]);
 }
 
 int FindOrAddName(int table, const char* name) {

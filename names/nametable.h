@@ -45,7 +45,6 @@ struct NameTablesMark {
   uint32_t resets;
   int32_t count[kNameTables];
   int32_t groupCount[kNameTables];
-  int32_t boundary[kNameTables][kGroupMax + 1];
 };
 void MarkNameTables(NameTablesMark* m);
 void RestoreNameTables(const NameTablesMark* m);
