@@ -14,12 +14,15 @@
 #include "names/vocabulary.h"
 #include "platform/port.h"
 
-void ReportToolStart(const char* exePath) {
+void ReportToolStart(const char* exePath, const char16_t* exePathW) {
   ResetRunEnv();
   SetPathSeparators(PortDirSeparator(), '/');
   getdir(gRun.exeDirA, kPathMax, exePath);
   char16_t wide[kPathMax];
-  narrowtouni(wide, kPathMax, exePath);
+  if (exePathW)
+    unicpy(wide, kPathMax, exePathW);
+  else
+    narrowtouni(wide, kPathMax, exePath);
   unigetdir(gRun.exeDirW, kPathMax, wide);
 }
 
@@ -45,10 +48,13 @@ static void PrintVerdict(FILE* out) {
   fprintf(out, "%s\n", text);
 }
 
-int ReportToolFile(const char* file, FILE* out) {
+int ReportToolFile(const char* file, FILE* out, const char16_t* fileW) {
   gRun.fontFailed = 0;
   snprintf(gRun.nameA, sizeof gRun.nameA, "%s", file);
-  narrowtouni(gRun.nameW, kPathMax, file);
+  if (fileW)
+    unicpy(gRun.nameW, kPathMax, fileW);
+  else
+    narrowtouni(gRun.nameW, kPathMax, file);
   IdentifyTarget();
   gRun.isVmd = 0xFF;
   gRun.isPmx = 0;
@@ -62,7 +68,13 @@ int ReportToolFile(const char* file, FILE* out) {
   buildreport();
   buildverdict();
 
-  fprintf(out, "# %s\n", file);
+  if (fileW) {
+    static char heading[kPathMax * 3 + 1];
+    unitoutf8(heading, (int)sizeof heading, gRun.nameW);
+    fprintf(out, "# %s\n", heading);
+  } else {
+    fprintf(out, "# %s\n", file);
+  }
   for (int i = 0; i < gReport.linecount; i++) PrintLine(out, i);
   fprintf(out, "#verdict\n");
   PrintVerdict(out);
