@@ -25,7 +25,6 @@ static bool Same(const char16_t* a, const char16_t* b) {
 }
 
 int main() {
-  Win32Utf8OutputBegin();
   ResetArgLists();
   unisplitcmdline(&gArgsW, reinterpret_cast<const char16_t*>(GetCommandLineW()));
   splitcmdline(&gArgsA, GetCommandLineA());
@@ -47,6 +46,7 @@ int main() {
   wchar_t exeW[kPathMax];
   DWORD n = GetModuleFileNameW(nullptr, exeW, kPathMax);
   ReportToolStart(exe, n > 0 && n < kPathMax ? reinterpret_cast<const char16_t*>(exeW) : nullptr);
+  FILE* out = Win32Utf8OutputBegin();
   int status = 0;
   for (int i = 1; i < gArgsW.count; i++) {
     const char16_t* wide = uniargat(&gArgsW, i);
@@ -56,7 +56,9 @@ int main() {
       status |= 1;
       continue;
     }
-    status |= ReportToolFile(argat(&gArgsA, i), stdout, wide);
+    status |= ReportToolFile(argat(&gArgsA, i), out, wide);
+    Win32Utf8OutputFlush(out);
   }
+  Win32Utf8OutputEnd(out);
   return status;
 }

@@ -74,9 +74,12 @@ function(tarvel_windows_programs)
 endfunction()
 
 # The icon, built from its generator; the manifest with the DPI setting.
-# TARVEL_DPI_AWARE switches the manifest to system DPI awareness (text drawn
-# crisp at its pixel size, so smaller on a scaled screen); the release is
-# DPI-unaware, so that Windows scales the window to the user's setting.
+# The canvas is drawn pixel for pixel and does not scale itself, so the
+# release declares itself DPI-unaware: at 125-200 % Windows enlarges the
+# window to the size the user chose (softer, but the Japanese names stay
+# readable; captures and clipboard coordinates are in canvas pixels either
+# way). TARVEL_DPI_AWARE declares system DPI awareness instead (crisp, but
+# the text keeps its pixel size and so shrinks on a scaled screen).
 option(TARVEL_DPI_AWARE "Declare the programs DPI-aware in their manifest" OFF)
 find_program(TARVEL_PYTHON NAMES python3 REQUIRED)
 

@@ -1,15 +1,23 @@
 // Standard output of the Windows console programs (tarvel-report.exe).
 //
-// What they print is UTF-8 with LF line ends, the same bytes as on Linux: a
+// What they print is UTF-8 with LF line ends, the same bytes as on Linux. A
 // file or a pipe receives exactly those bytes (the C runtime's text mode,
-// which would add CR, is switched off). A console shows them correctly
-// whatever its code page: its output code page is UTF-8 while the program
-// runs and is put back when it ends, also when Ctrl+C or Ctrl+Break ends it.
+// which would add CR, is switched off). A console receives the text as
+// UTF-16 through WriteConsoleW, so it shows correctly whatever the console's
+// code page, and no code page is changed: the output of each step is held in
+// a temporary file (deleted when closed) and shown when the step is done.
 #pragma once
+#include <cstdio>
 
-// Call before the first output. Returns true when standard output is a
-// console (its code page was switched).
-bool Win32Utf8OutputBegin();
-// Puts the console's output code page back (nothing when it was not switched).
-// Also called at exit.
-void Win32Utf8OutputEnd();
+// The stream to print to: stdout, or the temporary file when stdout is a
+// console. Call before the first output.
+FILE* Win32Utf8OutputBegin();
+// Shows on the console what the stream holds and empties it; for stdout
+// only flushes it.
+void Win32Utf8OutputFlush(FILE* out);
+// Flushes, and closes the temporary file.
+void Win32Utf8OutputEnd(FILE* out);
+
+// Of n bytes of UTF-8, how many end on a whole character: a sequence cut at
+// the end is left for the next read (invalid bytes count as whole).
+int Utf8WholeLength(const char* s, int n);
