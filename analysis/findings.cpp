@@ -58,6 +58,12 @@ SjisTexts<kTextCount, 32> T = {kTextUtf8, {}, false};
 
 const int kTwistBones[4] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist};
 const int kArmBones[4] = {kLArm, kLElbow, kRArm, kRElbow};
+const int kPlusBones[4] = {kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus};
+const int kLegDBones[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
+const int kArmDBones[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
+const int kUpper3Bones[3] = {kUpper3, kLLegIkParentFull, kRLegIkParentFull};
+const int kIkParents[2] = {kLLegIkParent, kRLegIkParent};
+const int kShoulderPs[2] = {kLShoulderP, kRShoulderP};
 
 // Colours as red, green, blue.
 struct Rgb { int r, g, b; };
@@ -125,11 +131,8 @@ void PutSpaces(int n) {
 Rgb FullLineColour(const char* name) {
   static const int kPlus[8] = {kLLegPlus, kLShoulderPlus, kLArmPlus, kLElbowPlus,
                                kRLegPlus, kRShoulderPlus, kRArmPlus, kRElbowPlus};
-  static const int kArmD[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
-  static const int kLegD[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
   static const int kIkFull[2] = {kLLegIkParentFull, kRLegIkParentFull};
   static const int kToeEx[2] = {kLToeEx, kRToeEx};
-  static const int kShoulderP[2] = {kLShoulderP, kRShoulderP};
   static const int kArmIk[2] = {kLArmIk, kRArmIk};
 
   if (IsOneOf(name, kTwistBones, 4)) return kRed;
@@ -137,8 +140,8 @@ Rgb FullLineColour(const char* name) {
   if (IsOneOf(name, kIkFull, 2)) return kRed;
   if (IsOneOf(name, kToeEx, 2)) return kWhite;
   if (IsOneOf(name, kPlus, 8)) return kRed;
-  if (IsOneOf(name, kArmD, 4)) return kOrange;
-  if (IsOneOf(name, kLegD, 6)) return kOrange;
+  if (IsOneOf(name, kArmDBones, 4)) return kOrange;
+  if (IsOneOf(name, kLegDBones, 6)) return kOrange;
   if (Is(name, kUpper3)) return kAmber;
   if (BeginsWith(name, kCenterParent) || BeginsWith(name, kCenterAux)) return kAmber;
   if (Is(name, kLLegIkParent)) {
@@ -151,7 +154,7 @@ Rgb FullLineColour(const char* name) {
     if (gFind.ikparents & (8 | 2)) return kPale;
     return kWhite;
   }
-  if (IsOneOf(name, kShoulderP, 2)) return kAmber;
+  if (IsOneOf(name, kShoulderPs, 2)) return kAmber;
   if (Is(name, kLowerBody)) {
     if (gFind.lowerbodystate == -1) return kYellow;
     if (gFind.lowerbodystate == 3) return kPale;
@@ -209,6 +212,27 @@ bool MorphListed(int entry) {
 
 }  // namespace
 
+const char* FindingBone(int mask, int bit) {
+  struct Row { const int* texts; int n; };
+  static const int kUpper2[1] = {kUpper2Full};
+  static const int kLower[1] = {kLowerBody};
+  static const int kWaistOnly[1] = {kWaist};
+  static const Row kRows[kMasks] = {
+      {kTwistBones, 4},  {kUpper2, 1},    {kPlusBones, 4},  {kLegDBones, 6},
+      {kArmDBones, 4},   {kUpper3Bones, 3}, {kIkParents, 2}, {kShoulderPs, 2},
+      {kArmBones, 4},    {kLower, 1},     {kWaistOnly, 1},
+  };
+  if (mask < 0 || mask >= kMasks || bit < 0) return nullptr;
+  if (mask == kMaskIkParent) bit %= 2;
+  if (bit >= kRows[mask].n) return nullptr;
+  return T[kRows[mask].texts[bit]];
+}
+
+uint32_t BoneLineColour(const char* text) {
+  const Rgb c = FullLineColour(text);
+  return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b);
+}
+
 void findbones() {
   memset(&gFind, 0, sizeof gFind);
 
@@ -229,36 +253,32 @@ void findbones() {
   if (Driven(t) && t->maxrot > 0.01) gFind.upper2state = -gFind.upper2state;
   if (gFind.upper2state == -1) gFind.licensefactors++;
 
-  static const int kPlus[4] = {kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus};
   for (int i = 0; i < 4; i++) {
-    t = FindBone(kPlus[i]);
+    t = FindBone(kPlusBones[i]);
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.plusbones |= 1u << i;
       gFind.licensefactors++;
     }
   }
 
-  static const int kLegD[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
   for (int i = 0; i < 6; i++) {
-    t = FindBone(kLegD[i]);
+    t = FindBone(kLegDBones[i]);
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.dlegbones |= 1u << i;
       gFind.dropfactors++;
     }
   }
 
-  static const int kArmD[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
   for (int i = 0; i < 4; i++) {
-    t = FindBone(kArmD[i]);
+    t = FindBone(kArmDBones[i]);
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.darmbones |= 1u << i;
       gFind.dropfactors++;
     }
   }
 
-  static const int kUpper3Group[3] = {kUpper3, kLLegIkParentFull, kRLegIkParentFull};
   for (int i = 0; i < 3; i++) {
-    t = FindBone(kUpper3Group[i]);
+    t = FindBone(kUpper3Bones[i]);
     if (!Driven(t)) continue;
     if (t->maxpos > 0.01) gFind.upper3bones |= 1u << i;
     if (t->maxrot > 0.01) {
@@ -268,9 +288,8 @@ void findbones() {
   }
 
   // Leg IK parents: left bits 1 / 4 / 0x10, right bits 2 / 8 / 0x20.
-  static const int kIkParent[2] = {kLLegIkParent, kRLegIkParent};
   for (int i = 0; i < 2; i++) {
-    t = FindBone(kIkParent[i]);
+    t = FindBone(kIkParents[i]);
     if (!Driven(t)) continue;
     double x = t->maxrot * 1.6 * 2.0;
     if (x > 0.4) {
@@ -283,9 +302,8 @@ void findbones() {
     }
   }
 
-  static const int kShoulderP[2] = {kLShoulderP, kRShoulderP};
   for (int i = 0; i < 2; i++) {
-    t = FindBone(kShoulderP[i]);
+    t = FindBone(kShoulderPs[i]);
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.shoulderp |= 1u << i;
       gFind.dropfactors++;

@@ -59,11 +59,16 @@ static void DetectEnvironment() {
 }
 
 // Both argument lists, and the executable's directory from entry 0 of each,
-// with the current directory as the fallback.
+// with the current directory as the fallback when entry 0 is a bare name. A
+// directory too long for its buffer, or an entry 0 with no form in that list,
+// stays empty (unknown), never cut or guessed: nothing is then looked for or
+// written beside the executable by that route.
 static void SplitAndFindExeDir() {
-  unisplitcmd();
-  unigetdir(gRun.exeDirW, kPathMax, uniargat(&gArgsW, 0));
-  if (!gRun.exeDirW[0]) {
+  splitargs();
+  const char16_t* exeW = uniargat(&gArgsW, 0);
+  if (!exeW[0] || unigetdir(gRun.exeDirW, kPathMax, exeW) != 0) {
+    DiagPrint("(Exe dir unknown.) \n");
+  } else if (!gRun.exeDirW[0]) {
     if (PortCurrentDirW(gRun.exeDirW, kPathMax - 1) == 0) {
       char16_t sep[2] = {(char16_t)PathSeparator(), 0};
       unicat(gRun.exeDirW, kPathMax, sep);
@@ -72,9 +77,10 @@ static void SplitAndFindExeDir() {
       DiagPrint("(Obtaining exe dir failed.) \n");
     }
   }
-  splitcmd();
-  getdir(gRun.exeDirA, kPathMax, argat(&gArgsA, 0));
-  if (!gRun.exeDirA[0]) {
+  const char* exeA = argat(&gArgsA, 0);
+  if (!exeA[0] || getdir(gRun.exeDirA, kPathMax, exeA) != 0) {
+    DiagPrint("(Exe dir unknown.) \n");
+  } else if (!gRun.exeDirA[0]) {
     if (PortCurrentDirA(gRun.exeDirA, kPathMax - 1) == 0) {
       size_t n = strlen(gRun.exeDirA);
       gRun.exeDirA[n] = PathSeparator();
@@ -95,22 +101,21 @@ static int UsagePath() {
 }
 
 // No file named: ask for one. 0 when a file was chosen and opens, -1 otherwise.
+// The choice enters both argument lists together, or neither.
 static int AskForFile() {
   if (gArgsW.count >= gArgsA.count) {
     char16_t path[kPathMax];
     if (openfiledlgW(path, kPathMax, 4, gRun.exeDirW) != 0) return -1;
-    uniaddarg(&gArgsW, path);
     char narrow[kPathMax * 2];
-    unitonarrow(narrow, sizeof narrow, path);
-    addarg(&gArgsA, narrow);
+    unitonarrowpath(narrow, sizeof narrow, path);
+    if (addargpair(&gArgsA, &gArgsW, narrow, path) != 0) return -1;
     if (rfopenWquiet(path) != 0) return -1;
   } else {
     char path[kPathMax * 2];
     if (openfiledlg(path, sizeof path, 4, gRun.exeDirA) != 0) return -1;
-    addarg(&gArgsA, path);
     char16_t wide[kPathMax];
-    narrowtouni(wide, kPathMax, path);
-    uniaddarg(&gArgsW, wide);
+    narrowtounipath(wide, kPathMax, path);
+    if (addargpair(&gArgsA, &gArgsW, path, wide) != 0) return -1;
     if (rfopenquiet(path) != 0) return -1;
   }
   rfclose();
@@ -162,10 +167,17 @@ static void ScanOptions(const char* entry, bool store) {
   }
 }
 
+// The entry's two forms; a form too long for its buffer is left empty (not
+// found), never cut.
 static void CopyEntry(int index) {
-  snprintf(gRun.nameA, sizeof gRun.nameA, "%s", index < gArgsA.count ? argat(&gArgsA, index) : "");
+  const char* a = index < gArgsA.count ? argat(&gArgsA, index) : "";
+  const char16_t* w = index < gArgsW.count ? uniargat(&gArgsW, index) : u"";
+  gRun.nameA[0] = 0;
+  if (strnlen(a, sizeof gRun.nameA) < sizeof gRun.nameA) snprintf(gRun.nameA, sizeof gRun.nameA, "%s", a);
+  else DiagPrint("Path too long. \n");
   gRun.nameW[0] = 0;
-  if (index < gArgsW.count) unicpy(gRun.nameW, kPathMax, uniargat(&gArgsW, index));
+  if (unilen(w) < kPathMax) unicpy(gRun.nameW, kPathMax, w);
+  else DiagPrint("Path too long. \n");
 }
 
 static void ReloadRegistry() {

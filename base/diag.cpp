@@ -7,6 +7,8 @@ static DiagReceiver gReceiver = nullptr;
 
 void DiagSetReceiver(DiagReceiver r) { gReceiver = r; }
 
+bool DiagActive() { return gReceiver != nullptr; }
+
 int DiagPrint(const char* fmt, ...) {
   if (!gReceiver) return 0;
   char text[1024];

@@ -11,3 +11,6 @@ int DiagPrint(const char* fmt, ...)
 typedef void (*DiagReceiver)(const char* text);
 // Install a receiver (null: discard again). Texts are cut at 1023 bytes.
 void DiagSetReceiver(DiagReceiver r);
+// Whether a receiver is installed: messages that take work to prepare can be
+// skipped when they would be discarded anyway.
+bool DiagActive();

@@ -99,7 +99,7 @@ int OpenW(const char16_t* path, bool report) {
 int OpenA(const char* path, bool report) {
   rfclose();
   if (!path) return -1;
-  FILE* f = fopen(path, "rb");
+  FILE* f = PortOpenStreamA(path);  // regular files only, never waiting
   if (!f) {
     if (report) DiagPrint("Cannot open RD file : %s\n", path);
     return -1;
@@ -285,7 +285,8 @@ void WriterFailed() {
 
 int wfopen(const char* path) {
   if (!path) return -1;
-  FILE* f = fopen(path, "wb");
+  // Always a new file: never over an existing one, never through a link.
+  FILE* f = PortCreateStreamA(path);
   if (!f) {
     DiagPrint("Cannot open WR file : %s\n", path);
     return -1;
@@ -307,7 +308,7 @@ int wfopen(const char* path) {
 int wfopenW(const char16_t* path) {
   if (!path) return -1;
   PortHandle h = kPortNoHandle;
-  int err = PortOpenWriteW(path, &h);
+  int err = PortCreateNewW(path, &h);
   if (err != 0 || h == kPortNoHandle) {
     char narrow[kBufSize / 8];
     unitonarrow(narrow, sizeof narrow, path);

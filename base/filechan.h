@@ -4,6 +4,7 @@
 #include <cstdint>
 
 // Reader opens: 0 on success, -1 on failure. The quiet forms give no message.
+// Only regular files open; a FIFO, a device or a folder is refused at once.
 int rfopenW(const char16_t* path);       // reporting form
 int rfopen(const char* path);            // reporting form
 int rfopenWquiet(const char16_t* path);
@@ -21,6 +22,7 @@ intptr_t rfhandle();
 // Test hook: back to the start state (closes any file).
 void rfreset();
 
+// Writer opens create a new file: a name that exists in any form is refused.
 int wfopen(const char* path);            // 0 or -1
 int wfopenW(const char16_t* path);       // 0 or -1 (UTF-16 path)
 int wfputc(int byte);                    // 0 or -1

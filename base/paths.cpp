@@ -7,6 +7,9 @@
 // terminator counts as a single byte.
 #include "base/paths.h"
 
+#include <cstring>
+
+#include "base/diag.h"
 #include "base/encoding.h"
 #include "platform/port.h"
 
@@ -91,11 +94,15 @@ int LastDot(const Ch* s, int* len) {
   return dot;
 }
 
+// A directory that does not fit the destination is not cut (a cut one names
+// another folder): the result is empty and -1.
 template <typename Ch>
 int GetDir(Ch* dst, int dstcap, const Ch* path) {
-  if (!path) { SetEmpty(dst, dstcap); return 0; }
+  SetEmpty(dst, dstcap);
+  if (!path) return 0;
   int len;
   int after = AfterLastSeparator(path, false, &len);
+  if (after > dstcap - 1) return -1;
   CopyRange(dst, dstcap, path, 0, after);
   return 0;
 }
@@ -209,6 +216,16 @@ void ResetList(List* list) {
   list->start[0] = 0;
 }
 
+// A line that ended with spaces after the program name, or an argv whose one
+// argument is empty, has no argument 1.
+template <typename List>
+void DropEmptyArgument1(List* list) {
+  if (list->count != 2 || list->pool[list->start[1]] != 0) return;
+  list->count = 1;
+  list->fill = list->start[1];
+  list->start[1] = list->fill;
+}
+
 template <typename List, typename Ch>
 void SplitLine(List* list, const Ch* line) {
   static const Ch kEmpty[1] = {0};
@@ -221,14 +238,20 @@ void SplitLine(List* list, const Ch* line) {
   const Ch* s = line;
   while (*s == ' ' || *s == '\t') s++;
   int n = 0;  // characters taken from the line
+  bool cut = true;  // the line did not end: a limit stopped the split
   while (p < kArgPool) {
     Ch c = s[n++];
-    if (c == 0) break;
+    if (c == 0) {
+      cut = false;
+      break;
+    }
     if (n >= kLineMax) break;
     if (IsLead(c)) {
       Ch t = s[n];
       if (t == 0) {  // a lone lead byte at the end stays as given
-        if (p < kStoreMax) pool[p++] = c;
+        if (p >= kStoreMax) break;
+        pool[p++] = c;
+        cut = false;
         break;
       }
       n++;
@@ -243,7 +266,10 @@ void SplitLine(List* list, const Ch* line) {
       continue;
     }
     if (c == ' ' && !quote) {
-      if (count >= kArgMax || p >= kSplitPoolStop) break;
+      if (count >= kArgMax || p >= kSplitPoolStop) {
+        cut = false;  // the arguments so far are whole
+        break;
+      }
       pool[p++] = 0;
       while (s[n] == ' ') n++;
       list->start[count++] = p;
@@ -252,52 +278,25 @@ void SplitLine(List* list, const Ch* line) {
     if (p >= kStoreMax) break;
     pool[p++] = c;
   }
-  pool[p++] = 0;
-  // A line that ended with spaces after the program name has no argument 1.
-  if (count == 2 && pool[list->start[1]] == 0) {
-    count = 1;
-    p = list->start[1];
+  // An argument that a limit cut short would name another file: it is left
+  // out, never taken cut (the program name stays).
+  if (cut && count > 1) {
+    DiagPrint("Argument not added (no room). \n");
+    p = list->start[--count];  // the previous argument's terminator is before it
+  } else {
+    pool[p++] = 0;
   }
   list->count = count;
   list->start[count] = p;
   list->fill = p;
+  DropEmptyArgument1(list);
 }
 
-// Appends one path: quotes around it are removed; an empty path, a full table
-// or a full pool store nothing and leave the list unchanged.
-template <typename List, typename Ch>
-int AddArg(List* list, const Ch* path) {
-  if (!path || !path[0]) return -1;
-  if (list->count < 0 || list->count >= kArgMax) return -1;
-  const int fill0 = list->fill;
-  if (fill0 < 0 || fill0 >= kStoreMax) return -1;
-  Ch* pool = list->pool;
-  const Ch* s = path;
-  bool quoted = false;
-  if (*s == '"') {
-    quoted = true;
-    s++;
-  }
-  int p = fill0;
-  for (int i = 0; s[i];) {
-    int w = CharWidth(s, i);
-    if (w == 1 && quoted && s[i] == '"') break;
-    if (p + w > kStoreMax) break;  // also: taken < 65534 - fill0
-    for (int k = 0; k < w; k++) pool[p++] = s[i + k];
-    i += w;
-  }
-  if (p == fill0) return -1;
-  pool[p++] = 0;
-  list->start[list->count] = fill0;
-  list->count++;
-  list->start[list->count] = p;
-  list->fill = p;
-  return 0;
-}
-
-// Finishes an argument already written at list->fill (len units, terminated).
+// Finishes an argument already written at list->fill (len units; the
+// terminator is written here).
 template <typename List>
 void CommitRaw(List* list, int len) {
+  list->pool[list->fill + len] = 0;
   int p = list->fill + len + 1;
   list->start[list->count] = list->fill;
   list->count++;
@@ -305,33 +304,82 @@ void CommitRaw(List* list, int len) {
   list->fill = p;
 }
 
-// Appends an argv argument as it is (already unquoted; may be empty).
-int AppendRawA(ArgListA* list, const char* arg) {
-  if (list->count >= kArgMax || list->fill >= kArgPool) return -1;
-  int room = kArgPool - 1 - list->fill;  // units before the terminator
-  char* dst = list->pool + list->fill;
-  int o = 0;
-  for (int i = 0; arg[i];) {
-    int w = CharWidth(arg, i);
-    if (o + w > room) break;
-    for (int k = 0; k < w; k++) dst[o++] = arg[i + k];
-    i += w;
+// Room for a further argument of n units (plus its terminator).
+template <typename List>
+bool HasRoom(const List* list, int n) {
+  return list->count >= 0 && list->count < kArgMax && list->fill >= 0 &&
+         list->fill + n <= kStoreMax;
+}
+
+// The length of a path once its quotes are removed, as AddArg stores it.
+template <typename Ch>
+int StoredLength(const Ch* path) {
+  if (!path) return 0;
+  const Ch* s = path[0] == '"' ? path + 1 : path;
+  bool quoted = s != path;
+  int n = 0;
+  while (s[n] && !(quoted && s[n] == '"')) n++;
+  return n;
+}
+
+// Appends one path: quotes around it are removed; an empty path, a full table
+// or a path that does not fit the pool whole store nothing and leave the list
+// unchanged.
+template <typename List, typename Ch>
+int AddArg(List* list, const Ch* path) {
+  int n = StoredLength(path);
+  if (n == 0) return -1;
+  if (!HasRoom(list, n)) {  // a cut path would name another file
+    DiagPrint("Argument not added (no room). \n");
+    return -1;
   }
-  dst[o] = 0;
-  CommitRaw(list, o);
+  const Ch* s = path[0] == '"' ? path + 1 : path;
+  for (int i = 0; i < n; i++) list->pool[list->fill + i] = s[i];
+  CommitRaw(list, n);
   return 0;
 }
 
-int AppendRawW(ArgListW* list, const char* arg) {
-  if (list->count >= kArgMax || list->fill >= kArgPool) return -1;
-  char16_t* dst = list->pool + list->fill;
-  int cap = kArgPool - list->fill;
-  narrowtouni(dst, cap, arg);
-  int o = 0;
-  while (o < cap - 1 && dst[o]) o++;
-  dst[o] = 0;
-  CommitRaw(list, o);
-  return 0;
+// Stores a path, or an empty argument when it is empty (keeping the position).
+template <typename List, typename Ch>
+void StoreOrEmpty(List* list, const Ch* path) {
+  if (StoredLength(path) > 0) {
+    AddArg(list, path);
+    return;
+  }
+  list->pool[list->fill] = 0;
+  CommitRaw(list, 0);
+}
+
+// Builds both lists from argv, one argument in both or in neither: the
+// narrow bytes as given and their UTF-16 form (empty when they have none
+// that fits a path). As with a split command line, a count of 2 with an empty
+// argument 1 becomes 1.
+void SplitArgv() {
+  ResetList(&gArgsW);
+  ResetList(&gArgsA);
+  int argc = PortArgc();
+  for (int i = 0; i < argc; i++) {
+    const char* arg = PortArgv(i);
+    static char16_t wide[kArgPool];
+    narrowtounipath(wide, kArgPool, arg);
+    int n = (int)strnlen(arg, kArgPool);
+    int wn = Length(wide);
+    if (!HasRoom(&gArgsA, n) || !HasRoom(&gArgsW, wn)) {
+      DiagPrint("Argument not added (no room). \n");
+      if (gArgsA.count >= kArgMax) break;
+      continue;
+    }
+    // argv entries carry no quotes of their own: stored as given.
+    memcpy(gArgsA.pool + gArgsA.fill, arg, (size_t)n);
+    CommitRaw(&gArgsA, n);
+    memcpy(gArgsW.pool + gArgsW.fill, wide, (size_t)wn * sizeof(char16_t));
+    CommitRaw(&gArgsW, wn);
+  }
+  // Decided on the narrow bytes: an argument with no UTF-16 form is not empty.
+  if (gArgsA.count == 2 && gArgsA.pool[gArgsA.start[1]] == 0) {
+    DropEmptyArgument1(&gArgsA);
+    DropEmptyArgument1(&gArgsW);
+  }
 }
 
 }  // namespace
@@ -423,29 +471,80 @@ void unisplitcmdline(ArgListW* list, const char16_t* line) { SplitLine(list, lin
 void splitcmdline(ArgListA* list, const char* line) { SplitLine(list, line); }
 
 void unisplitcmd() {
-  if (const char16_t* line = PortCommandLineW()) {
-    unisplitcmdline(&gArgsW, line);
-    return;
-  }
-  ResetList(&gArgsW);
-  int argc = PortArgc();
-  for (int i = 0; i < argc; i++)
-    if (AppendRawW(&gArgsW, PortArgv(i)) != 0) break;
+  if (const char16_t* line = PortCommandLineW()) unisplitcmdline(&gArgsW, line);
+  else SplitArgv();
 }
 
 void splitcmd() {
-  if (const char* line = PortCommandLineA()) {
-    splitcmdline(&gArgsA, line);
+  if (const char* line = PortCommandLineA()) splitcmdline(&gArgsA, line);
+  else SplitArgv();
+}
+
+void splitargs() {
+  const char16_t* lineW = PortCommandLineW();
+  const char* lineA = PortCommandLineA();
+  if (!lineW || !lineA) {
+    SplitArgv();
     return;
   }
-  ResetList(&gArgsA);
-  int argc = PortArgc();
-  for (int i = 0; i < argc; i++)
-    if (AppendRawA(&gArgsA, PortArgv(i)) != 0) break;
+  unisplitcmdline(&gArgsW, lineW);
+  splitcmdline(&gArgsA, lineA);
+  // The two command lines may meet their limits at different arguments; an
+  // argument stands only where it stands in both.
+  int n = gArgsA.count < gArgsW.count ? gArgsA.count : gArgsW.count;
+  if (n < 1) return;
+  gArgsA.count = n;
+  gArgsA.fill = gArgsA.start[n];
+  gArgsW.count = n;
+  gArgsW.fill = gArgsW.start[n];
 }
 
 int uniaddarg(ArgListW* list, const char16_t* path) { return AddArg(list, path); }
 int addarg(ArgListA* list, const char* path) { return AddArg(list, path); }
+
+int addargpair(ArgListA* a, ArgListW* w, const char* path, const char16_t* widepath) {
+  int n = StoredLength(path), wn = StoredLength(widepath);
+  if (!a || !w || (n == 0 && wn == 0)) return -1;
+  if (a->count != w->count || !HasRoom(a, n) || !HasRoom(w, wn)) {
+    DiagPrint("Argument not added (no room). \n");
+    return -1;
+  }
+  StoreOrEmpty(a, path);
+  StoreOrEmpty(w, widepath);
+  return 0;
+}
+
+// A conversion into a scratch buffer a few units larger than the
+// destination: a result that reaches the destination's capacity there did not
+// fit (a character that does not fit whole ends a conversion, and none is
+// wider than 4 units).
+constexpr int kConvertSlack = 4;
+constexpr int kConvertMax = kArgPool;
+
+int narrowtounipath(char16_t* dst, int dstcap, const char* src) {
+  if (!dst || dstcap < 1) return -1;
+  dst[0] = 0;
+  if (!src || dstcap > kConvertMax) return -1;
+  static char16_t tmp[kConvertMax + kConvertSlack];
+  int r = narrowtouni(tmp, dstcap + kConvertSlack, src);
+  if (PortAnsiCodePage() == 65001 && r == 0) return -1;  // not UTF-8: no UTF-16 form
+  int n = Length(tmp);
+  if (n >= dstcap) return -1;
+  memcpy(dst, tmp, (size_t)(n + 1) * sizeof(char16_t));
+  return 0;
+}
+
+int unitonarrowpath(char* dst, int dstcap, const char16_t* src) {
+  if (!dst || dstcap < 1) return -1;
+  dst[0] = 0;
+  if (!src || dstcap > kConvertMax) return -1;
+  static char tmp[kConvertMax + kConvertSlack];
+  unitonarrow(tmp, dstcap + kConvertSlack, src);
+  size_t n = strlen(tmp);
+  if (n >= (size_t)dstcap) return -1;
+  memcpy(dst, tmp, n + 1);
+  return 0;
+}
 
 const char16_t* uniargat(const ArgListW* list, int i) {
   if (!list || i < 0 || i >= list->count || i > kArgMax) return u"";

@@ -10,6 +10,7 @@
 void SetPathSeparators(char sep, char alt);
 char PathSeparator();
 
+// A directory part that does not fit dstcap gives an empty result and -1.
 int unigetdir(char16_t* dst, int dstcap, const char16_t* path);
 int getdir(char* dst, int dstcap, const char* path);
 int unigetfname(char16_t* dst, int dstcap, const char16_t* path);
@@ -27,8 +28,17 @@ int findname(char* dst, int dstcap, const char* path);
 int getlistitem(char* dst, int dstcap, const char* list, int n);  // 0 or -1
 int pathhasq(const char* path);                                   // -1 or 0
 
+// Units of a path buffer (the platform's path limit).
+constexpr int kPathBuf = 260;
+// A path in the other form, whole or not at all: 0 with the converted path in
+// dst, or -1 with dst empty when it does not fit dstcap (at most 65535) or has
+// no form there (bytes that are not UTF-8 where the narrow code page is UTF-8).
+int narrowtounipath(char16_t* dst, int dstcap, const char* src);
+int unitonarrowpath(char* dst, int dstcap, const char16_t* src);
+
 // Argument lists: pools of 65535 units, tables of 512 entries, at most 511
-// arguments. The UTF-16 list and the narrow list.
+// arguments. The UTF-16 list and the narrow list. An argument is stored whole
+// or not at all: one that does not fit is left out, never cut.
 constexpr int kArgMax = 511;
 constexpr int kArgPool = 65535;
 struct ArgListW {
@@ -50,13 +60,26 @@ void ResetArgLists();
 // Split a whole command line into a list (pure: the line is a parameter).
 void unisplitcmdline(ArgListW* list, const char16_t* line);
 void splitcmdline(ArgListA* list, const char* line);
-// Split the platform's command line into gArgsW / gArgsA.
+// Split the platform's command line into gArgsW / gArgsA. Where the platform
+// hands an argv array instead, either call builds both lists from it, each
+// argument in both or in neither.
 void unisplitcmd();
 void splitcmd();
-// Append one path; an empty path appends nothing; at 511 entries nothing is
-// stored and the list stays unchanged. Returns 0 when appended, -1 otherwise.
+// Both of the above; then an argument stands only where it stands in both
+// lists (the counts are made equal).
+void splitargs();
+// Append one path; an empty path appends nothing; at 511 entries, or when the
+// path does not fit the pool whole, nothing is stored and the list stays
+// unchanged. Returns 0 when appended, -1 otherwise.
 int uniaddarg(ArgListW* list, const char16_t* path);
 int addarg(ArgListA* list, const char* path);
+// Append one file to both lists, in the same position, or to neither: the
+// narrow and the UTF-16 form of its path. One form may be empty (a name with
+// no UTF-16 form, or none in the narrow code page): that list gets an empty
+// argument, so that the other form is still tried. Nothing is appended when
+// both are empty, when the lists are not in step, or when either form does
+// not fit. 0 when appended, -1 otherwise.
+int addargpair(ArgListA* a, ArgListW* w, const char* path, const char16_t* widepath);
 // Entry i, or an empty string when i is out of range.
 const char16_t* uniargat(const ArgListW* list, int i);
 const char* argat(const ArgListA* list, int i);

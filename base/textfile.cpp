@@ -144,7 +144,7 @@ int tfexists(const char* path) {
   tfclose();
   gTr.ended = 0;
   if (!path) return -1;
-  FILE* f = fopen(path, "rb");
+  FILE* f = PortOpenStreamA(path);  // regular files only, never waiting
   if (!f) return -1;
   fclose(f);
   return 0;
@@ -162,7 +162,7 @@ int tfopenW(const char16_t* path) {
 int tfopen(const char* path) {
   tfclose();
   if (!path) return -1;
-  FILE* f = fopen(path, "rb");
+  FILE* f = PortOpenStreamA(path);  // regular files only, never waiting
   if (!f) return -1;
   Started(false, kPortNoHandle, f);
   return 0;

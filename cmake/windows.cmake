@@ -14,6 +14,7 @@ set(TARVEL_GTK OFF)
 # Files, directories and locale (the counterpart of platform/posix), used by
 # every program: the window program, the report tool and the tests.
 add_library(tarvel_win32 STATIC ${CMAKE_SOURCE_DIR}/platform/win32/win32_files.cpp
+  ${CMAKE_SOURCE_DIR}/platform/win32/win32_folder.cpp
   ${CMAKE_SOURCE_DIR}/platform/win32/win32_console.cpp)
 target_link_libraries(tarvel_win32 PUBLIC tarvel_platform_common)
 add_library(tarvel_posix ALIAS tarvel_win32)

@@ -143,31 +143,34 @@ int CaptureCanvas(const char* path, const char16_t* widepath, int usewide) {
   return r;
 }
 
+// The first N from 1 to 99 whose name exists in no form (file, folder, link,
+// FIFO) is written; the file is created new, so a name taken meanwhile sends
+// the search on to the next N. A route whose folder is unknown (empty) is not
+// tried.
 int SaveCapture() {
+  if (!gRun.exeDirA[0] && !gRun.exeDirW[0]) {
+    DiagPrint("No folder for captures. \n");
+    return 0;
+  }
   for (int n = 1; n <= 99; n++) {
     char digits[4];
     snprintf(digits, sizeof digits, "%d", n);
-    char name[kNameCap];
-    snprintf(name, sizeof name, "%scap(%s).bmp", gRun.exeDirA, digits);
-    char16_t wide[kNameCap];
-    unicpy(wide, kNameCap, gRun.exeDirW);
-    unicat(wide, kNameCap, u"cap(");
-    sjiscatuni(wide, kNameCap, digits);
-    unicat(wide, kNameCap, u").bmp");
-
-    if (rfopenquiet(name) == 0) {
-      rfclose();
-      continue;
+    char name[kNameCap] = "";
+    if (gRun.exeDirA[0]) snprintf(name, sizeof name, "%scap(%s).bmp", gRun.exeDirA, digits);
+    char16_t wide[kNameCap] = u"";
+    if (gRun.exeDirW[0]) {
+      unicpy(wide, kNameCap, gRun.exeDirW);
+      unicat(wide, kNameCap, u"cap(");
+      sjiscatuni(wide, kNameCap, digits);
+      unicat(wide, kNameCap, u").bmp");
     }
-    if (rfopenWquiet(wide) == 0) {
-      rfclose();
-      continue;
-    }
-    int r = CaptureCanvas(name, wide, 0);
-    if (r == -1) {
+    if (PortNameExistsA(name) || PortNameExistsW(wide)) continue;
+    int r = name[0] ? CaptureCanvas(name, wide, 0) : -1;
+    if (r == -1 && wide[0]) {
       DiagPrint("Re-opening in UTF-16. \n");
       r = CaptureCanvas(name, wide, 1);
     }
+    if (r == -1 && (PortNameExistsA(name) || PortNameExistsW(wide))) continue;
     return r == 27 ? 0 : r;
   }
   return 0;

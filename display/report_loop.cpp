@@ -60,8 +60,7 @@ static void DiscardPending() {
 
 static void AppendDroppedPath() {
   DiagPrint("Dropped file: %s \n", gWindow.droppedA);
-  uniaddarg(&gArgsW, gWindow.droppedW);
-  addarg(&gArgsA, gWindow.droppedA);
+  addargpair(&gArgsA, &gArgsW, gWindow.droppedA, gWindow.droppedW);
 }
 
 static void ShowFallbackBox() {

@@ -15,6 +15,7 @@
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/filechan.h"
+#include "base/paths.h"
 #include "base/runenv.h"
 #include "display/canvas.h"
 #include "platform/port.h"
@@ -393,24 +394,27 @@ int OpenFontW(const char16_t* widepath, float widthPt, float heightPt) {
 }
 
 void LookupAndOpenFont() {
-  char16_t wide[kPathMax];
-  char narrow[kPathMax * 2];
-  CopyW(wide, kPathMax, gRun.exeDirW);
-  char16_t name[sizeof kFontFile];
-  for (size_t i = 0; i < sizeof kFontFile; i++) name[i] = (char16_t)kFontFile[i];
-  unicat(wide, kPathMax, name);
+  char16_t wide[kPathMax] = u"";
+  char narrow[kPathMax * 2] = "";
+  // Only beside a known folder, and only as a whole path: a cut one names
+  // another file.
+  int dirLen = unilen(gRun.exeDirW);
+  if (dirLen > 0 && dirLen + (int)sizeof kFontFile <= kPathMax) {
+    CopyW(wide, kPathMax, gRun.exeDirW);
+    for (size_t i = 0; i < sizeof kFontFile; i++) wide[dirLen + i] = (char16_t)kFontFile[i];
+  }
   // The narrow path is the converted UTF-16 one, in the system's narrow code
   // page (Shift-JIS, or UTF-8 where that is the code page).
-  unitonarrow(narrow, sizeof narrow, wide);
+  unitonarrowpath(narrow, sizeof narrow, wide);
   char shown[kPathMax * 3];
   unitoutf8(shown, sizeof shown, wide);
   DiagPrint("Fontpath: %s \n", narrow);
   DiagPrint("FontpathW: %s \n", shown);
-  if (rfopenquiet(narrow) == 0) {
+  if (narrow[0] && rfopenquiet(narrow) == 0) {
     rfclose();
     PortSleep(50);
     OpenFontA(narrow, 0, 16);
-  } else if (rfopenWquiet(wide) == 0) {
+  } else if (wide[0] && rfopenWquiet(wide) == 0) {
     rfclose();
     PortSleep(50);
     OpenFontW(wide, 0, 16);

@@ -559,8 +559,7 @@ void WindowOnDrop(int n, const char* const* namesA, const char16_t* const* names
       memcpy(gWindow.droppedW, w, (size_t)(WideLen(w) + 1) * sizeof(char16_t));
       memcpy(gWindow.droppedA, a, (size_t)NarrowLen(a) + 1);
     } else {
-      uniaddarg(&gArgsW, w);
-      addarg(&gArgsA, a);
+      addargpair(&gArgsA, &gArgsW, a, w);
     }
   }
   gWindow.dropFlag = true;

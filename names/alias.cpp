@@ -258,7 +258,8 @@ int Render(int table, char* dst, const char* name) {
 void JoinNarrow(char* dst, const char* dir) {
   static const char kFile[] = "alias.ini";
   size_t n = strnlen(dir, kPathMax);
-  if (n + sizeof kFile > static_cast<size_t>(kPathMax)) {
+  // No folder known (empty): no alias file, never one in the current folder.
+  if (n == 0 || n + sizeof kFile > static_cast<size_t>(kPathMax)) {
     dst[0] = 0;
     return;
   }
@@ -271,7 +272,7 @@ void JoinWide(char16_t* dst, const char16_t* dir) {
   constexpr int kFileLen = sizeof kFile / sizeof kFile[0];  // with the NUL
   int n = 0;
   while (n < kPathMax && dir[n] != 0) ++n;
-  if (n + kFileLen > kPathMax) {
+  if (n == 0 || n + kFileLen > kPathMax) {
     dst[0] = 0;
     return;
   }

@@ -14,6 +14,28 @@ static int32_t gBoundary[kNameTables][kGroupMax + 1];  // positions 1 to 15
 static bool ValidTable(int table) { return table >= 0 && table < kNameTables; }
 
 // ---------------------------------------------------------------------------
+// Index.
+//
+// Most entries match only the string equal to them: names taken from a motion
+// (literal entries, whatever bytes they hold) and patterns without a wildcard
+// byte. These exact entries are found through a hash of their text; each
+// remembers the next older exact entry with the same text. The few entries
+// that hold a wildcard ('*', '?', or the bytes 0x81 0x48 anywhere, which is
+// how the match sees '？') are kept in a list in entry order and tried in turn,
+// newest first, only above the best exact entry. A lookup thus gives the
+// newest matching entry, as the plain scan does, without trying every entry.
+
+constexpr int kIndexSlots = 2 * kNameMax;  // a power of two; at most half full
+
+static uint8_t gLiteral[kNameTables][kNameMax + 1];     // 1: matched only by itself
+static int32_t gIndex[kNameTables][kIndexSlots];         // newest exact entry per text; 0 empty
+static int32_t gSlotOf[kNameTables][kNameMax + 1];       // its slot, -1 for a wildcard entry
+static int32_t gOlderSame[kNameTables][kNameMax + 1];    // older exact entry, same text
+static int32_t gWild[kNameTables][kNameMax];             // wildcard entries, oldest first
+static int32_t gWildCount[kNameTables];
+static uint32_t gResets = 0;  // resets so far, so that a mark knows its era
+
+// ---------------------------------------------------------------------------
 // Lookup cache.
 //
 // A lookup is a scan from entry `last` down to 1. Entries are only ever
@@ -75,6 +97,83 @@ static uint32_t HashName(int table, const char* s, int len) {
   return h ^ (h >> 15);
 }
 
+static bool HasWildcard(const char* s) {
+  for (int i = 0; s[i]; ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '*' || c == '?' || (c == 0x81 && static_cast<unsigned char>(s[i + 1]) == 0x48))
+      return true;
+  }
+  return false;
+}
+
+// The slot of text s in the index of table: the one holding an entry with
+// that text, or the empty slot where it would go.
+static int IndexSlot(int table, const char* s, int len) {
+  uint32_t i = HashName(table, s, len) & (kIndexSlots - 1);
+  for (;;) {
+    int e = gIndex[table][i];
+    if (e == 0) return static_cast<int>(i);
+    if (memcmp(gNames[table][e], s, static_cast<size_t>(len)) == 0 && gNames[table][e][len] == 0)
+      return static_cast<int>(i);
+    i = (i + 1) & (kIndexSlots - 1);
+  }
+}
+
+static void IndexEntry(int table, int e, bool literal) {
+  gLiteral[table][e] = literal ? 1 : 0;
+  const char* name = gNames[table][e];
+  if (!literal && HasWildcard(name)) {
+    gSlotOf[table][e] = -1;
+    gWild[table][gWildCount[table]++] = e;
+    return;
+  }
+  int slot = IndexSlot(table, name, static_cast<int>(strlen(name)));
+  gOlderSame[table][e] = gIndex[table][slot];
+  gIndex[table][slot] = e;
+  gSlotOf[table][e] = slot;
+}
+
+static void ClearIndex(int table) {
+  for (int e = 1; e <= gCount[table]; ++e)
+    if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = 0;
+  gWildCount[table] = 0;
+}
+
+static int EntryMatches(int table, int e, const char* s) {
+  if (gLiteral[table][e]) return strcmp(gNames[table][e], s) == 0 ? 0 : -1;
+  return WildMatch(gNames[table][e], s);
+}
+
+// The newest entry among lo + 1 .. hi that matches s, or 0: the plain scan.
+static int Scan(int table, const char* s, int hi, int lo) {
+  for (int e = hi; e > lo; --e)
+    if (EntryMatches(table, e, s) == 0) return e;
+  return 0;
+}
+
+// The same answer through the index.
+static int IndexedScan(int table, const char* s, int hi, int lo) {
+  int best = 0;
+  int len = static_cast<int>(strnlen(s, kNameSlot));
+  if (len < kNameSlot) {  // no entry is longer
+    int e = gIndex[table][IndexSlot(table, s, len)];
+    while (e > hi) e = gOlderSame[table][e];
+    if (e > lo) best = e;
+  }
+  const int32_t* wild = gWild[table];
+  // The newest wildcard entry at or below hi, then older ones above best.
+  int a = 0, b = gWildCount[table];
+  while (a < b) {
+    int m = (a + b) / 2;
+    if (wild[m] <= hi) a = m + 1;
+    else b = m;
+  }
+  const int floor = best > lo ? best : lo;
+  for (int k = a - 1; k >= 0 && wild[k] > floor; --k)
+    if (WildMatch(gNames[table][wild[k]], s) == 0) return wild[k];
+  return best;
+}
+
 // ---------------------------------------------------------------------------
 
 int WildMatch(const char* pattern, const char* s) {
@@ -112,12 +211,43 @@ int WildMatch(const char* pattern, const char* s) {
 }
 
 int ResetNameTables() {
+  ++gResets;
   for (int t = 0; t < kNameTables; ++t) {
+    ClearIndex(t);
     gCount[t] = 0;
     gGroupCount[t] = 0;
     memset(gBoundary[t], 0, sizeof gBoundary[t]);
     BeginNameGroup(t);
     NewGeneration(t);
+  }
+  return 0;
+}
+
+int NameGroupCount(int table) { return ValidTable(table) ? gGroupCount[table] : 0; }
+
+int TruncateNameTable(int table, int count, int groups) {
+  if (!ValidTable(table) || count < 0 || count > gCount[table] || groups < 1 ||
+      groups > gGroupCount[table])
+    return -1;
+  for (int g = groups + 1; g <= gGroupCount[table]; ++g) gBoundary[table][g] = 0;
+  gGroupCount[table] = groups;
+  if (count == gCount[table]) return 0;
+  // Entries leave the index newest first, so each is the head of its text's
+  // chain; a slot whose first entry goes is empty again, as it was at count.
+  for (int e = gCount[table]; e > count; --e)
+    if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = gOlderSame[table][e];
+  while (gWildCount[table] > 0 && gWild[table][gWildCount[table] - 1] > count) --gWildCount[table];
+  gCount[table] = count;
+  // A cached scan that went above count stays true for entries 1..count
+  // unless what it found is gone.
+  for (auto& set : gCache) {
+    for (CacheSlot& c : set) {
+      if (c.gen != gGen[table] || c.table != table || c.last <= count) continue;
+      if (c.found > count)
+        c.gen = 0;
+      else
+        c.last = count;
+    }
   }
   return 0;
 }
@@ -130,7 +260,7 @@ int BeginNameGroup(int table) {
   return 0;
 }
 
-int AddName(int table, const char* name) {
+static int Add(int table, const char* name, bool literal) {
   if (!ValidTable(table) || !name) return 0;
   if (gCount[table] >= kNameMax) return 0;
   // A longer name would have to be cut, and a cut pattern matches other names
@@ -139,19 +269,16 @@ int AddName(int table, const char* name) {
   if (len >= static_cast<size_t>(kNameSlot)) return 0;
   int n = ++gCount[table];
   memcpy(gNames[table][n], name, len + 1);
+  IndexEntry(table, n, literal);
   return n;
 }
 
+int AddName(int table, const char* name) { return Add(table, name, false); }
+int AddLiteralName(int table, const char* name) { return Add(table, name, true); }
+
 int NameMatches(int table, const char* s, int entry) {
   if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return -1;
-  return WildMatch(gNames[table][entry], s);
-}
-
-// Plain scan of entries hi, hi - 1, ..., lo + 1.
-static int Scan(int table, const char* s, int hi, int lo) {
-  for (int e = hi; e > lo; --e)
-    if (WildMatch(gNames[table][e], s) == 0) return e;
-  return 0;
+  return EntryMatches(table, entry, s);
 }
 
 int FindNameFrom(int table, const char* s, int last) {
@@ -160,10 +287,10 @@ int FindNameFrom(int table, const char* s, int last) {
   // last reset).
   if (last > gCount[table]) last = gCount[table];
   if (last < 1) return 0;
-  if (!gCacheOn) return Scan(table, s, last, 0);
+  if (!gCacheOn) return Scan(table, s, last, 0);  // the plain scan, for comparison
 
   int len = static_cast<int>(strnlen(s, kNameSlot));
-  if (len >= kNameSlot) return Scan(table, s, last, 0);
+  if (len >= kNameSlot) return IndexedScan(table, s, last, 0);
   uint32_t set = HashName(table, s, len) & (kCacheSets - 1);
   const uint32_t gen = gGen[table];
   CacheSlot* spare = nullptr;
@@ -174,16 +301,16 @@ int FindNameFrom(int table, const char* s, int last) {
     }
     if (c.len != len || memcmp(c.name, s, len) != 0) continue;
     if (last >= c.last) {
-      int r = Scan(table, s, last, c.last);
+      int r = IndexedScan(table, s, last, c.last);
       if (r == 0) r = c.found;
       c.last = last;
       c.found = r;
       return r;
     }
     if (c.found <= last) return c.found;
-    return Scan(table, s, last, 0);  // keep the wider scan in the slot
+    return IndexedScan(table, s, last, 0);  // keep the wider scan in the slot
   }
-  int r = Scan(table, s, last, 0);
+  int r = IndexedScan(table, s, last, 0);
   CacheSlot& c = spare ? *spare : gCache[set][gCacheVictim[set]++ % kCacheWays];
   c.gen = gen;
   c.table = table;
@@ -219,11 +346,41 @@ int GetName(int table, char* dst, int entry) {
 
 int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
 
+void MarkNameTables(NameTablesMark* m) {
+  if (!m) return;
+  m->resets = gResets;
+  memcpy(m->count, gCount, sizeof m->count);
+  memcpy(m->groupCount, gGroupCount, sizeof m->groupCount);
+  memcpy(m->boundary, gBoundary, sizeof m->boundary);
+}
+
+void RestoreNameTables(const NameTablesMark* m) {
+  if (!m || m->resets != gResets) return;
+  for (int t = 0; t < kNameTables; ++t) {
+    // Newest first, so that each exact entry is its text's newest when it goes.
+    for (int e = gCount[t]; e > m->count[t]; --e) {
+      if (gSlotOf[t][e] >= 0) gIndex[t][gSlotOf[t][e]] = gOlderSame[t][e];
+      else --gWildCount[t];
+    }
+    gCount[t] = m->count[t];
+    gGroupCount[t] = m->groupCount[t];
+    memcpy(gBoundary[t], m->boundary[t], sizeof gBoundary[t]);
+    NewGeneration(t);
+  }
+}
+
 int FindOrAddName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;
   int e = FindNameFrom(table, name, gCount[table]);
   if (e) return e;
   return AddName(table, name);
+}
+
+int FindOrAddLiteralName(int table, const char* name) {
+  if (!ValidTable(table) || !name) return 0;
+  int e = FindNameFrom(table, name, gCount[table]);
+  if (e) return e;
+  return AddLiteralName(table, name);
 }
 
 const char* NameAt(int table, int entry) {

@@ -4,6 +4,7 @@
 // for tests and the command-line report tool), later platform/win32.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 typedef intptr_t PortHandle;
 constexpr PortHandle kPortNoHandle = -1;
@@ -37,13 +38,26 @@ bool PortIsDbcsLeadByte(unsigned char b);
 // The platform's directory separator ('\\' on Windows, '/' on POSIX).
 char PortDirSeparator();
 
-// ---- files (OS-handle mode) ----------------------------------------------
-// Open an existing file for reading by UTF-16 path. 0 on success, otherwise an
-// OS error code in Windows numbering (2 file not found, 3 path not found,
-// 5 access denied, other values as the system gives them).
+// ---- files ------------------------------------------------------------------
+// Every open for reading takes regular files only and never waits: a FIFO, a
+// device or a folder is refused at once (5, access denied). Every open for
+// writing creates a new file and never follows a link: a name that exists in
+// any form (file, folder, link, FIFO) is refused (80, file exists).
+//
+// Open an existing file for reading by UTF-16 path (OS-handle mode). 0 on
+// success, otherwise an OS error code in Windows numbering (2 file not found,
+// 3 path not found, 5 access denied, 80 file exists, 206 name too long,
+// other values as the system gives them).
 int PortOpenReadW(const char16_t* path, PortHandle* out);
-// Create or truncate a file for writing by UTF-16 path; same results.
-int PortOpenWriteW(const char16_t* path, PortHandle* out);
+// Create a new file for writing by UTF-16 path; same results.
+int PortCreateNewW(const char16_t* path, PortHandle* out);
+// The same two by narrow path, as C streams ("rb" / "wb"); null on failure.
+FILE* PortOpenStreamA(const char* path);
+FILE* PortCreateStreamA(const char* path);
+// True when something exists under the name, of any kind (a link counts
+// itself, dangling or not).
+bool PortNameExistsA(const char* path);
+bool PortNameExistsW(const char16_t* path);
 // Bytes read (0 at the end of the file), or -1 on a read error.
 int PortRead(PortHandle h, void* buf, int n);
 // Bytes written, or -1 on a write error.
@@ -55,11 +69,28 @@ void PortCloseFile(PortHandle h);
 int PortRemoveA(const char* path);
 int PortRemoveW(const char16_t* path);
 
-// Directory search: the first two entries matching the path (which may hold
-// the wildcards '*' and '?' in its last component). Fills their name parts and
-// directory flags; returns how many were found (0, 1 or 2).
+// Directory search: the first two entries matching the path. A last component
+// that names an existing entry as given is that entry alone; otherwise '*'
+// (any run of characters, also none) and '?' (one character) in it match as
+// the Windows directory search does; no other character is special ('[' and
+// '\\' are themselves). Fills their name parts and directory flags; returns
+// how many were found (0, 1 or 2). An entry whose name cannot be given in
+// 260 units (or, for the UTF-16 form, has none) is passed over.
 int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]);
 int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]);
+
+// ---- folders (the report tool's walk) --------------------------------------
+// What a narrow path names, following links: kPathNone (nothing, or no
+// access), kPathFile (a regular file), kPathFolder, kPathOther (a device, a
+// FIFO, ...).
+enum PortPathKind { kPathNone, kPathFile, kPathFolder, kPathOther };
+int PortPathKindA(const char* path);
+// Calls fn for every entry of a folder but "." and "..", in the system's
+// order, with the entry's name and kind. A link to a file is that file; a
+// link to a folder is kPathOther, so that a walk never loops. 0, or an OS
+// error code in Windows numbering when the folder cannot be listed.
+typedef void (*PortFolderEntry)(void* ctx, const char* name, int kind);
+int PortListFolderA(const char* path, PortFolderEntry fn, void* ctx);
 
 // ---- message boxes and dialogs -------------------------------------------
 constexpr uint32_t kMbOk = 0x0, kMbOkCancel = 0x1, kMbIconInformation = 0x40,

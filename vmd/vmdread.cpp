@@ -22,6 +22,7 @@ BoneTrack gBoneTracks[kBoneTracks];
 MorphTrack gMorphTracks[kMorphTracks];
 char gSourceModel[22];
 int32_t gSectionCounts[6];
+VmdReadFacts gVmdFacts;
 
 namespace {
 
@@ -54,13 +55,57 @@ const ArmBone kArmBones[4] = {
     {"\x89\x45\x82\xD0\x82\xB6", {0.759227991f, 0.650820971f, 0.00236674002f, 0.0f}},
 };
 
+// Where the reader is: the part of the file, and whether in a count field.
+int gPart = kVmdHeader;
+bool gInCount = false;
+
+// The first read that comes up short marks where the file was cut.
+void noteend() {
+  VmdReadFacts& f = gVmdFacts;
+  if (f.cutPart >= 0) return;
+  f.cutPart = static_cast<int8_t>(gPart);
+  f.cutInCount = gInCount ? 0xFF : 0;
+  f.cutRecords = gPart >= kVmdBone ? f.recordsRead[gPart - kVmdBone] : 0;
+}
+
+// A whole record of the current section was read.
+void noterecord(int32_t frame) {
+  VmdReadFacts& f = gVmdFacts;
+  f.recordsRead[gPart - kVmdBone]++;
+  if (!f.anyKey || frame > f.maxFrame) f.maxFrame = frame;
+  f.anyKey = 0xFF;
+}
+
+// An IK entry switched off at frame: remembered once per IK bone, with the
+// smallest such frame.
+void noteikoff(const unsigned char* field, int32_t frame) {
+  VmdReadFacts& f = gVmdFacts;
+  char name[21];
+  std::memcpy(name, field, 20);
+  name[20] = 0;
+  for (int i = 0; i < f.ikOffCount; i++) {
+    if (std::strcmp(f.ikOff[i].name, name) != 0) continue;
+    if (frame < f.ikOff[i].frame) f.ikOff[i].frame = frame;
+    return;
+  }
+  if (f.ikOffCount >= kIkOffMax) {
+    f.ikOffOmitted++;
+    return;
+  }
+  std::memcpy(f.ikOff[f.ikOffCount].name, name, sizeof name);
+  f.ikOff[f.ikOffCount].frame = frame;
+  f.ikOffCount++;
+}
+
 // Reads n bytes in one block read; a byte past the end of the file reads as
 // 0xFF, as a single-byte read gives it. Whether all were real is learnt from
-// rfeof() afterwards: a short read has closed the file.
-void getbytes(unsigned char* dst, int n) {
+// rfeof() afterwards: a short read has closed the file. Result: bytes read.
+int getbytes(unsigned char* dst, int n) {
   int got = rfread(dst, n);
   if (got < 0) got = 0;
   for (int i = got; i < n; i++) dst[i] = 0xFF;
+  if (got < n) noteend();
+  return got;
 }
 
 int32_t getint(const unsigned char* b) {
@@ -94,6 +139,7 @@ const int kRefBytes[15] = {1, 32, 33, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 // bz: the 64 interpolation bytes of a bone key
 void checkinterp(const unsigned char* bz) {
+  if (!DiagActive()) return;  // the checks only give messages
   unsigned char ref[15];
   for (int i = 0; i < 15; i++) ref[i] = bz[kRefBytes[i]];
   // bytes 16..30 against all fifteen, 32..45 from Zax, 48..60 from Rax
@@ -189,7 +235,7 @@ void readbones(int32_t count) {
     if (ended()) return;
     namefield(name, rec, kNameBytes);
 
-    const int idx = FindOrAddName(kBoneTable, name);
+    const int idx = FindOrAddLiteralName(kBoneTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
     } else if (idx >= kBoneTracks) {
@@ -201,6 +247,7 @@ void readbones(int32_t count) {
                         getfloat(rec + 43)};
       bonekey(&gBoneTracks[idx], name, getint(rec + 15), pos, rot);
     }
+    noterecord(getint(rec + 15));
     checkinterp(rec + 47);
   }
 }
@@ -215,8 +262,9 @@ int readmorphs(int32_t count) {
     getbytes(rec, sizeof rec);
     if (ended()) return 2;
     namefield(name, rec, kNameBytes);
+    noterecord(getint(rec + 15));
 
-    const int idx = FindOrAddName(kMorphTable, name);
+    const int idx = FindOrAddLiteralName(kMorphTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
       continue;
@@ -244,7 +292,7 @@ int readcameras(int32_t count) {
     if (ended()) return 2;
     getbytes(rec + 32, 24);  // interpolation
     if (ended()) return 2;
-    getbytes(rec + 56, 5);  // view angle, perspective flag
+    if (getbytes(rec + 56, 5) == 5) noterecord(getint(rec));  // view angle, perspective flag
   }
   return 0;
 }
@@ -254,7 +302,7 @@ int readlights(int32_t count) {
   for (int64_t n = 1; n <= count; n++) {
     getbytes(rec, 16);  // frame, colour
     if (ended()) return 2;
-    getbytes(rec + 16, 12);  // position
+    if (getbytes(rec + 16, 12) == 12) noterecord(getint(rec));  // position
     DiagPrint("Light %ld: frametime=%ld  RGB(%g,%g,%g) pos(%g,%g,%g) \n",
               static_cast<long>(n), static_cast<long>(getint(rec)),
               double(getfloat(rec + 4)), double(getfloat(rec + 8)),
@@ -269,24 +317,28 @@ int readselfshadows(int32_t count) {
   for (int64_t n = 1; n <= count; n++) {
     getbytes(rec, 4);  // frame
     if (ended()) return 2;
-    getbytes(rec + 4, 5);  // mode, distance
+    if (getbytes(rec + 4, 5) == 5) noterecord(getint(rec));  // mode, distance
   }
   return 0;
 }
 
 int readshowiks(int32_t count) {
+  unsigned char head[5];
   unsigned char rec[kIkNameBytes + 1];
   for (int64_t n = 1; n <= count; n++) {
-    getbytes(rec, 5);  // frame, show flag
+    getbytes(head, 5);  // frame, show flag
     if (ended()) return 2;
+    const int32_t frame = getint(head);
     getbytes(rec, 4);
     const int32_t iks = getint(rec);
     // a cut IK count reads as -1 and gives no entries
     for (int64_t k = 1; k <= iks; k++) {
       getbytes(rec, kIkNameBytes);
       if (ended()) return 2;
-      getbytes(rec + kIkNameBytes, 1);  // enable flag
+      // enable flag
+      if (getbytes(rec + kIkNameBytes, 1) == 1 && rec[kIkNameBytes] == 0) noteikoff(rec, frame);
     }
+    if (!ended()) noterecord(frame);
   }
   return 0;
 }
@@ -295,13 +347,21 @@ int readshowiks(int32_t count) {
 // ended before it.
 bool sectioncount(int slot, const char* endmsg) {
   unsigned char b[4];
-  getbytes(b, 4);
+  gPart = kVmdBone + slot;
+  gInCount = true;
+  // The file may end cleanly before a section (all but the bone section):
+  // that is no cut.
+  const bool cut = gVmdFacts.cutPart >= 0;
+  const int got = getbytes(b, 4);
+  if (got == 0 && !cut) gVmdFacts.cutPart = -1;
+  gInCount = false;
   if (ended()) {
     gSectionCounts[slot] = 0;
     DiagPrint("%s", endmsg);
     return false;
   }
   gSectionCounts[slot] = getint(b);
+  gVmdFacts.present[slot] = 0xFF;
   return true;
 }
 
@@ -312,6 +372,13 @@ void readtrailing() {
   if (c < 0) return;
   DiagPrint("Unrecognized data bytes found. \n");
   long total = 0;
+  if (!DiagActive()) {
+    // Nobody sees the bytes: count them a block at a time.
+    unsigned char block[4096];
+    total = 1;
+    for (int got; (got = rfread(block, sizeof block)) > 0;) total += got;
+    c = -1;
+  }
   while (c >= 0) {
     DiagPrint("%02X ", c);
     total++;
@@ -319,6 +386,7 @@ void readtrailing() {
     c = rfgetc();
   }
   DiagPrint("Unrecognized block: Total %ld bytes.\n", total);
+  gVmdFacts.trailingBytes = total;
 }
 
 // The sections after the bone keys; 0, or 2 when a record is cut short.
@@ -358,6 +426,15 @@ int readrest() {
 }
 
 }  // namespace
+
+void ResetReadFacts() {
+  std::memset(&gVmdFacts, 0, sizeof gVmdFacts);
+  gVmdFacts.result = -1;
+  gVmdFacts.badHeaderAt = -1;
+  gVmdFacts.cutPart = -1;
+  gPart = kVmdHeader;
+  gInCount = false;
+}
 
 void ResetTracks() {
   for (BoneTrack& t : gBoneTracks) {
@@ -403,6 +480,7 @@ bool CutLoneLead(char* s) {
 int readvmd(const char* path, const char16_t* widepath, int usewide) {
   ResetTracks();
   ClearSourceModel();
+  ResetReadFacts();
 
   if (widepath != nullptr && widepath[0] != 0) {
     char shown[1040];  // 260 UTF-16 units, up to 4 bytes each
@@ -417,6 +495,7 @@ int readvmd(const char* path, const char16_t* widepath, int usewide) {
   else
     opened = widepath != nullptr ? rfopenW(widepath) : -1;
   if (opened != 0) return -1;
+  gVmdFacts.opened = 0xFF;
 
   // Header, 30 bytes: "Vocaloid Motion Data 0002" and padding; only the
   // bytes 0-3 and 21-24 are checked, each as soon as it is read.
@@ -428,34 +507,50 @@ int readvmd(const char* path, const char16_t* widepath, int usewide) {
     if (want != -2 && c != want) {
       DiagPrint("Illegal file format at %06X=(%02X) \n", static_cast<unsigned>(rftell()),
                 static_cast<unsigned>(c));
+      gVmdFacts.badHeaderAt = i;
+      gVmdFacts.badHeaderByte = c;
+      gVmdFacts.endOffset = rftell();
+      gVmdFacts.result = 2;
       rfclose();
       return 2;
     }
+    if (c < 0) noteend();  // the unchecked padding bytes
   }
+  gVmdFacts.headerOk = 0xFF;
+  gPart = kVmdModelName;
 
   // Model name, 20 bytes. A field cut by the end of the file ends the name
   // where the file ends.
   char model[kModelBytes + 2] = {};
   for (int i = 0; i < kModelBytes; i++) {
     const int c = rfgetc();
+    if (c < 0) noteend();
     model[i] = c < 0 ? 0 : static_cast<char>(c);
   }
   if (model[0] != 0) {
     std::memcpy(gSourceModel, model, sizeof gSourceModel);
-    if (CutLoneLead(gSourceModel)) DiagPrint("(>20 kanji-trancated) ");
+    if (CutLoneLead(gSourceModel)) {
+      gVmdFacts.modelNameCut = 0xFF;
+      DiagPrint("(>20 kanji-trancated) ");
+    }
     DiagPrint("model name = %s \n", gSourceModel);
   }
 
   unsigned char b[4];
-  getbytes(b, 4);
+  gPart = kVmdBone;
+  gInCount = true;
+  if (getbytes(b, 4) == 4) gVmdFacts.present[0] = 0xFF;
+  gInCount = false;
   gSectionCounts[0] = getint(b);
   DiagPrint("max blocks of frames = %ld \n", static_cast<long>(gSectionCounts[0]));
   readbones(gSectionCounts[0]);
 
   const int result = readrest();
   DiagPrint("done. \n");
+  gVmdFacts.endOffset = rftell();
+  gVmdFacts.result = result == 2 ? 2 : 0;
   rfclose();
-  return result == 2 ? 2 : 0;
+  return gVmdFacts.result;
 }
 
 int readvmdA(const char* path) { return readvmd(path, u"", 0); }

@@ -32,7 +32,46 @@ extern char gSourceModel[22];
 // Section counts: bone, morph, camera, light, self-shadow, show-and-IK.
 extern int32_t gSectionCounts[6];
 
+// What a read really met, kept beside its result code (which stays as the
+// window's driver expects it): where the file ended, which sections were
+// there, trailing bytes, the frames seen and IK switched off.
+enum VmdPart {
+  kVmdHeader, kVmdModelName,
+  kVmdBone, kVmdMorph, kVmdCamera, kVmdLight, kVmdSelfShadow, kVmdShowIk,
+  kVmdParts
+};
+constexpr int kVmdSections = 6;  // bone .. show-and-IK, as gSectionCounts
+constexpr int kIkOffMax = 32;    // distinct IK bones remembered as switched off
+
+struct VmdIkOff {
+  char name[21];  // the IK entry's 20-byte name field, terminated
+  int32_t frame;  // the smallest frame at which it is switched off
+};
+
+struct VmdReadFacts {
+  int32_t result;        // the read's result code
+  uint8_t opened;        // the file could be opened
+  uint8_t headerOk;      // the checked header bytes matched
+  int32_t badHeaderAt;   // offset of the first header byte that did not match
+  int32_t badHeaderByte; // that byte, or -1 for the end of the file
+  int8_t cutPart;        // a VmdPart the file ended inside, or -1
+  uint8_t cutInCount;    // it ended inside that section's count field
+  int64_t cutRecords;    // whole records of that section read before the end
+  uint32_t endOffset;    // bytes read in all
+  uint8_t present[kVmdSections];  // the section's count was read
+  int64_t recordsRead[kVmdSections];
+  int64_t trailingBytes;
+  uint8_t anyKey;        // a whole record of any section was read
+  int32_t maxFrame;      // largest frame number of any whole record
+  uint8_t modelNameCut;  // a lone lead byte was cut off the model name
+  int32_t ikOffCount;
+  int32_t ikOffOmitted;  // further IK bones switched off, not remembered
+  VmdIkOff ikOff[kIkOffMax];
+};
+extern VmdReadFacts gVmdFacts;
+
 void ResetTracks();
+void ResetReadFacts();
 void ClearSourceModel();
 // -1 cannot open, 2 bad header or a cut record, 0 otherwise.
 int readvmd(const char* path, const char16_t* widepath, int usewide);

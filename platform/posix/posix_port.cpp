@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <langinfo.h>
 #include <limits.h>
 #include <locale.h>
@@ -27,24 +26,77 @@ static int ErrnoToWin(int e) {
   }
 }
 
-static int OpenW(const char16_t* path, int flags, PortHandle* out) {
+// Opens path for reading without waiting (a FIFO with no writer would block a
+// plain open) and keeps it only when it is a regular file.
+static int OpenRegular(const char* p, int* fdOut) {
+  *fdOut = -1;
+  if (!p[0]) return 3;
+  int fd = open(p, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ErrnoToWin(errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return 5;
+  }
+  int fl = fcntl(fd, F_GETFL);
+  if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  *fdOut = fd;
+  return 0;
+}
+
+// Creates a new file: an existing name of any kind, a dangling link included,
+// is refused, and a link is never followed.
+static int CreateNew(const char* p, int* fdOut) {
+  *fdOut = -1;
+  if (!p[0]) return 3;
+  int fd = open(p, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST ? 80 : ErrnoToWin(errno);
+  *fdOut = fd;
+  return 0;
+}
+
+static int OpenW(const char16_t* path, bool create, PortHandle* out) {
   char p[PATH_MAX];
   *out = kPortNoHandle;
   if (!PathUtf16ToUtf8(p, sizeof p, path)) return 206;
-  if (!p[0]) return 3;
-  int fd = open(p, flags | O_CLOEXEC, 0644);
-  if (fd < 0) return ErrnoToWin(errno);
-  if ((flags & O_ACCMODE) == O_RDONLY) {
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) { close(fd); return 5; }
-  }
+  int fd;
+  int err = create ? CreateNew(p, &fd) : OpenRegular(p, &fd);
+  if (err) return err;
   *out = fd;
   return 0;
 }
 
-int PortOpenReadW(const char16_t* path, PortHandle* out) { return OpenW(path, O_RDONLY, out); }
-int PortOpenWriteW(const char16_t* path, PortHandle* out) {
-  return OpenW(path, O_WRONLY | O_CREAT | O_TRUNC, out);
+int PortOpenReadW(const char16_t* path, PortHandle* out) { return OpenW(path, false, out); }
+int PortCreateNewW(const char16_t* path, PortHandle* out) { return OpenW(path, true, out); }
+
+// A C stream on fd (which it then owns), or null and fd closed.
+static FILE* StreamOf(int fd, const char* mode) {
+  FILE* f = fdopen(fd, mode);
+  if (!f) close(fd);
+  return f;
+}
+
+FILE* PortOpenStreamA(const char* path) {
+  int fd;
+  if (!path || OpenRegular(path, &fd) != 0) return nullptr;
+  return StreamOf(fd, "rb");
+}
+
+FILE* PortCreateStreamA(const char* path) {
+  int fd;
+  if (!path || CreateNew(path, &fd) != 0) return nullptr;
+  return StreamOf(fd, "wb");
+}
+
+bool PortNameExistsA(const char* path) {
+  struct stat st;
+  return path && path[0] && lstat(path, &st) == 0;
+}
+
+bool PortNameExistsW(const char16_t* path) {
+  char p[PATH_MAX];
+  if (!path || !PathUtf16ToUtf8(p, sizeof p, path)) return false;
+  return PortNameExistsA(p);
 }
 
 int PortRead(PortHandle h, void* buf, int n) {
@@ -87,9 +139,50 @@ int PortRemoveW(const char16_t* path) {
   return PortRemoveA(p);
 }
 
-// The first two directory entries matching path (wildcards allowed in the last
-// component), in the directory's own order.
-int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) {
+// Bytes of the character at s: a UTF-8 sequence, or a Shift-JIS pair where
+// that is the code page; one byte otherwise.
+static int CharBytes(const unsigned char* s) {
+  if (PosixIsDbcsLeadByte(s[0])) return s[1] ? 2 : 1;
+  if (s[0] < 0xC0) return 1;
+  int n = 1;
+  while (n < 4 && (s[n] & 0xC0) == 0x80) n++;
+  return n;
+}
+
+// The Windows directory search's wildcards: '*' any run of characters (also
+// none), '?' one character; every other byte stands for itself.
+static bool NameMatchesPattern(const char* pattern, const char* name) {
+  const unsigned char* p = (const unsigned char*)pattern;
+  const unsigned char* n = (const unsigned char*)name;
+  const unsigned char* star = nullptr;  // the last '*' seen, and where its run ends
+  const unsigned char* resume = nullptr;
+  while (*n) {
+    if (*p == '*') {
+      star = ++p;
+      resume = n;
+    } else if (*p == '?') {
+      p++;
+      n += CharBytes(n);
+    } else if (*p && *p == *n) {
+      p++;
+      n++;
+    } else if (star) {
+      resume += CharBytes(resume);  // the '*' takes one more character
+      n = resume;
+      p = star;
+    } else {
+      return false;
+    }
+  }
+  while (*p == '*') p++;
+  return *p == 0;
+}
+
+// The first two directory entries matching path, in the directory's own
+// order, among those whose name the caller can take (fits); the others are
+// passed over.
+static int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2],
+                             bool (*fits)(const char*)) {
   const char* slash = strrchr(path, '/');
   char dir[PATH_MAX];
   const char* pat;
@@ -104,25 +197,26 @@ int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) 
     strcpy(dir, ".");
     pat = path;
   }
-  if (!*pat) return 0;
-  int found = 0;
-  if (!strpbrk(pat, "*?[")) {
-    struct stat st;
-    if (stat(path, &st) != 0) return 0;
-    if (strlen(pat) >= PATH_MAX) return 0;
+  if (!*pat || strlen(pat) >= PATH_MAX) return 0;
+  // A name that exists as given is that entry, whatever characters it holds.
+  struct stat st;
+  if (stat(path, &st) == 0) {
+    if (!fits(pat)) return 0;
     strcpy(names[0], pat);
     isdir[0] = S_ISDIR(st.st_mode);
     return 1;
   }
+  if (!strpbrk(pat, "*?")) return 0;
   DIR* d = opendir(dir);
   if (!d) return 0;
+  int found = 0;
   while (found < 2) {
     struct dirent* e = readdir(d);
     if (!e) break;
-    if (fnmatch(pat, e->d_name, FNM_PERIOD) != 0) continue;
+    if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
+    if (!NameMatchesPattern(pat, e->d_name) || !fits(e->d_name)) continue;
     char full[PATH_MAX * 2];
     snprintf(full, sizeof full, "%s/%s", dir, e->d_name);
-    struct stat st;
     if (stat(full, &st) != 0) continue;
     snprintf(names[found], PATH_MAX, "%s", e->d_name);
     isdir[found] = S_ISDIR(st.st_mode);
@@ -132,13 +226,21 @@ int PosixFindFirstTwo(const char* path, char names[2][PATH_MAX], bool isdir[2]) 
   return found;
 }
 
+static bool FitsNarrow(const char* name) { return strlen(name) < 260; }
+
+// The name has a UTF-16 form of fewer than 260 units that gives back the same
+// bytes (a name that is not UTF-8 would come back as another name).
+static bool FitsWide(const char* name) {
+  char16_t w[260];
+  char back[PATH_MAX];
+  return PathUtf8ToUtf16(w, 260, name) && PathUtf16ToUtf8(back, sizeof back, w) &&
+         strcmp(back, name) == 0;
+}
+
 int PortFindFirstTwoA(const char* path, char names[2][260], bool isdir[2]) {
   static char big[2][PATH_MAX];
-  int n = PosixFindFirstTwo(path, big, isdir);
-  for (int i = 0; i < n; i++) {
-    if (strlen(big[i]) >= 260) return i;  // a name too long for the caller
-    strcpy(names[i], big[i]);
-  }
+  int n = PosixFindFirstTwo(path, big, isdir, FitsNarrow);
+  for (int i = 0; i < n; i++) strcpy(names[i], big[i]);
   return n;
 }
 
@@ -146,9 +248,8 @@ int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2
   char p[PATH_MAX];
   if (!PathUtf16ToUtf8(p, sizeof p, path)) return 0;
   static char big[2][PATH_MAX];
-  int n = PosixFindFirstTwo(p, big, isdir);
-  for (int i = 0; i < n; i++)
-    if (!PathUtf8ToUtf16(names[i], 260, big[i])) return i;
+  int n = PosixFindFirstTwo(p, big, isdir, FitsWide);
+  for (int i = 0; i < n; i++) PathUtf8ToUtf16(names[i], 260, big[i]);
   return n;
 }
 

@@ -53,7 +53,7 @@ static void Show(const char* bytes, int n) {
   if (units > 0) WriteConsoleW(gConsole, wide, (DWORD)units, &put, nullptr);
 }
 
-void Win32Utf8OutputFlush(FILE* out) {
+void Win32Utf8OutputEnd(FILE* out) {
   fflush(out);
   if (!out || out != gHeld) return;
   rewind(gHeld);
@@ -69,13 +69,7 @@ void Win32Utf8OutputFlush(FILE* out) {
     memmove(buf, buf + whole, (size_t)keep);
   }
   Show(buf, keep);  // a cut sequence at the very end shows as U+FFFD
-  rewind(gHeld);
-  _chsize(_fileno(gHeld), 0);
-}
-
-void Win32Utf8OutputEnd(FILE* out) {
-  Win32Utf8OutputFlush(out);
-  if (gHeld) fclose(gHeld);
+  fclose(gHeld);
   gHeld = nullptr;
   gConsole = nullptr;
 }

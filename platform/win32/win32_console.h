@@ -4,18 +4,16 @@
 // file or a pipe receives exactly those bytes (the C runtime's text mode,
 // which would add CR, is switched off). A console receives the text as
 // UTF-16 through WriteConsoleW, so it shows correctly whatever the console's
-// code page, and no code page is changed: the output of each step is held in
-// a temporary file (deleted when closed) and shown when the step is done.
+// code page, and no code page is changed: the output is held in a temporary
+// file (deleted when closed) and shown at the end of the run.
 #pragma once
 #include <cstdio>
 
 // The stream to print to: stdout, or the temporary file when stdout is a
 // console. Call before the first output.
 FILE* Win32Utf8OutputBegin();
-// Shows on the console what the stream holds and empties it; for stdout
-// only flushes it.
-void Win32Utf8OutputFlush(FILE* out);
-// Flushes, and closes the temporary file.
+// Shows on the console what the temporary file holds and closes it; for
+// stdout only flushes it.
 void Win32Utf8OutputEnd(FILE* out);
 
 // Of n bytes of UTF-8, how many end on a whole character: a sequence cut at

@@ -4,6 +4,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
@@ -22,23 +24,101 @@ static int LastError() {
   return e ? (int)e : 1;
 }
 
+// A handle kept for reading or writing is a file on disk: a pipe, a console
+// or another device (CON, NUL, COM1, \\.\pipe\...) and a folder are refused.
+static bool RegularFile(HANDLE h) {
+  if (GetFileType(h) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION fi;
+  return GetFileInformationByHandle(h, &fi) && !(fi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Opens an existing regular file for reading; INVALID_HANDLE_VALUE and *err.
+template <typename Ch, typename Open>
+static HANDLE OpenRegular(const Ch* path, DWORD share, Open open, int* err) {
+  HANDLE h = open(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *err = LastError();
+    return h;
+  }
+  if (!RegularFile(h)) {
+    CloseHandle(h);
+    *err = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
+// Creates a new file: CREATE_NEW refuses any existing name (80, file exists),
+// and a reparse point (a link) is never followed.
+template <typename Ch, typename Open>
+static HANDLE CreateNew(const Ch* path, DWORD share, Open open, int* err) {
+  HANDLE h = open(path, GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *err = LastError();
+    return h;
+  }
+  if (!RegularFile(h)) {  // a device name: CREATE_NEW does not apply to it
+    CloseHandle(h);
+    *err = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
 int PortOpenReadW(const char16_t* path, PortHandle* out) {
   *out = kPortNoHandle;
   // for reading, no sharing, an existing file only, normal attributes
-  HANDLE h = CreateFileW(W(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
+  int err = 0;
+  HANDLE h = OpenRegular(W(path), 0, CreateFileW, &err);
+  if (h == INVALID_HANDLE_VALUE) return err;
   *out = (PortHandle)h;
   return 0;
 }
 
-int PortOpenWriteW(const char16_t* path, PortHandle* out) {
+int PortCreateNewW(const char16_t* path, PortHandle* out) {
   *out = kPortNoHandle;
-  HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
+  int err = 0;
+  HANDLE h = CreateNew(W(path), 0, CreateFileW, &err);
+  if (h == INVALID_HANDLE_VALUE) return err;
   *out = (PortHandle)h;
   return 0;
+}
+
+// A C stream on the handle (which it then owns); null on failure.
+static FILE* StreamOf(HANDLE h, int flags, const char* mode) {
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  int fd = _open_osfhandle((intptr_t)h, flags);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  FILE* f = _fdopen(fd, mode);
+  if (!f) _close(fd);
+  return f;
+}
+
+// The narrow opens share as the C library's fopen does.
+FILE* PortOpenStreamA(const char* path) {
+  int err = 0;
+  if (!path) return nullptr;
+  return StreamOf(OpenRegular(path, FILE_SHARE_READ | FILE_SHARE_WRITE, CreateFileA, &err),
+                  _O_RDONLY | _O_BINARY, "rb");
+}
+
+FILE* PortCreateStreamA(const char* path) {
+  int err = 0;
+  if (!path) return nullptr;
+  return StreamOf(CreateNew(path, FILE_SHARE_READ | FILE_SHARE_WRITE, CreateFileA, &err),
+                  _O_WRONLY | _O_BINARY, "wb");
+}
+
+// The attributes of the name itself (a link is not followed).
+bool PortNameExistsA(const char* path) {
+  return path && path[0] && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+bool PortNameExistsW(const char16_t* path) {
+  return path && path[0] && GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 int PortRead(PortHandle h, void* buf, int n) {

@@ -19,6 +19,7 @@
 #include "names/nametable.h"
 #include "platform/headless/headless.h"
 #include "platform/port.h"
+#include "tests/support/tempdir.h"
 #include "vmd/vmdread.h"
 
 namespace {
@@ -99,6 +100,29 @@ TEST_F(DriverRun, DialogChoiceIsAppendedAndChecked) {
   args = {dir + "/tarvel"};
   EXPECT_EQ(Run({}), 0);
   EXPECT_EQ(gRun.lastVmdA[0], 0);
+}
+
+// An empty argument 1 is no argument: the dialog asks for a file.
+TEST_F(DriverRun, AnEmptyArgumentAsksForAFile) {
+  EXPECT_EQ(Run({""}), 0);
+  EXPECT_EQ(gHeadless.dialogsShown, 1);
+  EXPECT_EQ(gArgsA.count, 1);
+  EXPECT_EQ(gArgsW.count, 1);
+}
+
+// An executable folder too long for its buffer is unknown, never cut (a cut
+// one names another folder): the font, the alias file and captures are not
+// looked for there, nor in the current folder.
+TEST_F(DriverRun, AnExecutableFolderTooLongIsNotCut) {
+  std::string deep = dir + "/" + std::string(120, 'a') + "/" + std::string(120, 'b');
+  ASSERT_EQ(system(("mkdir -p '" + deep + "'").c_str()), 0);
+  args = {deep + "/tarvel"};  // the folder is over 259 bytes
+  std::string m = Write("m.vmd", EmptyMotion());
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_STREQ(gRun.exeDirA, "");
+  EXPECT_TRUE(gRun.exeDirW[0] == 0);
+  EXPECT_TRUE(gRun.fontFailed);
+  EXPECT_EQ(gHeadless.boxCount, 1);  // the verdict box instead of the window
 }
 
 TEST_F(DriverRun, OptionValues) {
@@ -257,6 +281,29 @@ TEST_F(DriverWindow, DroppedFilesComeAfterTheWaitingOnesAndTheFirstDroppedLast) 
   ASSERT_EQ(gRead.size(), expected.size());
   for (size_t i = 0; i < expected.size(); i++) EXPECT_EQ(gRead[i].substr(0, expected[i].size()), expected[i]);
   EXPECT_EQ(gHeadless.boxCount, 0);  // with the font, no verdict box
+}
+
+// A dropped name with no UTF-16 form keeps its place in both lists and is
+// read through its narrow bytes; the files after it keep their own names (a
+// .txt is still confirmed, never taken for the motion beside it).
+TEST_F(DriverWindow, ADroppedNameWithoutUtf16FormKeepsTheListsInStep) {
+  std::string one = Write("one.vmd", EmptyMotion());
+  std::string bad = Write("caf\xE9.vmd", EmptyMotion());
+  std::string txt = Write("notes.txt", "x");
+  const char* narrow[] = {txt.c_str(), bad.c_str()};
+  std::u16string txtW = Utf8ToUtf16(txt);
+  const char16_t* wide[] = {txtW.c_str(), u""};
+  HeadlessScriptDropForms(2, narrow, wide);
+  HeadlessScriptChar(27);
+  HeadlessQueueAnswer(kIdCancel);  // no to notes.txt
+  EXPECT_EQ(Run({one}), 16);
+  ASSERT_EQ(gArgsA.count, 4);
+  EXPECT_EQ(gArgsW.count, 4);
+  EXPECT_STREQ(argat(&gArgsA, 2), bad.c_str());
+  EXPECT_TRUE(uniargat(&gArgsW, 2)[0] == 0);
+  ASSERT_EQ(gRead.size(), 2u);
+  EXPECT_EQ(gRead[1].substr(0, bad.size()), bad);
+  EXPECT_EQ(gHeadless.boxCount, 1);  // the question about notes.txt
 }
 
 TEST_F(DriverWindow, SSavesACaptureBesideTheExecutableAndEscEnds) {

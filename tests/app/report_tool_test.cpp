@@ -2,40 +2,16 @@
 // real sample motions, and the expected texts worked out by hand from the
 // report rules (line by line: colour, tab, text).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
+#include "tests/app/run_tool.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-};
-
-// Runs a copy of the report tool placed in dir (so that an alias.ini there is
-// its own) on the arguments.
-Result RunTool(const TempDir& dir, const std::string& args) {
-  std::string exe = dir.Path("tarvel-report");
-  std::string copy = "cp '" TARVEL_BINARY_DIR "/tarvel-report' '" + exe + "'";
-  EXPECT_EQ(system(copy.c_str()), 0);
-  std::string cmd = "'" + exe + "' " + args + " 2>&1";
-  Result r{-1, ""};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-std::string Q(const std::string& path) { return "'" + path + "'"; }
+using Result = ToolResult;
 
 // 45 degrees about x: the sine of 22.5 degrees.
 constexpr float kS45 = 0.38268343f, kC45 = 0.92387953f;
@@ -162,14 +138,14 @@ TEST(ReportTool, UsageAndMissingFiles) {
   TempDir dir;
   Result none = RunTool(dir, "");
   EXPECT_EQ(none.status, 2);
-  EXPECT_NE(none.out.find("usage: tarvel-report FILE..."), std::string::npos);
+  EXPECT_NE(none.err.find("usage: tarvel-report "), std::string::npos);
   EXPECT_EQ(RunTool(dir, "--help").status, 0);
-  Result missing = RunTool(dir, Q(dir.Path("missing.vmd")));
+  // Nothing was read: no report, no verdict, the reason on standard error.
+  std::string path = dir.Path("missing.vmd");
+  Result missing = RunTool(dir, Q(path));
   EXPECT_EQ(missing.status, 1);
-  // Nothing was read: no file-name line, no model line, and the plain
-  // verdict. No text has been put since the reset, so both empty lines are black.
-  EXPECT_NE(missing.out.find("000000\t\n000000\t\nffffff\t想定使用先"), std::string::npos) << missing.out;
-  EXPECT_NE(missing.out.find("#verdict\n(OK): そのままで使用可能です. \n"), std::string::npos);
+  EXPECT_EQ(missing.out, "# " + path + "\n#status unreadable: no such file\n");
+  EXPECT_EQ(missing.err, "tarvel-report: " + path + ": no such file\n");
 }
 
 // Real motions: what their bytes must give.

@@ -2,13 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/diag.h"
+#include "base/textfile.h"
 #include "platform/port.h"
 #include "tests/support/tempdir.h"
+#ifndef _WIN32
+#include "tests/support/filelimit.h"
+#endif
 
 namespace {
 
@@ -218,13 +227,77 @@ TEST_F(FileChannelTest, OpeningAgainFinishesTheFileStillOpen) {
   EXPECT_EQ(ReadFileBytes(dir.Path("third.bin")), "56");
 }
 
+// FIFOs, links, devices and file size limits: POSIX only (the Windows build
+// has its own cases in tests/win32).
+#ifndef _WIN32
+// Every read route takes regular files only and never waits: a FIFO with no
+// writer (a plain open would block for ever), a device that never ends and a
+// folder are all refused at once. A link to a regular file is read.
+TEST_F(FileChannelTest, ReadersOpenRegularFilesOnlyAndNeverWait) {
+  ASSERT_EQ(mkfifo(dir.Path("fifo.vmd").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.Path("alias.ini").c_str(), 0700), 0);
+  const std::string real = dir.Write("real.vmd", "abc");
+  ASSERT_EQ(symlink(real.c_str(), dir.Path("link.vmd").c_str()), 0);
+  const std::string refused[] = {dir.Path("fifo.vmd"), dir.Path("alias.ini"), "/dev/zero"};
+  for (const std::string& p : refused) {
+    SCOPED_TRACE(p);
+    const std::u16string w = Utf8ToUtf16(p);
+    EXPECT_EQ(rfopen(p.c_str()), -1);
+    EXPECT_EQ(rfopenquiet(p.c_str()), -1);
+    EXPECT_EQ(rfopenW(w.c_str()), -1);
+    EXPECT_EQ(rfopenWquiet(w.c_str()), -1);
+    EXPECT_EQ(rfeof(), -1);
+    EXPECT_EQ(tfexists(p.c_str()), -1);
+    EXPECT_EQ(tfexistsW(w.c_str()), -1);
+    EXPECT_EQ(tfopen(p.c_str()), -1);
+    EXPECT_EQ(tfopenW(w.c_str()), -1);
+    FontStreamRec fs{};
+    EXPECT_EQ(fsopen(&fs, w.c_str()), 1);
+    PortHandle h = kPortNoHandle;
+    EXPECT_EQ(PortOpenReadW(w.c_str(), &h), 5);
+  }
+  EXPECT_EQ(rfopen(dir.Path("link.vmd").c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'a');
+  EXPECT_EQ(rfopenW(dir.PathW("link.vmd").c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'a');
+  rfclose();
+}
+
+// The writer only creates: an existing file is not overwritten, and no link
+// is followed, dangling or not; a FIFO or folder of that name is refused too.
+TEST_F(FileChannelTest, WriterCreatesNewFilesOnlyAndNeverThroughALink) {
+  const std::string victim = dir.Write("victim.bin", "keep");
+  ASSERT_EQ(chmod(victim.c_str(), 0200), 0);  // write-only: "cannot be read"
+  ASSERT_EQ(symlink(victim.c_str(), dir.Path("to-file.bmp").c_str()), 0);
+  ASSERT_EQ(symlink(dir.Path("outside.bmp").c_str(), dir.Path("dangling.bmp").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.Path("fifo.bmp").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.Path("dir.bmp").c_str(), 0700), 0);
+  dir.Write("old.bmp", "old");
+  for (const char* name : {"to-file.bmp", "dangling.bmp", "fifo.bmp", "dir.bmp", "old.bmp"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(PortNameExistsA(dir.Path(name).c_str()));
+    EXPECT_TRUE(PortNameExistsW(dir.PathW(name).c_str()));
+    EXPECT_EQ(wfopen(dir.Path(name).c_str()), -1);
+    EXPECT_EQ(wfopenW(dir.PathW(name).c_str()), -1);
+    EXPECT_EQ(wfeof(), -1);
+  }
+  EXPECT_FALSE(FileExists(dir.Path("outside.bmp")));
+  chmod(victim.c_str(), 0600);
+  EXPECT_EQ(ReadFileBytes(victim), "keep");
+  EXPECT_EQ(ReadFileBytes(dir.Path("old.bmp")), "old");
+  EXPECT_FALSE(PortNameExistsA(dir.Path("new.bmp").c_str()));
+  PortHandle h = kPortNoHandle;
+  EXPECT_EQ(PortCreateNewW(dir.PathW("old.bmp").c_str(), &h), 80);
+}
+
 TEST_F(FileChannelTest, AFailedWriteClosesTheWriter) {
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  FileSizeLimit limit(65536);  // the writes past 64 KiB fail
+  ASSERT_TRUE(limit.ok);
   for (int wide = 0; wide < 2; wide++) {
     SCOPED_TRACE(wide ? "wide" : "narrow");
-    ASSERT_EQ(wide ? wfopenW(u"/dev/full") : wfopen("/dev/full"), 0);
+    ASSERT_EQ(wide ? wfopenW(dir.PathW("big-w.bin").c_str()) : wfopen(dir.Path("big.bin").c_str()), 0);
     int failedAt = -1;
-    for (int i = 0; i < 3 * 8192 && failedAt < 0; i++)
+    for (int i = 0; i < 12 * 8192 && failedAt < 0; i++)
       if (wfputc('x') != 0) failedAt = i;
     EXPECT_GE(failedAt, 0);
     EXPECT_EQ(wfeof(), -1);
@@ -232,6 +305,7 @@ TEST_F(FileChannelTest, AFailedWriteClosesTheWriter) {
     EXPECT_EQ(wfcount(), (uint32_t)failedAt);
   }
 }
+#endif
 
 TEST_F(FileChannelTest, FontStreamServesReadsAtAnyOffset) {
   FontStreamRec s{};

@@ -120,7 +120,9 @@ TEST_P(PathOps, ResultsAreCutToTheDestination) {
   Check(getfname, unigetfname, T("d\\abcdef"), "", 0, 1);
   Check(getext, unigetext, "x.vmd", ".v", -1, 3);
   Check(cutext, unicutext, T("C:\\dir\\file.vmd"), T("C:\\dir\\fi"), 0, 10);
-  Check(getdir, unigetdir, T("C:\\dir\\file.vmd"), T("C:\\d"), 0, 5);
+  // A cut directory would name another folder: it is refused instead.
+  Check(getdir, unigetdir, T("C:\\dir\\file.vmd"), "", -1, 5);
+  Check(getdir, unigetdir, T("C:\\dir\\file.vmd"), T("C:\\dir\\"), 0, 8);
 }
 
 // With code page 932 a trail byte equal to a separator, '.' or ';' is part
@@ -212,6 +214,47 @@ TEST(Paths, FindNameSkipsDirectories) {
   }
 }
 
+// Names with '*' and '?' cannot be made on Windows: POSIX only.
+#ifndef _WIN32
+// File names are names: a name that exists as given is that file, whatever
+// characters it holds; only otherwise do '*' (also none) and '?' (one
+// character) match as the Windows directory search does, and '[' never.
+TEST(Paths, FindNameTakesAnExistingNameAsGiven) {
+  HeadlessReset();
+  TempDir dir;
+  for (const char* f : {"dance[1].vmd", "dance1.vmd", "plain.vmd", "pl*.vmd", "da.vmd",
+                        "\xE6\x97\xA5x.vmd", "back\\slash.vmd"})
+    dir.Write(f, "x");
+  const struct { const char* pattern; int ret; const char* name; } cases[] = {
+      {"dance[1].vmd", 0, "dance[1].vmd"},  // not dance1.vmd
+      {"pl*.vmd", 0, "pl*.vmd"},            // not plain.vmd
+      {"plai*.vmd", 0, "plain.vmd"},
+      {"plain*.vmd", 0, "plain.vmd"},       // '*' also stands for nothing
+      {"pla?n.vmd", 0, "plain.vmd"},
+      {"?x.vmd", 0, "\xE6\x97\xA5x.vmd"},   // '?' is one character, not one byte
+      {"d[ab].vmd", -1, ""},                // '[' is itself
+      {"back\\*.vmd", 0, "back\\slash.vmd"},  // no backslash escape
+      {"pla?.vmd", -1, ""}};
+  for (const auto& c : cases) {
+    char d[260] = "junk";
+    EXPECT_EQ(findname(d, sizeof d, dir.Path(c.pattern).c_str()), c.ret) << c.pattern;
+    EXPECT_STREQ(d, c.name) << c.pattern;
+    char16_t dw[260] = u"junk";
+    EXPECT_EQ(unifindname(dw, 260, dir.PathW(c.pattern).c_str()), c.ret) << c.pattern;
+    EXPECT_TRUE(std::u16string(dw) == Utf8ToUtf16(c.name)) << c.pattern;
+  }
+  // The UTF-16 search passes over a name with no UTF-16 form and goes on.
+  TempDir other;
+  other.Write("caf\xE9.vmd", "x");
+  other.Write("cafe.vmd", "x");
+  char16_t dw[260];
+  EXPECT_EQ(unifindname(dw, 260, other.PathW("caf?.vmd").c_str()), 0);
+  EXPECT_TRUE(std::u16string(dw) == u"cafe.vmd");
+  char d[260];
+  EXPECT_EQ(findname(d, sizeof d, other.Path("caf?.vmd").c_str()), 0);
+}
+#endif
+
 ArgListA gTestA;
 ArgListW gTestW;
 
@@ -286,27 +329,84 @@ TEST_F(ArgLists, SplitAndAppendStopAtTheirLimits) {
   EXPECT_EQ(gTestW.count, 511);
   EXPECT_EQ(gTestA.fill, fill);
 
-  // 65534 characters end the line: 65533 of them are used.
+  // 65534 characters end the line; the argument they cut is left out, and
+  // the arguments before it stand.
   a = Split("prog " + std::string(70000, 'a'));
-  ASSERT_EQ(a.size(), 2u);
-  EXPECT_EQ(gTestA.fill, 65534);
+  EXPECT_EQ(a, (Args{"prog"}));
+  EXPECT_EQ(gTestA.fill, 5);
+  a = Split("prog x " + std::string(65530, 'a'));
+  EXPECT_EQ(a, (Args{"prog", "x"}));
+  a = Split("prog x " + std::string(65520, 'a'));  // ends inside the limits
+  EXPECT_EQ(a.size(), 3u);
+  EXPECT_EQ(a[2].size(), 65520u);
 
   // No new argument once 65275 pool units are in use.
   EXPECT_EQ(Split("prog " + std::string(65270, 'a') + " b c").size(), 2u);
   EXPECT_EQ(Split("prog " + std::string(65269, 'a') + " b c").size(), 3u);
 
-  // An append stores what fits; a double-byte character whole or not at all.
+  // An append stores the whole path or nothing, never a cut one.
   Split("prog " + std::string(65524, 'a'));  // pool fill 65530
-  EXPECT_EQ(Append("abcdefgh"), 0);
+  EXPECT_EQ(Append("abcdefgh"), -1);
+  EXPECT_EQ(gTestA.count, 2);
+  EXPECT_EQ(gTestA.fill, 65530);
+  EXPECT_EQ(Append("abcd"), 0);  // 4 units and the terminator fill the pool
   EXPECT_STREQ(argat(&gTestA, 2), "abcd");
   EXPECT_EQ(gTestA.fill, 65535);
   EXPECT_EQ(Append("z"), -1);
-  gHeadless.codePage = 932;
-  Split("prog " + std::string(65526, 'a'));  // fill 65532
-  EXPECT_EQ(addarg(&gTestA, "\x95\x5C" "b"), 0);
-  EXPECT_STREQ(argat(&gTestA, 2), "\x95\x5C");
-  Split("prog " + std::string(65527, 'a'));  // fill 65533
-  EXPECT_EQ(addarg(&gTestA, "\x95\x5C" "b"), -1);
+}
+
+// Six long arguments, then a path: once the pool cannot hold the path whole,
+// it is not added to either list (it used to be tried cut to what fitted).
+TEST_F(ArgLists, APathThatDoesNotFitIsLeftOutOfBothLists) {
+  Split("prog");
+  const std::string big(10900, 'x');
+  for (int i = 0; i < 6; i++) ASSERT_EQ(addargpair(&gTestA, &gTestW, big.c_str(), Widen(big).c_str()), 0);
+  const std::string path = "/home/user/" + std::string(133, 'm') + ".vmd";  // 148 bytes
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, path.c_str(), Widen(path).c_str()), -1);
+  EXPECT_EQ(gTestA.count, 7);
+  EXPECT_EQ(gTestW.count, 7);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "/s.vmd", u"/s.vmd"), 0);  // a shorter one still fits
+  EXPECT_EQ(ArgsOf(&gTestA).back(), "/s.vmd");
+  EXPECT_EQ(gTestW.count, 8);
+}
+
+// The pair goes into both lists or neither, in the same position; a name with
+// no UTF-16 form keeps an empty twin, so that its narrow bytes are tried.
+TEST_F(ArgLists, PairsKeepTheListsInStep) {
+  Split("prog");
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "a.vmd", u"a.vmd"), 0);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "caf\xE9.vmd", u""), 0);  // not UTF-8
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "", u"\u65e5.vmd"), 0);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "\"q.vmd\"", u"\"q.vmd\""), 0);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "", u""), -1);
+  EXPECT_EQ(ArgsOf(&gTestA), (Args{"prog", "a.vmd", "caf\xE9.vmd", "", "q.vmd"}));
+  auto w = ArgsOf(&gTestW);
+  ASSERT_EQ(w.size(), 5u);
+  EXPECT_TRUE(w[2].empty());
+  EXPECT_TRUE(w[3] == u"\u65e5.vmd");
+  EXPECT_TRUE(w[4] == u"q.vmd");
+  // A full table refuses both.
+  while (gTestA.count < kArgMax) ASSERT_EQ(addargpair(&gTestA, &gTestW, "f", u"f"), 0);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "g", u"g"), -1);
+  EXPECT_EQ(gTestW.count, kArgMax);
+  // Lists out of step take nothing more.
+  Split("prog");
+  unisplitcmdline(&gTestW, u"prog b");
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, "c", u"c"), -1);
+}
+
+TEST_F(ArgLists, PathFormsAreWholeOrEmpty) {
+  char16_t w[8];
+  EXPECT_EQ(narrowtounipath(w, 8, "abcdefg"), 0);
+  EXPECT_TRUE(std::u16string(w) == u"abcdefg");
+  EXPECT_EQ(narrowtounipath(w, 8, "abcdefgh"), -1);
+  EXPECT_EQ(w[0], 0);
+  EXPECT_EQ(narrowtounipath(w, 8, "caf\xE9"), -1);  // not UTF-8
+  char a[8];
+  EXPECT_EQ(unitonarrowpath(a, 8, u"ab\u65e5"), 0);  // 5 bytes
+  EXPECT_STREQ(a, "ab\xE6\x97\xA5");
+  EXPECT_EQ(unitonarrowpath(a, 8, u"ab\u65e5\u65e5"), -1);  // 8 bytes
+  EXPECT_EQ(a[0], 0);
 }
 
 TEST_F(ArgLists, AppendAfterSplit) {
@@ -328,13 +428,33 @@ TEST_F(ArgLists, PlatformCommandLineAndArgv) {
   EXPECT_EQ(ArgsOf(&gArgsA), (Args{"tarvel.exe", "a b.vmd", "-ND"}));
   // without a command line, argv is taken as given
   HeadlessReset();
-  const char* argv[] = {"/opt/tarvel/tarvel", "", "\"quoted\"", "\xE6\x97\xA5\xE6\x9C\xAC.vmd"};
-  HeadlessSetArgs(4, argv);
-  splitcmd();
-  unisplitcmd();
-  EXPECT_EQ(ArgsOf(&gArgsA), (Args{argv[0], "", "\"quoted\"", argv[3]}));
-  ASSERT_EQ(gArgsW.count, 4);
+  const char* argv[] = {"/opt/tarvel/tarvel", "", "\"quoted\"", "\xE6\x97\xA5\xE6\x9C\xAC.vmd",
+                        "caf\xE9.vmd"};
+  HeadlessSetArgs(5, argv);
+  splitargs();
+  EXPECT_EQ(ArgsOf(&gArgsA), (Args{argv[0], "", "\"quoted\"", argv[3], argv[4]}));
+  ASSERT_EQ(gArgsW.count, 5);
   EXPECT_TRUE(std::u16string(uniargat(&gArgsW, 3)) == u"\u65e5\u672c.vmd");
+  EXPECT_TRUE(std::u16string(uniargat(&gArgsW, 4)).empty());  // no UTF-16 form
+  // One empty argument is no argument, as on a command line ending in spaces.
+  const char* empty[] = {"/opt/tarvel/tarvel", ""};
+  HeadlessSetArgs(2, empty);
+  splitargs();
+  EXPECT_EQ(gArgsA.count, 1);
+  EXPECT_EQ(gArgsW.count, 1);
+  const char* notUtf8[] = {"/opt/tarvel/tarvel", "caf\xE9.vmd"};  // not empty, only no UTF-16
+  HeadlessSetArgs(2, notUtf8);
+  splitargs();
+  EXPECT_EQ(gArgsA.count, 2);
+  EXPECT_EQ(gArgsW.count, 2);
+  // An argument too long for the pool is left out of both lists, and the
+  // ones after it still come.
+  const std::string big(40000, 'x');
+  const char* many[] = {"/t", big.c_str(), big.c_str(), "a.vmd"};
+  HeadlessSetArgs(4, many);
+  splitargs();
+  EXPECT_EQ(ArgsOf(&gArgsA), (Args{"/t", big, "a.vmd"}));
+  EXPECT_EQ(gArgsW.count, 3);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "display/capture.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -13,6 +13,7 @@
 #include "base/runenv.h"
 #include "display/canvas.h"
 #include "platform/headless/headless.h"
+#include "tests/support/filelimit.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -40,23 +41,6 @@ void PaintPattern() {
     CanvasWriteRow(0, y, row, CanvasWidth());
   }
 }
-
-// Limits the size of files this process may write (RLIMIT_FSIZE) for one
-// scope; writes beyond it fail instead of raising SIGXFSZ.
-struct FileSizeLimit {
-  rlimit old;
-  void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
-  bool ok;
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit lim = {bytes, old.rlim_max};
-    ok = setrlimit(RLIMIT_FSIZE, &lim) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, handler);
-  }
-};
 
 class CaptureTest : public ::testing::Test {
  protected:
@@ -120,6 +104,42 @@ TEST_F(CaptureTest, FirstFreeNumberIsTaken) {
   for (int n = 11; n <= 99; n++) dir_.Write("cap(" + std::to_string(n) + ").bmp", "x");
   EXPECT_EQ(SaveCapture(), 0);
   EXPECT_EQ(CountFiles(dir_.Root()), 99);
+}
+
+// A name that exists in any form is taken: a dangling link (the capture would
+// land where it points, outside the folder), a link to a file that cannot be
+// read (it would be overwritten), a FIFO (an open would wait for ever), a
+// folder. The search goes on to the next N; nothing is written through them.
+TEST_F(CaptureTest, NamesThatExistInAnyFormAreTaken) {
+  TempDir outside;
+  const std::string victim = outside.Write("victim.bin", "keep");
+  ASSERT_EQ(chmod(victim.c_str(), 0200), 0);
+  ASSERT_EQ(symlink(outside.Path("new.bmp").c_str(), Cap(1).c_str()), 0);
+  ASSERT_EQ(symlink(victim.c_str(), Cap(2).c_str()), 0);
+  ASSERT_EQ(mkfifo(Cap(3).c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(Cap(4).c_str(), 0700), 0);
+  ASSERT_EQ(SaveCapture(), 0);
+  EXPECT_EQ(ReadFileBytes(Cap(5)).size(), 147510u);
+  EXPECT_EQ(CountFiles(outside.Root()), 1);
+  chmod(victim.c_str(), 0600);
+  EXPECT_EQ(ReadFileBytes(victim), "keep");
+}
+
+// A folder too long to be known leaves both forms empty: no capture is
+// written anywhere (least of all in the current folder).
+TEST_F(CaptureTest, NoCaptureWithoutAKnownFolder) {
+  gRun.exeDirA[0] = 0;
+  gRun.exeDirW[0] = 0;
+  const std::string here = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir_.Root());
+  EXPECT_EQ(SaveCapture(), 0);
+  std::filesystem::current_path(here);
+  EXPECT_EQ(CountFiles(dir_.Root()), 0);
+  // The UTF-16 form alone still serves.
+  SetExeDir(dir_.Root() + "/");
+  gRun.exeDirA[0] = 0;
+  EXPECT_EQ(SaveCapture(), 0);
+  EXPECT_EQ(ReadFileBytes(Cap(1)).size(), 147510u);
 }
 
 TEST_F(CaptureTest, ExtensionMustBeBmp) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,10 +157,18 @@ TEST_F(NameTableTest, GroupsAndGroupSearches) {
 // The lookup cache must give exactly the results of the plain newest-first
 // scan, whatever the names, the order of lookups and adds, and the limits.
 TEST_F(NameTableTest, CacheGivesTheScanResults) {
-  auto scan = [](int table, const std::string& s, int last) {
-    for (int e = std::min(last, NameCount(table)); e >= 1; --e)
-      if (WildMatch(NameAt(table, e), s.c_str()) == 0) return e;
+  std::vector<bool> literal[3];  // per table 1 and 2, by entry number
+  auto scan = [&](int table, const std::string& s, int last) {
+    for (int e = std::min(last, NameCount(table)); e >= 1; --e) {
+      const bool lit = e < (int)literal[table].size() && literal[table][e];
+      if (lit ? s == NameAt(table, e) : WildMatch(NameAt(table, e), s.c_str()) == 0) return e;
+    }
     return 0;
+  };
+  auto added = [&](int table, int e, bool lit) {
+    if (e <= 0) return;
+    literal[table].resize(e + 1);
+    literal[table][e] = lit;
   };
   // Pieces: plain bytes, wildcards, the full-width '？', a double-byte
   // character, a lone lead byte and a character whose lead byte is 0x81.
@@ -181,9 +190,16 @@ TEST_F(NameTableTest, CacheGivesTheScanResults) {
   for (int step = 0; step < 24000; ++step) {
     const int table = 1 + pick(2), what = pick(10), count = NameCount(table);
     if (what == 0) {
-      AddName(table, randomName(true).c_str());
+      const bool lit = pick(2);  // a name from a motion: wildcards in it are plain bytes
+      const std::string n = randomName(true);
+      added(table, lit ? AddLiteralName(table, n.c_str()) : AddName(table, n.c_str()), lit);
     } else if (what == 1) {
-      pick(50) ? (void)BeginNameGroup(table) : (void)ResetNameTables();  // old slots must go
+      if (pick(50)) {
+        BeginNameGroup(table);
+      } else {
+        ResetNameTables();  // old slots must go
+        for (auto& l : literal) l.clear();
+      }
     } else {
       std::string s = randomName(false);
       if (!seen.empty() && pick(2)) {
@@ -204,10 +220,13 @@ TEST_F(NameTableTest, CacheGivesTheScanResults) {
         const int plain = FindNameInGroups(table, s.c_str(), group);
         NameCacheEnable(true);
         ASSERT_EQ(FindNameInGroups(table, s.c_str(), group), plain);
-      } else if (what == 3) {
+      } else if (what == 3 || what == 4) {
         const int found = scan(table, s, count);
-        ASSERT_EQ(FindOrAddName(table, s.c_str()), found ? found : count + 1);
+        const bool lit = what == 4;
+        const int e = lit ? FindOrAddLiteralName(table, s.c_str()) : FindOrAddName(table, s.c_str());
+        ASSERT_EQ(e, found ? found : count + 1);
         ASSERT_EQ(NameCount(table), found ? count : count + 1);
+        if (!found) added(table, e, lit);
       }
     }
   }
@@ -225,6 +244,73 @@ TEST_F(NameTableTest, CacheGivesTheScanResults) {
   AddName(1, "C");
   EXPECT_EQ(FindNameFrom(1, "AB", 2), 0);  // same count as before the reset
   EXPECT_EQ(FindOrAddName(1, "AB"), 3);
+}
+
+// Names from a motion are names: a bone called '*', '?' or '？' is one more
+// bone, not a pattern that takes every later name.
+TEST_F(NameTableTest, MotionNamesMatchOnlyThemselves) {
+  AddName(1, "ABC*");  // a built-in pattern keeps working
+  const int star = FindOrAddLiteralName(1, "*");
+  const int q = FindOrAddLiteralName(1, "?");
+  const int fq = FindOrAddLiteralName(1, "\x81\x48");
+  EXPECT_EQ(std::set<int>({star, q, fq}).size(), 3u);
+  EXPECT_EQ(FindOrAddLiteralName(1, "ABCD"), 1);
+  const int x = FindOrAddLiteralName(1, "X");
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(FindOrAddLiteralName(1, "\x88\x9f"), 6);
+  EXPECT_EQ(FindOrAddLiteralName(1, "*"), star);
+  EXPECT_EQ(FindOrAddLiteralName(1, "?"), q);
+  EXPECT_EQ(NameMatches(1, "Y", star), -1);
+  EXPECT_EQ(NameMatches(1, "*", star), 0);
+  EXPECT_EQ(NameMatches(1, "ABCE", 1), 0);
+  // A pattern from the built-in vocabulary or the alias file still matches.
+  AddName(1, "?");
+  EXPECT_EQ(FindNameFrom(1, "Z", NameCount(1)), NameCount(1));
+}
+
+// Many distinct names: every one gets its own entry, and every later key of
+// each finds it again (the index answers as the scan does; the speed is
+// measured by the benchmark).
+TEST_F(NameTableTest, ManyDistinctNamesKeepTheirEntries) {
+  AddName(1, "S*");
+  AddName(1, "\x81\x48?");
+  for (int i = 0; i < kNameMax + 10; i++) {
+    char n[16];
+    snprintf(n, sizeof n, "b%d", i);
+    const int want = i + 3 <= kNameMax ? i + 3 : 0;  // a full table adds no more
+    ASSERT_EQ(FindOrAddLiteralName(1, n), want) << n;
+  }
+  for (int i = 0; i < kNameMax - 2; i += 97) {
+    char n[16];
+    snprintf(n, sizeof n, "b%d", i);
+    ASSERT_EQ(FindOrAddLiteralName(1, n), i + 3);
+  }
+  EXPECT_EQ(FindNameFrom(1, "Sx", kNameMax), 1);
+  ResetNameTables();
+  EXPECT_EQ(FindOrAddLiteralName(1, "b5"), 1);  // nothing left from before the reset
+}
+
+// A registry restored to its mark answers as the freshly built one.
+TEST_F(NameTableTest, RestoredTablesAnswerAsBeforeTheAdds) {
+  AddName(1, "A*");
+  AddName(1, "B");
+  BeginNameGroup(1);
+  NameTablesMark mark;
+  MarkNameTables(&mark);
+  for (const char* n : {"B", "C", "AX", "*", "C"}) FindOrAddLiteralName(1, n);
+  AddName(1, "C*");
+  BeginNameGroup(1);
+  FindOrAddLiteralName(1, "D");
+  RestoreNameTables(&mark);
+  EXPECT_EQ(NameCount(1), 2);
+  EXPECT_EQ(FindNameInGroups(1, "CD", 0), 0);
+  EXPECT_EQ(FindNameInGroups(1, "AC", 0), 1);
+  EXPECT_EQ(FindOrAddLiteralName(1, "C"), 3);
+  EXPECT_EQ(GroupOfName(1, 3), 2);
+  ResetNameTables();
+  AddName(1, "Q");
+  RestoreNameTables(&mark);  // from before the reset: ignored
+  EXPECT_EQ(NameCount(1), 1);
 }
 
 }  // namespace

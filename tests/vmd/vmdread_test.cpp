@@ -186,6 +186,25 @@ TEST_F(VmdTest, UnknownBonesJoinTheMotionsOwnGroup) {
   EXPECT_STREQ(NameAt(1, before + 2), "ABCDEFGHIJKLMNO");
 }
 
+// A bone or morph called '*', '?' or '？' is a name of its own: the bones and
+// morphs after it keep their own tracks.
+TEST_F(VmdTest, WildcardCharactersInMotionNamesAreJustNames) {
+  const int before = NameCount(1);
+  VmdWriter w = Start();
+  w.Count(4).Bone("*", 1).Bone(SjisName("頭"), 2).Bone("?", 3).Bone("Q_unknown", 4);
+  w.Count(2).Morph(SjisName("？"), 1, 0.5f).Morph(SjisName("まばたき"), 2, 1.0f).Count(0);
+  EXPECT_EQ(Read(w), 0);
+  EXPECT_EQ(NameCount(1), before + 3);
+  EXPECT_EQ(Bone("*").keycount, 1);
+  EXPECT_EQ(Bone("?").keycount, 1);
+  EXPECT_EQ(Bone("Q_unknown").keycount, 1);
+  EXPECT_EQ(Bone("頭").keycount, 1);
+  EXPECT_LT(BoneIndex(SjisName("頭")), before);  // the built-in entry
+  EXPECT_EQ(Morph("？").keycount, 1);
+  EXPECT_EQ(Morph("まばたき").keycount, 1);
+  EXPECT_NE(MorphIndex(SjisName("？")), MorphIndex(SjisName("まばたき")));
+}
+
 TEST_F(VmdTest, BoneSectionEndsWithTheFile) {
   const std::string head = SjisName("頭");
   // more keys promised than present

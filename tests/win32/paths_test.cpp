@@ -13,6 +13,7 @@
 #include "base/filechan.h"
 #include "base/paths.h"
 #include "base/runenv.h"
+#include "base/textfile.h"
 #include "display/canvas.h"
 #include "display/capture.h"
 #include "display/text.h"
@@ -175,6 +176,65 @@ TEST_F(Win32Paths, CaptureWritesThroughTheUtf16Name) {
   EXPECT_EQ(rfgetlong() & 0xFFFFFF, 0x0A141Eu);  // bottom row first: blue, green, red
   rfclose();
   CanvasRelease();
+}
+
+// Only files on disk are read, and nothing waits: a folder, a device and a
+// named pipe are refused at once on every route. Writes only create: an
+// existing capture name of any kind is left as it is.
+TEST_F(Win32Paths, OnlyRegularFilesAreReadAndWritesOnlyCreate) {
+  ASSERT_TRUE(dir.MakeDir(u"folder.vmd"));
+  std::u16string pipe = u"\\\\.\\pipe\\tarvel-test-";
+  for (DWORD id = GetCurrentProcessId(); id; id /= 10) pipe += (char16_t)(u'0' + id % 10);
+  HANDLE server = CreateNamedPipeW(reinterpret_cast<const wchar_t*>(pipe.c_str()), PIPE_ACCESS_OUTBOUND,
+                                   PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  for (const std::u16string& p : {dir.Path(u"folder.vmd"), std::u16string(u"NUL"), pipe}) {
+    SCOPED_TRACE(ToAnsi(p));
+    PortHandle h = kPortNoHandle;
+    EXPECT_NE(PortOpenReadW(p.c_str(), &h), 0);
+    EXPECT_EQ(h, kPortNoHandle);
+    EXPECT_EQ(rfopenW(p.c_str()), -1);
+    EXPECT_EQ(rfopen(ToAnsi(p).c_str()), -1);
+    EXPECT_EQ(tfopenW(p.c_str()), -1);
+    EXPECT_EQ(tfopen(ToAnsi(p).c_str()), -1);
+  }
+  CloseHandle(server);
+
+  ASSERT_TRUE(dir.Write(u"cap(1).bmp", "old"));
+  ASSERT_TRUE(dir.MakeDir(u"cap(2).bmp"));
+  for (const char16_t* name : {u"cap(1).bmp", u"cap(2).bmp"}) {
+    const std::u16string p = dir.Path(name);
+    EXPECT_TRUE(PortNameExistsW(p.c_str()));
+    EXPECT_TRUE(PortNameExistsA(ToAnsi(p).c_str()));
+    EXPECT_EQ(wfopenW(p.c_str()), -1);
+    EXPECT_EQ(wfopen(ToAnsi(p).c_str()), -1);
+  }
+  PortHandle h = kPortNoHandle;
+  EXPECT_EQ(PortCreateNewW(dir.Path(u"cap(1).bmp").c_str(), &h), 80);  // file exists
+  EXPECT_NE(PortCreateNewW(u"NUL", &h), 0);
+  ASSERT_EQ(rfopenW(dir.Path(u"cap(1).bmp").c_str()), 0);
+  EXPECT_EQ(rfgetc(), 'o');  // untouched
+  rfclose();
+  CopyTo(gRun.exeDirA, kPathMax, ToAnsi(dir.Root() + u"\\"));
+  CopyTo(gRun.exeDirW, kPathMax, dir.Root() + u"\\");
+  CanvasCreate(512, 96);
+  ASSERT_EQ(SaveCapture(), 0);
+  CanvasRelease();
+  WIN32_FILE_ATTRIBUTE_DATA fa;
+  const std::u16string third = dir.Path(u"cap(3).bmp");
+  ASSERT_TRUE(GetFileAttributesExW(reinterpret_cast<const wchar_t*>(third.c_str()), GetFileExInfoStandard, &fa));
+  EXPECT_EQ(fa.nFileSizeLow, 147510u);
+}
+
+// An executable folder too long for the path buffers is unknown, never cut.
+TEST_F(Win32Paths, AFolderThatDoesNotFitIsNotCut) {
+  const std::u16string deep = u"C:\\" + std::u16string(300, u'a') + u"\\tarvel.exe";
+  char16_t d[kPathMax] = u"junk";
+  EXPECT_EQ(unigetdir(d, kPathMax, deep.c_str()), -1);
+  EXPECT_EQ(d[0], 0);
+  char a[kPathMax] = "junk";
+  EXPECT_EQ(getdir(a, kPathMax, ToAnsi(deep).c_str()), -1);
+  EXPECT_EQ(a[0], 0);
 }
 
 TEST_F(Win32Paths, FontOpensThroughTheUtf16Stream) {
