@@ -16,6 +16,19 @@
 #include "platform/posix/posix_port.h"
 #include "platform/win32/win32_console.h"
 
+// The narrow form of an argument is used only where it names the same file:
+// converted back, it gives the UTF-16 form. Where the ANSI code page cannot
+// hold a name, the system gives '?' or a look-alike ("a" for "ā") that may
+// name another file; such a name is read through its UTF-16 form alone.
+static const char* SameNameOrEmpty(const char* narrow, const char16_t* wide) {
+  static wchar_t back[kArgPool];
+  int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, kArgPool);
+  if (n <= 0) return "";
+  const char16_t* b = reinterpret_cast<const char16_t*>(back);
+  while (*b && *b == *wide) b++, wide++;
+  return *b == *wide ? narrow : "";
+}
+
 int main() {
   // Both lists come from the same line, entry for entry.
   ResetArgLists();
@@ -25,8 +38,8 @@ int main() {
   static const char16_t* wargv[kArgMax];
   const int argc = gArgsW.count;
   for (int i = 0; i < argc; i++) {
-    argv[i] = argat(&gArgsA, i);  // "" past the end of the narrow list
     wargv[i] = uniargat(&gArgsW, i);
+    argv[i] = SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);  // "" past the narrow list's end
   }
 
   HeadlessReset();

@@ -16,7 +16,8 @@
 # 4. tarvel-report.exe on a motion with a Japanese name, in a folder with a
 #    Japanese name and spaces: its report is UTF-8 and names the file; it
 #    equals the Linux tool's byte for byte (with TARVEL_LINUX_REPORT); in a
-#    console (a pseudo-terminal) it shows the same text.
+#    console (a pseudo-terminal) it shows the same text. A name that code
+#    page 1252 holds only as a look-alike is read as itself.
 #
 # Every wait is for an event (a window shown and focused, a program ended),
 # bounded; nothing is shared with another run.
@@ -234,6 +235,19 @@ if [ -n "${TARVEL_LINUX_REPORT:-}" ] && [ -x "$TARVEL_LINUX_REPORT" ]; then
   (cd "$jp" && "$TARVEL_LINUX_REPORT" "$name") >"$work/report-linux.txt" 2>/dev/null
   cmp -s "$work/report-linux.txt" "$work/report-win.txt" ||
     fail "the reports of $name differ: $(diff "$work/report-linux.txt" "$work/report-win.txt" | head -n 6)"
+fi
+# A name the code page holds only as a look-alike ("a" for "ā") is read as
+# itself, never as the file the look-alike names: its report, past the lines
+# naming it, is that of the same motion under a plain name.
+other=$(ls "$samples"/*.vmd 2>/dev/null | grep -vxF "$sample" | head -n 1)
+if [ -n "$other" ]; then
+  cp "$sample" "$jp/a.vmd"
+  cp "$other" "$jp/ā.vmd"
+  cp "$other" "$jp/plain.vmd"
+  (cd "$jp" && wine "$report_tool" "ā.vmd") 2>/dev/null | tail -n +4 >"$work/lookalike.txt"
+  (cd "$jp" && wine "$report_tool" "plain.vmd") 2>/dev/null | tail -n +4 >"$work/plain.txt"
+  cmp -s "$work/lookalike.txt" "$work/plain.txt" ||
+    fail "ā.vmd was not read as itself: $(diff "$work/plain.txt" "$work/lookalike.txt" | head -n 4)"
 fi
 # In a console the same text (the console lays out tabs and line ends itself).
 if command -v script >/dev/null 2>&1; then
