@@ -42,7 +42,10 @@ int Utf8WholeLength(const char* s, int n) {
   while (i > 0 && n - i < 3 && ((unsigned char)s[i - 1] & 0xC0) == 0x80) i--;
   if (i == 0) return n;
   unsigned char lead = (unsigned char)s[i - 1];
-  int need = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 1;
+  int need = 1;
+  if (lead >= 0xC2 && lead <= 0xDF) need = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF) need = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4) need = 4;
   return need > 1 && n - (i - 1) < need ? i - 1 : n;
 }
 
