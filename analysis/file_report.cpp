@@ -429,8 +429,8 @@ void StatusMessage(const FileReport& r, char* dst, int cap) {
       break;
     case kStatusNotMotion:
       if (r.badHeaderByte < 0)
-        snprintf(dst, cap, "not a VMD motion: the file ends at byte %d, inside the header",
-                 r.badHeaderAt);
+        snprintf(dst, cap, "not a VMD motion: the file ends at byte %u, inside the header",
+                 r.fileBytes);
       else
         snprintf(dst, cap, "not a VMD motion: header byte %d is 0x%02X", r.badHeaderAt,
                  r.badHeaderByte);

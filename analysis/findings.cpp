@@ -6,6 +6,7 @@
 
 #include "analysis/report_buffer.h"
 #include "analysis/rotation.h"
+#include "base/numtext.h"
 #include "base/sjis_text.h"
 #include "names/alias.h"
 #include "names/nametable.h"
@@ -173,7 +174,7 @@ Rgb FullLineColour(const char* name) {
 
 // One line of the bone list for a bone of the vocabulary's first two groups.
 void FullLine(const char* text, const char* shown, int width, const BoneTrack* t) {
-  char buf[96];
+  char buf[96], num[40];
   rbcolor(kWhite.r, kWhite.g, kWhite.b);
   Rgb c = FullLineColour(text);
   rbcolor(c.r, c.g, c.b);
@@ -185,20 +186,20 @@ void FullLine(const char* text, const char* shown, int width, const BoneTrack* t
            t->lastframe);
   rbputs(buf);
   if (t->maxpos > 0.01) {
-    snprintf(buf, sizeof buf, "(|pos|=%g) ", (double)t->maxpos);
+    FormatGeneral(num, sizeof num, (double)t->maxpos);
+    snprintf(buf, sizeof buf, "(|pos|=%s) ", num);
     rbputs(buf);
   }
   if (!IsOneOf(text, kTwistBones, 4) && t->maxrot > 0.01) {
-    snprintf(buf, sizeof buf, "(rot%6.1f) ", amount2deg(t->maxrot));
+    FormatFixed(num, sizeof num, amount2deg(t->maxrot), 6, 1);
+    snprintf(buf, sizeof buf, "(rot%s) ", num);
     rbputs(buf);
   }
   if ((IsOneOf(text, kArmBones, 4) || IsOneOf(text, kTwistBones, 4)) && Twisted(t)) {
     double a = amount2deg(t->maxtwsminus);
     double b = amount2deg(t->maxtwsplus);
-    if (a < b)
-      snprintf(buf, sizeof buf, "(tws%6.1f (at %d)) ", b, t->attwsplus);
-    else
-      snprintf(buf, sizeof buf, "(tws%6.1f (at %d)) ", a, t->attwsminus);
+    FormatFixed(num, sizeof num, a < b ? b : a, 6, 1);
+    snprintf(buf, sizeof buf, "(tws%s (at %d)) ", num, a < b ? t->attwsplus : t->attwsminus);
     rbputs(buf);
   }
   rbnewline();
@@ -466,8 +467,11 @@ void listmorphs() {
     rbputs(look ? look : shown);
     PutSpaces(width - n);
     const MorphTrack& m = gMorphTracks[e];
-    snprintf(buf, sizeof buf, "  (%d keys) (frame %d - %d) (val %g - %g) \n", m.keycount,
-             m.firstframe, m.lastframe, (double)m.minval, (double)m.maxval);
+    char lo[40], hi[40];
+    FormatGeneral(lo, sizeof lo, (double)m.minval);
+    FormatGeneral(hi, sizeof hi, (double)m.maxval);
+    snprintf(buf, sizeof buf, "  (%d keys) (frame %d - %d) (val %s - %s) \n", m.keycount,
+             m.firstframe, m.lastframe, lo, hi);
     rbputs(buf);
     rbnewline();
   }

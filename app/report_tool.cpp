@@ -57,6 +57,26 @@ void ShownPath(char* dst, int cap, const char* file) {
     unitoutf8(dst, cap, gRun.nameW);
 }
 
+// Why the file just taken could not be opened, as an open error code. A path
+// with no UTF-16 form cannot be asked through it: what its narrow bytes name
+// tells then.
+int OpenError(const char* file) {
+  if (!gRun.nameW[0]) {
+    switch (PortPathKindA(file)) {
+      case kPathNone: return 2;
+      case kPathFile: return 5;
+      default: return kOpenNotRegular;
+    }
+  }
+  PortHandle h = kPortNoHandle;
+  int error = PortOpenReadW(gRun.nameW, &h);
+  if (error == 0) {
+    PortCloseFile(h);
+    error = 1;  // it opens now: the reason is gone
+  }
+  return error;
+}
+
 // A file not read at all, for the reason of an open error code.
 void Refuse(const char* file, int error) {
   static char shown[kPathUtf8];
@@ -81,20 +101,19 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
   gRun.isPmx = 0;
 
   ReloadNameRegistry();
-  ReadMotion();
+  // A path with no UTF-16 form is read through its narrow bytes alone: a
+  // second read through the empty UTF-16 name would open nothing and throw
+  // away what the first one met.
+  if (gRun.nameW[0])
+    ReadMotion();
+  else
+    readvmdA(gRun.nameA);
   buildreport();
   buildverdict();
 
   // A file that could not be opened: ask the system why.
   int error = 0;
-  if (!gVmdFacts.opened) {
-    PortHandle h = kPortNoHandle;
-    error = PortOpenReadW(gRun.nameW, &h);
-    if (error == 0) {
-      PortCloseFile(h);
-      error = 1;  // it opens now: the reason is gone
-    }
-  }
+  if (!gVmdFacts.opened) error = OpenError(file);
   ShownPath(shown, sizeof shown, file);
   GatherFileReport(shown, error);
   return gFileReport.status;

@@ -31,7 +31,7 @@ static bool IsRedrawCode(int k) {
 }
 
 static bool MousePending() {
-  return (WindowPeekLeftUp() && !gWindow.leftHeld) || WindowPeekLeftDrag();
+  return (WindowPeekLeftUp() && !WindowLeftHeld()) || WindowPeekLeftDrag();
 }
 
 static void DrawReport() {
@@ -59,8 +59,8 @@ static void DiscardPending() {
 }
 
 static void AppendDroppedPath() {
-  DiagPrint("Dropped file: %s \n", gWindow.droppedA);
-  addargpair(&gArgsA, &gArgsW, gWindow.droppedA, gWindow.droppedW);
+  DiagPrint("Dropped file: %s \n", WindowDroppedA());
+  addargpair(&gArgsA, &gArgsW, WindowDroppedA(), WindowDroppedW());
 }
 
 static void ShowFallbackBox() {
@@ -100,18 +100,20 @@ int RunReportWindow() {
       WindowSetDragCursor(kCursorHand);
       // The hand stays while the left button is held (a pass runs for every
       // step of a drag).
-      WindowSelectCursor(gWindow.leftHeld ? gWindow.dragCursor : kCursorArrow);
+      WindowSelectCursor(WindowLeftHeld() ? WindowDragCursor() : kCursorArrow);
       WindowSetTitle(kTitle);
       WindowSetNonTopmost();
     }
+    int downX, downY, dragX, dragY;
+    WindowLeftPositions(&downX, &downY, &dragX, &dragY);
     if (down) {
-      originX = gWindow.pos[kAxisX];
-      originY = gWindow.pos[kAxisY];
-      DiagPrint("L-drag start (%d,%d) \n", gWindow.downX, gWindow.downY);
+      originX = WindowScrollPos(kAxisX);
+      originY = WindowScrollPos(kAxisY);
+      DiagPrint("L-drag start (%d,%d) \n", downX, downY);
     }
     if (up || drag) {
-      ScrollTo(kAxisX, originX - (gWindow.dragX - gWindow.downX));
-      ScrollTo(kAxisY, originY - (gWindow.dragY - gWindow.downY));
+      ScrollTo(kAxisX, originX - (dragX - downX));
+      ScrollTo(kAxisY, originY - (dragY - downY));
     }
     if (!drawn) {
       if (WindowExists()) DrawReport();
@@ -124,7 +126,7 @@ int RunReportWindow() {
       if (key == 'S' || key == 's') key = SaveCapture();
       if (!WindowExists()) key = kKeyQuit;
       if (MousePending()) key = kKeyMouse;
-      if (gWindow.dropFlag) key = kKeyDropped;
+      if (WindowDropped()) key = kKeyDropped;
       if (key == kEsc) key = kKeyQuit;
       if (gRun.fontFailed) key = 'Q';
       if (IsQuitCode(key)) {
@@ -136,7 +138,7 @@ int RunReportWindow() {
 
       // wait for something to do
       while (key == 0 || key == kKeyDropped) {
-        if (gWindow.closeRequested) key = kEsc;
+        if (WindowCloseRequested()) key = kEsc;
         if (!WindowExists()) {
           running = false;
           break;
@@ -148,7 +150,7 @@ int RunReportWindow() {
         int k = WindowTakeKey();
         if (k) key = k >= 0x1000 ? 0 : k;
         if (MousePending()) key = kKeyMouse;
-        if (gWindow.dropFlag) {
+        if (WindowDropped()) {
           key = kKeyDropped;
           AppendDroppedPath();
           break;
@@ -170,7 +172,7 @@ int RunReportWindow() {
     }
   }
 
-  if (gWindow.dropFlag) return kOutcomeDropped;
+  if (WindowDropped()) return kOutcomeDropped;
   if (gRun.fontFailed) {
     if (gRun.cancelDialogue == 0 && (gArgsA.count >= 2 || gArgsW.count >= 2)) ShowFallbackBox();
     return kOutcomeNoFont;

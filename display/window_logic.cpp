@@ -5,6 +5,7 @@
 
 #include "analysis/report_buffer.h"
 #include "base/diag.h"
+#include "base/numtext.h"
 #include "base/paths.h"
 #include "display/canvas.h"
 #include "platform/window_port.h"
@@ -187,6 +188,11 @@ void WindowDestroy() {
 }
 
 bool WindowExists() { return gWindow.exists; }
+
+void WindowFullSize(int* w, int* h) {
+  *w = gWindow.exists ? gWindow.fullW : 0;
+  *h = gWindow.exists ? gWindow.fullH : 0;
+}
 
 void WindowSetTitle(const char* title) {
   if (!title) title = "";
@@ -392,6 +398,22 @@ int WindowTakeKey() {
   return k;
 }
 
+bool WindowLeftHeld() { return gWindow.leftHeld; }
+
+void WindowLeftPositions(int* downX, int* downY, int* dragX, int* dragY) {
+  *downX = gWindow.downX;
+  *downY = gWindow.downY;
+  *dragX = gWindow.dragX;
+  *dragY = gWindow.dragY;
+}
+
+int WindowScrollPos(int axis) { return axis == kAxisX || axis == kAxisY ? gWindow.pos[axis] : 0; }
+int WindowDragCursor() { return gWindow.dragCursor; }
+bool WindowCloseRequested() { return gWindow.closeRequested; }
+bool WindowDropped() { return gWindow.dropFlag; }
+const char* WindowDroppedA() { return gWindow.droppedA; }
+const char16_t* WindowDroppedW() { return gWindow.droppedW; }
+
 void WindowClearDrop() {
   gWindow.dropFlag = false;
   gWindow.droppedA[0] = 0;
@@ -417,8 +439,6 @@ int WindowKeyCode(int vk, int ch, bool shift, bool ctrl, bool alt) {
 }
 
 void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
-  gWindow.shiftHeld = shift;
-  gWindow.ctrlHeld = ctrl;
   int code = WindowKeyCode(vk, ch, shift, ctrl, alt);
   if (code) gWindow.key = code;
 }
@@ -428,12 +448,10 @@ void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
 static int Modifiers(bool shift, bool ctrl) { return (ctrl ? kModCtrl : 0) + (shift ? kModShift : 0); }
 
 // "%10.2f%%" with its leading spaces removed.
-static int FormatTrimmed(char* dst, int cap, const char* fmt, double v) {
-  char tmp[64];
-  snprintf(tmp, sizeof tmp, fmt, v);
-  const char* p = tmp;
-  while (*p == ' ') p++;
-  return snprintf(dst, (size_t)cap, "%s", p);
+static int FormatPercent(char* dst, int cap, double v) {
+  char num[40];
+  if (FormatFixed(num, sizeof num, v, 0, 2) < 0) num[0] = 0;
+  return snprintf(dst, (size_t)cap, "%s%%", num);
 }
 
 static int FormatTrimmedInt(char* dst, int cap, int v) {
@@ -459,8 +477,8 @@ int WindowClipText(int x, int y, bool shift, bool ctrl, char* dst, int cap) {
     double H = gWindow.canvasH;
     double px = (x - W * 0.5) * 100.0 / W;
     double py = (y - H * 0.5) * 100.0 / W;
-    FormatTrimmed(a, sizeof a, "%10.2f%%", px);
-    FormatTrimmed(b, sizeof b, "%10.2f%%", py);
+    FormatPercent(a, sizeof a, px);
+    FormatPercent(b, sizeof b, py);
     snprintf(dst, (size_t)cap, "%s,%s", a, b);
   } else {
     snprintf(dst, (size_t)cap, "%d,%d", x, y);

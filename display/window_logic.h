@@ -45,7 +45,6 @@ struct ReportWindow {
   int lineStep;
   bool maximised;
   int key;                           // key slot, 0 when empty
-  bool shiftHeld, ctrlHeld;
   // left button
   bool leftHeld, leftDown, leftUp, leftDrag;
   int downX, downY, dragX, dragY;    // client coordinates
@@ -62,6 +61,8 @@ struct ReportWindow {
   // last clipboard text handed to the back end
   char clipboard[96];
 };
+// The logic's own state. The event loop and the back ends read it only
+// through the functions below; tests may look inside.
 extern ReportWindow gWindow;
 
 // Everything back to the start state (no window; the canvas is left alone).
@@ -79,6 +80,9 @@ void WindowDestroy();
 bool WindowExists();
 void WindowSetTitle(const char* title);  // applied only when it differs
 void WindowSetNonTopmost();
+// The full outer size: the canvas without scroll bars, limited to the work
+// area; the most a maximised window shows. 0 x 0 when there is no window.
+void WindowFullSize(int* w, int* h);
 
 // ---- scrolling -----------------------------------------------------------
 // Limits pos to 0..range; nothing when it is the current position.
@@ -103,6 +107,17 @@ bool WindowPeekLeftUp();
 bool WindowPeekLeftDrag();
 bool WindowTakeSizeChange();
 int WindowTakeKey();  // the key slot's code (0 when empty), emptied
+bool WindowLeftHeld();
+// Client positions of the last left press and of the drag since.
+void WindowLeftPositions(int* downX, int* downY, int* dragX, int* dragY);
+int WindowScrollPos(int axis);
+int WindowDragCursor();
+bool WindowCloseRequested();
+// A drop is waiting: its first path in both forms (the others are already
+// in the argument lists).
+bool WindowDropped();
+const char* WindowDroppedA();
+const char16_t* WindowDroppedW();
 void WindowClearDrop();
 
 // ---- pure helpers (tested on their own) -------------------------------------

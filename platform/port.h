@@ -1,7 +1,8 @@
 // The platform port: the only way the program reaches the operating system.
 // Back ends: platform/posix (files, directories, locale; shared), platform/gtk
-// (the desktop program's UI), platform/headless (scripted UI and a virtual clock
-// for tests and the command-line report tool), later platform/win32.
+// (the desktop program's UI on Linux), platform/win32 (the Windows program),
+// platform/headless (scripted UI and a virtual clock for tests and the
+// command-line report tool).
 #pragma once
 #include <cstdint>
 #include <cstdio>

@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -13,14 +14,38 @@ static int gArgc = 0;
 static char** gArgv = nullptr;
 static char gExe[PATH_MAX];
 
+// The file chooser adds every chosen file to the user's recent-files list,
+// and the recent manager saves that list in its "changed" step (turning the
+// list off in the settings would save it empty instead, losing the user's
+// entries). In this process that step does nothing: the list stays in
+// memory, the file on disk is neither written nor reloaded.
+static void RecentChangedInMemory(GtkRecentManager*) {}
+
+static void KeepRecentFilesInMemory() {
+  // the class stays referenced for the life of the process
+  auto* rc = static_cast<GtkRecentManagerClass*>(g_type_class_ref(GTK_TYPE_RECENT_MANAGER));
+  if (rc) rc->changed = RecentChangedInMemory;
+}
+
 bool GtkPortInit(int argc, char** argv) {
   gArgc = argc;
   gArgv = argv;
   PosixExePath(gExe, sizeof gExe, argc > 0 ? argv[0] : "");
+  // GTK would set the whole locale from the environment. Numbers in the
+  // report and on the clipboard keep the C locale's '.'; texts, messages
+  // and the file chooser follow the user's locale as before.
+  gtk_disable_setlocale();
+  setlocale(LC_ALL, "");
+  setlocale(LC_NUMERIC, "C");
+  // The only files the program writes are its captures: settings stay in
+  // memory (no dconf database), and the user's recent-files list is left as
+  // it is (see KeepRecentFilesInMemory).
+  g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
   if (!gtk_init_check(nullptr, nullptr)) {
     fprintf(stderr, "tarvel: cannot open a display (is DISPLAY set?)\n");
     return false;
   }
+  KeepRecentFilesInMemory();
   return true;
 }
 
@@ -45,8 +70,7 @@ void PortPumpEvents() {
   }
 }
 
-// Narrow text of the system code page to UTF-8 for GTK.
-static gchar* NarrowToUtf8(const char* text) {
+char* GtkNarrowToUtf8(const char* text) {
   if (PosixCodePage() == 932) {
     gchar* u = g_convert(text, -1, "UTF-8", "SHIFT_JISX0213", nullptr, nullptr, nullptr);
     if (u) return u;
@@ -65,6 +89,8 @@ static int ShowBox(const gchar* text, const gchar* title, uint32_t style) {
   GtkWidget* d = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
                                         okcancel ? GTK_BUTTONS_OK_CANCEL : GTK_BUTTONS_OK, "%s", text);
   gtk_window_set_title(GTK_WINDOW(d), title);
+  // OK is the default button: Return chooses it.
+  gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
   if (style & kMbTopmost) gtk_window_set_keep_above(GTK_WINDOW(d), TRUE);
   // GTK 3 shows the information icon only when it is set explicitly.
   GtkWidget* img = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);
@@ -80,8 +106,8 @@ static int ShowBox(const gchar* text, const gchar* title, uint32_t style) {
 }
 
 int PortMessageBoxA(const char* text, const char* title, uint32_t style) {
-  gchar* t = NarrowToUtf8(text);
-  gchar* ti = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(text);
+  gchar* ti = GtkNarrowToUtf8(title);
   int r = ShowBox(t, ti, style);
   g_free(t);
   g_free(ti);
@@ -97,10 +123,20 @@ int PortMessageBoxW(const char16_t* text, const char16_t* title, uint32_t style)
   return r;
 }
 
+// A typed name without an extension ("walk") gets the default one
+// ("walk.vmd"), unless a file of that very name exists. Takes the path.
+static gchar* WithDefaultExtension(gchar* path, const gchar* ext) {
+  const gchar* slash = strrchr(path, '/');
+  if (strchr(slash ? slash + 1 : path, '.') || g_file_test(path, G_FILE_TEST_EXISTS)) return path;
+  gchar* longer = g_strconcat(path, ".", ext, nullptr);
+  g_free(path);
+  return longer;
+}
+
 // The file chooser with the filters in order. Patterns are matched without
 // regard to case, as on the system the patterns were written for.
 static int RunChooser(const gchar* title, const gchar* const* filters, int nfilters, int index,
-                      const gchar* dir, const gchar* name, gchar** chosen) {
+                      const gchar* dir, const gchar* name, const gchar* defext, gchar** chosen) {
   GtkWidget* d = gtk_file_chooser_dialog_new(title, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
                                              GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT,
                                              nullptr);
@@ -145,6 +181,7 @@ static int RunChooser(const gchar* title, const gchar* const* filters, int nfilt
   *chosen = r == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(fc) : nullptr;
   gtk_widget_destroy(d);
   PortPumpEvents();
+  if (*chosen && defext && *defext) *chosen = WithDefaultExtension(*chosen, defext);
   if (*chosen && !g_file_test(*chosen, G_FILE_TEST_IS_REGULAR)) {  // must exist
     g_free(*chosen);
     *chosen = nullptr;
@@ -154,7 +191,7 @@ static int RunChooser(const gchar* title, const gchar* const* filters, int nfilt
 
 template <typename Ch, typename Conv>
 static int OpenDialog(const Ch* filtersIn, int index, const Ch* dir, const Ch* name, const Ch* title,
-                      Conv conv, gchar** chosen) {
+                      const Ch* defext, Conv conv, gchar** chosen) {
   const gchar* filters[64];
   gchar* owned[64];
   int n = 0;
@@ -168,7 +205,9 @@ static int OpenDialog(const Ch* filtersIn, int index, const Ch* dir, const Ch* n
   gchar* d = dir ? conv(dir) : nullptr;
   gchar* nm = name ? conv(name) : nullptr;
   gchar* t = title ? conv(title) : g_strdup("");
-  int r = RunChooser(t, filters, n, index, d, nm, chosen);
+  gchar* ext = defext ? conv(defext) : nullptr;
+  int r = RunChooser(t, filters, n, index, d, nm, ext, chosen);
+  g_free(ext);
   for (int i = 0; i < n; i++) g_free(owned[i]);
   g_free(d);
   g_free(nm);
@@ -180,7 +219,7 @@ int PortOpenFileDialogW(const PortOpenDialogW* d, char16_t* dst, int cap, uint32
   gchar* chosen = nullptr;
   if (error) *error = 0;
   int r = OpenDialog<char16_t>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                               WideToUtf8, &chosen);
+                               d->defaultExt, WideToUtf8, &chosen);
   if (r != 0) return -1;
   bool ok = PathUtf8ToUtf16(dst, cap, chosen);
   g_free(chosen);
@@ -195,7 +234,7 @@ int PortOpenFileDialogA(const PortOpenDialogA* d, char* dst, int cap, uint32_t* 
   gchar* chosen = nullptr;
   if (error) *error = 0;
   int r = OpenDialog<char>(d->filters, d->filterIndex, d->initialDir, d->initialName, d->title,
-                           NarrowToUtf8, &chosen);
+                           d->defaultExt, GtkNarrowToUtf8, &chosen);
   if (r != 0) return -1;
   bool ok = snprintf(dst, (size_t)cap, "%s", chosen) < cap;
   g_free(chosen);

@@ -12,8 +12,8 @@
 
 #include "display/canvas.h"
 #include "display/window_logic.h"
+#include "platform/common/path_utf.h"
 #include "platform/gtk/gtk_port.h"
-#include "platform/posix/posix_port.h"
 #include "platform/window_port.h"
 
 namespace {
@@ -40,14 +40,6 @@ struct GtkReportWindow {
 };
 
 GtkReportWindow g;
-
-gchar* NarrowToUtf8(const char* text) {
-  if (PosixCodePage() == 932) {
-    gchar* u = g_convert(text, -1, "UTF-8", "SHIFT_JISX0213", nullptr, nullptr, nullptr);
-    if (u) return u;
-  }
-  return g_utf8_make_valid(text, -1);
-}
 
 GdkMonitor* CurrentMonitor() {
   GdkDisplay* d = gdk_display_get_default();
@@ -406,7 +398,7 @@ gboolean OnBarRelease(GtkWidget* w, GdkEventButton*, gpointer data) {
     WindowOnThumbRelease(axis, (int)gtk_adjustment_get_value(gtk_range_get_adjustment(GTK_RANGE(w))));
     // the thumb shows where the view is
     GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(w));
-    gtk_adjustment_set_value(adj, gWindow.pos[axis]);
+    gtk_adjustment_set_value(adj, WindowScrollPos(axis));
   }
   return FALSE;
 }
@@ -441,6 +433,19 @@ void OnDrop(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* sel, guin
 
 void OnRealize(GtkWidget* w, gpointer) {
   if (g.cursors[g.cursor]) gdk_window_set_cursor(gtk_widget_get_window(w), g.cursors[g.cursor]);
+}
+
+// Maximising gives the full outer size of the report (plus the scroll bars
+// shown), never more: the window manager honours the maximum size hint.
+void LimitMaximisedSize() {
+  int w = 0, h = 0;
+  WindowFullSize(&w, &h);
+  if (!g.window || w <= 0 || h <= 0) return;
+  GdkGeometry geo;
+  memset(&geo, 0, sizeof geo);
+  geo.max_width = w + (gtk_widget_get_visible(g.bar[kAxisY]) ? g.vbarW : 0);
+  geo.max_height = h + (gtk_widget_get_visible(g.bar[kAxisX]) ? g.hbarH : 0);
+  gtk_window_set_geometry_hints(GTK_WINDOW(g.window), nullptr, &geo, GDK_HINT_MAX_SIZE);
 }
 
 GtkWidget* MakeBar(int axis) {
@@ -481,7 +486,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
   if (!gdk_display_get_default()) return -1;
   InstallStyle();
   g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gchar* t = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(title);
   gtk_window_set_title(GTK_WINDOW(g.window), t);
   g_free(t);
   GtkWidget* grid = gtk_grid_new();
@@ -522,6 +527,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
   g.thumbMoved[0] = g.thumbMoved[1] = false;
   g.wheelAcc = 0;
   gtk_window_set_default_size(GTK_WINDOW(g.window), outerW, outerH);
+  LimitMaximisedSize();
   if (atCorner) {
     PortWindowMetrics m;
     PortWindowGetMetrics(&m);
@@ -545,7 +551,7 @@ void PortWindowDestroy() {
 
 void PortWindowSetTitle(const char* title) {
   if (!g.window) return;
-  gchar* t = NarrowToUtf8(title);
+  gchar* t = GtkNarrowToUtf8(title);
   gtk_window_set_title(GTK_WINDOW(g.window), t);
   g_free(t);
 }
@@ -555,6 +561,7 @@ void PortWindowMoveResize(bool move, int x, int y, int outerW, int outerH) {
   if (move) gtk_window_move(GTK_WINDOW(g.window), x, y);
   g.expectW = outerW;
   g.expectH = outerH;
+  LimitMaximisedSize();
   gtk_window_resize(GTK_WINDOW(g.window), outerW > 0 ? outerW : 1, outerH > 0 ? outerH : 1);
 }
 
@@ -585,10 +592,18 @@ void PortWindowSetScrollBar(int axis, bool shown, int range, int pos, int page) 
   GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(b));
   if (page < 1) page = 1;
   gtk_adjustment_configure(adj, pos, 0, range + page, kLineStep, MAX(range / 10, 1), page);
-  if (shown)
-    gtk_widget_show(b);
-  else
-    gtk_widget_hide(b);
+  // The thumb shows the new position at once: GTK would move it only at the
+  // window's next layout, which may not come until the window is resized.
+  if (gtk_widget_get_mapped(b)) {
+    GtkAllocation a;
+    gtk_widget_get_allocation(b, &a);
+    gtk_widget_size_allocate(b, &a);
+    gtk_widget_queue_draw(b);
+  }
+  if (shown != (bool)gtk_widget_get_visible(b)) {
+    gtk_widget_set_visible(b, shown);
+    LimitMaximisedSize();
+  }
 }
 
 int PortWindowMakeCursors() {

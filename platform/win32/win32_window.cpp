@@ -184,13 +184,16 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_EXITSIZEMOVE:
       WindowOnSizeMoveEnd();
       return 0;
-    case WM_GETMINMAXINFO:
-      if (gWindow.exists && gWindow.fullW > 0 && gWindow.fullH > 0) {
+    case WM_GETMINMAXINFO: {
+      int fullW, fullH;
+      WindowFullSize(&fullW, &fullH);
+      if (fullW > 0 && fullH > 0) {
         MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(lp);
-        mm->ptMaxSize.x = gWindow.fullW;
-        mm->ptMaxSize.y = gWindow.fullH;
+        mm->ptMaxSize.x = fullW;
+        mm->ptMaxSize.y = fullH;
       }
       return 0;
+    }
     case WM_SYSCOMMAND:
       if ((wp & 0xFFF0) == SC_MAXIMIZE) WindowOnMaximise();
       break;

@@ -12,6 +12,7 @@
 #include "names/alias.h"
 #include "names/nametable.h"
 #include "names/vocabulary.h"
+#include "tests/support/comma_locale.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 #include "vmd/vmdread.h"
@@ -337,6 +338,27 @@ TEST_F(Findings, MorphList) {
       "  longmorphname  (2 keys) (frame 1 - 9) (val 0 - 0.125) \n", "", "", ""}));
   ASSERT_GE(l.size(), 2u);
   EXPECT_EQ(gReport.linelength[1], l[1].size());
+}
+
+// A toolkit may set the process locale from the user's: the report's numbers
+// still use '.', as people and tools split them at ','.
+TEST_F(Findings, NumbersIgnoreTheLocale) {
+  CommaLocale de;
+  if (!de.Ok()) GTEST_SKIP() << "no comma-decimal locale";
+  BoneTrack& arm = Drive(Bone("左腕"), Amount(39.2), 0.0f, 3, 5, 30);
+  arm.maxtwsminus = Amount(150.5);
+  arm.attwsminus = 7;
+  Drive(Bone("左足ＩＫ親"), 0.02f, 118.68f);
+  List();
+  const std::vector<std::string> l = Lines();
+  ASSERT_GE(l.size(), 4u);
+  EXPECT_EQ(l[2], SJ("  左腕        (3 keys) (frame 5 - 30) (rot  39.2) (tws 150.5 (at 7)) "));
+  EXPECT_EQ(l[3], SJ("  左足ＩＫ親  (1 keys) (frame 0 - 0) (|pos|=118.68) (rot   2.3) "));
+  rbreset();
+  Morph(SJ("あ"), 1, 0, 4, -0.25f, 0.75f);
+  listmorphs();
+  ASSERT_GE(gReport.linecount, 2);
+  EXPECT_EQ(gReport.lines[1], SJ("  あ  (1 keys) (frame 0 - 4) (val -0.25 - 0.75) \n"));
 }
 
 }  // namespace

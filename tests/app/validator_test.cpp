@@ -400,6 +400,65 @@ TEST(Validator, FifosAndOverlongPathsAreRefused) {
   EXPECT_EQ(files[1]["status"], "unreadable");
 }
 
+// A file that ends inside the header is told where it ends, not where the
+// header check stood when it found the end.
+TEST(Validator, HeaderEndsWhereTheFileEnds) {
+  TempDir dir;
+  std::string shortFile = dir.Write("m/short.vmd", "Vocaloid M");
+  ToolResult r = RunTool(dir, "--jsonl " + Q(shortFile));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tarvel-report: " + shortFile +
+                       ": not a VMD motion: the file ends at byte 10, inside the header\n");
+  std::vector<Json> files = ParseLines(r.out);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0]["detail"]["fileBytes"], 10);
+}
+
+// Under a UTF-8 locale a name with bytes that are not UTF-8 has no UTF-16
+// form: it is read through its bytes alone, and judged as the same motion
+// under a plain name is; a missing one is missing, whatever its bytes.
+TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
+  TempDir dir;
+  Full f = FullMotion();
+  VmdWriter morphCut = f.w;
+  morphCut.Cut(f.morphs + 4 + 23 + 20);
+  const std::string kinds[] = {Bytes(morphCut), "hello, world\n"};
+  std::string plain, odd;
+  for (int i = 0; i < 2; i++) {
+    const std::string name = "m/" + std::to_string(i);
+    plain += " " + Q(dir.Write(name + ".vmd", kinds[i]));
+    odd += " " + Q(dir.Write(name + "\xFF.vmd", kinds[i]));
+  }
+  const std::string missing = dir.Path("m/missing\xFF.vmd");
+
+  const char* old = getenv("LC_ALL");
+  const std::string saved = old ? old : "";
+  setenv("LC_ALL", "C.UTF-8", 1);
+  ToolResult want = RunTool(dir, "--jsonl" + plain);
+  ToolResult got = RunTool(dir, "--jsonl" + odd + " " + Q(missing));
+  if (old) setenv("LC_ALL", saved.c_str(), 1);
+  else unsetenv("LC_ALL");
+
+  EXPECT_EQ(got.status, 1);
+  std::vector<Json> a = ParseLines(want.out), b = ParseLines(got.out);
+  ASSERT_EQ(a.size(), 2u);
+  ASSERT_EQ(b.size(), 3u);
+  // The report's heading names the file only by its UTF-16 form; all else
+  // is the same.
+  for (int i = 0; i < 2; i++) {
+    for (const char* k : {"path", "report"}) {
+      a[i].erase(k);
+      b[i].erase(k);
+    }
+    EXPECT_EQ(b[i], a[i]) << i;
+  }
+  EXPECT_EQ(b[0]["status"], "cut");
+  EXPECT_EQ(b[0]["keys"], 3);
+  EXPECT_EQ(b[1]["status"], "not-a-motion");
+  EXPECT_EQ(b[2]["status"], "unreadable");
+  EXPECT_EQ(b[2]["detail"]["reason"], "no such file");
+}
+
 TEST(Validator, UsageErrors) {
   TempDir dir;
   std::string m = dir.Write("m/a.vmd", OneTurn("センター", 30));

@@ -1,0 +1,103 @@
+// The page's Worker: runs the core (tarvel.js and tarvel.wasm) on the motions
+// the page hands over, one file at a time, and posts each file's result as
+// soon as it is known. Nothing leaves the browser.
+'use strict';
+importScripts('tarvel.js');
+
+const MOTION_DIR = '/in';
+const EXE_DIR = '/tarvel';
+let core = null;
+let newest = 0;  // the newest batch; an older one stops before its next file
+
+const ready = createTarvel().then((m) => {
+  m.FS.mkdir(EXE_DIR);
+  m.FS.mkdir(MOTION_DIR);
+  m.FS.chdir(MOTION_DIR);
+  m._tarvel_start();
+  core = m;
+  postMessage({ type: 'ready' });
+}, (err) => {
+  postMessage({ type: 'failed', reason: String(err) });
+});
+
+// Passes a text to a core function as a zero-terminated UTF-8 argument.
+function withText(text, call) {
+  const m = core;
+  const size = m.lengthBytesUTF8(text) + 1;
+  const arg = m._malloc(size);
+  if (!arg) throw new Error('out of memory');
+  m.stringToUTF8(text, arg, size);
+  try {
+    return call(arg);
+  } finally {
+    m._free(arg);
+  }
+}
+
+// What the page shows of a file's JSON object (as tarvel-report --json gives
+// it): the status, the verdict, the report's lines, the keys and duration. A
+// file cut short is judged there from the keys before the cut; the page
+// gives no verdict for it, only its status.
+function shownPart(name, file) {
+  const complete = file.status === 'complete';
+  return {
+    name,
+    status: file.status,
+    message: file.detail ? file.detail.message : '',
+    verdict: complete && file.verdict ? { category: file.verdict.category, text: file.verdict.text } : null,
+    lines: file.report || [],
+    keys: file.keys,
+    seconds: file.duration ? file.duration.seconds : undefined,
+  };
+}
+
+// The bytes of a file, or null when the browser cannot read it.
+async function bytesOf(file) {
+  try {
+    return new Uint8Array(await file.arrayBuffer());
+  } catch (e) {
+    return null;
+  }
+}
+
+// Checks one motion. Bytes the browser could not read are not written: the
+// core then finds no file and says so, as tarvel-report does for a missing one.
+function checkFile(name, bytes) {
+  let written = false;
+  if (bytes) {
+    try {
+      core.FS.writeFile(name, bytes, { canOwn: true });  // no copy
+      written = true;
+    } catch (e) {
+      // a name the file system refuses: not written, so not read
+    }
+  }
+  const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg)));
+  if (written) core.FS.unlink(name);
+  return shownPart(name, JSON.parse(json));
+}
+
+function setAlias(bytes) {
+  const path = EXE_DIR + '/alias.ini';
+  try { core.FS.unlink(path); } catch (e) { /* there was none */ }
+  if (bytes) core.FS.writeFile(path, bytes, { canOwn: true });
+}
+
+self.onmessage = async (event) => {
+  const msg = event.data;
+  if (msg.type !== 'check') return;
+  const batch = msg.batch;
+  newest = batch;
+  await ready;
+  if (!core || batch !== newest) return;
+  const alias = msg.alias ? await bytesOf(msg.alias) : null;
+  if (batch !== newest) return;
+  setAlias(alias);
+  core._tarvel_begin();
+  for (let i = 0; i < msg.files.length; i++) {
+    const bytes = await bytesOf(msg.files[i]);
+    if (batch !== newest) return;
+    postMessage({ type: 'file', batch, index: i, result: checkFile(msg.files[i].name, bytes) });
+  }
+  postMessage({ type: 'done', batch, document: core.UTF8ToString(core._tarvel_document()) });
+};
