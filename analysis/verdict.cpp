@@ -112,10 +112,18 @@ void PieceAddBits(Piece* p, uint32_t mask, const int* texts, int n) {
 
 int gBoxLength = 0;
 
-// Adds to both verdict texts; the UTF-16 one gets the piece converted.
+// Adds to both verdict texts; the UTF-16 one gets the piece converted. The
+// pieces are the program's own Shift-JIS whatever the system's narrow code
+// page, so they are read by Shift-JIS lead bytes (through UTF-8), not by the
+// system's lead-byte test, which takes no byte as a lead byte in code page
+// 1252 and would widen each byte to a Latin letter.
 void Add(const char* s) {
   gBoxLength = AppendSjis(boxtext, kBoxText, gBoxLength, s);
-  sjiscatuni(boxtextw, kBoxText, s);
+  static char utf8[sizeof(Piece::text) * 3 + 1];
+  static char16_t wide[sizeof(Piece::text) + 1];
+  sjistoutf8(utf8, (int)sizeof utf8, s);
+  utf8touni(wide, (int)(sizeof wide / sizeof wide[0]), utf8);
+  unicat(boxtextw, kBoxText, wide);
 }
 
 // The diagnostic copy of a reason: its lines end with "\n" alone.
@@ -229,11 +237,12 @@ void buildreport() {
   rbcolor(255, 255, 255);
   rbnewline();
 
-  // The checked file. Where narrow names are UTF-8 the narrow form cannot be
-  // shown in a Shift-JIS line, so the UTF-16 form is converted instead.
+  // The checked file. Where narrow names are not Shift-JIS (code page 932)
+  // the narrow form cannot be shown in a Shift-JIS line (and has lost what
+  // its code page cannot hold), so the UTF-16 form is converted instead.
   if (gRun.lastVmdA[0] || gRun.lastVmdW[0]) {
     bool wide = gRun.lastVmdA[0] == 0;
-    if (PortAnsiCodePage() == 65001 && gRun.lastVmdW[0]) wide = true;
+    if (PortAnsiCodePage() != 932 && gRun.lastVmdW[0]) wide = true;
     if (wide)
       unitosjis(line, (int)sizeof line, gRun.lastVmdW);
     else

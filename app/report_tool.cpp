@@ -19,10 +19,14 @@
 #include "platform/port.h"
 #include "vmd/vmdread.h"
 
-void ReportToolStart(const char* exePath) {
+void ReportToolStart(const char* exePath, const char16_t* exePathW) {
   ResetRunEnv();
   SetPathSeparators(PortDirSeparator(), '/');
   getdir(gRun.exeDirA, kPathMax, exePath);
+  if (exePathW) {
+    unigetdir(gRun.exeDirW, kPathMax, exePathW);
+    return;
+  }
   char16_t wide[kPathMax];
   if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
 }
@@ -166,9 +170,12 @@ bool IsMotionName(const char* name) {
   return e[0] == '.' && (e[1] | 0x20) == 'v' && (e[2] | 0x20) == 'm' && (e[3] | 0x20) == 'd';
 }
 
-// Tells what gFileReport holds for file, in the run's format.
-void Present(Run& run, const char* file) {
+// Tells what gFileReport holds, in the run's format. The file is named as the
+// report shows it, in UTF-8 (on Windows the narrow form is in the ANSI code
+// page and has lost what that cannot hold).
+void Present(Run& run) {
   const FileReport& r = gFileReport;
+  const char* file = r.path;
   if (r.status != kStatusComplete) {
     run.incomplete = true;
     char message[256];
@@ -206,7 +213,7 @@ void Present(Run& run, const char* file) {
 
 void CheckOne(Run& run, const char* file, const char16_t* widefile) {
   ReportToolCheck(file, widefile);
-  Present(run, file);
+  Present(run);
 }
 
 void CollectEntry(void* ctx, const char* name, int kind) {
@@ -301,7 +308,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
       Refuse(argv[i], kOpenNotRegular);
-      Present(run, argv[i]);
+      Present(run);
     } else {
       CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);
     }

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 // Sets up the run for the report tool: environment from the platform and the
-// executable's directory (where alias.ini is looked for).
-void ReportToolStart(const char* exePath);
+// executable's directory (where alias.ini is looked for). exePathW, when
+// given, is the UTF-16 form of the same path (Windows: the narrow form has
+// lost what the ANSI code page cannot hold), else it is made from exePath.
+void ReportToolStart(const char* exePath, const char16_t* exePathW = nullptr);
 
 // Checks one motion: reloads the name registry, reads the file (narrow path
 // first, then its UTF-16 form), builds the report and the verdict and

@@ -66,9 +66,9 @@ static void AppendDroppedPath() {
 static void ShowFallbackBox() {
   DiagPrint("<< ダイアログの [ＯＫ] を押してください >> \n");
   const uint32_t style = kMbOk | kMbIconInformation | kMbTopmost;
-  // The Shift-JIS text cannot be shown as narrow text where the narrow code
-  // page is UTF-8; the UTF-16 form says the same.
-  bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() == 65001;
+  // The Shift-JIS text reads as narrow text only where the narrow code page
+  // is Shift-JIS (932); everywhere else the UTF-16 form says the same.
+  bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() != 932;
   if (wide)
     PortMessageBoxW(boxtextw, u"Tarvel", style);
   else

@@ -120,9 +120,15 @@ TEST_F(Verdict, BlocksTheirPiecesAndSeparators) {
       {{}, kOk},
   };
 #pragma GCC diagnostic pop
-  for (const auto& c : cases) {
-    Build(c.f);
-    ExpectBox(c.box);
+  // The verdict is the program's own Shift-JIS: its UTF-16 form is the same
+  // whatever the narrow code page (1252 has no lead bytes of its own).
+  for (uint32_t cp : {65001u, 932u, 1252u}) {
+    SCOPED_TRACE(cp);
+    gHeadless.codePage = cp;
+    for (const auto& c : cases) {
+      Build(c.f);
+      ExpectBox(c.box);
+    }
   }
 }
 
@@ -195,6 +201,7 @@ TEST_F(Verdict, ReportHeaderAndTheFileNameInShiftJis) {
   // code page, narrow name, UTF-16 name, the line shown
   const struct { int cp; std::string a; const char16_t* w; std::string shown; } cases[] = {
       {65001, "/m/踊り.vmd", u"/m/踊り.vmd", SJ("/m/踊り.vmd")},  // UTF-8 narrow: from UTF-16
+      {1252, "/m/???.vmd", u"/m/踊り.vmd", SJ("/m/踊り.vmd")},   // lost in the ANSI code page
       {932, SJ("/a/歩き.vmd"), u"/b/走り.vmd", SJ("/a/歩き.vmd")},
       {932, "", u"/b/走り.vmd", SJ("/b/走り.vmd")},
   };

@@ -210,17 +210,24 @@ TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
   EXPECT_STREQ("narrow verdict", b.text);
   EXPECT_STREQ("Tarvel", b.title);
 
-  // read through the UTF-16 path: the UTF-16 text
+  // read through the UTF-16 path, or a narrow code page other than
+  // Shift-JIS (where the Shift-JIS bytes would show as Latin letters): the
+  // UTF-16 text
   gRun.narrowFailed = 0xFF;
   RunReportWindow();
-  ASSERT_EQ(2, gHeadless.boxCount);
-  EXPECT_TRUE(gHeadless.boxes[1].wide);
-  EXPECT_STREQ("wide verdict", gHeadless.boxes[1].text);
+  gRun.narrowFailed = 0;
+  gHeadless.codePage = 1252;
+  RunReportWindow();
+  ASSERT_EQ(3, gHeadless.boxCount);
+  for (int i : {1, 2}) {
+    EXPECT_TRUE(gHeadless.boxes[i].wide) << i;
+    EXPECT_STREQ("wide verdict", gHeadless.boxes[i].text) << i;
+  }
 
   // no box with the no-dialogue option
   gRun.cancelDialogue = 1;
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  EXPECT_EQ(2, gHeadless.boxCount);
+  EXPECT_EQ(3, gHeadless.boxCount);
 }
 
 TEST_F(ReportLoop, WindowFailureEndsTheLoop) {
