@@ -101,13 +101,7 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
   gRun.isPmx = 0;
 
   ReloadNameRegistry();
-  // A path with no UTF-16 form is read through its narrow bytes alone: a
-  // second read through the empty UTF-16 name would open nothing and throw
-  // away what the first one met.
-  if (gRun.nameW[0])
-    ReadMotion();
-  else
-    readvmdA(gRun.nameA);
+  ReadMotion();
   buildreport();
   buildverdict();
 

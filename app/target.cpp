@@ -107,6 +107,13 @@ void ReadMotion() {
   ClearSourceModel();
   if (readvmdA(gRun.nameA) != 0) {
     gRun.narrowFailed = 0xFF;
+    // A name with no UTF-16 form (its bytes are not text in the narrow code
+    // page) has nothing to re-open: a second read would open nothing and
+    // throw away what the first one met.
+    if (!gRun.nameW[0]) {
+      gRun.wideFailed = 0xFF;
+      return;
+    }
     DiagPrint("Re-opening in UTF-16 ... \n");
     int r = readvmdW(gRun.nameW);
     if (r != 0) {
