@@ -509,6 +509,8 @@ int readvmd(const char* path, const char16_t* widepath, int usewide) {
                 static_cast<unsigned>(c));
       gVmdFacts.badHeaderAt = i;
       gVmdFacts.badHeaderByte = c;
+      // Not a motion: the file's size, not the few bytes looked at.
+      if (rfseek(0, 2) != 0) DiagPrint("No size of the file. \n");
       gVmdFacts.endOffset = rftell();
       gVmdFacts.result = 2;
       rfclose();

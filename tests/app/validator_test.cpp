@@ -138,6 +138,7 @@ TEST(Validator, EachStatusWithItsDetailsExitCodeAndMessage) {
   EXPECT_EQ(files[1]["detail"]["read"], 2);
   EXPECT_EQ(files[1]["detail"]["endOffset"], 54 + 2 * 111);
   EXPECT_EQ(files[1]["verdict"]["category"], "rough");  // judged on what was read
+  EXPECT_EQ(files[2]["detail"]["fileBytes"], 13);  // the file's size, not the bytes looked at
   EXPECT_EQ(files[4]["detail"]["code"], 2);
   // Files that were not read are judged nowhere.
   for (int i = 2; i < 5; i++) {
