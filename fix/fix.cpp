@@ -19,7 +19,9 @@ constexpr size_t kBoneRecord = 111;
 constexpr size_t kMorphRecord = 23;
 constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
 // Fitting aims a little inside the bound, for the players' own arithmetic.
-constexpr double kFitToleranceDeg = 0.009;
+// The bones folded into along one chain share it: the world rotation of a
+// hand carries the differences of the chest, shoulder, arm and hand.
+constexpr double kChainToleranceDeg = 0.0095;
 // Curve evaluations one motion may ask for while fitting (several seconds).
 constexpr int64_t kWorkMax = 400000000;
 constexpr double kPi = 3.14159265358979323846;
@@ -304,6 +306,7 @@ struct Target {
   int n;
   Factor f[3];
   uint32_t folds;  // the folds feeding it
+  double tolDeg;   // its share of the bound
 };
 
 struct Motion {
@@ -422,12 +425,12 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
 
 // Can the piece from P[s] to P[e] be one key interval? Then its curve goes
 // to curve. hint: a curve to try first, or null.
-bool PieceFits(const std::vector<Dq>& P, int s, int e, const uint8_t* hint, uint8_t curve[4],
-               std::vector<Band>* bands) {
+bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint8_t* hint,
+               uint8_t curve[4], std::vector<Band>* bands) {
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   memcpy(curve, kLine, 4);
   if (e - s < 2) return true;
-  const double tol = kFitToleranceDeg * kPi / 180.0;
+  const double tol = tolDeg * kPi / 180.0;
   const double ct = std::cos(tol / 2);
   const Dq& q0 = P[s];
   const Dq& q1 = P[e];
@@ -585,12 +588,12 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     if (gWork > kWorkMax) return kRefuseWork;
     uint8_t curve[4], c[4], h[4];
     int good = s + 1;
-    PieceFits(bd.P, s, good, nullptr, curve, &bd.bands);
+    PieceFits(bd.P, s, good, bd.g->tolDeg, nullptr, curve, &bd.bands);
     // Gallop, then halve between the last piece that fits and the first that does not.
     int bad = -1;
     for (int len = 2;; len *= 2) {
       const int e = std::min(L, s + len);
-      if (PieceFits(bd.P, s, e, hintFor(s, e, h), c, &bd.bands)) {
+      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
         good = e;
         memcpy(curve, c, 4);
         if (e == L) break;
@@ -601,7 +604,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     }
     while (bad > good + 1) {
       const int e = good + (bad - good) / 2;
-      if (PieceFits(bd.P, s, e, hintFor(s, e, h), c, &bd.bands)) {
+      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
         good = e;
         memcpy(curve, c, 4);
       } else {
@@ -737,18 +740,26 @@ int Targets(uint32_t folds, Target* g) {
     const uint32_t armTw = 1u << (side ? kFoldRArmTwist : kFoldLArmTwist);
     const uint32_t handTw = 1u << (side ? kFoldRHandTwist : kFoldLHandTwist);
     const uint32_t shP = 1u << (side ? kFoldRShoulderP : kFoldLShoulderP);
-    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP};
+    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP, 0};
     if (folds & (shP | armTw)) {
-      Target t = {kLArm + o, 0, {}, folds & (shP | armTw)};
+      Target t = {kLArm + o, 0, {}, folds & (shP | armTw), 0};
       if (folds & shP) t.f[t.n++] = {kLShoulderP + o, true};
       t.f[t.n++] = {kLArm + o, false};
       if (folds & armTw) t.f[t.n++] = {kLArmTwist + o, false};
       g[n++] = t;
     }
-    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw};
+    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw, 0};
   }
-  if (folds & (1u << kFoldUpper2Full))
-    g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full};
+  const bool chest = folds & (1u << kFoldUpper2Full);
+  if (chest) g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full, 0};
+  // Each bone's share: the bound over the bones folded into along its chain.
+  int along[2] = {chest, chest};
+  for (int i = 0; i < n; i++)
+    if (g[i].bone != kUpper2) along[g[i].bone >= kSide]++;
+  for (int i = 0; i < n; i++) {
+    const int k = g[i].bone == kUpper2 ? std::max(along[0], along[1]) : along[g[i].bone >= kSide];
+    g[i].tolDeg = kChainToleranceDeg / std::max(1, k);
+  }
   return n;
 }
 
