@@ -175,6 +175,15 @@ const char* ReadWhole(const Path& p, std::vector<uint8_t>* bytes) {
   }
   bool failed = false;
   size_t have = 0;
+  int64_t end = 0;
+  if (f) {
+    if (fseek(f, 0, SEEK_END) == 0) end = ftell(f);
+    rewind(f);
+  } else if (PortSeek(h, 0, 2, &end) == 0 && PortSeek(h, 0, 0, nullptr) != 0) {
+    PortCloseFile(h);
+    return "cannot seek back to the start";
+  }
+  if (end > 0 && end <= kReadMax) bytes->reserve(size_t(end) + (1 << 20));
   for (;;) {
     if (int64_t(have) > kReadMax) {
       failed = true;

@@ -207,6 +207,7 @@ struct Track {
   bool driven = false;         // as the reader: a key moves or turns it by more than 0.01
   float maxrot = 0;            // the largest |x, y, z| of a key's rotation
   bool bad = false;            // a rotation that is none, or a position that is no number
+  mutable int cursor = 0;      // the key the last look-up found: frames are mostly asked in order
 };
 
 float FloatAt(const uint8_t* p) {
@@ -258,9 +259,16 @@ void Gather(Track* t, const uint8_t* bones) {
 
 // Index of the last key at or before frame f, or -1.
 int LastAtOrBefore(const Track& t, int64_t f) {
+  const int n = (int)t.keys.size();
+  for (int c = t.cursor; c < n && c <= t.cursor + 1; c++) {
+    if (t.keys[c].frame > f) break;
+    if (c + 1 == n || t.keys[c + 1].frame > f) return t.cursor = c;
+  }
   auto it = std::upper_bound(t.keys.begin(), t.keys.end(), f,
                              [](int64_t v, const Key& k) { return v < k.frame; });
-  return int(it - t.keys.begin()) - 1;
+  const int i = int(it - t.keys.begin()) - 1;
+  if (i >= 0) t.cursor = i;
+  return i;
 }
 
 const Dq kIdentity = {0, 0, 0, 1};
@@ -639,6 +647,7 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
     memcpy(name, m.bones + size_t(t.recs[0]) * kBoneRecord, 15);
   else
     memcpy(name, gNames[g.bone].s, size_t(gNames[g.bone].n));
+  out->reserve(frames.size() * 2);
   Builder bd = {&m, &g, name, out, 0, {}, {}};
 
   static const uint8_t kLine[4] = {20, 20, 107, 107};
