@@ -634,11 +634,20 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
   *added = 0;
   for (int i = 0; i < g.n; i++)
     if (m.tracks[g.f[i].bone].bad) return kRefuseBadRotation;
-  std::vector<int64_t> frames;
-  for (int i = 0; i < g.n; i++)
-    for (const Key& k : m.tracks[g.f[i].bone].keys) frames.push_back(k.frame);
-  std::sort(frames.begin(), frames.end());
-  frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+  // Every frame where a bone of the chain has a key (each list is sorted).
+  std::vector<int64_t> frames, merged;
+  for (int i = 0; i < g.n; i++) {
+    const std::vector<Key>& keys = m.tracks[g.f[i].bone].keys;
+    merged.clear();
+    merged.reserve(frames.size() + keys.size());
+    size_t a = 0, b = 0;
+    while (a < frames.size() || b < keys.size()) {
+      const int64_t v = b == keys.size() || (a < frames.size() && frames[a] <= keys[b].frame)
+                            ? frames[a++] : keys[b++].frame;
+      if (merged.empty() || merged.back() != v) merged.push_back(v);
+    }
+    frames.swap(merged);
+  }
   if (frames.empty()) return kRefuseNone;
 
   const Track& t = m.tracks[g.bone];
@@ -866,13 +875,16 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
 
   // Records that leave their place: those of the folded bones and of the
   // bones folded into.
-  std::vector<uint32_t> gone;
+  std::vector<uint8_t> gone(size_t(declared), 0);
   int64_t keysOut = declared;
-  for (int f = 0; f < kFolds; f++) {
-    if (!(folds & (1u << f))) continue;
-    const Track& t = m.tracks[kFoldBone[f]];
-    gone.insert(gone.end(), t.recs.begin(), t.recs.end());
-  }
+  auto leave = [&](const Track& t) {
+    for (uint32_t rec : t.recs) {
+      keysOut -= 1 - gone[rec];
+      gone[rec] = 1;
+    }
+  };
+  for (int f = 0; f < kFolds; f++)
+    if (folds & (1u << f)) leave(m.tracks[kFoldBone[f]]);
   struct Place {
     uint32_t at;
     int target;
@@ -880,7 +892,7 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
   Place places[7];
   for (int i = 0; i < n; i++) {
     const Track& t = m.tracks[g[i].bone];
-    gone.insert(gone.end(), t.recs.begin(), t.recs.end());
+    leave(t);
     uint32_t at = UINT32_MAX;
     for (int j = 0; j < g[i].n; j++) {
       const Track& s = m.tracks[g[i].f[j].bone];
@@ -889,9 +901,6 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
     if (!t.recs.empty()) at = t.recs[0];
     places[i] = {at, i};
   }
-  std::sort(gone.begin(), gone.end());
-  gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
-  keysOut -= int64_t(gone.size());
   for (int i = 0; i < n; i++) keysOut += int64_t(built[i].size());
   std::sort(places, places + n, [&](const Place& a, const Place& b) {
     return a.at != b.at ? a.at < b.at : g[a.target].bone < g[b.target].bone;
@@ -915,23 +924,21 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
   PutInt(o + kHeaderBytes + kModelBytes, int32_t(keysOut));
   o += kBoneStart;
   size_t next = 0;  // next record to copy
-  size_t gi = 0;
-  int pi = 0;
-  auto copyUpTo = [&](size_t end) {  // records next .. end-1, skipping those gone
+  auto copyUpTo = [&](size_t end) {  // records next .. end-1, but those gone, in runs
     while (next < end) {
-      if (gi < gone.size() && gone[gi] == next) {
-        gi++;
+      if (gone[next]) {
         next++;
         continue;
       }
-      const size_t stop = std::min(end, gi < gone.size() ? size_t(gone[gi]) : end);
+      size_t stop = next + 1;
+      while (stop < end && !gone[stop]) stop++;
       const size_t bytes = (stop - next) * kBoneRecord;
       memcpy(o, m.bones + next * kBoneRecord, bytes);
       o += bytes;
       next = stop;
     }
   };
-  for (; pi < n; pi++) {
+  for (int pi = 0; pi < n; pi++) {
     copyUpTo(std::min<size_t>(places[pi].at, size_t(declared)));
     for (const OutKey& k : built[places[pi].target]) {
       memcpy(o, k.rec, kBoneRecord);
