@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/report_buffer.h"
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -52,8 +53,9 @@ class ReportLoop : public ::testing::Test {
     rbcolor(0, 255, 0);
     rbputs("ABC");
     rbnewline();
-    snprintf(boxtext, sizeof boxtext, "narrow verdict");
-    memcpy(boxtextw, u"wide verdict", sizeof u"wide verdict");
+    RecordFileEnd();
+    snprintf(gFileReport.boxtext, sizeof gFileReport.boxtext, "narrow verdict");
+    memcpy(gFileReport.boxtextw, u"wide verdict", sizeof u"wide verdict");
   }
   void TearDown() override {
     CloseReportWindow();
@@ -73,6 +75,7 @@ class ReportLoop : public ::testing::Test {
       rbputs("line");
       rbnewline();
     }
+    RecordFileEnd();
   }
   static void Fresh() {
     WindowDestroy();
