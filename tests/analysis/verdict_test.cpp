@@ -133,28 +133,6 @@ TEST_F(Verdict, BlocksTheirPiecesAndSeparators) {
   }
 }
 
-TEST_F(Verdict, FromTheFindingsOfTheTracks) {
-  // Only "左腕捩" driven, twisting: the needs-fixing block and nothing else.
-  Drive("左腕捩", 0.3f).maxtwsplus = 0.2f;
-  Judge();
-  ExpectBox(kLHead + kLReason + "[左腕捩] \r\n  " + kUsed);
-
-  // A medium left leg IK parent and a leg D bone: the hand-editing wording,
-  // the IK parent not named, its line break still there.
-  ResetTracks();
-  Drive("左足IK親", 0.1f);
-  Drive("左足D", 0.02f);
-  Judge();
-  ASSERT_EQ(gFind.ikparents, 4u);
-  ExpectBox(kDHeadEdit + kDReason + "[左足D] \r\n  \r\n  " + kUsed);
-
-  // Only "下半身" rotated by a small amount: no closing remark.
-  ResetTracks();
-  Drive("下半身", 0.02f);
-  Judge();
-  ExpectBox(kRHead + "[下半身] が使用されています. \r\n  ");
-}
-
 TEST_F(Verdict, LongestVerdictFits) {
   const Findings all = {99, 99, 99, 99, 0xF, -1, 0xF, 0x3F, 0xF, 7, 0x3F, 3, 0xF, 0xF, -1, -1};
   // Every combination that the blocks allow: the license block with each of

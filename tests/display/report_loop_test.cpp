@@ -186,21 +186,6 @@ TEST_F(ReportLoop, DraggingPansTheViewAndAClickDoesNot) {
   EXPECT_EQ(kCursorArrow, gHeadlessWindow.cursor);
 }
 
-TEST_F(ReportLoop, DropEndsTheLoopAndQueuesTheFirstFileLast) {
-  REQUIRE_FONT();
-  const char* names[] = {"/d/A.vmd", "/d/B.vmd", "/d/C.vmd"};
-  HeadlessScriptDrop(3, names);
-  EXPECT_EQ(kOutcomeDropped, RunReportWindow());
-  ASSERT_EQ(5, gArgsA.count);
-  ASSERT_EQ(5, gArgsW.count);
-  const char* expected[] = {"/m/first.vmd", "/d/B.vmd", "/d/C.vmd", "/d/A.vmd"};
-  for (int i = 0; i < 4; i++) {
-    EXPECT_STREQ(expected[i], argat(&gArgsA, i + 1));
-    EXPECT_EQ(Utf8ToUtf16(expected[i]), std::u16string(uniargat(&gArgsW, i + 1)));
-  }
-  EXPECT_EQ(0, gHeadless.boxCount);
-}
-
 TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
   gHeadless.codePage = 932;
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
