@@ -144,6 +144,7 @@ ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t
   t.firstFrame = first;
   t.lastFrame = last;
   t.twistPlusFrame = t.twistMinusFrame = -1;
+  t.posFrame = t.rotFrame = -1;
   gFileReport.keys += keys;
   return t;
 }
@@ -166,6 +167,8 @@ void GatherBones() {
     else if (g != 3) t.listed = b.maxpos > 0.01 || b.maxrot > 0.01;
     t.maxPos = b.maxpos;
     t.rotDeg = amount2deg(b.maxrot);
+    if (b.maxpos > 0.0f) t.posFrame = b.atmaxpos;
+    if (b.maxrot > 0.0f) t.rotFrame = b.atmaxrot;
     for (int i = 0; i < 4; i++)
       if (!strcmp(text, FindingBone(kMaskTwist, i)) || !strcmp(text, FindingBone(kMaskArm, i)))
         t.twisted = 0xFF;

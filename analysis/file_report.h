@@ -59,6 +59,7 @@ struct ReportTrack {
   // bones
   float maxPos;
   double rotDeg;
+  int32_t posFrame, rotFrame;  // frames of the largest movement and rotation (when not 0)
   double twistPlusDeg, twistMinusDeg;
   int32_t twistPlusFrame, twistMinusFrame;  // -1: none
   uint8_t twisted;        // a twist bone, or an arm or elbow bone
