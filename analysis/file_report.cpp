@@ -349,6 +349,7 @@ void OpenErrorText(int code, char* dst, int cap) {
     case 5: snprintf(dst, cap, "access denied"); break;
     case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
     case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
+    case kOpenTooLarge: snprintf(dst, cap, "larger than the browser can read (over 2 GiB)"); break;
     default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
   }
 }

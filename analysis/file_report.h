@@ -132,6 +132,7 @@ void GatherFileReport(const char* path, int openError);
 void OpenErrorText(int code, char* dst, int cap);
 constexpr int kOpenNameTooLong = 206;  // the system's own code for it
 constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
+constexpr int kOpenTooLarge = -3;      // the page: more than the browser can read
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

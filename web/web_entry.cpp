@@ -13,6 +13,7 @@
 #include "app/report_tool.h"
 #include "names/registry.h"
 #include "platform/headless/headless.h"
+#include "vmd/vmdread.h"
 
 namespace {
 std::string gDocument;  // the run's document so far: its head and every file
@@ -44,6 +45,18 @@ EMSCRIPTEN_KEEPALIVE void tarvel_begin() {
 // valid until the next call.
 EMSCRIPTEN_KEEPALIVE const char* tarvel_check(const char* name) {
   ReportToolCheck(name, nullptr);
+  size_t at = gDocument.size();
+  AppendDocumentFile(&gDocument, &gCounts, gFileReport);
+  if (gCounts.files > 1) at++;  // the comma before it
+  return gDocument.c_str() + at;
+}
+
+// Adds a file the browser cannot read because of its size (over 2 GiB) to
+// the run, unread, as unreadable for that reason. Returns its JSON object,
+// as tarvel_check does.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_too_large(const char* name) {
+  ResetReadFacts();
+  GatherFileReport(name, kOpenTooLarge);
   size_t at = gDocument.size();
   AppendDocumentFile(&gDocument, &gCounts, gFileReport);
   if (gCounts.files > 1) at++;  // the comma before it
