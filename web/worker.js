@@ -81,7 +81,7 @@ function checkFile(name, bytes) {
   const folders = name.split('/').slice(0, -1).map((_, i, all) => all.slice(0, i + 1).join('/'));
   if (bytes) {
     try {
-      if (folders.length) core.FS.mkdirTree(folders[folders.length - 1]);
+      if (folders.length) core.FS.mkdirTree(`${MOTION_DIR}/${folders[folders.length - 1]}`);
       core.FS.writeFile(name, bytes, { canOwn: true });  // no copy
       written = true;
     } catch (e) {
@@ -91,7 +91,7 @@ function checkFile(name, bytes) {
   const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg)));
   if (written) core.FS.unlink(name);
   for (const f of folders.reverse()) {
-    try { core.FS.rmdir(f); } catch (e) { /* not empty, or never made */ }
+    try { core.FS.rmdir(`${MOTION_DIR}/${f}`); } catch (e) { /* not empty, or never made */ }
   }
   return shownPart(name, JSON.parse(json));
 }
