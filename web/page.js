@@ -326,7 +326,11 @@ function renderSummary() {
 
   const chosen = filter.value;
   filter.replaceChildren(new Option(T.filterAll(entries.length), ''));
-  for (const c of CATEGORIES) filter.append(new Option(`${T.category[c]} (${count[c]})`, c));
+  for (const c of CATEGORIES) {
+    const option = new Option(`${T.category[c]} (${count[c]})`, c);
+    option.dataset.category = c;
+    filter.append(option);
+  }
   filter.append(new Option(`${T.notRead} (${count.other})`, 'other'));
   filter.value = chosen;
   if (filter.selectedIndex < 0) filter.value = '';

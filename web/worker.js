@@ -38,10 +38,10 @@ function withText(text, call) {
 // it): the status, the verdict, the findings with the bones they name, the
 // report's lines, the keys and duration. A file cut short is judged there
 // from the keys before the cut; the page gives no verdict for it, only its
-// status.
+// status and what the read found.
 function shownPart(name, file) {
   const complete = file.status === 'complete';
-  const findings = complete && file.findings ? file.findings : [];
+  const findings = file.findings || [];  // of a cut file too: facts of what was read
   const bones = {};
   for (const b of file.bones || []) {
     if (findings.some((f) => f.bone === b.name)) bones[b.name] = b;

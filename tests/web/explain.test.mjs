@@ -67,6 +67,7 @@ describe('each motion explained', { skip: noSamples }, () => {
         const shown = blocks[i];
         if (file.status !== 'complete') {
           assert.deepEqual(shown.labels, [], `${file.path} has no verdict`);
+          assert.equal(shown.items.length, (file.findings || []).length, `findings of ${file.path}`);
           return;
         }
         assert.deepEqual(shown.labels, file.verdict.categories.map((c) => [c, LABELS[lang][c]]).sort((a, b) =>
