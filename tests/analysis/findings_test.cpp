@@ -202,34 +202,6 @@ TEST_F(Findings, LowerBodyAndWaist) {
   EXPECT_EQ(gFind.lowerbodystate, 0);
 }
 
-TEST_F(Findings, FullBoneLines) {
-  BoneTrack& arm = Drive(Bone("左腕"), Amount(60), 0.0f, 3, 5, 30);
-  arm.maxtwsminus = Amount(150);
-  arm.attwsminus = 7;
-  arm.maxtwsplus = Amount(10);
-  arm.attwsplus = 3;
-  BoneTrack& tw = Drive(Bone("左腕捩"), 0.3f, 0.0f, 2, 0, 12);
-  tw.maxtwsplus = Amount(40);
-  tw.attwsplus = 12;
-  BoneTrack& right = Drive(Bone("右腕"), 0.005f, 0.0f, 2, 1, 9);
-  right.maxtwsplus = right.maxtwsminus = Amount(20);
-  right.attwsplus = 4;
-  right.attwsminus = 9;
-  Drive(Bone("左足ＩＫ親"), 0.02f, 1.5f);
-  Bone("センター").keycount = 4;  // keys, but never moved: not listed
-  List();
-
-  // The widest driven name is 左足ＩＫ親 (10 bytes).
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-      "", SJ("使用ボーン: "),
-      SJ("  左腕        (3 keys) (frame 5 - 30) (rot  60.0) (tws 150.0 (at 7)) "),
-      SJ("  左腕捩      (2 keys) (frame 0 - 12) (tws  40.0 (at 12)) "),
-      SJ("  右腕        (2 keys) (frame 1 - 9) (tws  20.0 (at 9)) "),
-      SJ("  左足ＩＫ親  (1 keys) (frame 0 - 0) (|pos|=1.5) (rot   2.3) "), "", ""}));
-  EXPECT_EQ(gReport.cellcolour[0][0], 0u);
-  EXPECT_EQ(gReport.cellcolour[1][0], Pack(255, 255, 255));
-}
-
 TEST_F(Findings, FullLineColours) {
   const uint32_t white = Pack(255, 255, 255), red = Pack(255, 0, 0), orange = Pack(255, 80, 0),
                  amber = Pack(255, 120, 0), yellow = Pack(255, 240, 0),
@@ -260,32 +232,6 @@ TEST_F(Findings, FullLineColours) {
   EXPECT_EQ(ColourOf("上半身２"), white);
 }
 
-TEST_F(Findings, FingersCompactLinesAndSeparators) {
-  Drive(Bone("頭"), 0.02f);
-  Drive(Bone("右中指２"), 0.5f);               // a finger that only turns
-  Drive(Bone("左人指１"), 0.0f, 0.06f, 2, 0, 4);  // a finger that moves
-  for (int i = 1; i <= 8; i++) NewBone("bonename_" + std::to_string(i)).maxrot = 0.02f;
-  NewBone("quiet").keycount = 3;                // neither moves nor turns
-  NewBone(SJ("左親指０ ")).maxpos = 0.5f;
-  NewBone("abc\x82").maxrot = 0.5f;             // ends in a lone lead byte
-  List();
-
-  // Compact lines are not "listed": only the closing empty line follows them.
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-      "", SJ("使用ボーン: "), SJ("  頭  (1 keys) (frame 0 - 0) (rot   2.3) "),
-      SJ("  左人指１  (2 keys) (frame 0 - 4) (|pos|=0.06) "), "     ",
-      "  bonename_1  bonename_2  bonename_3  bonename_4  bonename_5  bonename_6",
-      "  bonename_7  bonename_8  " + SJ("\"左親指０ \"") + "  abc", ""}));
-
-  // the morph list's separator comes even when nothing of its group is listed
-  Morph(SJ("あ"), 1, 0, 0, 0.0f, 1.0f);
-  Morph("quiet", 1, 0, 0, 0.0f, 0.0f);
-  rbreset();
-  listmorphs();
-  ASSERT_EQ(gReport.linecount, 6);
-  EXPECT_STREQ(gReport.lines[2], "     ");
-}
-
 TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
   // Every byte of a name becomes 15 bytes, so a full line runs past the
   // length of a report line.
@@ -313,32 +259,6 @@ TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
   EXPECT_EQ(l[6], "");
   EXPECT_EQ(l[7], "Morphing (Expression): ");
   EXPECT_EQ(l[8], SJ("  あ  (1 keys) (frame 0 - 0) (val 1 - 1) \n"));
-}
-
-TEST_F(Findings, MorphList) {
-  Morph(SJ("あ"), 2, 0, 10, 0.0f, 1.0f);
-  Morph(SJ("い"), 3, 0, 20, 0.0f, 0.0f);            // all keys 0.0: not listed
-  Morph(SJ("まばたき"), 1, 7, 7, -0.5f, -0.5f);
-  Morph(SJ("ω"), 1, 3, 3, 0.0f, 0.75f);
-  Morph(SJ("クリ勃起"), 1, 0, 0, 1.0f, 1.0f);       // kept apart: never listed
-  Morph("\x81\xbf", 1, 4, 4, 0.0f, 0.5f);         // ∩, brought by the motion
-  Morph("longmorphname", 2, 1, 9, 0.0f, 0.125f);
-  Morph("unused", 0, 0, 0, 0.0f, 0.0f);
-  rbreset();
-  listmorphs();
-
-  // The widest listed name of the expressions is まばたき (8 bytes); the
-  // replaced names are padded as their own two bytes.
-  const std::string pad(6, ' ');
-  const std::vector<std::string> l = Lines();
-  EXPECT_EQ(l, (std::vector<std::string>{
-      SJ("使用モーフ(表情): "), SJ("  あ") + pad + "  (2 keys) (frame 0 - 10) (val 0 - 1) \n",
-      SJ("    ω ") + pad + "  (1 keys) (frame 3 - 3) (val 0 - 0.75) \n",
-      SJ("  まばたき  (1 keys) (frame 7 - 7) (val -0.5 - -0.5) \n"), "     ",
-      SJ("    Π ") + pad + "  (1 keys) (frame 4 - 4) (val 0 - 0.5) \n",
-      "  longmorphname  (2 keys) (frame 1 - 9) (val 0 - 0.125) \n", "", "", ""}));
-  ASSERT_GE(l.size(), 2u);
-  EXPECT_EQ(gReport.linelength[1], l[1].size());
 }
 
 // A toolkit may set the process locale from the user's: the report's numbers
