@@ -86,6 +86,7 @@ Json Finding(const ReportFinding& f) {
   Json o = Json::object();
   o["code"] = FindingCodeName(f.code);
   o["severity"] = SeverityName(f.severity);
+  o["fixable"] = FindingFixable(f.code);
   if (f.subject > 0 && f.subject <= kAboutIk) o[kSubjects[f.subject]] = f.name;
   if (f.frame >= 0) o["frame"] = f.frame;
   o["message"] = f.message;
