@@ -84,11 +84,15 @@ describe('each motion explained', { skip: noSamples }, () => {
             assert.ok(item.text.includes(`${lang === 'en' ? 'frame ' : 'フレーム '}${item.frame}`), item.text);
             if (f.bone) assert.ok(item.text.includes(f.bone), item.text);
           }
+          // what to do: the VRM-ready copy for what it repairs
+          assert.equal(item.text.includes(lang === 'en' ? 'VRM-ready copy' : 'VRM 用に修正したモーションのコピー'),
+            f.fixable === true, `${f.code}: ${item.text}`);
           // Japanese sentences for a Japanese reader, English ones otherwise
           assert.equal(/[ぁ-ん]/.test(item.text.replace(f.bone || f.ik || '', '')), lang === 'ja', item.text);
         });
       });
       assert.ok(framed > 5, 'the samples have findings with frames');
+      assert.ok(doc.files.some((f) => (f.findings || []).some((x) => x.fixable === true)), 'some findings are fixable');
       const camera = blocks[doc.files.findIndex((f) => f.path.includes('camera'))];
       assert.deepEqual(camera.items.map((x) => x.code), ['camera-only']);
 
