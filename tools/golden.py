@@ -49,6 +49,11 @@ def cases():
     m.bone("上半身２", 0, rot=quat((0, 1, 0), 10))
     m.bone("上半身2", 0, rot=quat((0, 1, 0), 10))
     c["upper2_both.vmd"] = m
+    m = mm.Motion()
+    m.bone("下半身", 0, pos=(0, 0.5, 0), rot=quat((1, 0, 0), 5))
+    m.bone("右足IK親", 0, rot=quat((1, 0, 0), 10))
+    m.bone("左腕_+", 0, pos=(0, 1, 0), rot=quat((1, 0, 0), 0.5))
+    c["lowerbody_moves.vmd"] = m
     # every block at once, and the blocks' separators
     m = mm.Motion()
     for name in ("左腕捩", "右手捩", "上半身２", "右腕_+", "左足D", "右腕D", "左足IK親", "左肩P",

@@ -25,7 +25,6 @@ std::string SJ(const char* utf8) { return SjisName(utf8); }
 // report's own degree scale.
 float Amount(double deg) { return (float)std::sin(deg / (360.0 * 0.31830988148145367)); }
 
-uint32_t Pack(int r, int g, int b) { return (uint32_t)b << 16 | (uint32_t)g << 8 | (uint32_t)r; }
 
 class Findings : public testing::Test {
  protected:
@@ -69,82 +68,12 @@ class Findings : public testing::Test {
     for (int i = 0; i < gReport.linecount; i++) v.push_back(gReport.lines[i]);
     return v;
   }
-  // The colour of the full bone line of a name ("  name" and a space).
-  static uint32_t ColourOf(const char* utf8) {
-    const std::string head = "  " + SJ(utf8) + " ";
-    for (int i = 0; i < gReport.linecount; i++)
-      if (strncmp(gReport.lines[i], head.c_str(), head.size()) == 0)
-        return gReport.cellcolour[i][0];
-    ADD_FAILURE() << "no line for " << utf8;
-    return 0xFFFFFFFF;
-  }
   static void List() {
     findbones();
     rbreset();
     listbones();
   }
 };
-
-TEST_F(Findings, TwistBonesAndPlusBonesAreLicenseFactors) {
-  Drive(Bone("左腕捩"), 0.3f).maxtwsplus = 0.02f;
-  Drive(Bone("右手捩"), 0.3f).maxtwsminus = 0.5f;
-  Bone("右腕捩").maxtwsplus = 0.5f;                  // twist without a key
-  Drive(Bone("左足_+"), 0.02f);
-  Drive(Bone("右腕_+"), 0.005f, 1.0f);               // moves, does not turn
-  findbones();
-  EXPECT_EQ(gFind.twistbones, 1u | 8u);
-  EXPECT_EQ(gFind.plusbones, 1u);
-  EXPECT_EQ(gFind.licensefactors, 3);
-  EXPECT_EQ(gFind.dropfactors, 0);
-}
-
-TEST_F(Findings, FullWidthUpperBody2AloneIsALicenseFactor) {
-  BoneTrack& full = Bone("上半身２");
-  BoneTrack& half = Bone("上半身2");
-  // full-width driven, then the half-width one too (findbones starts from
-  // zero each time), then only the half-width one
-  const struct { uint8_t fullMoved, halfMoved; int state, factors; } steps[] = {
-      {0xFF, 0, -1, 1}, {0xFF, 0xFF, 1, 0}, {0, 0xFF, 0, 0}};
-  Drive(full, 0.1f);
-  Drive(half, 0.1f);
-  for (const auto& s : steps) {
-    full.moved = s.fullMoved;
-    half.moved = s.halfMoved;
-    findbones();
-    EXPECT_EQ(gFind.upper2state, s.state);
-    EXPECT_EQ(gFind.licensefactors, s.factors);
-  }
-}
-
-TEST_F(Findings, DropOutFactors) {
-  Drive(Bone("左ひざD"), 0.02f);
-  Drive(Bone("右足首D"), 0.02f);
-  Drive(NewBone(SJ("右ひじD")), 0.02f);             // arm D bones come with
-  Drive(NewBone(SJ("左腕D")), 0.0099f);              // the motion; below the threshold
-  Drive(Bone("右肩P"), 0.02f);
-  Drive(Bone("上半身3"), 0.0f, 0.5f);                 // moves only: bit, no count
-  Drive(Bone("右足ＩＫ親"), 0.02f);                   // turns: bit and count
-  findbones();
-  EXPECT_EQ(gFind.dlegbones, 2u | 0x20u);
-  EXPECT_EQ(gFind.darmbones, 8u);
-  EXPECT_EQ(gFind.shoulderp, 2u);
-  EXPECT_EQ(gFind.upper3bones, 1u | 4u);
-  EXPECT_EQ(gFind.dropfactors, 5);
-  EXPECT_EQ(gFind.licensefactors, 0);
-}
-
-TEST_F(Findings, LegIkParentRanges) {
-  struct Case { float rot; uint32_t left; int drops; } cases[] = {
-      {0.03f, 0, 0}, {0.05f, 1, 0}, {0.1f, 4, 0}, {0.2f, 0x10, 1}};
-  for (const Case& c : cases) {
-    ResetTracks();
-    Drive(Bone("左足IK親"), c.rot);
-    Drive(Bone("右足IK親"), c.rot);
-    findbones();
-    EXPECT_EQ(gFind.ikparents, c.left | c.left << 1) << c.rot;
-    EXPECT_EQ(gFind.dropfactors, 2 * c.drops) << c.rot;
-  }
-}
 
 // The smallest stored amount whose angle reaches deg.
 float FirstAmountReaching(double deg) {
@@ -182,54 +111,6 @@ TEST_F(Findings, ArmTwistOf145IsSlightAndOf160IsRough) {
   findbones();
   EXPECT_EQ(gFind.armrough, 8u);
   EXPECT_EQ(gFind.armslight, 4u);
-}
-
-TEST_F(Findings, LowerBodyAndWaist) {
-  struct Case { float rot, pos; int state; } cases[] = {
-      {Amount(20), 0, 3}, {Amount(40), 0, -1}, {Amount(5), 0.5f, -1}, {0.0099f, 0, 0}};
-  for (const Case& c : cases) {
-    ResetTracks();
-    Drive(Bone("下半身"), c.rot, c.pos);
-    findbones();
-    EXPECT_EQ(gFind.lowerbodystate, c.state) << c.rot;
-    EXPECT_EQ(gFind.roughbones, c.state != 0 ? 1 : 0) << c.rot;
-  }
-  ResetTracks();
-  Drive(Bone("腰"), 0.02f);
-  findbones();
-  EXPECT_EQ(gFind.waiststate, -1);
-  EXPECT_EQ(gFind.roughbones, 1);
-  EXPECT_EQ(gFind.lowerbodystate, 0);
-}
-
-TEST_F(Findings, FullLineColours) {
-  const uint32_t white = Pack(255, 255, 255), red = Pack(255, 0, 0), orange = Pack(255, 80, 0),
-                 amber = Pack(255, 120, 0), yellow = Pack(255, 240, 0),
-                 pale = Pack(250, 250, 150);
-  const struct { const char* name; uint32_t colour; } still[] = {
-      {"左腕捩", red},   {"上半身２", red}, {"右足ＩＫ親", red}, {"左足_+", red},
-      {"左ひざD", orange}, {"上半身3", amber}, {"左肩P", amber},    {"腰", yellow},
-      {"左腕ＩＫ", orange}, {"頭", white}};
-  for (const auto& b : still) Drive(Bone(b.name), 0.02f);
-  Drive(Bone("左足IK親"), 0.05f);
-  Drive(Bone("右足IK親"), 0.2f);
-  Drive(Bone("下半身"), Amount(20));
-  Drive(Bone("左ひじ"), 0.9f).maxtwsminus = Amount(170);
-  Drive(Bone("右腕"), 0.9f).maxtwsplus = Amount(150);
-  Drive(Bone("右ひじ"), 0.9f).maxtwsplus = Amount(100);
-  List();
-  for (const auto& b : still) EXPECT_EQ(ColourOf(b.name), b.colour) << b.name;
-  EXPECT_EQ(ColourOf("左足IK親"), pale);
-  EXPECT_EQ(ColourOf("右足IK親"), yellow);
-  EXPECT_EQ(ColourOf("下半身"), pale);
-  EXPECT_EQ(ColourOf("左ひじ"), yellow);
-  EXPECT_EQ(ColourOf("右腕"), pale);
-  EXPECT_EQ(ColourOf("右ひじ"), white);
-
-  // With the half-width one moving too, the full-width one is no problem.
-  Drive(Bone("上半身2"), 0.02f);
-  List();
-  EXPECT_EQ(ColourOf("上半身２"), white);
 }
 
 TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
