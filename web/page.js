@@ -196,10 +196,11 @@ let entries = [];     // its results (undefined until known)
 let aliasFile = null;
 let documentText = '';  // the JSON document of the files shown
 let sorting = { key: null, up: true };
+let notice = '';      // said beside every state of the files shown (a folder not opened)
 
 function setState(text, error) {
-  state.textContent = text;
-  state.classList.toggle('error', !!error);
+  state.textContent = [text, notice].filter(Boolean).join(' ');
+  state.classList.toggle('error', !!error || !!notice);
 }
 
 function el(tag, cls, text) {
@@ -411,6 +412,7 @@ filter.addEventListener('change', applyFilter);
 // Checks the files given: a list of { file, name }, name as the report shows
 // it (a path inside a folder given).
 function check(list) {
+  notice = '';
   files = list;
   entries = new Array(list.length);
   batch++;
@@ -571,6 +573,10 @@ document.addEventListener('drop', async (e) => {
   }
   if (alias) setAlias(alias, !motions.length);
   if (motions.length) check(motions);
-  if (unopened) setState(T.folderHint, true);
-  else if (!motions.length && !alias) setState(T.noMotions, true);
+  if (unopened) {
+    notice = T.folderHint;
+    setState(motions.length ? T.checking(0, motions.length) : '');
+  } else if (!motions.length && !alias) {
+    setState(T.noMotions, true);
+  }
 });

@@ -3,7 +3,9 @@
 // (checked against tarvel-report --json), the legend, the summary of many
 // files, folders, and a file too large for the browser.
 import assert from 'node:assert/strict';
-import { copyFileSync, mkdirSync, openSync, closeSync, ftruncateSync, readFileSync } from 'node:fs';
+import {
+  closeSync, copyFileSync, ftruncateSync, mkdirSync, openSync, readFileSync, readdirSync, statSync,
+} from 'node:fs';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { SAMPLES, checkFiles, openPage, runTool, sampleNames, samplesPresent, startBrowser, tempDir } from './harness.mjs';
@@ -192,16 +194,68 @@ describe('thirty files', { skip: noSamples }, () => {
   }
 });
 
+// A folder lib of motions (and a text file) in dir; tarvel-report's document
+// for it, checked from dir.
+function makeLibrary(dir) {
+  const cube = join(SAMPLES, 'three-mmd-loader__test_1bone_cube_motion.vmd');
+  for (const p of ['lib/b.vmd', 'lib/a.VMD', 'lib/a/c.vmd', 'lib/sub/deeper/d.vmd', 'lib/notes.txt']) {
+    mkdirSync(join(dir, p, '..'), { recursive: true });
+    copyFileSync(cube, join(dir, p));
+  }
+  return JSON.parse(runTool(dir, ['--json', 'lib']).stdout);
+}
+
+// A folder as the page's drop handler meets it: its name, and its children
+// or its bytes (base64).
+function describeTree(path, name) {
+  if (!statSync(path).isDirectory()) return { name, data: readFileSync(path).toString('base64') };
+  return { name, children: readdirSync(path).map((n) => describeTree(join(path, n), n)) };
+}
+
 describe('folders and files too large', { skip: noSamples }, () => {
+  test('a dropped folder is walked; one the browser cannot open says how to choose its files', async () => {
+    const t = tempDir();
+    try {
+      const tool = makeLibrary(t.dir);
+      const { page, context } = await openPage(env);
+      // Chromium gives a drop's folders as entries; here they are made up
+      // (listed backwards), beside a folder whose listing fails.
+      await page.evaluate(({ tree, locked }) => {
+        const entry = (n) => (n.children ? {
+          isFile: false, isDirectory: true, name: n.name,
+          createReader() {
+            let given = false;
+            return { readEntries(ok, no) {
+              if (n.locked) no(new DOMException('not allowed', 'NotReadableError'));
+              else ok(given ? [] : (given = true, n.children.map(entry).reverse()));
+            } };
+          },
+        } : {
+          isFile: true, isDirectory: false, name: n.name,
+          file(ok) { ok(new File([Uint8Array.from(atob(n.data), (c) => c.charCodeAt(0))], n.name)); },
+        });
+        const tops = [tree, locked];
+        const drop = new DataTransfer();
+        for (const n of tops) drop.items.add(new File([], n.name));
+        let next = 0;
+        DataTransferItem.prototype.webkitGetAsEntry = () => entry(tops[next++]);
+        document.dispatchEvent(new DragEvent('drop', { dataTransfer: drop, bubbles: true, cancelable: true }));
+      }, { tree: describeTree(join(t.dir, 'lib'), 'lib'), locked: { name: 'locked', children: [], locked: true } });
+      await page.waitForFunction(() => document.querySelectorAll('#results [data-tarvel-file]').length === 4 &&
+        !document.querySelector('#results .pending') && !document.querySelector('#download').hidden);
+      const shown = await page.$$eval('[data-tarvel-file]', (b) => b.map((x) => x.dataset.tarvelFile));
+      assert.deepEqual(shown, tool.files.map((f) => f.path));
+      assert.match(await page.textContent('#state'), /cannot open a dropped folder.*Choose a folder/);
+      await context.close();
+    } finally {
+      t.remove();
+    }
+  });
+
   test('a chosen folder is walked for motions in tarvel-report\'s order', async () => {
     const t = tempDir();
     try {
-      const cube = join(SAMPLES, 'three-mmd-loader__test_1bone_cube_motion.vmd');
-      for (const p of ['lib/b.vmd', 'lib/a.VMD', 'lib/a/c.vmd', 'lib/sub/deeper/d.vmd', 'lib/notes.txt']) {
-        mkdirSync(join(t.dir, p, '..'), { recursive: true });
-        copyFileSync(cube, join(t.dir, p));
-      }
-      const tool = JSON.parse(runTool(t.dir, ['--json', 'lib']).stdout);
+      const tool = makeLibrary(t.dir);
       const { page, context } = await openPage(env);
       await page.setInputFiles('#folder', join(t.dir, 'lib'));
       await page.waitForFunction(() => document.querySelectorAll('#results [data-tarvel-file]').length === 4 &&
