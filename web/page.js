@@ -322,17 +322,21 @@ function renderSummary() {
 
   const totals = $('totals');
   totals.replaceChildren(el('span', 'total', T.files(entries.length)));
-  for (const c of CATEGORIES) totals.append(' ', categoryLabel('span', c, `${T.category[c]}: ${count[c]}`));
-  if (count.other) totals.append(' ', el('span', 'total other', `${T.notRead}: ${count.other}`));
+  for (const c of CATEGORIES) {
+    const total = el('span', 'total');
+    total.append(categoryLabel('span', c), ` ${count[c]}`);
+    totals.append(' ', total);
+  }
+  if (count.other) totals.append(' ', el('span', 'total other', `${T.notRead} ${count.other}`));
 
   const chosen = filter.value;
   filter.replaceChildren(new Option(T.filterAll(entries.length), ''));
   for (const c of CATEGORIES) {
-    const option = new Option(`${T.category[c]} (${count[c]})`, c);
+    const option = new Option(T.category[c], c);
     option.dataset.category = c;
     filter.append(option);
   }
-  filter.append(new Option(`${T.notRead} (${count.other})`, 'other'));
+  filter.append(new Option(T.notRead, 'other'));
   filter.value = chosen;
   if (filter.selectedIndex < 0) filter.value = '';
 
@@ -345,7 +349,6 @@ function renderSummary() {
     const verdict = el('td', 'category');
     if (r.verdict) {
       verdict.append(categoryLabel('span', r.verdict.category));
-      verdict.dataset.category = r.verdict.category;
       if (r.cameraOnly) verdict.append(' ', el('span', 'note', T.cameraOnly));
     } else {
       verdict.append(T.statusShort[r.status] || r.status);

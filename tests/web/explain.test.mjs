@@ -139,8 +139,11 @@ describe('thirty files', { skip: noSamples }, () => {
       const rank = (r) => ['other', 'fix', 'dropout', 'rough', 'slight', 'ok'].indexOf(r.group);
 
       // Totals per category above the table, from the same document.
-      const totals = await page.$$eval('#totals [data-category]', (s) => s.map((x) => [x.dataset.category, x.textContent]));
-      assert.deepEqual(totals, Object.entries(doc.summary.verdict).map(([c, n]) => [c, `${LABELS[lang][c]}: ${n}`]));
+      const totals = await page.$$eval('#totals [data-category]', (s) => s.map((x) => [x.dataset.category, x.parentNode.textContent]));
+      assert.deepEqual(totals, Object.entries(doc.summary.verdict).map(([c, n]) => [c, `${LABELS[lang][c]} ${n}`]));
+      // every label on the page is one of the five, under its category
+      const labels = await page.$$eval('[data-category]:not(.verdict)', (s) => s.map((x) => [x.dataset.category, x.textContent]));
+      assert.ok(labels.length > 30 && labels.every(([c, text]) => LABELS[lang][c] === text), 'labels are the category names');
 
       // Sorting by each column, and the other way round on a second click.
       await page.click('th[data-sort="verdict"]');
