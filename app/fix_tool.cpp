@@ -30,8 +30,12 @@ struct Verdict {
   std::string problem;      // why it is not complete
   std::string category;     // "fix" ... "ok"
   std::string text;         // the verdict box's text
-  // findings that count for the verdict: code, bone
-  std::vector<std::pair<std::string, std::string>> findings;
+  // findings that count for the verdict: code, bone, folded away by the copy
+  struct Finding {
+    std::string code, bone;
+    bool fixable;
+  };
+  std::vector<Finding> findings;
 };
 
 // The one place that asks the report tool: the per-file check and what it
@@ -47,17 +51,16 @@ void CheckVerdict(const char* file, const char16_t* widefile, Verdict* v) {
   v->problem = message;
   if (!r.read) return;
   v->category = CategoryName(r.category);
-  v->text = r.verdict;
+  static char verdict[kVerdictUtf8];
+  VerdictUtf8(r, verdict, sizeof verdict);
+  v->text = verdict;
   for (int i = 0; i < r.findingCount; i++)
     if (r.findings[i].severity != kSeverityInfo)
-      v->findings.emplace_back(FindingCodeName(r.findings[i].code), r.findings[i].name);
+      v->findings.push_back({FindingCodeName(r.findings[i].code), r.findings[i].name,
+                             FindingFixable(r.findings[i].code)});
 }
 
 // ---- what is left, and why ----------------------------------------------------
-
-bool FixedByFolding(const std::string& code) {
-  return code == "twist-bone" || code == "upper-body-2-full-width" || code == "shoulder-p-bone";
-}
 
 const char* LeftReason(const std::string& code) {
   static const char* const kReasons[][2] = {
@@ -357,10 +360,10 @@ void FixOne(Run& run, const Path& in) {
       text += "\n";
     }
     ordered_json left = ordered_json::array();
-    for (const auto& [code, bone] : before.findings) {
-      if (FixedByFolding(code)) continue;
-      left.push_back({{"code", code}, {"bone", bone}, {"reason", LeftReason(code)}});
-      text += "left: " + bone + ": " + LeftReason(code) + "\n";
+    for (const Verdict::Finding& f : before.findings) {
+      if (f.fixable) continue;
+      left.push_back({{"code", f.code}, {"bone", f.bone}, {"reason", LeftReason(f.code)}});
+      text += "left: " + f.bone + ": " + LeftReason(f.code) + "\n";
     }
     j["status"] = status;
     j["folded"] = folded;
