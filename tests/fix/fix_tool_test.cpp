@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ Ran RunFix(const std::string& args) {
 }
 
 std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+// The report of a file as tarvel-report --json gives it.
+nlohmann::json ReportOf(const std::string& path) {
+  FILE* p = popen(("'" TARVEL_BINARY_DIR "/tarvel-report' --json " + Q(path) + " 2>/dev/null").c_str(), "r");
+  std::string s;
+  char buf[4096];
+  size_t n;
+  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) s.append(buf, n);
+  if (p) pclose(p);
+  return nlohmann::json::parse(s, nullptr, false);
+}
 
 // The finding codes tarvel-report gives a file.
 std::vector<std::string> FindingCodes(const std::string& path) {
@@ -104,6 +116,25 @@ TEST(FixTool, CopiesBesideTheMotionAndNeverOverwrites) {
   mkdir(dir.Path("out").c_str(), 0755);
   EXPECT_EQ(RunFix("--out-dir " + Q(dir.Path("out")) + " " + Q(a)).status, 0);
   EXPECT_EQ(ReadFileBytes(dir.Path("out/a.vrm.vmd")), before);
+}
+
+TEST(FixTool, FoldsWhatTheReportCallsFixable) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  for (int i = 0; i < 20; i++) {
+    SCOPED_TRACE(i);
+    const std::string motion = RandomMotion(rng);
+    const nlohmann::json report = ReportOf(dir.Write("r.vmd", motion));
+    ASSERT_FALSE(report.is_discarded());
+    std::set<std::string> fixable, wanted;
+    for (const auto& f : report["files"][0]["findings"])
+      if (f.value("fixable", false)) fixable.insert(f["bone"].get<std::string>());
+    FixResult r;
+    Fix(motion, &r);
+    for (int k = 0; k < kFolds; k++)
+      if (r.wanted & (1u << k)) wanted.insert(FixFoldSource(k));
+    EXPECT_EQ(fixable, wanted);
+  }
 }
 
 TEST(FixTool, CutInsideTheBoneKeysIsNotFixed) {
