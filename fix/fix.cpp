@@ -107,6 +107,8 @@ Dq Slerp(const Dq& a, Dq b, double w) {
   return {a.x * ka + b.x * kb, a.y * ka + b.y * kb, a.z * ka + b.z * kb, a.w * ka + b.w * kb};
 }
 
+const Dq kIdentity = {0, 0, 0, 1};
+
 int64_t gWork = 0;  // curve evaluations of the current motion
 
 // The curve's control points over 127; its y where its x is t.
@@ -199,6 +201,10 @@ struct Key {
   Dq q;             // normalised
   float pos[3];
   const uint8_t* ip;
+  // The arc to the next key: q(w) = q cos(w th) + v sin(w th); th 0 for keys
+  // too close for it (then the slerp itself).
+  Dq v;
+  double th;
 };
 
 struct Track {
@@ -242,6 +248,8 @@ void Gather(Track* t, const uint8_t* bones) {
       k.q = Normal(raw);
     }
     k.ip = p + kInterpAt;
+    k.v = kIdentity;
+    k.th = 0;
     t->keys.push_back(k);
   }
   std::stable_sort(t->keys.begin(), t->keys.end(),
@@ -255,6 +263,21 @@ void Gather(Track* t, const uint8_t* bones) {
       t->keys[n++] = t->keys[i];
   }
   t->keys.resize(n);
+  for (size_t i = 0; i + 1 < n; i++) {
+    Key& k = t->keys[i];
+    Dq b = t->keys[i + 1].q;
+    double d = Dot(k.q, b);
+    if (d < 0) {
+      b = Neg(b);
+      d = -d;
+    }
+    k.th = 0;
+    if (d > 0.9999999) continue;
+    const Dq v = {b.x - d * k.q.x, b.y - d * k.q.y, b.z - d * k.q.z, b.w - d * k.q.w};
+    const double vn = std::sqrt(Dot(v, v));
+    k.v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
+    k.th = std::atan2(vn, d);
+  }
 }
 
 // Index of the last key at or before frame f, or -1.
@@ -271,8 +294,6 @@ int LastAtOrBefore(const Track& t, int64_t f) {
   return i;
 }
 
-const Dq kIdentity = {0, 0, 0, 1};
-
 Dq RotationAt(const Track& t, int64_t f) {
   if (t.keys.empty()) return kIdentity;
   const int i = LastAtOrBefore(t, f);
@@ -281,7 +302,10 @@ Dq RotationAt(const Track& t, int64_t f) {
   const Key& a = t.keys[i];
   const Key& b = t.keys[i + 1];
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
-  return Slerp(a.q, b.q, CurveAt(b.ip[3], b.ip[7], b.ip[11], b.ip[15], u));
+  const double w = CurveAt(b.ip[3], b.ip[7], b.ip[11], b.ip[15], u);
+  if (a.th == 0) return Slerp(a.q, b.q, w);
+  const double c = std::cos(w * a.th), s = std::sin(w * a.th);
+  return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
 }
 
 void PositionAt(const Track& t, int64_t f, float out[3]) {
