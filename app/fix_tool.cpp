@@ -276,6 +276,13 @@ struct Run {
   std::vector<uint8_t> in, copy;
 };
 
+// A file without a copy, for a reason: said on standard error too.
+void Failed(Run& run, const std::string& shown, const std::string& reason) {
+  fprintf(run.err, "tarvel-fix: %s: %s\n", shown.c_str(), reason.c_str());
+  run.failed = true;
+  run.notFixed++;
+}
+
 std::string FirstLine(const std::string& s) {
   std::string l = s.substr(0, s.find('\n'));
   while (!l.empty() && l.back() == ' ') l.pop_back();
@@ -335,8 +342,7 @@ void FixOne(Run& run, const Path& in) {
     j["status"] = status;
     j["reason"] = problem;
     text += "not fixed: " + std::string(problem) + "\n";
-    run.failed = true;
-    run.notFixed++;
+    Failed(run, shown, problem);
   } else {
     ordered_json folded = ordered_json::array(), refused = ordered_json::array();
     for (int f = 0; f < kFolds; f++) {
@@ -375,8 +381,7 @@ void FixOne(Run& run, const Path& in) {
       run.nothing++;
     } else if (r.status == kFixRefused) {
       text += "not fixed: no fold could be made; no copy made\n";
-      run.failed = true;
-      run.notFixed++;
+      Failed(run, shown, "no fold could be made");
     } else {
       const Path target = run.outFile ? *run.outFile : CopyPath(in, run.outDir);
       const std::string copyShown = Shown(target);
@@ -390,8 +395,7 @@ void FixOne(Run& run, const Path& in) {
         j["status"] = "not-written";
         j["reason"] = wrote;
         text += "not written: " + copyShown + ": " + wrote + "\n";
-        run.failed = true;
-        run.notFixed++;
+        Failed(run, shown, std::string("the copy ") + copyShown + " was not written: " + wrote);
       } else {
         char line[160];
         snprintf(line, sizeof line, " (%lld bytes, %.2f times the motion; bone keys %lld -> %lld)\n",
@@ -509,8 +513,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
       } else {
         fprintf(out, "# %s\nnot fixed: not a regular file\n", shown.c_str());
       }
-      run.failed = true;
-      run.notFixed++;
+      Failed(run, shown, "not a regular file");
     } else {
       FixOne(run, MakePath(argv[i], wargv ? wargv[i] : nullptr));
     }
