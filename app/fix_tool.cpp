@@ -209,15 +209,33 @@ const char* ReadWhole(const Path& p, std::vector<uint8_t>* bytes) {
   return failed ? reason : nullptr;
 }
 
-// Creates the copy (never over an existing name, never through a link) and
-// writes it; a copy that cannot be written whole is removed. 0, or the reason.
-const char* WriteNew(const Path& p, const std::vector<uint8_t>& bytes) {
-  static char reason[96];
-  if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
+// Where the copy goes while FixEmit gives it out.
+struct Sink {
   PortHandle h = kPortNoHandle;
   FILE* f = nullptr;
+};
+
+int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
+  Sink* s = static_cast<Sink*>(ctx);
+  while (n > 0) {
+    const int chunk = int(std::min<size_t>(n, size_t(1) << 24));
+    const int put = s->f ? int(fwrite(bytes, 1, size_t(chunk), s->f)) : PortWrite(s->h, bytes, chunk);
+    if (put <= 0) return -1;
+    bytes += put;
+    n -= size_t(put);
+  }
+  return 0;
+}
+
+// Creates the copy planned last (never over an existing name, never through
+// a link) and writes it; a copy that cannot be written whole is removed.
+// 0, or the reason.
+const char* WriteNew(const Path& p) {
+  static char reason[96];
+  if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
+  Sink s;
   if (!p.wide.empty()) {
-    const int e = PortCreateNewW(p.wide.c_str(), &h);
+    const int e = PortCreateNewW(p.wide.c_str(), &s.h);
     if (e != 0) {
       if (e == 80) return "a file of that name exists (the copy never replaces one)";
       OpenErrorText(e, reason, sizeof reason);
@@ -226,21 +244,14 @@ const char* WriteNew(const Path& p, const std::vector<uint8_t>& bytes) {
   } else {
     if (p.narrow.empty() || PortNameExistsA(p.narrow.c_str()))
       return "a file of that name exists (the copy never replaces one)";
-    f = PortCreateStreamA(p.narrow.c_str());
-    if (!f) return "cannot create the copy";
+    s.f = PortCreateStreamA(p.narrow.c_str());
+    if (!s.f) return "cannot create the copy";
   }
-  bool ok = true;
-  for (size_t done = 0; ok && done < bytes.size();) {
-    const int chunk = int(std::min<size_t>(bytes.size() - done, 1 << 20));
-    const int n = f ? int(fwrite(bytes.data() + done, 1, size_t(chunk), f))
-                    : PortWrite(h, bytes.data() + done, chunk);
-    if (n <= 0) ok = false;
-    else done += size_t(n);
-  }
-  if (f) {
-    if (fclose(f) != 0) ok = false;
+  bool ok = FixEmit(WritePiece, &s) == 0;
+  if (s.f) {
+    if (fclose(s.f) != 0) ok = false;
   } else {
-    PortCloseFile(h);
+    PortCloseFile(s.h);
   }
   if (ok) return nullptr;
   if (!p.wide.empty()) PortRemoveW(p.wide.c_str()); else PortRemoveA(p.narrow.c_str());
@@ -273,7 +284,7 @@ struct Run {
   FILE* err = nullptr;
   ordered_json files = ordered_json::array();
   int fixed = 0, nothing = 0, notFixed = 0;
-  std::vector<uint8_t> in, copy;
+  std::vector<uint8_t> in;  // the motion, until its copy is written
 };
 
 // A file without a copy, for a reason: said on standard error too.
@@ -326,7 +337,7 @@ void FixOne(Run& run, const Path& in) {
   } else if ((problem = ReadWhole(in, &run.in)) != nullptr) {
     status = "unreadable";
   } else {
-    FixMotion(run.in.data(), run.in.size(), &r, &run.copy);
+    FixPlan(run.in.data(), run.in.size(), &r);
     status = FixStatusName(r.status);
     if (r.status == kFixNotMotion) problem = "not a VMD motion";
     static char why[160];
@@ -390,7 +401,7 @@ void FixOne(Run& run, const Path& in) {
       j["bytes"] = {{"motion", r.bytesIn}, {"copy", r.bytesOut}, {"ratio", ratio}};
       j["boneKeys"] = {{"motion", r.boneKeysBefore}, {"copy", r.boneKeysAfter}, {"added", r.addedKeys}};
       const char* wrote = target.narrow.empty() && target.wide.empty() ? "no name for the copy"
-                                                                       : WriteNew(target, run.copy);
+                                                                       : WriteNew(target);
       if (wrote) {
         j["status"] = "not-written";
         j["reason"] = wrote;

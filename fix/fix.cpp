@@ -495,9 +495,9 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
 // ---- building a bone folded into ------------------------------------------
 
 struct OutKey {
-  int32_t frame;
   uint8_t rec[kBoneRecord];
 };
+static_assert(sizeof(OutKey) == kBoneRecord, "keys are laid out as the records they are");
 
 struct Builder {
   const Motion* m;
@@ -565,14 +565,14 @@ bool IsIdentity(const Dq& q) { return q.x == 0 && q.y == 0 && q.z == 0; }
 void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
   const Track& t = bd.m->tracks[bd.g->bone];
   OutKey k;
-  k.frame = int32_t(f);
+  const int32_t frame = int32_t(f);
   const int i = LastAtOrBefore(t, f);
   const bool own = i >= 0 && t.keys[i].frame == f;
   if (own) {
     memcpy(k.rec, bd.m->bones + size_t(t.keys[i].rec) * kBoneRecord, kBoneRecord);
   } else {
     memcpy(k.rec, bd.name, 15);
-    memcpy(k.rec + kFrameAt, &k.frame, 4);
+    memcpy(k.rec + kFrameAt, &frame, 4);
     float pos[3];
     PositionAt(t, f, pos);
     for (int c = 0; c < 3; c++) PutFloat(k.rec + kPosAt + 4 * c, pos[c]);
@@ -809,7 +809,30 @@ void PutInt(uint8_t* p, int32_t v) { memcpy(p, &v, 4); }
 
 }  // namespace
 
-int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_t>* out) {
+namespace {
+
+struct Place {
+  uint32_t at;  // the record before which the rebuilt bone's keys go
+  int target;
+};
+
+// What FixPlan decided, for FixEmit.
+struct Plan {
+  bool ready = false;
+  const uint8_t* data = nullptr;
+  size_t size = 0, boneEnd = 0;
+  int64_t declared = 0, keysOut = 0;
+  std::vector<uint8_t> gone;  // per bone record: it leaves its place
+  int n = 0;
+  Place places[7];
+  std::vector<OutKey> built[7];
+};
+Plan gPlan;
+
+}  // namespace
+
+int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
+  gPlan.ready = false;
   memset(r, 0, sizeof *r);
   r->bytesIn = int64_t(size);
   PrepareNames();
@@ -878,7 +901,7 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
   // folds that feed it, and the rest is built again without them.
   uint32_t folds = r->wanted;
   Target g[7];
-  static std::vector<OutKey> built[7];
+  std::vector<OutKey>* built = gPlan.built;
   int n = 0;
   for (int round = 0; round < kFolds + 1; round++) {
     n = Targets(folds, g);
@@ -899,7 +922,8 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
 
   // Records that leave their place: those of the folded bones and of the
   // bones folded into.
-  std::vector<uint8_t> gone(size_t(declared), 0);
+  std::vector<uint8_t>& gone = gPlan.gone;
+  gone.assign(size_t(declared), 0);
   int64_t keysOut = declared;
   auto leave = [&](const Track& t) {
     for (uint32_t rec : t.recs) {
@@ -909,11 +933,7 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
   };
   for (int f = 0; f < kFolds; f++)
     if (folds & (1u << f)) leave(m.tracks[kFoldBone[f]]);
-  struct Place {
-    uint32_t at;
-    int target;
-  };
-  Place places[7];
+  Place* places = gPlan.places;
   for (int i = 0; i < n; i++) {
     const Track& t = m.tracks[g[i].bone];
     leave(t);
@@ -939,39 +959,6 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
   r->folded = folds;
   if (!folds) return r->status = kFixRefused;
 
-  // The copy: header and model name, the new count, the bone records in
-  // their order with the rebuilt bones at the place of their first key, and
-  // every byte after the bone section as it was.
-  out->resize(size_t(outSize));
-  uint8_t* o = out->data();
-  memcpy(o, data, kHeaderBytes + kModelBytes);
-  PutInt(o + kHeaderBytes + kModelBytes, int32_t(keysOut));
-  o += kBoneStart;
-  size_t next = 0;  // next record to copy
-  auto copyUpTo = [&](size_t end) {  // records next .. end-1, but those gone, in runs
-    while (next < end) {
-      if (gone[next]) {
-        next++;
-        continue;
-      }
-      size_t stop = next + 1;
-      while (stop < end && !gone[stop]) stop++;
-      const size_t bytes = (stop - next) * kBoneRecord;
-      memcpy(o, m.bones + next * kBoneRecord, bytes);
-      o += bytes;
-      next = stop;
-    }
-  };
-  for (int pi = 0; pi < n; pi++) {
-    copyUpTo(std::min<size_t>(places[pi].at, size_t(declared)));
-    for (const OutKey& k : built[places[pi].target]) {
-      memcpy(o, k.rec, kBoneRecord);
-      o += kBoneRecord;
-    }
-  }
-  copyUpTo(size_t(declared));
-  memcpy(o, data + boneEnd, size - boneEnd);
-
   r->bytesOut = outSize;
   r->boneKeysBefore = declared;
   r->boneKeysAfter = keysOut;
@@ -989,5 +976,62 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_
     b.keysBefore = int32_t(m.tracks[kFoldBone[f]].recs.size());
     b.folded = 1;
   }
+  gPlan.ready = true;
+  gPlan.data = data;
+  gPlan.size = size;
+  gPlan.boneEnd = boneEnd;
+  gPlan.declared = declared;
+  gPlan.keysOut = keysOut;
+  gPlan.n = n;
   return r->status = kFixDone;
+}
+
+int FixEmit(FixSink sink, void* ctx) {
+  // The copy: header and model name, the new count, the bone records in
+  // their order with the rebuilt bones at the place of their first key, and
+  // every byte after the bone section as it was.
+  const Plan& p = gPlan;
+  if (!p.ready) return -1;
+  uint8_t head[kBoneStart];
+  memcpy(head, p.data, kHeaderBytes + kModelBytes);
+  PutInt(head + kHeaderBytes + kModelBytes, int32_t(p.keysOut));
+  if (sink(ctx, head, sizeof head) != 0) return -1;
+  const uint8_t* bones = p.data + kBoneStart;
+  size_t next = 0;  // next record to copy
+  auto copyUpTo = [&](size_t end) {  // records next .. end-1, but those gone, in runs
+    while (next < end) {
+      if (p.gone[next]) {
+        next++;
+        continue;
+      }
+      size_t stop = next + 1;
+      while (stop < end && !p.gone[stop]) stop++;
+      if (sink(ctx, bones + next * kBoneRecord, (stop - next) * kBoneRecord) != 0) return false;
+      next = stop;
+    }
+    return true;
+  };
+  for (int i = 0; i < p.n; i++) {
+    if (!copyUpTo(std::min<size_t>(p.places[i].at, size_t(p.declared)))) return -1;
+    const std::vector<OutKey>& keys = p.built[p.places[i].target];
+    if (!keys.empty() && sink(ctx, keys[0].rec, keys.size() * kBoneRecord) != 0) return -1;
+  }
+  if (!copyUpTo(size_t(p.declared))) return -1;
+  if (p.size > p.boneEnd && sink(ctx, p.data + p.boneEnd, p.size - p.boneEnd) != 0) return -1;
+  return 0;
+}
+
+int FixMotion(const uint8_t* data, size_t size, FixResult* r, std::vector<uint8_t>* out) {
+  const int status = FixPlan(data, size, r);
+  if (status != kFixDone) return status;
+  out->clear();
+  out->reserve(size_t(r->bytesOut));
+  FixEmit(
+      [](void* ctx, const uint8_t* bytes, size_t n) {
+        auto* v = static_cast<std::vector<uint8_t>*>(ctx);
+        v->insert(v->end(), bytes, bytes + n);
+        return 0;
+      },
+      out);
+  return status;
 }

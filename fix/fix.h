@@ -85,6 +85,15 @@ struct FixResult {
 // out (replaced), only when the status is kFixDone. Returns the status.
 int FixMotion(const uint8_t* data, size_t size, FixResult* result, std::vector<uint8_t>* out);
 
+// The same in two steps, for a front end that writes the copy as it is
+// given out (no buffer of its size): FixPlan folds and fills the result;
+// when it returns kFixDone, FixEmit hands the copy to sink in order, in
+// pieces (the motion's bytes must stay in place until then). sink returns 0
+// to go on; FixEmit returns -1 as soon as it does not, else 0.
+typedef int (*FixSink)(void* ctx, const uint8_t* bytes, size_t n);
+int FixPlan(const uint8_t* data, size_t size, FixResult* result);
+int FixEmit(FixSink sink, void* ctx);
+
 // The curve a player follows between two keys, from the later key's four
 // bytes x1, y1, x2, y2 (over 127): the weight at time t in [0, 1].
 double FixCurveWeight(int x1, int y1, int x2, int y2, double t);
