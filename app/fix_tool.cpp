@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -161,8 +162,14 @@ constexpr int64_t kReadMax = int64_t(1) << 30;  // no motion comes near a gigaby
 
 // The whole file, read through its UTF-16 form (or its narrow bytes when it
 // has none). 0, or the reason.
-const char* ReadWhole(const Path& p, std::vector<uint8_t>* bytes) {
-  bytes->clear();
+// A motion's bytes, in a buffer that is not cleared before it is read into.
+struct Bytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0, cap = 0;
+};
+
+const char* ReadWhole(const Path& p, Bytes* bytes) {
+  bytes->size = 0;
   static char reason[64];
   PortHandle h = kPortNoHandle;
   FILE* f = nullptr;
@@ -176,8 +183,6 @@ const char* ReadWhole(const Path& p, std::vector<uint8_t>* bytes) {
     f = PortOpenStreamA(p.narrow.c_str());
     if (!f) return "cannot open";
   }
-  bool failed = false;
-  size_t have = 0;
   int64_t end = 0;
   if (f) {
     if (fseek(f, 0, SEEK_END) == 0) end = ftell(f);
@@ -186,27 +191,32 @@ const char* ReadWhole(const Path& p, std::vector<uint8_t>* bytes) {
     PortCloseFile(h);
     return "cannot seek back to the start";
   }
-  if (end > 0 && end <= kReadMax) bytes->reserve(size_t(end) + (1 << 20));
+  const char* failed = nullptr;
   for (;;) {
-    if (int64_t(have) > kReadMax) {
-      failed = true;
-      snprintf(reason, sizeof reason, "larger than a gigabyte");
-      break;
+    if (bytes->size == bytes->cap) {
+      // Room for the size the file had, and more if it has grown since.
+      if (int64_t(bytes->cap) > kReadMax) {
+        failed = "larger than a gigabyte";
+        break;
+      }
+      const size_t cap = std::max<size_t>(bytes->cap * 2, size_t(std::clamp<int64_t>(end + 1, 1 << 16, kReadMax + 1)));
+      std::unique_ptr<uint8_t[]> more(new uint8_t[cap]);
+      if (bytes->size) memcpy(more.get(), bytes->data.get(), bytes->size);
+      bytes->data = std::move(more);
+      bytes->cap = cap;
     }
-    bytes->resize(have + (1 << 20));
-    const int n = f ? int(fread(bytes->data() + have, 1, 1 << 20, f))
-                    : PortRead(h, bytes->data() + have, 1 << 20);
+    const int want = int(std::min<size_t>(bytes->cap - bytes->size, size_t(1) << 24));
+    uint8_t* at = bytes->data.get() + bytes->size;
+    const int n = f ? int(fread(at, 1, size_t(want), f)) : PortRead(h, at, want);
     if (n < 0 || (f && n == 0 && ferror(f))) {
-      failed = true;
-      snprintf(reason, sizeof reason, "read error");
+      failed = "read error";
       break;
     }
     if (n == 0) break;
-    have += size_t(n);
+    bytes->size += size_t(n);
   }
-  bytes->resize(have);
   if (f) fclose(f); else PortCloseFile(h);
-  return failed ? reason : nullptr;
+  return failed;
 }
 
 // Where the copy goes while FixEmit gives it out.
@@ -284,7 +294,7 @@ struct Run {
   FILE* err = nullptr;
   ordered_json files = ordered_json::array();
   int fixed = 0, nothing = 0, notFixed = 0;
-  std::vector<uint8_t> in;  // the motion, until its copy is written
+  Bytes in;  // the motion, until its copy is written
 };
 
 // A file without a copy, for a reason: said on standard error too.
@@ -337,7 +347,7 @@ void FixOne(Run& run, const Path& in) {
   } else if ((problem = ReadWhole(in, &run.in)) != nullptr) {
     status = "unreadable";
   } else {
-    FixPlan(run.in.data(), run.in.size(), &r);
+    FixPlan(run.in.data.get(), run.in.size, &r);
     status = FixStatusName(r.status);
     if (r.status == kFixNotMotion) problem = "not a VMD motion";
     static char why[160];

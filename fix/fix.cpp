@@ -47,7 +47,8 @@ struct SjisName {
   int n;
 };
 SjisName gNames[kBoneCount];
-bool gFirstByte[256];
+uint32_t gHeads[kBoneCount];  // the first four bytes of each name
+int gHeadCount = 0;
 bool gNamesReady = false;
 
 void PrepareNames() {
@@ -55,7 +56,9 @@ void PrepareNames() {
   for (int i = 0; i < kBoneCount; i++) {
     utf8tosjis(gNames[i].s, sizeof gNames[i].s, kBoneUtf8[i]);
     gNames[i].n = (int)strlen(gNames[i].s);
-    gFirstByte[(uint8_t)gNames[i].s[0]] = true;
+    uint32_t head;
+    memcpy(&head, gNames[i].s, 4);  // every name has two characters or more
+    if (std::find(gHeads, gHeads + gHeadCount, head) == gHeads + gHeadCount) gHeads[gHeadCount++] = head;
   }
   gNamesReady = true;
 }
@@ -63,7 +66,9 @@ void PrepareNames() {
 // Which of the bones a record's name field names (up to its first NUL, at
 // most 15 bytes, compared byte for byte as the reader does), or -1.
 int WhichBone(const uint8_t* rec) {
-  if (!gFirstByte[rec[0]]) return -1;
+  uint32_t head;
+  memcpy(&head, rec, 4);
+  if (std::find(gHeads, gHeads + gHeadCount, head) == gHeads + gHeadCount) return -1;
   const void* z = memchr(rec, 0, 15);
   const int n = z ? int(static_cast<const uint8_t*>(z) - rec) : 15;
   for (int i = 0; i < kBoneCount; i++)
@@ -564,7 +569,7 @@ bool IsIdentity(const Dq& q) { return q.x == 0 && q.y == 0 && q.z == 0; }
 // One key of the bone folded into at frame f, rotation q, interpolation ip.
 void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
   const Track& t = bd.m->tracks[bd.g->bone];
-  OutKey k;
+  OutKey& k = bd.out->emplace_back();
   const int32_t frame = int32_t(f);
   const int i = LastAtOrBefore(t, f);
   const bool own = i >= 0 && t.keys[i].frame == f;
@@ -591,7 +596,6 @@ void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
     PutFloat(k.rec + kRotAt + 12, float(n.w));
   }
   memcpy(k.rec + kInterpAt, ip, 64);
-  bd.out->push_back(k);
 }
 
 // Keys for [a, b] where the product follows no single curve: keys at
@@ -680,7 +684,8 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
     memcpy(name, m.bones + size_t(t.recs[0]) * kBoneRecord, 15);
   else
     memcpy(name, gNames[g.bone].s, size_t(gNames[g.bone].n));
-  out->reserve(frames.size() * 2);
+  // At most one key a frame; where two bones turn at once, about one in two.
+  out->reserve(size_t(std::min<int64_t>(frames.back() - frames.front() + 1, int64_t(frames.size()) * 6)));
   Builder bd = {&m, &g, name, out, 0, {}, {}};
 
   static const uint8_t kLine[4] = {20, 20, 107, 107};
