@@ -232,11 +232,10 @@ int32_t IntAt(const uint8_t* p) {
   return v;
 }
 
-void Gather(Track* t, const uint8_t* bones) {
-  t->keys.clear();
-  t->keys.reserve(t->recs.size());
-  for (uint32_t r : t->recs) {
-    const uint8_t* p = bones + size_t(r) * kBoneRecord;
+// One key of a bone of the chains, read from record r at p.
+void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
+  t->recs.push_back(r);
+  {
     Key k;
     k.frame = IntAt(p + kFrameAt);
     k.rec = r;
@@ -257,6 +256,10 @@ void Gather(Track* t, const uint8_t* bones) {
     k.th = 0;
     t->keys.push_back(k);
   }
+}
+
+// The keys by frame, one per frame, each with its arc to the next.
+void Gather(Track* t) {
   std::stable_sort(t->keys.begin(), t->keys.end(),
                    [](const Key& a, const Key& b) { return a.frame < b.frame; });
   // Of keys at one frame, the last in the file counts.
@@ -880,7 +883,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     const int b = WhichBone(p);
     if (b < 0) continue;
     Track& t = m.tracks[b];
-    t.recs.push_back(i);
+    AddRecord(&t, p, i);
     // As the reader judges a key: moved, and the length of its vector part
     // with w made positive.
     const float px = FloatAt(p + kPosAt), py = FloatAt(p + kPosAt + 4), pz = FloatAt(p + kPosAt + 8);
@@ -900,7 +903,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     }
   }
   if (!r->wanted) return r->status = kFixNothing;
-  for (Track& t : m.tracks) Gather(&t, m.bones);
+  for (Track& t : m.tracks) Gather(&t);
 
   // Build the bones folded into; a chain that cannot be built gives up the
   // folds that feed it, and the rest is built again without them.
