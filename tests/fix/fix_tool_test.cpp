@@ -15,6 +15,7 @@
 
 #include "fix/fix.h"
 #include "tests/fix/chain_check.h"
+#include "tests/support/filelimit.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 
@@ -135,6 +136,21 @@ TEST(FixTool, FoldsWhatTheReportCallsFixable) {
       if (r.wanted & (1u << k)) wanted.insert(FixFoldSource(k));
     EXPECT_EQ(fixable, wanted);
   }
+}
+
+TEST(FixTool, ACopyThatCannotBeWrittenWholeIsRemoved) {
+  TempDir dir;
+  std::mt19937 rng(9);
+  const std::string a = dir.Write("a.vmd", RandomMotion(rng));
+  Ran r;
+  {
+    FileSizeLimit limit(1024);  // the tool inherits it
+    ASSERT_TRUE(limit.ok);
+    r = RunFix(Q(a));
+  }
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("not written"), std::string::npos) << r.out;
+  EXPECT_FALSE(FileExists(dir.Path("a.vrm.vmd")));
 }
 
 TEST(FixTool, CutInsideTheBoneKeysIsNotFixed) {
