@@ -22,8 +22,10 @@ constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
 // The bones folded into along one chain share it: the world rotation of a
 // hand carries the differences of the chest, shoulder, arm and hand.
 constexpr double kChainToleranceDeg = 0.0095;
-// Curve evaluations one motion may ask for while fitting (several seconds).
-constexpr int64_t kWorkMax = 400000000;
+// Curve evaluations and products one motion may ask for while fitting: real
+// dances need less than one a byte; a tenth of a second more for any motion.
+constexpr int64_t kWorkPerByte = 16;
+constexpr int64_t kWorkBase = 2000000;
 constexpr double kPi = 3.14159265358979323846;
 
 // ---- the bones ---------------------------------------------------------
@@ -114,7 +116,9 @@ Dq Slerp(const Dq& a, Dq b, double w) {
 
 const Dq kIdentity = {0, 0, 0, 1};
 
-int64_t gWork = 0;  // curve evaluations of the current motion
+int64_t gWork = 0;      // curve evaluations and products of the current motion
+int64_t gWorkMax = 0;   // and how many it may ask for
+int64_t gKeysLeft = 0;  // keys the bones folded into may still get (the size bound)
 
 // The curve's control points over 127; its y where its x is t.
 double CurveAt(int x1, int y1, int x2, int y2, double t) {
@@ -439,7 +443,7 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
       {1, -1, 0, 0}, {-1, 1, 0, 0}, {0, 0, 1, -1}, {0, 0, -1, 1}};
   for (int step = 32; step >= 1; step /= 2) {
     bool moved = true;
-    while (moved && g > 1) {
+    while (moved && g > 1 && gWork <= gWorkMax) {
       moved = false;
       for (const auto& mv : kMoves) {
         uint8_t c[4];
@@ -470,6 +474,7 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   memcpy(curve, kLine, 4);
   if (e - s < 2) return true;
+  gWork += e - s;
   const double tol = tolDeg * kPi / 180.0;
   const double ct = std::cos(tol / 2);
   const Dq& q0 = P[s];
@@ -491,7 +496,7 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
     const double c1 = Dot(P[f], q0), c2 = Dot(P[f], v);
     const double r = std::sqrt(c1 * c1 + c2 * c2);
     if (r < ct) return false;  // off the arc by more than the bound
-    const double half = std::acos(std::min(1.0, ct / r)) / omega;
+    const double half = std::max(1e-15, std::acos(std::min(1.0, ct / r)) / omega);
     const double w = std::atan2(c2, c1) / omega;
     if (w + half < floor || w - half > 1) return false;
     floor = std::max(floor, w - half);
@@ -572,6 +577,7 @@ bool IsIdentity(const Dq& q) { return q.x == 0 && q.y == 0 && q.z == 0; }
 // One key of the bone folded into at frame f, rotation q, interpolation ip.
 void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
   const Track& t = bd.m->tracks[bd.g->bone];
+  gKeysLeft--;
   OutKey& k = bd.out->emplace_back();
   const int32_t frame = int32_t(f);
   const int i = LastAtOrBefore(t, f);
@@ -608,6 +614,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   const Track& t = bd.m->tracks[bd.g->bone];
   const int L = int(b - a);
   bd.P.resize(size_t(L) + 1);
+  gWork += L + 1;
   for (int i = 0; i <= L; i++) {
     Dq q = ProductAt(*bd.m, *bd.g, a + i);
     if (i > 0 && Dot(q, bd.P[size_t(i) - 1]) < 0) q = Neg(q);
@@ -624,7 +631,8 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   };
   int s = 0;
   while (s < L) {
-    if (gWork > kWorkMax) return kRefuseWork;
+    if (gWork > gWorkMax) return kRefuseWork;
+    if (gKeysLeft <= 0) return kRefuseTooLarge;
     uint8_t curve[4], c[4], h[4];
     int good = s + 1;
     PieceFits(bd.P, s, good, bd.g->tolDeg, nullptr, curve, &bd.bands);
@@ -708,6 +716,7 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
     AddKey(bd, frames[0], ProductAt(m, g, frames[0]), ip);
   }
   for (size_t j = 1; j < frames.size(); j++) {
+    if (gKeysLeft <= 0) return kRefuseTooLarge;
     const int64_t a = frames[j - 1], b = frames[j];
     int changing = 0;
     Span one = {};
@@ -845,6 +854,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   r->bytesIn = int64_t(size);
   PrepareNames();
   gWork = 0;
+  gWorkMax = kWorkBase + kWorkPerByte * int64_t(size);
   static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
   if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
     return r->status = kFixNotMotion;
@@ -915,6 +925,8 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     n = Targets(folds, g);
     bool again = false;
     r->addedKeys = 0;
+    // No copy has more keys than twice the motion's size holds.
+    gKeysLeft = (2 * int64_t(size) + 65536) / int64_t(kBoneRecord);
     for (int i = 0; i < n && !again; i++) {
       int64_t added = 0;
       const int why = BuildTarget(m, g[i], &built[i], &added);
