@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "analysis/findings.h"
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
 

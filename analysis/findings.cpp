@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "analysis/report_buffer.h"
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 #include "base/numtext.h"
 #include "base/sjis_text.h"
 #include "names/alias.h"
