@@ -12,7 +12,7 @@
 #include "analysis/report_json.h"
 #include "app/report_tool.h"
 #include "names/registry.h"
-#include "platform/headless/headless.h"
+#include "platform/null/null_port.h"
 
 namespace {
 std::string gDocument;  // the run's document so far: its head and every file
@@ -25,7 +25,7 @@ extern "C" {
 // Once, before the first check: code page 65001 and English, as tarvel-report
 // has them in a UTF-8 or C locale.
 EMSCRIPTEN_KEEPALIVE void tarvel_start() {
-  HeadlessReset();
+  NullPortStart(65001, 0x0409);
   ReportToolStart("/tarvel/tarvel");
 }
 
