@@ -3,13 +3,11 @@
 #pragma once
 #include <cstdint>
 
-// The largest canvas, kCanvasMaxW x kCanvasMaxH: the largest image a window
-// shows.
-#include "platform/window_port.h"
+#include "platform/window_port.h"  // kCanvasMaxW, kCanvasMaxH: the largest image shown
 
 int CanvasWidth();
 int CanvasHeight();
-// (Re)make the canvas w x h, black. Sizes are limited to the maxima above.
+// (Re)make the canvas w x h, black. Sizes are limited to kCanvasMaxW x kCanvasMaxH.
 void CanvasCreate(int w, int h);
 void CanvasRelease();
 // Fill a rectangle (clipped) with a colour.

@@ -120,7 +120,8 @@ int WindowCreate(int w, int h, const char* title) {
   // The window exists from here on: the back end may report its client size
   // while it makes it.
   gWindow.exists = true;
-  if (PortWindowCreate(gWindow.title, gWindow.fullW, gWindow.fullH, limited, &kWindowClient) != 0) {
+  int made = PortWindowCreate(gWindow.title, gWindow.fullW, gWindow.fullH, limited, &kWindowClient);
+  if (made != 0) {
     gWindow.exists = false;
     DiagPrint("Failed creating the report window.\n");
     return -1;
