@@ -95,11 +95,25 @@ static const uint8_t* CanvasImage(int* w, int* h) {
 
 // What the back end calls: the event entries below and the canvas.
 static const PortWindowClient kWindowClient = {
-    WindowOnKey,         WindowOnButton,       WindowOnMotion,      WindowOnFrameMotion,
-    WindowOnWheel,       WindowOnClientSize,   WindowOnBorderDrag,  WindowOnSizeMoveEnd,
-    WindowOnMaximise,    WindowOnMinimise,     WindowOnRestore,     WindowOnScrollArrow,
-    WindowOnScrollPage,  WindowOnThumbRelease, WindowOnDrop,        WindowOnClose,
-    WindowFullSize,      WindowScrollPos,      CanvasImage,
+    .onKey = WindowOnKey,
+    .onButton = WindowOnButton,
+    .onMotion = WindowOnMotion,
+    .onFrameMotion = WindowOnFrameMotion,
+    .onWheel = WindowOnWheel,
+    .onClientSize = WindowOnClientSize,
+    .onBorderDrag = WindowOnBorderDrag,
+    .onSizeMoveEnd = WindowOnSizeMoveEnd,
+    .onMaximise = WindowOnMaximise,
+    .onMinimise = WindowOnMinimise,
+    .onRestore = WindowOnRestore,
+    .onScrollArrow = WindowOnScrollArrow,
+    .onScrollPage = WindowOnScrollPage,
+    .onThumbRelease = WindowOnThumbRelease,
+    .onDrop = WindowOnDrop,
+    .onClose = WindowOnClose,
+    .fullSize = WindowFullSize,
+    .scrollPos = WindowScrollPos,
+    .image = CanvasImage,
 };
 
 int WindowCreate(int w, int h, const char* title) {
