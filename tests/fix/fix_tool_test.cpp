@@ -8,6 +8,7 @@
 
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,32 @@ TEST(FixTool, ACopyThatCannotBeWrittenWholeIsRemoved) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("not written"), std::string::npos) << r.out;
   EXPECT_FALSE(FileExists(dir.Path("a.vrm.vmd")));
+}
+
+// Under strace: the motion is opened for reading only, and the one open for
+// writing creates the copy exclusively, without following a link.
+TEST(FixTool, OpensForWritingOnlyTheNewCopy) {
+  if (system("strace -f -qq -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace here";
+  TempDir dir;
+  std::mt19937 rng(11);
+  const std::string a = dir.Write("a.vmd", RandomMotion(rng));
+  const std::string trace = dir.Path("trace");
+  ASSERT_EQ(RunFix("x").status, 1);  // the tool runs at all
+  const int st = system(("strace -f -qq -e trace=open,openat,creat -o " + Q(trace) + " '" TARVEL_BINARY_DIR
+                         "/tarvel-fix' " + Q(a) + " >/dev/null 2>&1").c_str());
+  ASSERT_EQ(WEXITSTATUS(st), 0);
+  int writes = 0;
+  std::istringstream lines(ReadFileBytes(trace));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("O_WRONLY") == std::string::npos && line.find("O_RDWR") == std::string::npos &&
+        line.find("O_CREAT") == std::string::npos && line.find("creat(") == std::string::npos)
+      continue;
+    writes++;
+    EXPECT_NE(line.find("\"" + dir.Path("a.vrm.vmd") + "\""), std::string::npos) << line;
+    EXPECT_NE(line.find("O_EXCL"), std::string::npos) << line;
+    EXPECT_NE(line.find("O_NOFOLLOW"), std::string::npos) << line;
+  }
+  EXPECT_EQ(writes, 1);
 }
 
 TEST(FixTool, CutInsideTheBoneKeysIsNotFixed) {
