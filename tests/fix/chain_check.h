@@ -231,6 +231,8 @@ inline std::string RandomMotion(std::mt19937& rng) {
   keys.back().rot[0] = 0.3f, keys.back().rot[3] = 0.95f;
   keys.push_back(keys[size_t(pick(rng)) % keys.size()]);
   keys.back().rot[2] = 0.1f;
+  // The half-width 上半身2 keyed but turning too little to count on its own.
+  for (int i = pick(rng) - 1; i > 0; i--) keys.push_back(RandomKey(rng, "上半身2", last, 1));
   std::shuffle(keys.begin(), keys.end(), rng);
   VmdWriter w;
   w.Header().ModelName(SjisName("テスト")).Count(int32_t(keys.size()));
