@@ -219,14 +219,18 @@ const char* ReadWhole(const Path& p, Bytes* bytes) {
   return failed;
 }
 
-// Where the copy goes while FixEmit gives it out.
+// Where the copy goes while FixEmit gives it out: small pieces (the runs of
+// records between those that leave their place) are gathered into one
+// buffer, so that a write moves a megabyte rather than a few records.
 struct Sink {
   PortHandle h = kPortNoHandle;
   FILE* f = nullptr;
+  std::unique_ptr<uint8_t[]> buf{new uint8_t[kSinkBuffer]};
+  size_t held = 0;
+  static constexpr size_t kSinkBuffer = size_t(1) << 20;
 };
 
-int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
-  Sink* s = static_cast<Sink*>(ctx);
+int WriteOut(Sink* s, const uint8_t* bytes, size_t n) {
   while (n > 0) {
     const int chunk = int(std::min<size_t>(n, size_t(1) << 24));
     const int put = s->f ? int(fwrite(bytes, 1, size_t(chunk), s->f)) : PortWrite(s->h, bytes, chunk);
@@ -234,6 +238,21 @@ int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
     bytes += put;
     n -= size_t(put);
   }
+  return 0;
+}
+
+int Flush(Sink* s) {
+  const size_t n = s->held;
+  s->held = 0;
+  return WriteOut(s, s->buf.get(), n);
+}
+
+int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
+  Sink* s = static_cast<Sink*>(ctx);
+  if (s->held + n > Sink::kSinkBuffer && Flush(s) != 0) return -1;
+  if (n >= Sink::kSinkBuffer) return WriteOut(s, bytes, n);
+  memcpy(s->buf.get() + s->held, bytes, n);
+  s->held += n;
   return 0;
 }
 
@@ -257,7 +276,7 @@ const char* WriteNew(const Path& p) {
     s.f = PortCreateStreamA(p.narrow.c_str());
     if (!s.f) return "cannot create the copy";
   }
-  bool ok = FixEmit(WritePiece, &s) == 0;
+  bool ok = FixEmit(WritePiece, &s) == 0 && Flush(&s) == 0;
   if (s.f) {
     if (fclose(s.f) != 0) ok = false;
   } else {
