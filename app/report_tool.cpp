@@ -7,132 +7,37 @@
 #include <vector>
 
 #include "analysis/file_report.h"
-#include "analysis/report_buffer.h"
-#include "analysis/report_json.h"
-#include "analysis/verdict.h"
-#include "app/target.h"
-#include "base/diag.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "names/registry.h"
+#include "check/check.h"
 #include "platform/port.h"
-#include "vmd/vmdread.h"
+#include "views/report_json.h"
+#include "views/text_report.h"
 
 void ReportToolStart(const char* exePath, const char16_t* exePathW) {
-  ResetRunEnv();
-  SetPathSeparators(PortDirSeparator(), '/');
-  getdir(gRun.exeDirA, kPathMax, exePath);
-  if (exePathW) {
-    unigetdir(gRun.exeDirW, kPathMax, exePathW);
-    return;
-  }
-  char16_t wide[kPathMax];
-  if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
+  CheckStart(exePath, exePathW);
+  gRun.sjisNames = PortAnsiCodePage() == 932 ? 0xFF : 0;
 }
 
 namespace {
 
-// Takes the file as the current one of the run; false when a form of its
-// path does not fit (the file is then refused, never cut to another name).
-bool TakeName(const char* file, const char16_t* widefile) {
-  if (strlen(file) >= sizeof gRun.nameA) return false;
-  snprintf(gRun.nameA, sizeof gRun.nameA, "%s", file);
-  if (widefile) {
-    if (unilen(widefile) >= kPathMax) return false;
-    unicpy(gRun.nameW, kPathMax, widefile);
-    return true;
-  }
-  if (narrowtounipath(gRun.nameW, kPathMax, file) == 0) return true;
-  // Shorter than the UTF-16 buffer, the path would fit there: its bytes have no
-  // UTF-16 form, and the file is read through its narrow bytes alone.
-  return strlen(file) < kPathMax;
-}
-
-// The path as the views show it: UTF-8, whole. Where the narrow code page
-// is not UTF-8 (or the path has no narrow form) the UTF-16 form tells the
-// real name: widefile, else the one taken.
-void ShownPath(char* dst, int cap, const char* file, const char16_t* widefile) {
-  const char16_t* wide = widefile ? widefile : gRun.nameW;
-  if (wide[0] && (PortAnsiCodePage() != 65001 || !file[0]))
-    unitoutf8(dst, cap, wide);
-  else
-    snprintf(dst, cap, "%s", file);
-}
-
-char gShown[kShownPathMax];
-
-// Why the file just taken could not be opened, as an open error code. A path
-// with no UTF-16 form cannot be asked through it: what its narrow bytes name
-// tells then.
-int OpenError(const char* file) {
-  if (!gRun.nameW[0]) {
-    switch (PortPathKindA(file)) {
-      case kPathNone: return 2;
-      case kPathFile: return 5;
-      default: return kOpenNotRegular;
-    }
-  }
-  PortHandle h = kPortNoHandle;
-  int error = PortOpenReadW(gRun.nameW, &h);
-  if (error == 0) {
-    PortCloseFile(h);
-    error = 1;  // it opens now: the reason is gone
-  }
-  return error;
-}
-
-// A file not read at all, for the reason of an open error code.
-void Refuse(const char* file, const char16_t* widefile, int error) {
-  if (!TakeName(file, widefile)) gRun.nameW[0] = 0;
-  ShownPath(gShown, sizeof gShown, file, widefile);
-  ResetReadFacts();
-  GatherFileReport(gShown, error);
-}
+// The views name a file by its UTF-16 form, as UTF-8, wherever narrow names
+// are not UTF-8 (on Windows the narrow form has lost what the ANSI code page
+// cannot hold).
+bool ShownWide() { return PortAnsiCodePage() != 65001; }
 
 }  // namespace
 
 int ReportToolCheck(const char* file, const char16_t* widefile) {
-  gRun.fontFailed = 0;
-  gRun.narrowFailed = gRun.wideFailed = 0;
-  if (!TakeName(file, widefile)) {
-    Refuse(file, widefile, kOpenNameTooLong);
-    return gFileReport.status;
-  }
-  IdentifyTarget();
-  gRun.isVmd = 0xFF;
-  gRun.isPmx = 0;
-
-  ReloadNameRegistry();
-  ReadMotion();
-  buildreport();
-  buildverdict();
-
-  // A file that could not be opened: ask the system why.
-  int error = 0;
-  if (!gVmdFacts.opened) error = OpenError(file);
-  ShownPath(gShown, sizeof gShown, file, widefile);
-  GatherFileReport(gShown, error);
-  return gFileReport.status;
-}
-
-void PrintTextReport(const char* file, FILE* out) {
-  const FileReport& r = gFileReport;
-  fprintf(out, "# %s\n", file);
-  for (int i = 0; i < r.lineCount; i++)
-    fprintf(out, "%06x\t%s\n", r.lines[i].colour, r.lines[i].text);
-  if (r.status != kStatusComplete) {
-    char message[256];
-    StatusMessage(r, message, sizeof message);
-    fprintf(out, "#status %s: %s\n", StatusName(r.status), message);
-  }
-  if (!r.read) return;
-  fprintf(out, "#verdict\n%s\n", r.verdict);
+  return CheckMotionFile(file, widefile, ShownWide());
 }
 
 int ReportToolFile(const char* file, FILE* out) {
   const int status = ReportToolCheck(file, nullptr);
-  PrintTextReport(file, out);
+  std::string text;
+  AppendTextReport(&text, file, gFileReport);
+  fwrite(text.data(), 1, text.size(), out);
   return status == kStatusComplete ? 0 : 1;
 }
 
@@ -186,8 +91,8 @@ void Present(Run& run) {
   run.text.clear();
   switch (run.format) {
     case kText:
-      PrintTextReport(file, run.out);
-      return;
+      AppendTextReport(&run.text, file, r);
+      break;
     case kJson:
       AppendDocumentFile(&run.text, &run.counts, r);
       break;
@@ -195,16 +100,9 @@ void Present(Run& run) {
       AppendFileJson(&run.text, r);
       run.text += '\n';
       break;
-    case kSummary: {
-      char line[64];
-      snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ",
-               r.status == kStatusComplete ? CategoryName(r.category) : StatusName(r.status),
-               static_cast<long long>(r.keys), r.durationFrames / 30.0);
-      run.text = line;
-      run.text += file;
-      run.text += '\n';
+    case kSummary:
+      AppendSummaryLine(&run.text, r);
       break;
-    }
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
   if (run.format == kJsonl) fflush(run.out);
@@ -355,7 +253,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
         Walk(run, std::string(argv[i]));
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
-      Refuse(argv[i], wide, kOpenNotRegular);
+      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide(), wide);
       Present(run);
     } else {
       CheckOne(run, argv[i], wide);

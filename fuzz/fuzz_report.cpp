@@ -18,12 +18,13 @@
 #include <string>
 
 #include "analysis/file_report.h"
-#include "analysis/report_json.h"
-#include "app/report_tool.h"
 #include "base/encoding.h"
+#include "check/check.h"
 #include "fuzz/fuzz_input.h"
 #include "names/registry.h"
 #include "platform/headless/headless.h"
+#include "views/report_json.h"
+#include "views/text_report.h"
 
 namespace {
 
@@ -96,14 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (alias != gAlias) {  // a new folder for alias.ini: the registry is rebuilt
     gAlias = alias;
-    ReportToolStart(gExe[alias]);
+    CheckStart(gExe[alias]);
     ForgetNameRegistry();
   }
   char16_t wide[300];
   narrowtouni(wide, 300, gMotion);
   // A narrow path that names nothing: the read goes the UTF-16 way.
-  ReportToolCheck(wideOnly ? "/nonexistent/motion.vmd" : gMotion, wide);
+  CheckMotionFile(wideOnly ? "/nonexistent/motion.vmd" : gMotion, wide, false);
   Check(gFileReport);
-  PrintTextReport(gMotion, gNull);
+  std::string text;
+  AppendTextReport(&text, gMotion, gFileReport);
   return 0;
 }
