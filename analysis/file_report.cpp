@@ -136,6 +136,7 @@ ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t
   t.firstFrame = first;
   t.lastFrame = last;
   t.twistPlusFrame = t.twistMinusFrame = -1;
+  t.posFrame = t.rotFrame = -1;
   gFileReport.keys += keys;
   return t;
 }
@@ -152,6 +153,8 @@ void GatherBones() {
     t.moved = b.moved == 0xFF ? 0xFF : 0;
     t.maxPos = b.maxpos;
     t.rotDeg = amount2deg(b.maxrot);
+    if (b.maxpos > 0.0f) t.posFrame = b.atmaxpos;
+    if (b.maxrot > 0.0f) t.rotFrame = b.atmaxrot;
     for (int i = 0; TwistMeasuredBone(i); i++)
       if (!strcmp(text, TwistMeasuredBone(i))) t.twisted = 0xFF;
     t.twistPlusDeg = amount2deg(b.maxtwsplus);
@@ -291,6 +294,7 @@ void OpenErrorText(int code, char* dst, int cap) {
       {1920, "the system cannot reach the file"},
       {1921, "too many levels of symbolic links"},
       {kOpenNotRegular, "not a regular file"},
+      {kOpenTooLarge, "larger than the browser can read (over 2 GiB)"},
   };
   for (const auto& r : kReasons) {
     if (r.code == code) {

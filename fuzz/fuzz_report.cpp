@@ -70,8 +70,8 @@ bool Setup() {
 void Check(const FileReport& r) {
   const bool read = r.status == kStatusComplete || r.status == kStatusCut;
   if (r.read != read) __builtin_trap();
-  if (!read && (r.lineCount != 0 || r.boneCount != 0 || r.verdict[0] != 0)) __builtin_trap();
-  if (read && (r.verdict[0] == 0 || r.categories == 0)) __builtin_trap();
+  if (!read && (r.boneCount != 0 || r.findingCount != 0)) __builtin_trap();
+  if (read && (r.boxtext[0] == 0 || r.categories == 0)) __builtin_trap();
   if (r.lineCount > kReportLines || r.findingCount > kFindingMax) __builtin_trap();
 
   std::string doc;
@@ -82,7 +82,7 @@ void Check(const FileReport& r) {
   const nlohmann::json j = nlohmann::json::parse(doc, nullptr, false);
   if (j.is_discarded()) __builtin_trap();
   const nlohmann::json& file = j["files"][0];
-  if (file.contains("verdict") != read) __builtin_trap();
+  if (file.contains("verdict") != read || file.contains("report") != read) __builtin_trap();
   if (file["status"] != StatusName(r.status)) __builtin_trap();
 }
 
