@@ -78,6 +78,7 @@ fix                  1 keys       0.10 s  lib\Šárka—.vmd
 fix                  1 keys       0.10 s  lib\Ωμέγα\Привет\日本.vmd
 ok                   1 keys       0.10 s  lib\€uro.vmd
 fix                  1 keys       0.10 s  lib\ａｂｃ.vmd
+total: 7 files: 7 complete, 0 cut, 0 not-a-motion, 0 unreadable; 4 fix, 0 dropout, 0 rough, 0 slight, 3 ok
 EOF
 cmp -s expected.txt summary.txt || fail "the walk: $(diff expected.txt summary.txt | head -n 8)"
 tool --fail-on=fix lib >/dev/null 2>&1
