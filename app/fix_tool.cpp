@@ -457,35 +457,72 @@ void FixOne(Run& run, const Path& in) {
   }
 }
 
-bool IsMotionName(const char* name) { return HasMotionExtension(std::string(name), 0); }
+// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
+// the order is the same on every system) and its kind.
+template <class S>
+struct Entry {
+  std::string key;
+  S name;
+  int kind;
+  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
+};
+
+std::string Utf8(const std::u16string& s) {
+  std::string out(s.size() * 3 + 1, '\0');
+  unitoutf8(out.data(), static_cast<int>(out.size()), s.c_str());
+  out.resize(strlen(out.c_str()));
+  return out;
+}
+const std::string& Utf8(const std::string& s) { return s; }
 
 void CollectEntry(void* ctx, const char* name, int kind) {
-  static_cast<std::vector<std::pair<std::string, int>>*>(ctx)->emplace_back(name, kind);
+  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
+}
+void CollectEntryW(void* ctx, const char16_t* name, int kind) {
+  const std::u16string wide = name;
+  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
+}
+int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
+  return PortListFolderA(folder.c_str(), CollectEntry, entries);
+}
+int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
+  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
+}
+
+// A walked motion: by its narrow path, or by its UTF-16 path with the narrow
+// form that names the same file, where there is one.
+Path WalkedPath(const std::string& path) { return MakePath(path.c_str(), nullptr); }
+Path WalkedPath(const std::u16string& path) {
+  static char narrow[kPathMax * 2];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  return MakePath(narrow, path.c_str());
 }
 
 // Every motion under the folder, in sorted order, folders entered where they
-// stand among the names (as tarvel-report walks them).
-void Walk(Run& run, const std::string& folder) {
-  std::vector<std::pair<std::string, int>> entries;
-  const int error = PortListFolderA(folder.c_str(), CollectEntry, &entries);
+// stand among the names, as tarvel-report walks them. S: std::string (narrow
+// names, POSIX) or std::u16string (the system's UTF-16 names, Windows).
+template <class S>
+void Walk(Run& run, const S& folder) {
+  std::vector<Entry<S>> entries;
+  const int error = ListFolder(folder, &entries);
   if (error != 0) {
     char reason[64];
     OpenErrorText(error, reason, sizeof reason);
-    fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n", folder.c_str(), reason);
+    fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n", Utf8(folder).c_str(), reason);
     run.failed = true;
     return;
   }
   std::sort(entries.begin(), entries.end());
-  std::string path = folder;
-  if (path.empty() || !IsSeparator(path.back())) path += PortDirSeparator();
+  S path = folder;
+  if (path.empty() || !IsSeparator(path.back())) path += typename S::value_type(PortDirSeparator());
   const size_t base = path.size();
-  for (const auto& [name, kind] : entries) {
+  for (const Entry<S>& e : entries) {
     path.resize(base);
-    path += name;
-    if (kind == kPathFolder)
+    path += e.name;
+    if (e.kind == kPathFolder)
       Walk(run, path);
-    else if (kind == kPathFile && IsMotionName(name.c_str()))
-      FixOne(run, MakePath(path.c_str(), nullptr));
+    else if (e.kind == kPathFile && HasMotionExtension(e.name, 0))
+      FixOne(run, WalkedPath(path));
   }
 }
 
@@ -527,7 +564,9 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
     targets.push_back(i);
   }
   if (targets.empty()) return Usage(err, nullptr);
-  if (outFile && (targets.size() > 1 || PortPathKindA(argv[targets[0]]) == kPathFolder))
+  // What an argument names, through its UTF-16 form where there is one.
+  auto kindOf = [&](int i) { return wargv && wargv[i] ? PortPathKindW(wargv[i]) : PortPathKindA(argv[i]); };
+  if (outFile && (targets.size() > 1 || kindOf(targets[0]) == kPathFolder))
     return Usage(err, "-o names the copy of one motion; use --out-dir for several");
   Path outPath, dirPath;
   if (outFile) {
@@ -536,16 +575,19 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   }
   if (outDir) {
     dirPath = MakePath(argv[outDir], wargv ? wargv[outDir] : nullptr);
-    if (PortPathKindA(argv[outDir]) != kPathFolder && !dirPath.narrow.empty())
+    if (kindOf(outDir) != kPathFolder)
       return Usage(err, "--out-dir names a folder that does not exist");
     run.outDir = &dirPath;
   }
 
   if (!run.json) fprintf(out, "%s\n", kNotice);
   for (int i : targets) {
-    const int kind = PortPathKindA(argv[i]);
+    const int kind = kindOf(i);
     if (kind == kPathFolder) {
-      Walk(run, argv[i]);
+      if (wargv && wargv[i])
+        Walk(run, std::u16string(wargv[i]));
+      else
+        Walk(run, std::string(argv[i]));
     } else if (kind == kPathOther) {
       const std::string shown = Shown(MakePath(argv[i], wargv ? wargv[i] : nullptr));
       if (run.json) {
