@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "analysis/findings.h"
+#include "analysis/read_status.h"
 #include "analysis/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
+#include "vmd/untracked.h"
 
 FileReport gFileReport;
 
@@ -22,6 +24,7 @@ const char* const kCodeNames[kCodes] = {
     "leg-ik-parent",     "leg-ik-parent-turned",    "shoulder-p-bone", "arm-twist-rough",
     "arm-twist-slight",  "lower-body",              "waist",           "camera-only",
     "no-keys",           "ik-off",                  "name-cut",        "name-not-shift-jis",
+    "keys-not-counted",  "report-cut",
 };
 const char* const kPartNames[kVmdParts] = {"header", "modelName", "bone",       "morph",
                                            "camera", "light",     "selfShadow", "showIk"};
@@ -286,6 +289,28 @@ void GatherInfoFindings() {
   NameFindings(r.morphs, r.morphCount, kAboutMorph, "morph");
 }
 
+// What the report could not hold: keys of names with no track, and lines
+// beyond the report's last.
+void GatherLimitFindings() {
+  static const char* const kKinds[2] = {"bone", "morph"};
+  static const int kTracks[2] = {kBoneTracks, kMorphTracks};
+  for (int s = 0; s < 2; s++) {
+    if (gUntracked.keys[s] == 0) continue;
+    AddFinding(kCodeKeysNotCounted, kSeverityInfo, kAboutNothing, "",
+               "%lld %s keys of %s%d %s names were not counted: the motion names more %ss "
+               "than the %d tracks hold",
+               static_cast<long long>(gUntracked.keys[s]), kKinds[s],
+               gUntracked.namesMore[s] ? "at least " : "", gUntracked.names[s], kKinds[s],
+               kKinds[s], kTracks[s] - 1);
+  }
+  const int dropped = rbdropped();
+  if (dropped > 0)
+    AddFinding(kCodeReportCut, kSeverityInfo, kAboutNothing, "",
+               "the report holds %d lines: its last %d lines are not shown (the bones and morphs "
+               "are all listed in the JSON)",
+               kReportLines, dropped + 1);
+}
+
 void GatherVerdict() {
   FileReport& r = gFileReport;
   const Findings& f = gFind;
@@ -360,6 +385,8 @@ void GatherFileReport(const char* path, int openError) {
   r.cutPart = -1;
   r.cutInCount = false;
   r.cutDeclared = r.cutRead = 0;
+  r.badCount = r.badIkCount = false;
+  r.stopOffset = 0;
   r.read = false;
   r.fileBytes = 0;
   for (int s = 0; s < kVmdSections; s++) {
@@ -398,6 +425,10 @@ void GatherFileReport(const char* path, int openError) {
     r.cutInCount = f.cutInCount != 0;
     r.cutRead = f.cutRecords;
     if (f.cutPart >= kVmdBone && !f.cutInCount) r.cutDeclared = gSectionCounts[f.cutPart - kVmdBone];
+    r.badCount = f.badCount != 0;
+    r.badIkCount = f.badIkCount != 0;
+    r.stopOffset = f.stopOffset;
+    if (r.badIkCount) r.cutDeclared = f.badCountValue;
   }
   r.read = true;
   for (int s = 0; s < kVmdSections; s++) {
@@ -418,37 +449,24 @@ void GatherFileReport(const char* path, int openError) {
   GatherVerdict();
   GatherVerdictFindings();
   GatherInfoFindings();
+  GatherLimitFindings();
   GatherLines();
 }
 
 void StatusMessage(const FileReport& r, char* dst, int cap) {
-  dst[0] = 0;
-  switch (r.status) {
-    case kStatusUnreadable:
-      snprintf(dst, cap, "%s", r.reason);
-      break;
-    case kStatusNotMotion:
-      if (r.badHeaderByte < 0)
-        snprintf(dst, cap, "not a VMD motion: the file ends at byte %u, inside the header",
-                 r.fileBytes);
-      else
-        snprintf(dst, cap, "not a VMD motion: header byte %d is 0x%02X", r.badHeaderAt,
-                 r.badHeaderByte);
-      break;
-    case kStatusCut:
-      if (r.cutPart < kVmdBone)
-        snprintf(dst, cap, "cut short in the %s: the file ends at byte %u",
-                 r.cutPart == kVmdHeader ? "header" : "model name", r.fileBytes);
-      else if (r.cutInCount)
-        snprintf(dst, cap, "cut short in the count of the %s section: the file ends at byte %u",
-                 VmdPartName(r.cutPart), r.fileBytes);
-      else
-        snprintf(dst, cap,
-                 "cut short in the %s section: %lld of %d records read, the file ends at byte %u",
-                 VmdPartName(r.cutPart), static_cast<long long>(r.cutRead),
-                 static_cast<int>(r.cutDeclared), r.fileBytes);
-      break;
-    default:
-      break;
-  }
+  ReadOutcome o;
+  memset(&o, 0, sizeof o);
+  o.status = r.status;
+  o.reason = r.reason;
+  o.badHeaderAt = r.badHeaderAt;
+  o.badHeaderByte = r.badHeaderByte;
+  o.fileBytes = r.fileBytes;
+  o.cutPart = r.cutPart;
+  o.cutInCount = r.cutInCount;
+  o.cutDeclared = r.cutDeclared;
+  o.cutRead = r.cutRead;
+  o.badCount = r.badCount;
+  o.badIkCount = r.badIkCount;
+  o.stopOffset = r.stopOffset;
+  ReadOutcomeText(o, dst, cap);
 }

@@ -28,6 +28,7 @@ enum FindingCode {
   kCodeIkParentFullWidth, kCodeLegIkParent, kCodeLegIkParentTurned, kCodeShoulderP,
   kCodeArmTwistRough, kCodeArmTwistSlight, kCodeLowerBody, kCodeWaist,
   kCodeCameraOnly, kCodeNoKeys, kCodeIkOff, kCodeNameCut, kCodeNameNotSjis,
+  kCodeKeysNotCounted, kCodeReportCut,
   kCodes
 };
 // The stable code of a finding ("twist-bone", "ik-off", ...).
@@ -94,6 +95,10 @@ struct FileReport {
   int cutPart;
   bool cutInCount;
   int64_t cutDeclared, cutRead;
+  // cut at a negative count (of a section, or of a show-and-IK record's IKs):
+  // reading stopped at stopOffset, cutDeclared holds the count
+  bool badCount, badIkCount;
+  int64_t stopOffset;
   // what was read (complete and cut files)
   bool read;
   uint32_t fileBytes;

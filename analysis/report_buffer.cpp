@@ -1,5 +1,6 @@
 #include "analysis/report_buffer.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/diag.h"
@@ -10,10 +11,13 @@ ReportBuffer gReport;
 // Set once a piece of text did not fit the current line: the rest of that
 // line is dropped, so that a later short piece cannot land behind the cut.
 static bool gLineCut = false;
+// Lines finished after the last one the buffer holds.
+static int gDropped = 0;
 
 void rbreset() {
   memset(&gReport, 0, sizeof gReport);
   gLineCut = false;
+  gDropped = 0;
   gReport.red = 255;
   gReport.green = 255;
   gReport.blue = 255;
@@ -53,7 +57,10 @@ void rbputs(const char* text) {
 
 void rbnewline() {
   DiagPrint("\n");
-  if (gReport.linecount >= kReportLines) return;
+  if (gReport.linecount >= kReportLines) {
+    if (gDropped < 0x7FFFFFFF) gDropped++;
+    return;
+  }
   int n = gReport.linecount;
   gReport.linelength[n] = (uint16_t)gReport.column;
   if (gReport.column > gReport.widest) gReport.widest = gReport.column;
@@ -64,4 +71,21 @@ void rbnewline() {
   gReport.linecount = n + 1;
   gReport.column = 0;
   gLineCut = false;
+}
+
+int rbdropped() { return gDropped; }
+
+int rbmarkdropped() {
+  if (gDropped == 0 || gReport.linecount < kReportLines) return 0;
+  const int hidden = gDropped + 1;
+  const int n = kReportLines - 1;
+  char* line = gReport.lines[n];
+  snprintf(line, kReportCols, "  ... the report goes on: %d more lines are not shown (it holds %d lines)",
+           hidden, kReportLines);
+  const int len = (int)strlen(line);
+  gReport.linelength[n] = (uint16_t)len;
+  if (len > gReport.widest) gReport.widest = len;
+  const uint32_t white = 0xFFFFFF;
+  for (int c = 0; c < kReportCols; c++) gReport.cellcolour[n][c] = white;
+  return hidden;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "analysis/findings.h"
+#include "analysis/read_status.h"
 #include "analysis/report_buffer.h"
 #include "base/sjis_text.h"
 #include "base/diag.h"
@@ -249,6 +250,7 @@ void buildreport() {
       snprintf(line, sizeof line, "%.*s", (int)strnlen(gRun.lastVmdA, kPathMax), gRun.lastVmdA);
     PutLine(line);
   }
+  PutReadStatusLines();
   rbnewline();
 
   if (gSourceModel[0]) {
@@ -264,6 +266,7 @@ void buildreport() {
   findbones();
   listbones();
   listmorphs();
+  rbmarkdropped();
 }
 
 void buildverdict() {

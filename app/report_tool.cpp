@@ -10,7 +10,9 @@
 #include "analysis/report_buffer.h"
 #include "analysis/report_json.h"
 #include "analysis/verdict.h"
+#include "app/output_check.h"
 #include "app/target.h"
+#include "base/control_escape.h"
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/paths.h"
@@ -114,14 +116,16 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
 }
 
 void PrintTextReport(const char* file, FILE* out) {
+  // Names and texts with their control characters escaped: no line of a
+  // report can be forged by a name.
   const FileReport& r = gFileReport;
-  fprintf(out, "# %s\n", file);
+  fprintf(out, "# %s\n", Escaped(file).c_str());
   for (int i = 0; i < r.lineCount; i++)
-    fprintf(out, "%06x\t%s\n", r.lines[i].colour, r.lines[i].text);
+    fprintf(out, "%06x\t%s\n", r.lines[i].colour, Escaped(r.lines[i].text).c_str());
   if (r.status != kStatusComplete) {
-    char message[256];
+    char message[kMessageMax];
     StatusMessage(r, message, sizeof message);
-    fprintf(out, "#status %s: %s\n", StatusName(r.status), message);
+    fprintf(out, "#status %s: %s\n", StatusName(r.status), Escaped(message).c_str());
   }
   if (!r.read) return;
   fprintf(out, "#verdict\n%s\n", r.verdict);
@@ -144,7 +148,8 @@ const char kUsage[] =
     "  --jsonl       one JSON object per file per line\n"
     "  --summary     one line per file: verdict, keys, duration, path\n"
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
-    "  Exit status: 0 all complete, 1 a file not complete, 2 usage, 3 --fail-on met.\n";
+    "  Exit status: 0 all complete, 1 a file not complete or not read, a folder with no\n"
+    "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n";
 
 struct Run {
   Format format = kText;
@@ -154,6 +159,8 @@ struct Run {
   ReportCounts counts{};
   bool incomplete = false;
   bool failed = false;  // a verdict reached failOn
+  bool writeFailed = false;  // the output could not be written: the run ends
+  long files = 0;       // files told of so far
   std::string text;     // output of one file
 };
 
@@ -170,11 +177,12 @@ bool IsMotionName(const char* name) {
 void Present(Run& run) {
   const FileReport& r = gFileReport;
   const char* file = r.path;
+  char message[kMessageMax] = "";
+  run.files++;
   if (r.status != kStatusComplete) {
     run.incomplete = true;
-    char message[256];
     StatusMessage(r, message, sizeof message);
-    fprintf(run.err, "tarvel-report: %s: %s\n", file, message);
+    fprintf(run.err, "tarvel-report: %s: %s\n", Escaped(file).c_str(), Escaped(message).c_str());
   }
   if (r.read && run.failOn >= 0 && r.category >= run.failOn) run.failed = true;
 
@@ -182,6 +190,7 @@ void Present(Run& run) {
   switch (run.format) {
     case kText:
       PrintTextReport(file, run.out);
+      if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
       return;
     case kJson:
       AppendDocumentFile(&run.text, &run.counts, r);
@@ -191,18 +200,30 @@ void Present(Run& run) {
       run.text += '\n';
       break;
     case kSummary: {
-      char line[64];
-      snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ",
-               r.status == kStatusComplete ? CategoryName(r.category) : StatusName(r.status),
+      // A file cut short: its status and its verdict on the keys read. A
+      // file not complete: after the path, a tab and what is wrong.
+      char first[32];
+      if (r.status == kStatusComplete)
+        snprintf(first, sizeof first, "%s", CategoryName(r.category));
+      else if (r.read)
+        snprintf(first, sizeof first, "%s:%s", StatusName(r.status), CategoryName(r.category));
+      else
+        snprintf(first, sizeof first, "%s", StatusName(r.status));
+      char line[96];
+      snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ", first,
                static_cast<long long>(r.keys), r.durationFrames / 30.0);
       run.text = line;
-      run.text += file;
+      AppendEscaped(&run.text, file);
+      if (r.status != kStatusComplete) {
+        run.text += '\t';
+        AppendEscaped(&run.text, message);
+      }
       run.text += '\n';
       break;
     }
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
-  if (run.format == kJsonl) fflush(run.out);
+  if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
 }
 
 void CheckOne(Run& run, const char* file, const char16_t* widefile) {
@@ -214,16 +235,24 @@ void CollectEntry(void* ctx, const char* name, int kind) {
   static_cast<std::vector<std::pair<std::string, int>>*>(ctx)->emplace_back(name, kind);
 }
 
+// A folder that cannot be listed is told of as a file that is not read.
+void RefuseFolder(Run& run, const std::string& folder, int error) {
+  Refuse(folder.c_str(), error);
+  char reason[sizeof gFileReport.reason - 24];
+  OpenErrorText(error, reason, sizeof reason);
+  snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+  Present(run);
+}
+
 // Every motion under the folder, in sorted order, folders entered where
-// they stand among the names.
+// they stand among the names. Whatever looks like a motion and is not read
+// (a link that leads nowhere, a FIFO, a device, a folder that cannot be
+// listed, a path too long) is told of as a file with its reason.
 void Walk(Run& run, const std::string& folder) {
   std::vector<std::pair<std::string, int>> entries;
   const int error = PortListFolderA(folder.c_str(), CollectEntry, &entries);
   if (error != 0) {
-    char reason[64];
-    OpenErrorText(error, reason, sizeof reason);
-    fprintf(run.err, "tarvel-report: %s: cannot list the folder: %s\n", folder.c_str(), reason);
-    run.incomplete = true;
+    RefuseFolder(run, folder, error);
     return;
   }
   std::sort(entries.begin(), entries.end());
@@ -232,12 +261,22 @@ void Walk(Run& run, const std::string& folder) {
     path += PortDirSeparator();
   const size_t base = path.size();
   for (const auto& [name, kind] : entries) {
+    if (run.writeFailed) return;
     path.resize(base);
     path += name;
-    if (kind == kPathFolder)
+    if (kind == kPathFolder) {
       Walk(run, path);
-    else if (kind == kPathFile && IsMotionName(name.c_str()))
+    } else if (!IsMotionName(name.c_str())) {
+      continue;
+    } else if (kind == kPathOther && PortPathKindA(path.c_str()) != kPathNone) {
+      // A FIFO, a socket, a device, a link to a folder: refused unopened.
+      Refuse(path.c_str(), kOpenNotRegular);
+      Present(run);
+    } else {
+      // A file; or a link that leads nowhere or in a loop, a name that cannot
+      // be looked at: the open says why.
       CheckOne(run, path.c_str(), nullptr);
+    }
   }
 }
 
@@ -264,7 +303,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
         options = false;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
-        return 0;
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.format = kJson;
         formats++;
@@ -296,9 +335,15 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   for (int i : targets) {
+    if (run.writeFailed) return 1;
     const int kind = PortPathKindA(argv[i]);
     if (kind == kPathFolder) {
+      const long before = run.files;
       Walk(run, argv[i]);
+      if (run.files == before) {
+        fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(argv[i]).c_str());
+        run.incomplete = true;
+      }
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
       Refuse(argv[i], kOpenNotRegular);
@@ -313,7 +358,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     run.text += '\n';
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
-  fflush(out);
+  if (run.writeFailed || !OutputWritten(out, err)) return 1;
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/file_report.h"
+#include "analysis/read_status.h"
 #include "app/texts.h"
 #include "base/diag.h"
 #include "base/encoding.h"
@@ -100,7 +102,24 @@ void RefusePmx() {
   DiagPrint("Sorry. This Lumeno version does not support PMX reading. \n");
 }
 
+// Why the file just read could not be opened, as an open error code: a FIFO
+// or a device is named as such; a path with no UTF-16 form is asked through
+// its narrow bytes.
+static int WhyNotOpened() {
+  const int kind = PortPathKindA(gRun.nameA);
+  if (kind == kPathOther || kind == kPathFolder) return kOpenNotRegular;
+  if (!gRun.nameW[0]) return kind == kPathNone ? 2 : 5;
+  PortHandle h = kPortNoHandle;
+  int error = PortOpenReadW(gRun.nameW, &h);
+  if (error == 0) {
+    PortCloseFile(h);
+    error = 1;  // it opens now: the reason is gone
+  }
+  return error;
+}
+
 void ReadMotion() {
+  SetReadOpenError(0);
   memcpy(gRun.lastVmdA, gRun.diskNameA, sizeof gRun.lastVmdA);
   memcpy(gRun.lastVmdW, gRun.diskNameW, sizeof gRun.lastVmdW);
   DiagPrint("Reading .VMD: \n");
@@ -112,6 +131,7 @@ void ReadMotion() {
     // throw away what the first one met.
     if (!gRun.nameW[0]) {
       gRun.wideFailed = 0xFF;
+      if (!gVmdFacts.opened) SetReadOpenError(WhyNotOpened());
       return;
     }
     DiagPrint("Re-opening in UTF-16 ... \n");
@@ -119,6 +139,7 @@ void ReadMotion() {
     if (r != 0) {
       gRun.wideFailed = 0xFF;
       DiagPrint("Could not open in UTF-16.(%d) (***) \n", r);
+      if (!gVmdFacts.opened) SetReadOpenError(WhyNotOpened());
     }
   }
 }
