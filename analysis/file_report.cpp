@@ -386,6 +386,7 @@ void GatherFileReport(const char* path, int openError) {
   r.cutInCount = false;
   r.cutDeclared = r.cutRead = 0;
   r.badCount = r.badIkCount = false;
+  r.badCountValue = 0;
   r.stopOffset = 0;
   r.read = false;
   r.fileBytes = 0;
@@ -428,7 +429,7 @@ void GatherFileReport(const char* path, int openError) {
     r.badCount = f.badCount != 0;
     r.badIkCount = f.badIkCount != 0;
     r.stopOffset = f.stopOffset;
-    if (r.badIkCount) r.cutDeclared = f.badCountValue;
+    r.badCountValue = f.badCountValue;
   }
   r.read = true;
   for (int s = 0; s < kVmdSections; s++) {
@@ -467,6 +468,7 @@ void StatusMessage(const FileReport& r, char* dst, int cap) {
   o.cutRead = r.cutRead;
   o.badCount = r.badCount;
   o.badIkCount = r.badIkCount;
+  o.badCountValue = r.badCountValue;
   o.stopOffset = r.stopOffset;
   ReadOutcomeText(o, dst, cap);
 }

@@ -98,6 +98,7 @@ struct FileReport {
   // cut at a negative count (of a section, or of a show-and-IK record's IKs):
   // reading stopped at stopOffset, cutDeclared holds the count
   bool badCount, badIkCount;
+  int32_t badCountValue;
   int64_t stopOffset;
   // what was read (complete and cut files)
   bool read;

@@ -107,7 +107,7 @@ void ReadOutcomeOfLastRead(ReadOutcome* o, int openError) {
   o->badCount = f.badCount != 0;
   o->badIkCount = f.badIkCount != 0;
   o->stopOffset = f.stopOffset;
-  if (o->badIkCount) o->cutDeclared = f.badCountValue;
+  o->badCountValue = f.badCountValue;
 }
 
 void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
@@ -131,13 +131,13 @@ void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
         snprintf(dst, cap,
                  "show-and-IK record %lld has an IK count of %lld, which no motion has: reading "
                  "stops at byte %lld of %lld; %s",
-                 static_cast<long long>(o.cutRead + 1), static_cast<long long>(o.cutDeclared),
+                 static_cast<long long>(o.cutRead + 1), static_cast<long long>(o.badCountValue),
                  static_cast<long long>(o.stopOffset), size, loss);
       else if (o.badCount)
         snprintf(dst, cap,
                  "the %s section's count is %lld, which no motion has: reading stops at byte "
                  "%lld of %lld; %s",
-                 VmdPartName(o.cutPart), static_cast<long long>(o.cutDeclared),
+                 VmdPartName(o.cutPart), static_cast<long long>(o.badCountValue),
                  static_cast<long long>(o.stopOffset), size, loss);
       else if (o.cutPart < kVmdBone)
         snprintf(dst, cap, "cut short in the %s: the file ends at byte %lld; %s",

@@ -14,6 +14,7 @@ struct ReadOutcome {
   bool cutInCount;
   int64_t cutDeclared, cutRead;
   bool badCount, badIkCount;     // stopped at a negative count
+  int32_t badCountValue;         // that count
   int64_t stopOffset;
 };
 

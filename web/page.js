@@ -20,7 +20,7 @@ const TEXTS = {
     status: {
       unreadable: 'Could not be read, so there is no verdict.',
       'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
-      cut: 'The file is cut short, so there is no verdict.',
+      cut: 'The file is cut short: the verdict below is judged on the keys read before the cut.',
     },
     statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
     category: {
@@ -50,7 +50,7 @@ const TEXTS = {
     status: {
       unreadable: '読み込めなかったため、判定はありません。',
       'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
-      cut: 'ファイルが途中で切れているため、判定はありません。',
+      cut: 'ファイルが途中で切れています: 下の判定は、切れる前に読めたキーによるものです。',
     },
     statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
     category: {
@@ -104,19 +104,21 @@ function el(tag, cls, text) {
   return e;
 }
 
-// One file's block: its name, then the verdict (or why there is none, with
-// the core's own words), then the report's lines in their colours.
+// One file's block: its name, then for a file not complete its status (with
+// the core's own words on it), then the verdict when there is one (a file cut
+// short has both), then the report's lines in their colours.
 function renderFile(block, r) {
   block.replaceChildren(el('h2', 'name', r.name));
-  if (r.verdict) {
-    const verdict = el('p', 'verdict', r.verdict.text);
-    verdict.dataset.category = r.verdict.category;
-    block.append(verdict);
-  } else {
+  if (r.status !== 'complete') {
     const status = el('div', 'status');
     status.dataset.status = r.status;
     status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
     block.append(status);
+  }
+  if (r.verdict) {
+    const verdict = el('p', 'verdict', r.verdict.text);
+    verdict.dataset.category = r.verdict.category;
+    block.append(verdict);
   }
   const report = el('div', 'report');
   for (const line of r.lines) {
@@ -134,7 +136,9 @@ function renderSummary() {
   body.replaceChildren();
   for (const r of entries) {
     const tr = el('tr');
-    const verdict = el('td', 'category', r.verdict ? T.category[r.verdict.category] : T.statusShort[r.status] || r.status);
+    const short = T.statusShort[r.status] || r.status;
+    const category = r.verdict ? T.category[r.verdict.category] : '';
+    const verdict = el('td', 'category', r.status === 'complete' ? category : r.verdict ? `${short}: ${category}` : short);
     if (r.verdict) verdict.dataset.category = r.verdict.category;
     tr.append(verdict);
     tr.append(el('td', 'number', r.keys === undefined ? '' : String(r.keys)));

@@ -36,15 +36,14 @@ function withText(text, call) {
 
 // What the page shows of a file's JSON object (as tarvel-report --json gives
 // it): the status, the verdict, the report's lines, the keys and duration. A
-// file cut short is judged there from the keys before the cut; the page
-// gives no verdict for it, only its status.
+// file cut short has both its status (where it was cut, what that loses) and
+// its verdict, judged on the keys read before the cut.
 function shownPart(name, file) {
-  const complete = file.status === 'complete';
   return {
     name,
     status: file.status,
     message: file.detail ? file.detail.message : '',
-    verdict: complete && file.verdict ? { category: file.verdict.category, text: file.verdict.text } : null,
+    verdict: file.verdict ? { category: file.verdict.category, text: file.verdict.text } : null,
     lines: file.report || [],
     keys: file.keys,
     seconds: file.duration ? file.duration.seconds : undefined,
