@@ -158,12 +158,28 @@ void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
 }
 
 void PutReadStatusLines() {
-  if (!gRun.isVmd) return;
+  if (gRun.isPmx) return;
+  static char text[600];
   ReadOutcome o;
-  ReadOutcomeOfLastRead(&o, gOpenError);
+  if (gRun.isVmd) {
+    ReadOutcomeOfLastRead(&o, gOpenError);
+  } else {
+    // Taken without being read: it cannot be opened, or its name is no
+    // motion's.
+    static char reason[64];
+    memset(&o, 0, sizeof o);
+    OpenErrorText(gOpenError, reason, sizeof reason);
+    o.reason = reason;
+    o.status = kStatusUnreadable;
+    if (gOpenError == 0 || gOpenError == 1) {
+      o.status = kStatusNotMotion;
+      o.badHeaderAt = -2;
+    }
+  }
   if (o.status == kStatusComplete) return;
-  // A file not found on disk has no name line of its own: the name given.
-  if (!gRun.lastVmdA[0] && !gRun.lastVmdW[0]) {
+  // A file not found on disk, or not read, has no name line of its own: the
+  // name given.
+  if (!gRun.isVmd || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
     static char name[kPathMax * 2 + 8];
     if (PortAnsiCodePage() != 932 && gRun.nameW[0])
       unitosjis(name, static_cast<int>(sizeof name), gRun.nameW);
@@ -172,9 +188,11 @@ void PutReadStatusLines() {
     rbputs(name);
     rbnewline();
   }
-  static char text[600];
   const int head = snprintf(text, sizeof text, "%s: ", StatusName(o.status));
-  ReadOutcomeText(o, text + head, static_cast<int>(sizeof text) - head);
+  if (o.badHeaderAt == -2)
+    snprintf(text + head, sizeof text - head, "not read: its name is not a motion's (.vmd)");
+  else
+    ReadOutcomeText(o, text + head, static_cast<int>(sizeof text) - head);
   rbcolor(255, 0, 0);
   PutWrapped(text, kReportCols - 8);
   if (o.status == kStatusCut) {

@@ -256,6 +256,7 @@ int TarvelMain() {
     if (gRun.isVmd || (gRun.isPmx && !gRun.lastVmdA[0] && !gRun.lastVmdW[0])) ReloadRegistry();
     if (gRun.isPmx) RefusePmx();
     else if (gRun.isVmd) ReadMotion();
+    else NoteNotRead();
 
     buildreport();
     buildverdict();

@@ -118,6 +118,8 @@ static int WhyNotOpened() {
   return error;
 }
 
+void NoteNotRead() { SetReadOpenError(WhyNotOpened()); }
+
 void ReadMotion() {
   SetReadOpenError(0);
   memcpy(gRun.lastVmdA, gRun.diskNameA, sizeof gRun.lastVmdA);

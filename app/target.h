@@ -10,3 +10,6 @@ void IdentifyTarget();
 int ConfirmTarget();
 void RefusePmx();
 void ReadMotion();
+// A file taken without being read (its name is no motion's, and the user went
+// on): why it cannot be opened, if it cannot, is kept for its report.
+void NoteNotRead();
