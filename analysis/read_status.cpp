@@ -15,6 +15,7 @@
 namespace {
 
 int gOpenError = 0;
+bool gNotRead = false;
 
 // Section names in prose, for what a cut loses.
 const char* ProseName(int part) {
@@ -72,7 +73,14 @@ void PutWrapped(const char* text, int width) {
 
 }  // namespace
 
-void SetReadOpenError(int code) { gOpenError = code; }
+void SetReadOpenError(int code) {
+  gOpenError = code;
+  gNotRead = false;
+}
+void SetFileNotRead(int code) {
+  gOpenError = code;
+  gNotRead = true;
+}
 int ReadOpenError() { return gOpenError; }
 
 void ReadOutcomeOfLastRead(ReadOutcome* o, int openError) {
@@ -158,10 +166,10 @@ void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
 }
 
 void PutReadStatusLines() {
-  if (gRun.isPmx) return;
+  if (gRun.isPmx || (!gRun.isVmd && !gNotRead)) return;
   static char text[600];
   ReadOutcome o;
-  if (gRun.isVmd) {
+  if (!gNotRead) {
     ReadOutcomeOfLastRead(&o, gOpenError);
   } else {
     // Taken without being read: it cannot be opened, or its name is no
@@ -179,7 +187,7 @@ void PutReadStatusLines() {
   if (o.status == kStatusComplete) return;
   // A file not found on disk, or not read, has no name line of its own: the
   // name given.
-  if (!gRun.isVmd || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
+  if (gNotRead || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
     static char name[kPathMax * 2 + 8];
     if (PortAnsiCodePage() != 932 && gRun.nameW[0])
       unitosjis(name, static_cast<int>(sizeof name), gRun.nameW);

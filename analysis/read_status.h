@@ -29,6 +29,9 @@ void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap);
 // report's status lines.
 void SetReadOpenError(int code);
 int ReadOpenError();
+// The file is taken without being read (its name is no motion's): its
+// report says so, or why it cannot be opened (code, 0 or 1 when it opens).
+void SetFileNotRead(int code);
 
 // For a motion that was not read whole, the report's status lines: the
 // status and its reason in the colour of a fault and, for a file cut short,

@@ -118,7 +118,7 @@ static int WhyNotOpened() {
   return error;
 }
 
-void NoteNotRead() { SetReadOpenError(WhyNotOpened()); }
+void NoteNotRead() { SetFileNotRead(WhyNotOpened()); }
 
 void ReadMotion() {
   SetReadOpenError(0);
