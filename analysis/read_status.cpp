@@ -4,18 +4,15 @@
 #include <cstring>
 
 #include "analysis/file_report.h"
-#include "analysis/findings.h"
 #include "analysis/report_buffer.h"
-#include "analysis/verdict.h"
 #include "base/encoding.h"
 #include "base/runenv.h"
-#include "platform/port.h"
 #include "vmd/vmdread.h"
 
 namespace {
 
-int gOpenError = 0;
-bool gNotRead = false;
+// The report line that takes a cut motion's verdict, or -1.
+int gVerdictLine = -1;
 
 // Section names in prose, for what a cut loses.
 const char* ProseName(int part) {
@@ -73,51 +70,6 @@ void PutWrapped(const char* text, int width) {
 
 }  // namespace
 
-void SetReadOpenError(int code) {
-  gOpenError = code;
-  gNotRead = false;
-}
-void SetFileNotRead(int code) {
-  gOpenError = code;
-  gNotRead = true;
-}
-int ReadOpenError() { return gOpenError; }
-
-void ReadOutcomeOfLastRead(ReadOutcome* o, int openError) {
-  static char reason[64];
-  const VmdReadFacts& f = gVmdFacts;
-  memset(o, 0, sizeof *o);
-  o->reason = "";
-  o->cutPart = -1;
-  o->badHeaderAt = o->badHeaderByte = -1;
-  if (!f.opened) {
-    o->status = kStatusUnreadable;
-    OpenErrorText(openError, reason, sizeof reason);
-    o->reason = reason;
-    return;
-  }
-  o->fileBytes = f.endOffset;
-  if (!f.headerOk) {
-    o->status = kStatusNotMotion;
-    o->badHeaderAt = f.badHeaderAt;
-    o->badHeaderByte = f.badHeaderByte;
-    return;
-  }
-  if (f.cutPart < 0) {
-    o->status = kStatusComplete;
-    return;
-  }
-  o->status = kStatusCut;
-  o->cutPart = f.cutPart;
-  o->cutInCount = f.cutInCount != 0;
-  o->cutRead = f.cutRecords;
-  if (f.cutPart >= kVmdBone && !f.cutInCount) o->cutDeclared = gSectionCounts[f.cutPart - kVmdBone];
-  o->badCount = f.badCount != 0;
-  o->badIkCount = f.badIkCount != 0;
-  o->stopOffset = f.stopOffset;
-  o->badCountValue = f.badCountValue;
-}
-
 void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
   dst[0] = 0;
   const long long size = static_cast<long long>(o.fileBytes);
@@ -166,63 +118,51 @@ void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap) {
 }
 
 void PutReadStatusLines() {
-  if (gRun.isPmx || (!gRun.isVmd && !gNotRead)) return;
-  static char text[600];
-  ReadOutcome o;
-  if (!gNotRead) {
-    ReadOutcomeOfLastRead(&o, gOpenError);
-  } else {
-    // Taken without being read: it cannot be opened, or its name is no
-    // motion's.
-    static char reason[64];
-    memset(&o, 0, sizeof o);
-    OpenErrorText(gOpenError, reason, sizeof reason);
-    o.reason = reason;
-    o.status = kStatusUnreadable;
-    if (gOpenError == 0 || gOpenError == 1) {
-      o.status = kStatusNotMotion;
-      o.badHeaderAt = -2;
-    }
-  }
-  if (o.status == kStatusComplete) return;
-  // A file not found on disk, or not read, has no name line of its own: the
-  // name given.
-  if (gNotRead || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
+  gVerdictLine = -1;
+  const FileReport& r = gFileReport;
+  if (gRun.isPmx || r.status == kStatusComplete) return;
+  // A file not found on disk, or taken without being read (not named as a
+  // motion), has no name line of its own: the name given.
+  if (!gRun.isVmd || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
     static char name[kPathMax * 2 + 8];
-    if (PortAnsiCodePage() != 932 && gRun.nameW[0])
+    if (!gRun.sjisNames && gRun.nameW[0])
       unitosjis(name, static_cast<int>(sizeof name), gRun.nameW);
     else
       snprintf(name, sizeof name, "%s", gRun.nameA);
     rbputs(name);
     rbnewline();
   }
-  const int head = snprintf(text, sizeof text, "%s: ", StatusName(o.status));
-  if (o.badHeaderAt == -2)
-    snprintf(text + head, sizeof text - head, "not read: its name is not a motion's (.vmd)");
-  else
-    ReadOutcomeText(o, text + head, static_cast<int>(sizeof text) - head);
+  static char text[600];
+  const int head = snprintf(text, sizeof text, "%s: ", StatusName(r.status));
+  StatusMessage(r, text + head, static_cast<int>(sizeof text) - head);
   rbcolor(255, 0, 0);
   PutWrapped(text, kReportCols - 8);
-  if (o.status == kStatusCut) {
-    // The verdict on what was read, as its box gives it: its first line.
-    findbones();
-    buildverdict();
-    char first[kReportCols];
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(boxtext);
-    size_t n = 0;
-    while (b[n] && b[n] != '\r' && b[n] != '\n') {
-      const size_t step = (issjislead(b[n]) && b[n + 1]) ? 2 : 1;
-      if (n + step + 3 > sizeof first) break;
-      n += step;
-    }
-    first[0] = first[1] = ' ';
-    memcpy(first + 2, boxtext, n);
-    first[n + 2] = 0;
+  if (r.read) {
     rbcolor(255, 255, 255);
     PutWrapped("Verdict on the keys read before the cut:", kReportCols - 8);
-    PutWrapped(first, kReportCols - 1);
+    rbputs("");
+    if (gReport.linecount < kReportLines) gVerdictLine = gReport.linecount;
+    rbnewline();  // filled once the verdict is built
   }
   // The lines after these take white again, empty ones included.
   rbcolor(255, 255, 255);
   rbputs("");
+}
+
+void FillCutVerdictLine() {
+  if (gVerdictLine < 0) return;
+  // The verdict as its box gives it: its first line.
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(gFileReport.boxtext);
+  char first[kReportCols];
+  size_t n = 0;
+  while (b[n] && b[n] != '\r' && b[n] != '\n') {
+    const size_t step = (issjislead(b[n]) && b[n + 1]) ? 2 : 1;
+    if (n + step + 3 > sizeof first) break;
+    n += step;
+  }
+  first[0] = first[1] = ' ';
+  memcpy(first + 2, b, n);
+  first[n + 2] = 0;
+  rbsetline(gVerdictLine, first, 255, 255, 255);
+  gVerdictLine = -1;
 }

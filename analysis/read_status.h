@@ -18,22 +18,14 @@ struct ReadOutcome {
   int64_t stopOffset;
 };
 
-// The outcome of the read just made, from the reader's facts; openError is
-// the system's code when the file could not be opened.
-void ReadOutcomeOfLastRead(ReadOutcome* o, int openError);
 // One line saying what is wrong ("cut short in the morph section: ...; the
 // bone keys are whole; lost: ..."); empty for a complete read.
 void ReadOutcomeText(const ReadOutcome& o, char* dst, int cap);
 
-// The open error of the last motion read (0 when it opened), kept for the
-// report's status lines.
-void SetReadOpenError(int code);
-int ReadOpenError();
-// The file is taken without being read (its name is no motion's): its
-// report says so, or why it cannot be opened (code, 0 or 1 when it opens).
-void SetFileNotRead(int code);
-
-// For a motion that was not read whole, the report's status lines: the
-// status and its reason in the colour of a fault and, for a file cut short,
-// the verdict on the keys read before the cut. Nothing for a complete read.
+// For a file that was not read whole (as gFileReport records it), the
+// report's status lines under the file's name: the status and its reason in
+// the colour of a fault; for a file cut short, a line for its verdict on the
+// keys read before the cut, filled by FillCutVerdictLine once the verdict is
+// built. Nothing for a complete motion or a PMX model.
 void PutReadStatusLines();
+void FillCutVerdictLine();

@@ -75,17 +75,31 @@ void rbnewline() {
 
 int rbdropped() { return gDropped; }
 
+void rbsetline(int n, const char* text, int red, int green, int blue) {
+  if (n < 0 || n >= gReport.linecount) return;
+  char* line = gReport.lines[n];
+  // at most kReportCols - 1 bytes, a double-byte character whole or not at all
+  const unsigned char* s = (const unsigned char*)text;
+  int col = 0;
+  while (s[col]) {
+    const int step = (issjislead(s[col]) && s[col + 1]) ? 2 : 1;
+    if (col + step > kReportCols - 1) break;
+    col += step;
+  }
+  memcpy(line, text, (size_t)col);
+  line[col] = 0;
+  gReport.linelength[n] = (uint16_t)col;
+  if (col > gReport.widest) gReport.widest = col;
+  const uint32_t packed = (uint32_t)(blue & 0xFF) << 16 | (uint32_t)(green & 0xFF) << 8 | (uint32_t)(red & 0xFF);
+  for (int c = 0; c < kReportCols; c++) gReport.cellcolour[n][c] = packed;
+}
+
 int rbmarkdropped() {
   if (gDropped == 0 || gReport.linecount < kReportLines) return 0;
   const int hidden = gDropped + 1;
-  const int n = kReportLines - 1;
-  char* line = gReport.lines[n];
-  snprintf(line, kReportCols, "  ... the report goes on: %d more lines are not shown (it holds %d lines)",
+  char text[kReportCols];
+  snprintf(text, sizeof text, "  ... the report goes on: %d more lines are not shown (it holds %d lines)",
            hidden, kReportLines);
-  const int len = (int)strlen(line);
-  gReport.linelength[n] = (uint16_t)len;
-  if (len > gReport.widest) gReport.widest = len;
-  const uint32_t white = 0xFFFFFF;
-  for (int c = 0; c < kReportCols; c++) gReport.cellcolour[n][c] = white;
+  rbsetline(kReportLines - 1, text, 255, 255, 255);
   return hidden;
 }

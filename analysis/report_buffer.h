@@ -24,6 +24,8 @@ void rbcolor(int red, int green, int blue);
 void rbputs(const char* text);
 void rbnewline();
 
+// Replaces the text and colour of finished line n (cut to the line's size).
+void rbsetline(int n, const char* text, int red, int green, int blue);
 // Lines finished after the buffer was full: not kept.
 int rbdropped();
 // When lines were dropped, the last line says that the report goes on and

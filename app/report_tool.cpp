@@ -7,133 +7,39 @@
 #include <vector>
 
 #include "analysis/file_report.h"
-#include "analysis/report_buffer.h"
-#include "analysis/report_json.h"
-#include "analysis/verdict.h"
 #include "app/output_check.h"
-#include "app/target.h"
 #include "base/control_escape.h"
-#include "base/diag.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "names/registry.h"
+#include "check/check.h"
 #include "platform/port.h"
-#include "vmd/vmdread.h"
+#include "views/report_json.h"
+#include "views/text_report.h"
 
 void ReportToolStart(const char* exePath, const char16_t* exePathW) {
-  ResetRunEnv();
-  SetPathSeparators(PortDirSeparator(), '/');
-  getdir(gRun.exeDirA, kPathMax, exePath);
-  if (exePathW) {
-    unigetdir(gRun.exeDirW, kPathMax, exePathW);
-    return;
-  }
-  char16_t wide[kPathMax];
-  if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
+  CheckStart(exePath, exePathW);
+  gRun.sjisNames = PortAnsiCodePage() == 932 ? 0xFF : 0;
 }
 
 namespace {
 
-// Takes the file as the current one of the run; false when a form of its
-// path does not fit (the file is then refused, never cut to another name).
-bool TakeName(const char* file, const char16_t* widefile) {
-  if (strlen(file) >= sizeof gRun.nameA) return false;
-  snprintf(gRun.nameA, sizeof gRun.nameA, "%s", file);
-  if (widefile) {
-    if (unilen(widefile) >= kPathMax) return false;
-    unicpy(gRun.nameW, kPathMax, widefile);
-    return true;
-  }
-  if (narrowtounipath(gRun.nameW, kPathMax, file) == 0) return true;
-  // Shorter than the UTF-16 buffer, the path would fit there: its bytes have no
-  // UTF-16 form, and the file is read through its narrow bytes alone.
-  return strlen(file) < kPathMax;
-}
-
-// The path as the JSON views show it: UTF-8.
-void ShownPath(char* dst, int cap, const char* file) {
-  if (PortAnsiCodePage() == 65001 || !gRun.nameW[0])
-    snprintf(dst, cap, "%s", file);
-  else
-    unitoutf8(dst, cap, gRun.nameW);
-}
-
-// Why the file just taken could not be opened, as an open error code. A path
-// with no UTF-16 form cannot be asked through it: what its narrow bytes name
-// tells then.
-int OpenError(const char* file) {
-  if (!gRun.nameW[0]) {
-    switch (PortPathKindA(file)) {
-      case kPathNone: return 2;
-      case kPathFile: return 5;
-      default: return kOpenNotRegular;
-    }
-  }
-  PortHandle h = kPortNoHandle;
-  int error = PortOpenReadW(gRun.nameW, &h);
-  if (error == 0) {
-    PortCloseFile(h);
-    error = 1;  // it opens now: the reason is gone
-  }
-  return error;
-}
-
-// A file not read at all, for the reason of an open error code.
-void Refuse(const char* file, int error) {
-  static char shown[kPathUtf8];
-  if (!TakeName(file, nullptr)) gRun.nameW[0] = 0;
-  ShownPath(shown, sizeof shown, file);
-  ResetReadFacts();
-  GatherFileReport(shown, error);
-}
+// The views name a file by its UTF-16 form, as UTF-8, wherever narrow names
+// are not UTF-8 (on Windows the narrow form has lost what the ANSI code page
+// cannot hold).
+bool ShownWide() { return PortAnsiCodePage() != 65001; }
 
 }  // namespace
 
 int ReportToolCheck(const char* file, const char16_t* widefile) {
-  static char shown[kPathUtf8];
-  gRun.fontFailed = 0;
-  gRun.narrowFailed = gRun.wideFailed = 0;
-  if (!TakeName(file, widefile)) {
-    Refuse(file, kOpenNameTooLong);
-    return gFileReport.status;
-  }
-  IdentifyTarget();
-  gRun.isVmd = 0xFF;
-  gRun.isPmx = 0;
-
-  ReloadNameRegistry();
-  ReadMotion();
-  buildreport();
-  buildverdict();
-
-  // A file that could not be opened: ask the system why.
-  int error = 0;
-  if (!gVmdFacts.opened) error = OpenError(file);
-  ShownPath(shown, sizeof shown, file);
-  GatherFileReport(shown, error);
-  return gFileReport.status;
-}
-
-void PrintTextReport(const char* file, FILE* out) {
-  // Names and texts with their control characters escaped: no line of a
-  // report can be forged by a name.
-  const FileReport& r = gFileReport;
-  fprintf(out, "# %s\n", Escaped(file).c_str());
-  for (int i = 0; i < r.lineCount; i++)
-    fprintf(out, "%06x\t%s\n", r.lines[i].colour, Escaped(r.lines[i].text).c_str());
-  if (r.status != kStatusComplete) {
-    char message[kMessageMax];
-    StatusMessage(r, message, sizeof message);
-    fprintf(out, "#status %s: %s\n", StatusName(r.status), Escaped(message).c_str());
-  }
-  if (!r.read) return;
-  fprintf(out, "#verdict\n%s\n", r.verdict);
+  return CheckMotionFile(file, widefile, ShownWide());
 }
 
 int ReportToolFile(const char* file, FILE* out) {
   const int status = ReportToolCheck(file, nullptr);
-  PrintTextReport(file, out);
+  std::string text;
+  AppendTextReport(&text, file, gFileReport);
+  fwrite(text.data(), 1, text.size(), out);
   return status == kStatusComplete ? 0 : 1;
 }
 
@@ -177,10 +83,10 @@ bool IsMotionName(const char* name) {
 void Present(Run& run) {
   const FileReport& r = gFileReport;
   const char* file = r.path;
-  char message[kMessageMax] = "";
   run.files++;
   if (r.status != kStatusComplete) {
     run.incomplete = true;
+    char message[kMessageMax];
     StatusMessage(r, message, sizeof message);
     fprintf(run.err, "tarvel-report: %s: %s\n", Escaped(file).c_str(), Escaped(message).c_str());
   }
@@ -189,9 +95,8 @@ void Present(Run& run) {
   run.text.clear();
   switch (run.format) {
     case kText:
-      PrintTextReport(file, run.out);
-      if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
-      return;
+      AppendTextReport(&run.text, file, r);
+      break;
     case kJson:
       AppendDocumentFile(&run.text, &run.counts, r);
       break;
@@ -199,28 +104,9 @@ void Present(Run& run) {
       AppendFileJson(&run.text, r);
       run.text += '\n';
       break;
-    case kSummary: {
-      // A file cut short: its status and its verdict on the keys read. A
-      // file not complete: after the path, a tab and what is wrong.
-      char first[32];
-      if (r.status == kStatusComplete)
-        snprintf(first, sizeof first, "%s", CategoryName(r.category));
-      else if (r.read)
-        snprintf(first, sizeof first, "%s:%s", StatusName(r.status), CategoryName(r.category));
-      else
-        snprintf(first, sizeof first, "%s", StatusName(r.status));
-      char line[96];
-      snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ", first,
-               static_cast<long long>(r.keys), r.durationFrames / 30.0);
-      run.text = line;
-      AppendEscaped(&run.text, file);
-      if (r.status != kStatusComplete) {
-        run.text += '\t';
-        AppendEscaped(&run.text, message);
-      }
-      run.text += '\n';
+    case kSummary:
+      AppendSummaryLine(&run.text, r);
       break;
-    }
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
   if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
@@ -237,7 +123,7 @@ void CollectEntry(void* ctx, const char* name, int kind) {
 
 // A folder that cannot be listed is told of as a file that is not read.
 void RefuseFolder(Run& run, const std::string& folder, int error) {
-  Refuse(folder.c_str(), error);
+  CheckRefusedFile(folder.c_str(), error, ShownWide());
   char reason[sizeof gFileReport.reason - 24];
   OpenErrorText(error, reason, sizeof reason);
   snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
@@ -270,7 +156,7 @@ void Walk(Run& run, const std::string& folder) {
       continue;
     } else if (kind == kPathOther && PortPathKindA(path.c_str()) != kPathNone) {
       // A FIFO, a socket, a device, a link to a folder: refused unopened.
-      Refuse(path.c_str(), kOpenNotRegular);
+      CheckRefusedFile(path.c_str(), kOpenNotRegular, ShownWide());
       Present(run);
     } else {
       // A file; or a link that leads nowhere or in a loop, a name that cannot
@@ -346,7 +232,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
       }
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
-      Refuse(argv[i], kOpenNotRegular);
+      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide());
       Present(run);
     } else {
       CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "analysis/file_report.h"
-#include "analysis/read_status.h"
 #include "app/texts.h"
 #include "base/diag.h"
 #include "base/encoding.h"
@@ -12,7 +10,6 @@
 #include "base/paths.h"
 #include "base/runenv.h"
 #include "platform/port.h"
-#include "vmd/vmdread.h"
 
 void TestOpenEntry(int index) {
   const char* a = argat(&gArgsA, index);
@@ -28,22 +25,6 @@ void TestOpenEntry(int index) {
     rfclose();
   } else {
     DiagPrint(" -- could not open in UTF-16. (***) \n");
-  }
-}
-
-void IdentifyTarget() {
-  if (findname(gRun.diskNameA, kPathMax, gRun.nameA) != 0) gRun.diskNameA[0] = 0;
-  if (unifindname(gRun.diskNameW, kPathMax, gRun.nameW) != 0) gRun.diskNameW[0] = 0;
-  gRun.isVmd = gRun.isPmx = 0;
-  char ext[kPathMax];
-  if (getext(ext, kPathMax, gRun.diskNameA) == -1) {
-    if (headcmp(ext, ".VMD") == 0) gRun.isVmd = 0xFF;
-    if (headcmp(ext, ".PMX") == 0) gRun.isPmx = 0xFF;
-  }
-  char16_t extw[kPathMax];
-  if (unigetext(extw, kPathMax, gRun.diskNameW) == -1) {
-    if (uniheadcmp(extw, u".VMD") == 0) gRun.isVmd = 0xFF;
-    if (uniheadcmp(extw, u".PMX") == 0) gRun.isPmx = 0xFF;
   }
 }
 
@@ -95,53 +76,4 @@ int ConfirmTarget() {
   }
   int answer = PortMessageBoxA(text, "Brenwick", kMbOkCancel | kMbIconInformation | kMbTopmost);
   return answer == kIdOk ? 0 : -1;
-}
-
-void RefusePmx() {
-  DiagPrint("Reading .PMX: \n");
-  DiagPrint("Sorry. This Lumeno version does not support PMX reading. \n");
-}
-
-// Why the file just read could not be opened, as an open error code: a FIFO
-// or a device is named as such; a path with no UTF-16 form is asked through
-// its narrow bytes.
-static int WhyNotOpened() {
-  const int kind = PortPathKindA(gRun.nameA);
-  if (kind == kPathOther || kind == kPathFolder) return kOpenNotRegular;
-  if (!gRun.nameW[0]) return kind == kPathNone ? 2 : 5;
-  PortHandle h = kPortNoHandle;
-  int error = PortOpenReadW(gRun.nameW, &h);
-  if (error == 0) {
-    PortCloseFile(h);
-    error = 1;  // it opens now: the reason is gone
-  }
-  return error;
-}
-
-void NoteNotRead() { SetFileNotRead(WhyNotOpened()); }
-
-void ReadMotion() {
-  SetReadOpenError(0);
-  memcpy(gRun.lastVmdA, gRun.diskNameA, sizeof gRun.lastVmdA);
-  memcpy(gRun.lastVmdW, gRun.diskNameW, sizeof gRun.lastVmdW);
-  DiagPrint("Reading .VMD: \n");
-  ClearSourceModel();
-  if (readvmdA(gRun.nameA) != 0) {
-    gRun.narrowFailed = 0xFF;
-    // A name with no UTF-16 form (its bytes are not text in the narrow code
-    // page) has nothing to re-open: a second read would open nothing and
-    // throw away what the first one met.
-    if (!gRun.nameW[0]) {
-      gRun.wideFailed = 0xFF;
-      if (!gVmdFacts.opened) SetReadOpenError(WhyNotOpened());
-      return;
-    }
-    DiagPrint("Re-opening in UTF-16 ... \n");
-    int r = readvmdW(gRun.nameW);
-    if (r != 0) {
-      gRun.wideFailed = 0xFF;
-      DiagPrint("Could not open in UTF-16.(%d) (***) \n", r);
-      if (!gVmdFacts.opened) SetReadOpenError(WhyNotOpened());
-    }
-  }
 }

@@ -56,6 +56,16 @@ const ArmBone kArmBones[4] = {
     {"\x89\x45\x82\xD0\x82\xB6", {0.759227991f, 0.650820971f, 0.00236674002f, 0.0f}},
 };
 
+}  // namespace
+
+const char* TwistMeasuredBone(int i) {
+  if (i >= 0 && i < 4) return kTwistBones[i];
+  if (i >= 4 && i < 8) return kArmBones[i - 4].name;
+  return nullptr;
+}
+
+namespace {
+
 // Where the reader is: the part of the file, and whether in a count field.
 int gPart = kVmdHeader;
 bool gInCount = false;

@@ -84,5 +84,9 @@ void ClearSourceModel();
 int readvmd(const char* path, const char16_t* widepath, int usewide);
 int readvmdA(const char* path);
 int readvmdW(const char16_t* widepath);
+// The bones whose twist the reader measures, as Shift-JIS entry texts: 0 to
+// 3 the twist bones (左腕捩, 左手捩, 右腕捩, 右手捩), 4 to 7 the arm and
+// elbow bones (左腕, 左ひじ, 右腕, 右ひじ); null past them.
+const char* TwistMeasuredBone(int i);
 // Cut a lone Shift-JIS lead byte at the end of s (in place); true when cut.
 bool CutLoneLead(char* s);

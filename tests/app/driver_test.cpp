@@ -255,7 +255,7 @@ TEST_F(DriverRun, FailedReadsShowTheirStatusInTheReport) {
        {"cut.vmd", "cut: cut short in the bone section: 0 of 2 records read, the file ends at byte 54; every key is lost",
         "Verdict on the keys read before the cut:", "  (OK): ", ""}},
       {Write("whole.vmd", EmptyMotion()), {"whole.vmd", "", "\x8C\xB3"}},  // then the model line
-      {Write("notes.txt", "hello"), {"", "not-a-motion: not read: its name is not a motion's (.vmd)", ""}},
+      {Write("notes.txt", "hello"), {"", "unreadable: not read: its name is not a motion's (.vmd)", ""}},
   };
   // Not found on disk, or not read: the name given.
   cases[1].lines[0] = cases[1].path.c_str();
@@ -306,20 +306,6 @@ class DriverWindow : public DriverRun {
     DiagSetReceiver(NoteRead);
   }
 };
-
-TEST_F(DriverWindow, DroppedFilesComeAfterTheWaitingOnesAndTheFirstDroppedLast) {
-  std::string one = Write("one.vmd", EmptyMotion()), two = Write("two.vmd", EmptyMotion());
-  std::string a = Write("a.vmd", EmptyMotion()), b = Write("b.vmd", EmptyMotion()),
-              c = Write("c.vmd", EmptyMotion());
-  const char* dropped[] = {a.c_str(), b.c_str(), c.c_str()};
-  HeadlessScriptDrop(3, dropped);  // on the first file's window
-  for (int i = 0; i < 4; i++) HeadlessScriptChar(27);
-  EXPECT_EQ(Run({one, two}), 0);
-  std::vector<std::string> expected = {one, two, b, c, a};
-  ASSERT_EQ(gRead.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); i++) EXPECT_EQ(gRead[i].substr(0, expected[i].size()), expected[i]);
-  EXPECT_EQ(gHeadless.boxCount, 0);  // with the font, no verdict box
-}
 
 // A dropped name with no UTF-16 form keeps its place in both lists and is
 // read through its narrow bytes; the files after it keep their own names (a

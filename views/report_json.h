@@ -1,4 +1,4 @@
-// The JSON views of the structured report: one object per file, and the
+// The JSON views of the recorded report: one object per file, and the
 // document of a whole run, {"files": [...], "summary": {...}}. Built with
 // nlohmann::json; the texts here are compact JSON without a line break.
 #pragma once

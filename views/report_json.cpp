@@ -1,4 +1,4 @@
-#include "analysis/report_json.h"
+#include "views/report_json.h"
 
 #ifndef JSON_NOEXCEPTION
 #define JSON_NOEXCEPTION  // the build has no exceptions
@@ -86,6 +86,7 @@ Json Finding(const ReportFinding& f) {
   Json o = Json::object();
   o["code"] = FindingCodeName(f.code);
   o["severity"] = SeverityName(f.severity);
+  o["fixable"] = FindingFixable(f.code);
   if (f.subject > 0 && f.subject <= kAboutIk) o[kSubjects[f.subject]] = f.name;
   if (f.frame >= 0) o["frame"] = f.frame;
   o["message"] = f.message;
@@ -135,8 +136,10 @@ Json FileObject(const FileReport& r) {
   if (r.status != kStatusComplete) o["detail"] = Detail(r);
   if (!r.read) return o;
 
+  static char verdict[kVerdictUtf8];
+  VerdictUtf8(r, verdict, sizeof verdict);
   o["verdict"] = {{"category", CategoryName(r.category)}, {"categories", Json::array()},
-                  {"text", r.verdict}};
+                  {"text", verdict}};
   for (int c = kLevelFix; c >= kLevelOk; c--)
     if (r.categories & (1u << c)) o["verdict"]["categories"].push_back(CategoryName(c));
   o["fileBytes"] = r.fileBytes;
@@ -162,8 +165,11 @@ Json FileObject(const FileReport& r) {
   o["findings"] = findings;
   o["findingsOmitted"] = r.findingsOmitted;
   Json lines = Json::array();
-  for (int i = 0; i < r.lineCount; i++)
-    lines.push_back({{"colour", Colour(r.lines[i].colour)}, {"text", r.lines[i].text}});
+  char text[kLineUtf8];
+  for (int i = 0; i < r.lineCount; i++) {
+    LineUtf8(r.lines[i], text, sizeof text);
+    lines.push_back({{"colour", Colour(r.lines[i].colour)}, {"text", text}});
+  }
   o["report"] = lines;
   return o;
 }
