@@ -138,6 +138,7 @@ ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t
   t.firstFrame = first;
   t.lastFrame = last;
   t.twistPlusFrame = t.twistMinusFrame = -1;
+  t.posFrame = t.rotFrame = -1;
   gFileReport.keys += keys;
   return t;
 }
@@ -154,6 +155,8 @@ void GatherBones() {
     t.moved = b.moved == 0xFF ? 0xFF : 0;
     t.maxPos = b.maxpos;
     t.rotDeg = amount2deg(b.maxrot);
+    if (b.maxpos > 0.0f) t.posFrame = b.atmaxpos;
+    if (b.maxrot > 0.0f) t.rotFrame = b.atmaxrot;
     for (int i = 0; TwistMeasuredBone(i); i++)
       if (!strcmp(text, TwistMeasuredBone(i))) t.twisted = 0xFF;
     t.twistPlusDeg = amount2deg(b.maxtwsplus);
@@ -287,6 +290,7 @@ void OpenErrorText(int code, char* dst, int cap) {
     case 5: snprintf(dst, cap, "access denied"); break;
     case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
     case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
+    case kOpenTooLarge: snprintf(dst, cap, "larger than the browser can read (over 2 GiB)"); break;
     case kOpenNotRead: snprintf(dst, cap, "not read: its name is not a motion's (.vmd)"); break;
     default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
   }

@@ -71,6 +71,7 @@ struct ReportTrack {
   // bones
   float maxPos;
   double rotDeg;
+  int32_t posFrame, rotFrame;  // frames of the largest movement and rotation (when not 0)
   double twistPlusDeg, twistMinusDeg;
   int32_t twistPlusFrame, twistMinusFrame;  // -1: none
   uint8_t twisted;        // a twist bone, or an arm or elbow bone
@@ -169,7 +170,8 @@ void LineUtf8(const ReportLine& l, char* dst, int cap);
 void OpenErrorText(int code, char* dst, int cap);
 constexpr int kOpenNameTooLong = 206;  // the system's own code for it
 constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
-constexpr int kOpenNotRead = -3;       // taken without being read: its name is no motion's
+constexpr int kOpenTooLarge = -3;      // the page: more than the browser can read
+constexpr int kOpenNotRead = -4;       // taken without being read: its name is no motion's
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

@@ -52,10 +52,14 @@ const char kUsage[] =
     "  Prints the report of each VMD motion; a folder is searched for .vmd files.\n"
     "  --json        one JSON document for the whole run\n"
     "  --jsonl       one JSON object per file per line\n"
-    "  --summary     one line per file: verdict, keys, duration, path\n"
+    "  --summary     one line per file: verdict, keys, duration, path; then a\n"
+    "                line of totals beginning \"total:\"\n"
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
+    "  --version     prints the version and exits\n"
     "  Exit status: 0 all complete, 1 a file not complete or not read, a folder with no\n"
-    "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n";
+    "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n"
+    "  In CI, to fail the job when a motion would drop bones or needs fixing:\n"
+    "    tarvel-report --summary --fail-on=dropout motions/\n";
 
 struct Run {
   Format format = kText;
@@ -106,6 +110,7 @@ void Present(Run& run) {
       break;
     case kSummary:
       AppendSummaryLine(&run.text, r);
+      CountReport(&run.counts, r);
       break;
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
@@ -166,6 +171,18 @@ void Walk(Run& run, const std::string& folder) {
   }
 }
 
+// The summary's last line: the files, then each status and each category.
+void PrintTotals(const Run& run) {
+  const ReportCounts& c = run.counts;
+  std::string line = "total: " + std::to_string(c.files) + (c.files == 1 ? " file:" : " files:");
+  for (int s = 0; s < kStatuses; s++)
+    line += (s ? ", " : " ") + std::to_string(c.status[s]) + " " + StatusName(s);
+  for (int l = kLevelFix; l >= kLevelOk; l--)
+    line += (l == kLevelFix ? "; " : ", ") + std::to_string(c.category[l]) + " " + CategoryName(l);
+  line += '\n';
+  fwrite(line.data(), 1, line.size(), run.out);
+}
+
 int Usage(FILE* err, const char* problem) {
   if (problem) fprintf(err, "tarvel-report: %s\n", problem);
   fputs(kUsage, err);
@@ -187,6 +204,9 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     if (options && a[0] == '-' && a[1] != 0) {
       if (!strcmp(a, "--")) {
         options = false;
+      } else if (!strcmp(a, "--version")) {
+        fprintf(out, "tarvel-report %s\n", TARVEL_VERSION);
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
         return OutputWritten(out, err) ? 0 : 1;
@@ -244,6 +264,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     run.text += '\n';
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
+  if (run.format == kSummary) PrintTotals(run);
   if (run.writeFailed || !OutputWritten(out, err)) return 1;
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;

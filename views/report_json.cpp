@@ -63,7 +63,9 @@ Json Bone(const ReportTrack& t) {
   Json o = TrackHead(t);
   o["moved"] = t.moved != 0;
   o["position"] = Amount(t.maxPos);
+  o["positionFrame"] = t.maxPos > 0.0f ? Json(t.posFrame) : Json(nullptr);
   o["rotation"] = Degrees(t.rotDeg);
+  o["rotationFrame"] = t.rotDeg > 0.0 ? Json(t.rotFrame) : Json(nullptr);
   if (t.twisted) {
     o["twist"] = {
         {"plus", {{"degrees", Degrees(t.twistPlusDeg)}, {"frame", FrameOrNull(t.twistPlusDeg, t.twistPlusFrame)}}},

@@ -209,8 +209,14 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
   }
   const float plen = std::sqrt(pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]);
   const float rlen = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
-  if (plen > t->maxpos) t->maxpos = plen;
-  if (rlen > t->maxrot) t->maxrot = rlen;
+  if (plen > t->maxpos || (plen > 0.0f && plen == t->maxpos && frame < t->atmaxpos)) {
+    t->maxpos = plen;
+    t->atmaxpos = frame;
+  }
+  if (rlen > t->maxrot || (rlen > 0.0f && rlen == t->maxrot && frame < t->atmaxrot)) {
+    t->maxrot = rlen;
+    t->atmaxrot = frame;
+  }
 
   float amount = 0.0f, sign = 0.0f;
   bool twisting = false;
@@ -511,6 +517,8 @@ void ResetTracks() {
     t.attwsplus = -1;
     t.maxtwsminus = 0.0f;
     t.attwsminus = -1;
+    t.atmaxpos = -1;
+    t.atmaxrot = -1;
   }
   for (MorphTrack& t : gMorphTracks) {
     t.keycount = 0;

@@ -16,6 +16,11 @@ struct BoneTrack {
   int32_t attwsplus;
   float maxtwsminus;
   int32_t attwsminus;
+  // The frames of the largest movement (maxpos) and the largest rotation
+  // (maxrot); -1 while it is 0. Of keys with the same amount, the smallest
+  // frame.
+  int32_t atmaxpos;
+  int32_t atmaxrot;
 };
 
 struct MorphTrack {

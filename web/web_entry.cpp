@@ -50,6 +50,17 @@ EMSCRIPTEN_KEEPALIVE const char* tarvel_check(const char* name) {
   return gDocument.c_str() + at;
 }
 
+// Adds a file the browser cannot read because of its size (over 2 GiB) to
+// the run, unread, as unreadable for that reason. Returns its JSON object,
+// as tarvel_check does.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_too_large(const char* name) {
+  CheckRefusedFile(name, kOpenTooLarge, false);
+  size_t at = gDocument.size();
+  AppendDocumentFile(&gDocument, &gCounts, gFileReport);
+  if (gCounts.files > 1) at++;  // the comma before it
+  return gDocument.c_str() + at;
+}
+
 // The run's document, {"files": [...], "summary": {...}} and a line break,
 // as tarvel-report --json prints it for the same files; valid until the next
 // call.

@@ -52,7 +52,8 @@ class Findings : public testing::Test {
   // Keys that move the bone; its twists are kept.
   static BoneTrack& Drive(BoneTrack& t, float rot, float pos = 0.0f, int keys = 1, int first = 0,
                           int last = 0) {
-    t = {keys, first, last, 0xFF, pos, rot, t.maxtwsplus, t.attwsplus, t.maxtwsminus, t.attwsminus};
+    t = {keys, first, last, 0xFF, pos, rot, t.maxtwsplus, t.attwsplus, t.maxtwsminus, t.attwsminus,
+         t.atmaxpos, t.atmaxrot};
     return t;
   }
   static MorphTrack& Morph(const std::string& sjis, int keys, int first, int last, float lo,

@@ -12,18 +12,6 @@ namespace {
 
 using Result = ToolResult;
 
-// 45 degrees about x: the sine of 22.5 degrees.
-constexpr float kS45 = 0.38268343f, kC45 = 0.92387953f;
-
-std::string RootMotion() {
-  VmdWriter w;
-  w.Header().ModelName(SjisName("テスト用モデル")).Count(2);
-  w.Bone(SjisName("全ての親"), 0);
-  w.Bone(SjisName("全ての親"), 9, 0, 0, 0, -kS45, 0, 0, kC45);
-  w.Count(0);
-  return std::string(w.bytes.begin(), w.bytes.end());
-}
-
 TEST(ReportTool, UsageAndMissingFiles) {
   TempDir dir;
   Result none = RunTool(dir, "");
