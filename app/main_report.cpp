@@ -4,16 +4,14 @@
 #include <cstdio>
 
 #include "app/report_tool.h"
-#include "platform/headless/headless.h"
+#include "platform/null/null_port.h"
 #include "platform/posix/posix_port.h"
 
 int main(int argc, char** argv) {
   // A reader that goes away is a write error the run reports, not a signal
   // that ends it without a word.
   signal(SIGPIPE, SIG_IGN);
-  HeadlessReset();
-  gHeadless.codePage = PosixCodePage();
-  gHeadless.langId = PosixLangId();
+  NullPortStart(PosixCodePage(), PosixLangId());
   char exe[PATH_MAX];
   PosixExePath(exe, sizeof exe, argv[0]);
   ReportToolStart(exe);
