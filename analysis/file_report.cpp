@@ -284,16 +284,50 @@ const char* FindingVariant(int code) {
 const char* VmdPartName(int part) { return part >= 0 && part < kVmdParts ? kPartNames[part] : ""; }
 
 void OpenErrorText(int code, char* dst, int cap) {
-  switch (code) {
-    case 2: snprintf(dst, cap, "no such file"); break;
-    case 3: snprintf(dst, cap, "no such folder"); break;
-    case 5: snprintf(dst, cap, "access denied"); break;
-    case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
-    case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
-    case kOpenTooLarge: snprintf(dst, cap, "larger than the browser can read (over 2 GiB)"); break;
-    case kOpenNotRead: snprintf(dst, cap, "not read: its name is not a motion's (.vmd)"); break;
-    default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
+  // The port's codes are in Windows numbering on every system.
+  static const struct {
+    int code;
+    const char* text;
+  } kReasons[] = {
+      {2, "no such file"},
+      {3, "no such folder"},
+      {4, "too many open files"},
+      {5, "access denied"},
+      {8, "not enough memory"},
+      {15, "no such drive"},
+      {21, "the device is not ready"},
+      {23, "data error: the disk could not be read"},
+      {32, "the file is in use by another program"},
+      {33, "part of the file is locked by another program"},
+      {50, "not supported"},
+      {53, "network path not found"},
+      {55, "no such device"},
+      {64, "the network name is no longer available"},
+      {67, "network name not found"},
+      {87, "invalid argument"},
+      {123, "not a valid file name"},
+      {161, "not a valid path"},
+      {kOpenNameTooLong, "name too long"},
+      {223, "the file is too large"},
+      {225, "the file holds a virus"},
+      {267, "not a valid folder name"},
+      {362, "the cloud file provider is not running"},
+      {1117, "input/output error"},
+      {1392, "the file is damaged"},
+      {1920, "the system cannot reach the file"},
+      {1921, "too many levels of symbolic links"},
+      {4350, "the file is offline"},
+      {kOpenNotRegular, "not a regular file"},
+      {kOpenTooLarge, "larger than the browser can read (over 2 GiB)"},
+      {kOpenNotRead, "not read: its name is not a motion's (.vmd)"},
+  };
+  for (const auto& r : kReasons) {
+    if (r.code == code) {
+      snprintf(dst, cap, "%s", r.text);
+      return;
+    }
   }
+  snprintf(dst, cap, "cannot open (system error %d)", code);
 }
 
 void RecordFileStart(const char* path, int openError) {

@@ -55,6 +55,7 @@ const char kUsage[] =
     "  --summary     one line per file: verdict, keys, duration, path; then a\n"
     "                line of totals beginning \"total:\"\n"
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
+    "                (also written --fail-on C)\n"
     "  --version     prints the version and exits\n"
     "  Exit status: 0 all complete, 1 a file not complete or not read, a folder with no\n"
     "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n"
@@ -74,10 +75,11 @@ struct Run {
   std::string text;     // output of one file
 };
 
-bool IsMotionName(const char* name) {
-  const size_t n = strlen(name);
+template <typename Str>
+bool IsMotionName(const Str& name) {
+  const size_t n = name.size();
   if (n < 4) return false;
-  const char* e = name + n - 4;
+  const auto* e = name.data() + n - 4;
   return e[0] == '.' && (e[1] | 0x20) == 'v' && (e[2] | 0x20) == 'm' && (e[3] | 0x20) == 'd';
 }
 
@@ -122,51 +124,99 @@ void CheckOne(Run& run, const char* file, const char16_t* widefile) {
   Present(run);
 }
 
-void CollectEntry(void* ctx, const char* name, int kind) {
-  static_cast<std::vector<std::pair<std::string, int>>*>(ctx)->emplace_back(name, kind);
+// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
+// the order is the same on every system) and its kind.
+template <typename Str>
+struct Entry {
+  std::string key;
+  Str name;
+  int kind;
+  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
+};
+
+// UTF-8 of a UTF-16 text of any length.
+std::string Utf8(const std::u16string& s) {
+  std::string out(s.size() * 3 + 1, '\0');
+  unitoutf8(out.data(), static_cast<int>(out.size()), s.c_str());
+  out.resize(strlen(out.c_str()));
+  return out;
 }
 
-// A folder that cannot be listed is told of as a file that is not read.
-void RefuseFolder(Run& run, const std::string& folder, int error) {
-  CheckRefusedFile(folder.c_str(), error, ShownWide());
-  char reason[sizeof gFileReport.reason - 24];
-  OpenErrorText(error, reason, sizeof reason);
-  snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
-  Present(run);
+void CollectEntry(void* ctx, const char* name, int kind) {
+  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
 }
+void CollectEntryW(void* ctx, const char16_t* name, int kind) {
+  std::u16string wide = name;
+  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
+}
+int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
+  return PortListFolderA(folder.c_str(), CollectEntry, entries);
+}
+int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
+  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
+}
+
+// A walked file: by its narrow path, or by its UTF-16 path with the narrow
+// form that names the same file, where there is one.
+void CheckWalked(Run& run, const std::string& path) { CheckOne(run, path.c_str(), nullptr); }
+void CheckWalked(Run& run, const std::u16string& path) {
+  char narrow[sizeof gRun.nameA];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  CheckOne(run, narrow, path.c_str());
+}
+
+// A walked name that is not read (a FIFO, a device, a folder that cannot be
+// listed): told of as a file, unreadable for the reason of the error code.
+void RefuseWalked(const std::string& path, int error) {
+  CheckRefusedFile(path.c_str(), error, ShownWide(), nullptr);
+}
+void RefuseWalked(const std::u16string& path, int error) {
+  char narrow[sizeof gRun.nameA];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  CheckRefusedFile(narrow, error, ShownWide(), path.c_str());
+}
+int KindOf(const std::string& path) { return PortPathKindA(path.c_str()); }
+int KindOf(const std::u16string& path) { return PortPathKindW(path.c_str()); }
 
 // Every motion under the folder, in sorted order, folders entered where
-// they stand among the names. Whatever looks like a motion and is not read
-// (a link that leads nowhere, a FIFO, a device, a folder that cannot be
-// listed, a path too long) is told of as a file with its reason.
-void Walk(Run& run, const std::string& folder) {
-  std::vector<std::pair<std::string, int>> entries;
-  const int error = PortListFolderA(folder.c_str(), CollectEntry, &entries);
+// they stand among the names. Str: std::string (narrow names, POSIX) or
+// std::u16string (the system's UTF-16 names, Windows). Whatever looks like a
+// motion and is not read (a link that leads nowhere, a FIFO, a device, a
+// folder that cannot be listed, a path too long) is told of as a file with
+// its reason.
+template <typename Str>
+void Walk(Run& run, const Str& folder) {
+  std::vector<Entry<Str>> entries;
+  const int error = ListFolder(folder, &entries);
   if (error != 0) {
-    RefuseFolder(run, folder, error);
+    RefuseWalked(folder, error);
+    char reason[sizeof gFileReport.reason - 24];
+    OpenErrorText(error, reason, sizeof reason);
+    snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+    Present(run);
     return;
   }
   std::sort(entries.begin(), entries.end());
-  std::string path = folder;
+  Str path = folder;
   if (path.empty() || (path.back() != '/' && path.back() != PortDirSeparator()))
     path += PortDirSeparator();
   const size_t base = path.size();
-  for (const auto& [name, kind] : entries) {
+  for (const Entry<Str>& e : entries) {
     if (run.writeFailed) return;
     path.resize(base);
-    path += name;
-    if (kind == kPathFolder) {
+    path += e.name;
+    if (e.kind == kPathFolder) {
       Walk(run, path);
-    } else if (!IsMotionName(name.c_str())) {
+    } else if (!IsMotionName(e.name)) {
       continue;
-    } else if (kind == kPathOther && PortPathKindA(path.c_str()) != kPathNone) {
+    } else if (e.kind == kPathOther && KindOf(path) != kPathNone) {
       // A FIFO, a socket, a device, a link to a folder: refused unopened.
-      CheckRefusedFile(path.c_str(), kOpenNotRegular, ShownWide());
+      RefuseWalked(path, kOpenNotRegular);
       Present(run);
     } else {
       // A file; or a link that leads nowhere or in a loop, a name that cannot
       // be looked at: the open says why.
-      CheckOne(run, path.c_str(), nullptr);
+      CheckWalked(run, path);
     }
   }
 }
@@ -219,10 +269,12 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
       } else if (!strcmp(a, "--summary")) {
         run.format = kSummary;
         formats++;
-      } else if (!strncmp(a, "--fail-on=", 10)) {
-        run.failOn = -1;
+      } else if (!strncmp(a, "--fail-on=", 10) || !strcmp(a, "--fail-on")) {
+        // "--fail-on=C" or "--fail-on C", once
+        const char* value = a[9] == '=' ? a + 10 : i + 1 < argc ? argv[++i] : "";
+        if (run.failOn >= 0) return Usage(err, "--fail-on is given more than once");
         for (int c = kLevelSlight; c < kLevels; c++)
-          if (!strcmp(a + 10, CategoryName(c))) run.failOn = c;
+          if (!strcmp(value, CategoryName(c))) run.failOn = c;
         if (run.failOn < 0) return Usage(err, "--fail-on takes fix, dropout, rough or slight");
       } else {
         std::string problem = std::string("unknown option ") + a;
@@ -242,20 +294,27 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
   }
   for (int i : targets) {
     if (run.writeFailed) return 1;
-    const int kind = PortPathKindA(argv[i]);
+    // With UTF-16 arguments (Windows) those are the names the system holds:
+    // folders are walked by them.
+    const char16_t* wide = wargv ? wargv[i] : nullptr;
+    const int kind = wide ? PortPathKindW(wide) : PortPathKindA(argv[i]);
     if (kind == kPathFolder) {
       const long before = run.files;
-      Walk(run, argv[i]);
+      if (wide)
+        Walk(run, std::u16string(wide));
+      else
+        Walk(run, std::string(argv[i]));
       if (run.files == before) {
-        fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(argv[i]).c_str());
+        const std::string shown = wide ? Utf8(std::u16string(wide)) : std::string(argv[i]);
+        fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(shown.c_str()).c_str());
         run.incomplete = true;
       }
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
-      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide());
+      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide(), wide);
       Present(run);
     } else {
-      CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);
+      CheckOne(run, argv[i], wide);
     }
   }
   if (run.format == kJson) {

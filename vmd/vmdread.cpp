@@ -439,12 +439,18 @@ void readtrailing() {
   int c = rfgetc();
   if (c < 0) return;
   DiagPrint("Unrecognized data bytes found. \n");
-  long total = 0;
+  int64_t total = 0;
   if (!DiagActive()) {
-    // Nobody sees the bytes: count them a block at a time.
-    unsigned char block[4096];
-    total = 1;
-    for (int got; (got = rfread(block, sizeof block)) > 0;) total += got;
+    // Nobody sees the bytes: the end of the file tells how many there are,
+    // else they are counted a block at a time.
+    const int64_t after = rftell();
+    if (rfseek(0, 2) == 0 && rftell() >= after) {
+      total = 1 + (rftell() - after);
+    } else {
+      unsigned char block[4096];
+      total = 1;
+      for (int got; (got = rfread(block, sizeof block)) > 0;) total += got;
+    }
     c = -1;
   }
   while (c >= 0) {
@@ -453,7 +459,7 @@ void readtrailing() {
     if (total % 16 == 0) DiagPrint("\n");
     c = rfgetc();
   }
-  DiagPrint("Unrecognized block: Total %ld bytes.\n", total);
+  DiagPrint("Unrecognized block: Total %lld bytes.\n", static_cast<long long>(total));
   gVmdFacts.trailingBytes = total;
 }
 

@@ -62,7 +62,7 @@ struct VmdReadFacts {
   int8_t cutPart;        // a VmdPart the file ended inside, or -1
   uint8_t cutInCount;    // it ended inside that section's count field
   int64_t cutRecords;    // whole records of that section read before the end
-  uint32_t endOffset;    // bytes read in all
+  int64_t endOffset;     // bytes read in all
   uint8_t present[kVmdSections];  // the section's count was read
   int64_t recordsRead[kVmdSections];
   int64_t trailingBytes;
