@@ -3,10 +3,14 @@
 // passes by. Every JSON text printed here is checked against the schema in
 // docs/ as well.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
+#include <map>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -122,7 +126,8 @@ TEST(Validator, EachStatusWithItsDetailsExitCodeAndMessage) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tarvel-report: " + bone +
                        ": cut short in the bone section: 2 of 3 records read, the file ends at "
-                       "byte 276\n"
+                       "byte 276; lost: the bone keys after the first 2 and every later section, "
+                       "morph keys included\n"
                        "tarvel-report: " + text + ": not a VMD motion: header byte 0 is 0x68\n"
                        "tarvel-report: " + empty +
                        ": not a VMD motion: the file ends at byte 0, inside the header\n"
@@ -156,7 +161,8 @@ TEST(Validator, EachStatusWithItsDetailsExitCodeAndMessage) {
   r = RunTool(dir, args);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("#status cut: cut short in the bone section: 2 of 3 records read, the "
-                       "file ends at byte 276\n#verdict\n(やや荒れ)"),
+                       "file ends at byte 276; lost: the bone keys after the first 2 and every "
+                       "later section, morph keys included\n#verdict\n(やや荒れ)"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("# " + text + "\n#status not-a-motion: not a VMD motion: header byte 0 "
@@ -259,15 +265,18 @@ TEST(Validator, FoldersAreWalkedInSortedOrderForMotionsOnly) {
             "ok                   1 keys       0.10 s  " + lib + "/b.vmd\n"
             "ok                   1 keys       0.10 s  " + lib + "/link.vmd\n"
             "ok                   1 keys       0.10 s  " + lib + "/sub/c.Vmd\n"
-            "not-a-motion         0 keys       0.00 s  " + lib + "/sub/deeper/d.vmd\n"
+            "not-a-motion         0 keys       0.00 s  " + lib + "/sub/deeper/d.vmd\t"
+            "not a VMD motion: header byte 0 is 0x6E\n"
             "ok                   1 keys       0.10 s  " + lib + "/x.vmd/e.vmd\n"
             "total: 6 files: 5 complete, 0 cut, 1 not-a-motion, 0 unreadable; "
             "0 fix, 0 dropout, 0 rough, 0 slight, 5 ok\n");
   EXPECT_EQ(r.err, "tarvel-report: " + lib + "/sub/deeper/d.vmd: not a VMD motion: header byte 0 is 0x6E\n");
 
+  // A folder with no motion says so, and fails.
   ASSERT_EQ(mkdir(dir.Path("none").c_str(), 0700), 0);
   ToolResult empty = RunTool(dir, "--json " + Q(dir.Path("none")));
-  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err, "tarvel-report: " + dir.Path("none") + ": no motion (.vmd) in the folder\n");
   EXPECT_EQ(empty.out, "{\"files\":[],\"summary\":{\"files\":0,\"status\":{\"complete\":0,\"cut\":0,"
                        "\"not-a-motion\":0,\"unreadable\":0},\"verdict\":{\"fix\":0,\"dropout\":0,"
                        "\"rough\":0,\"slight\":0,\"ok\":0}}}\n");
@@ -516,6 +525,326 @@ TEST(Validator, SummaryEndsWithTotals) {
   EXPECT_EQ(lastLine(RunTool(dir, "--summary " + Q(ok)).out),
             "total: 1 file: 1 complete, 0 cut, 0 not-a-motion, 0 unreadable; "
             "0 fix, 0 dropout, 0 rough, 0 slight, 1 ok\n");
+}
+
+// A negative count where a count of records stands is never a whole motion:
+// the read stops there (what follows cannot be placed), the file is "cut"
+// with the section, the count and what is lost, in every output, and its
+// verdict is on the keys before it.
+TEST(Validator, NegativeCountsStopTheReadInEveryOutput) {
+  TempDir dir;
+  auto twist = [](VmdWriter& w) -> VmdWriter& {
+    w.Header().ModelName("n").Count(1);
+    return Turn(w, "左腕捩", 3, About(1, 0, 0, 30));
+  };
+  VmdWriter bone, boneMin, morph, shadow, ik;
+  bone.Header().ModelName("n").Count(-1).Count(0);
+  boneMin.Header().ModelName("n").Count(INT32_MIN);
+  twist(morph).Count(-7).Morph(SjisName("あ"), 0, 1.0f);
+  twist(shadow).Count(0).Count(0).Count(0).Count(-3).SelfShadow(0);
+  twist(ik).Count(0).Count(0).Count(0).Count(0).Count(1).Int(5).Byte(1).Int(-3);
+  struct Case {
+    const char* name;
+    const VmdWriter& w;
+    const char* section;
+    int declared;
+    const char* category;
+    const char* message;
+  };
+  const size_t t = 54 + 111;  // after one bone key
+  const std::string m1 = "the bone section's count is -1, which no motion has: reading stops at byte 54 of 58; every key is lost";
+  const std::string m2 = "the bone section's count is -2147483648, which no motion has: reading stops at byte 54 of 54; every key is lost";
+  const std::string m3 = "the morph section's count is -7, which no motion has: reading stops at byte " +
+                         std::to_string(t + 4) + " of " + std::to_string(t + 4 + 23) +
+                         "; the bone keys are whole; lost: the morph keys and every later section";
+  const std::string m4 = "the selfShadow section's count is -3, which no motion has: reading stops at byte " +
+                         std::to_string(t + 16) + " of " + std::to_string(t + 16 + 9) +
+                         "; the bone and morph keys are whole, so nothing an avatar uses is lost; lost: "
+                         "the self-shadow keys and every later section";
+  const std::string m5 = "show-and-IK record 1 has an IK count of -3, which no motion has: reading stops at byte " +
+                         std::to_string(t + 29) + " of " + std::to_string(t + 29) +
+                         "; the bone and morph keys are whole, so nothing an avatar uses is lost; lost: "
+                         "the show-and-IK keys";
+  const Case cases[] = {{"bone", bone, "bone", -1, "ok", m1.c_str()},
+                        {"bonemin", boneMin, "bone", INT32_MIN, "ok", m2.c_str()},
+                        {"morph", morph, "morph", -7, "fix", m3.c_str()},
+                        {"shadow", shadow, "selfShadow", -3, "fix", m4.c_str()},
+                        {"ik", ik, "showIk", 1, "fix", m5.c_str()}};
+  std::string args;
+  for (const Case& c : cases) args += " " + Q(dir.Write(std::string("m/") + c.name + ".vmd", Bytes(c.w)));
+
+  ToolResult json = RunTool(dir, "--jsonl" + args);
+  EXPECT_EQ(json.status, 1);
+  ExpectValid(dir, json.out, "jsonl");
+  std::vector<Json> files = ParseLines(json.out);
+  ToolResult summary = RunTool(dir, "--summary" + args);
+  ToolResult text = RunTool(dir, args);
+  EXPECT_EQ(summary.status, 1);
+  EXPECT_EQ(text.status, 1);
+  ASSERT_EQ(files.size(), std::size(cases));
+  for (size_t i = 0; i < files.size(); i++) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(files[i]["status"], "cut");
+    EXPECT_EQ(files[i]["detail"]["section"], c.section);
+    EXPECT_EQ(files[i]["detail"]["declared"], c.declared);
+    EXPECT_EQ(files[i]["detail"]["reason"], "negative count");
+    EXPECT_EQ(files[i]["detail"]["message"], c.message);
+    EXPECT_EQ(files[i]["verdict"]["category"], c.category);
+    EXPECT_NE(text.out.find(std::string("#status cut: ") + c.message + "\n#verdict\n"), std::string::npos);
+    EXPECT_NE(summary.out.find(std::string("cut:") + c.category), std::string::npos);
+    EXPECT_NE(summary.out.find(std::string("/") + c.name + ".vmd\t" + c.message + "\n"), std::string::npos);
+  }
+  EXPECT_EQ(files[2]["keys"], 1);  // the morph key after the count is not read
+}
+
+// Figures are the motion's: frames beyond 999999 or below 0, weights beyond
+// 999.9, a twist at a negative frame; the text report and the JSON agree.
+TEST(Validator, FiguresStartFromTheFirstKey) {
+  TempDir dir;
+  VmdWriter w;
+  w.Header().ModelName("f").Count(4);
+  Turn(w, "センター", 1500000, About(1, 0, 0, 20));
+  Turn(w, "センター", 2000000, About(1, 0, 0, 20));
+  Turn(w, "下半身", -5, About(1, 0, 0, 20));
+  Turn(w, "左腕捩", -3, About(1, 0, 0, 30));
+  w.Count(2).Morph(SjisName("あ"), 7, 5000.0f).Morph(SjisName("い"), -2, -2000.0f);
+  std::string path = dir.Write("m/far.vmd", Bytes(w.Count(0)));
+  ToolResult r = RunTool(dir, "--json " + Q(path));
+  EXPECT_EQ(r.status, 0);
+  ExpectValid(dir, r.out, "json");
+  const Json f = Parse(r.out)["files"][0];
+  std::map<std::string, Json> tracks;
+  for (const char* list : {"bones", "morphs"})
+    for (const Json& t : f[list]) tracks[t["name"].get<std::string>()] = t;
+  EXPECT_EQ(tracks["センター"]["firstFrame"], 1500000);
+  EXPECT_EQ(tracks["センター"]["lastFrame"], 2000000);
+  EXPECT_EQ(tracks["下半身"]["firstFrame"], -5);
+  EXPECT_EQ(tracks["下半身"]["lastFrame"], -5);
+  EXPECT_EQ(tracks["左腕捩"]["twist"]["plus"]["frame"], -3);
+  EXPECT_EQ(tracks["あ"]["minWeight"], 5000.0);
+  EXPECT_EQ(tracks["あ"]["maxWeight"], 5000.0);
+  EXPECT_EQ(tracks["い"]["minWeight"], -2000.0);
+  EXPECT_EQ(tracks["い"]["maxWeight"], -2000.0);
+  EXPECT_EQ(f["duration"]["frames"], 2000000);
+
+  std::string text = RunTool(dir, Q(path)).out;
+  for (const char* piece : {"(1 keys) (frame -5 - -5)", "(2 keys) (frame 1500000 - 2000000)",
+                            "(tws  30.0 (at -3))", "(frame 7 - 7) (val 5000 - 5000)",
+                            "(frame -2 - -2) (val -2000 - -2000)"})
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
+}
+
+// More names than the tracks hold: the keys left out are counted in a
+// finding; a report longer than its 512 lines ends with a line that says
+// how much is not shown, and a finding; the JSON's lists stay whole.
+TEST(Validator, KeysWithoutTrackAndLinesPastTheLastAreCounted) {
+  TempDir dir;
+  const int kBones = 20000;
+  VmdWriter w;
+  w.Header().ModelName("many").Count(kBones);
+  for (int i = 0; i < kBones; i++) w.Bone("b" + std::to_string(i), i, 0, 0, 0, 0.2f, 0, 0, 0.98f);
+  w.Count(1).Morph(SjisName("まばたき"), 3, 1.0f).Count(0);
+  std::string path = dir.Write("m/many.vmd", Bytes(w));
+  ToolResult r = RunTool(dir, "--json " + Q(path));
+  EXPECT_EQ(r.status, 0);
+  ExpectValid(dir, r.out, "json");
+  const Json f = Parse(r.out)["files"][0];
+  const int tracked = static_cast<int>(f["bones"].size());
+  EXPECT_GT(tracked, 7000);
+  EXPECT_LT(tracked, 8192);
+  EXPECT_EQ(f["keys"], tracked + 1);
+  ASSERT_EQ(f["morphs"].size(), 1u);  // the morph list is lost from the report, not from the JSON
+  const int left = kBones - tracked;
+  std::map<std::string, std::string> findings;
+  for (const Json& x : f["findings"]) findings[x["code"]] = x["message"];
+  EXPECT_EQ(findings["keys-not-counted"],
+            std::to_string(left) + " bone keys of " + std::to_string(left) +
+                " bone names were not counted: the motion names more bones than the 8191 tracks hold");
+  ASSERT_EQ(f["report"].size(), 512u);
+  const std::string last = f["report"][511]["text"];
+  EXPECT_EQ(last.rfind("  ... the report goes on: ", 0), 0u) << last;
+  const std::string hidden = last.substr(26, last.find(' ', 26) - 26);
+  EXPECT_EQ(findings["report-cut"], "the report holds 512 lines: its last " + hidden +
+                                        " lines are not shown (the bones and morphs are all listed in the JSON)");
+  EXPECT_GT(std::stoi(hidden), 100);
+  // The text report ends the same way.
+  std::string text = RunTool(dir, Q(path)).out;
+  EXPECT_NE(text.find("ffffff\t" + last + "\n#verdict\n"), std::string::npos);
+}
+
+// A walk tells of everything named like a motion that it does not read, as a
+// file with its status and reason, in every output; the exit status says so.
+TEST(Validator, WalksAccountForEveryMotionLikeName) {
+  TempDir dir;
+  std::string lib = dir.Path("lib");
+  dir.Write("lib/a.vmd", OneTurn("センター", 30));
+  ASSERT_EQ(symlink(dir.Path("lib/gone").c_str(), dir.Path("lib/dangling.vmd").c_str()), 0);
+  ASSERT_EQ(symlink("loop.vmd", dir.Path("lib/loop.vmd").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.Path("lib/fifo.vmd").c_str(), 0600), 0);
+  ASSERT_EQ(symlink(lib.c_str(), dir.Path("lib/folder.vmd").c_str()), 0);
+  ASSERT_EQ(symlink(lib.c_str(), dir.Path("lib/folderlink").c_str()), 0);  // not like a motion
+  // A folder too deep to be listed: its path passes the system's limit.
+  std::string deep = lib + "/deep";
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string part(200, 'd');
+  for (int i = 0; i < 24 && fd >= 0; i++) {
+    ASSERT_EQ(mkdirat(fd, part.c_str(), 0700), 0);
+    int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  ASSERT_GE(fd, 0);
+  close(fd);
+
+  ToolResult json = RunTool(dir, "--json " + Q(lib));
+  ToolResult summary = RunTool(dir, "--summary " + Q(lib));
+  ToolResult text = RunTool(dir, Q(lib));
+  ASSERT_EQ(system(("rm -rf " + Q(deep)).c_str()), 0);  // deeper than the test folder's own removal goes
+  for (const ToolResult* r : {&json, &summary, &text}) EXPECT_EQ(r->status, 1);
+  ExpectValid(dir, json.out, "json");
+  const Json files = Parse(json.out)["files"];
+  std::map<std::string, std::string> reasons;
+  for (const Json& x : files) {
+    std::string p = x["path"];
+    std::string name = p.substr(lib.size() + 1, p.find('/', lib.size() + 1) - lib.size() - 1);
+    reasons[name] = x["status"].get<std::string>() + ": " +
+                    (x.contains("detail") ? x["detail"].value("reason", "") : "");
+    EXPECT_NE(summary.out.find(p), std::string::npos) << p;
+    EXPECT_NE(text.out.find("# " + p + "\n"), std::string::npos) << p;
+  }
+  EXPECT_EQ(reasons["a.vmd"], "complete: ");
+  EXPECT_EQ(reasons["dangling.vmd"], "unreadable: no such file");
+  EXPECT_EQ(reasons["loop.vmd"].rfind("unreadable: ", 0), 0u);
+  EXPECT_EQ(reasons["fifo.vmd"], "unreadable: not a regular file");
+  EXPECT_EQ(reasons["folder.vmd"], "unreadable: not a regular file");
+  EXPECT_EQ(reasons["deep"], "unreadable: cannot list the folder: name too long");
+  EXPECT_EQ(files.size(), 6u);
+  EXPECT_EQ(Parse(json.out)["summary"]["status"]["unreadable"], 5);
+}
+
+// A write that fails ends the run with a message and a non-zero exit: a full
+// device, a pipe whose reader has gone.
+TEST(Validator, FailedWritesEndTheRun) {
+  TempDir dir;
+  std::string m = dir.Write("m/a.vmd", OneTurn("センター", 30));
+  for (const char* format : {"", "--json ", "--summary ", "--jsonl "}) {
+    ToolResult r = RunTool(dir, std::string(format) + Q(m) + " >/dev/full");
+    EXPECT_EQ(r.status, 1) << format;
+    EXPECT_EQ(r.err, "tarvel-report: write error: no space left on the device\n") << format;
+  }
+  // The reader has closed its end before anything is written.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  RunTool(dir, "--help >/dev/null");  // puts the program in dir
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    int err = open(dir.Path("pipe.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(err, 2);
+    execl(dir.Path("tarvel-report").c_str(), "tarvel-report", m.c_str(), m.c_str(), (char*)nullptr);
+    _exit(127);
+  }
+  close(fds[1]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st)) << "ended by a signal";
+  EXPECT_EQ(WEXITSTATUS(st), 1);
+  EXPECT_EQ(ReadFileBytes(dir.Path("pipe.err")), "tarvel-report: write error: broken pipe (the reader has gone)\n");
+}
+
+// Control characters in names and texts are escaped in the text views, so no
+// name can forge a line; the JSON keeps the true bytes.
+TEST(Validator, ControlCharactersCannotForgeLines) {
+  TempDir dir;
+  VmdWriter w;
+  w.Header().ModelName(std::string("a\nb\x1b[31m")).Count(1);
+  w.Bone(std::string("x\x07y"), 0, 0.5f, 0, 0, 0, 0, 0, 1);
+  std::string fake = dir.Write("m/x\n#verdict\n(OK): fake.vmd", Bytes(w.Count(0)));
+  std::string cut = dir.Write("m/c\x1b]0;t\x07.vmd", "Vocaloid Motion Data 0002");
+  const std::string shownFake = dir.Path("m/x\\x0a#verdict\\x0a(OK): fake.vmd");
+  const std::string shownCut = dir.Path("m/c\\x1b]0;t\\x07.vmd");
+
+  ToolResult text = RunTool(dir, Q(fake) + " " + Q(cut));
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.out.find("# " + shownFake + "\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  (VMD) "), std::string::npos);
+  EXPECT_NE(text.out.find("a\\x0ab\\x1b[31m  (VMD) "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("x\\x07y"), std::string::npos) << text.out;
+  size_t verdicts = 0;
+  for (size_t at = 0; (at = text.out.find("\n#verdict\n", at)) != std::string::npos; at++) verdicts++;
+  EXPECT_EQ(verdicts, 2u);  // one for each file read, none forged
+  EXPECT_EQ(text.out.find("\n(OK): fake.vmd"), std::string::npos);
+  EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(text.out.find('\x07'), std::string::npos);
+  const std::string why = "cut short in the header: the file ends at byte 25; every key is lost";
+  EXPECT_EQ(text.err, "tarvel-report: " + shownCut + ": " + why + "\n");
+
+  ToolResult summary = RunTool(dir, "--summary " + Q(fake) + " " + Q(cut));
+  EXPECT_EQ(summary.out, "ok                   1 keys       0.00 s  " + shownFake + "\n"
+                         "cut:ok               0 keys       0.00 s  " + shownCut + "\t" + why + "\n"
+                         "total: 2 files: 1 complete, 1 cut, 0 not-a-motion, 0 unreadable; "
+                         "0 fix, 0 dropout, 0 rough, 0 slight, 2 ok\n");
+
+  ToolResult json = RunTool(dir, "--jsonl " + Q(fake));
+  ExpectValid(dir, json.out, "jsonl");
+  const Json j = Parse(json.out);
+  EXPECT_EQ(j["path"], fake);
+  EXPECT_EQ(j["modelName"], "a\nb\x1b[31m");
+  EXPECT_EQ(j["bones"][0]["name"], "x\x07y");
+}
+
+// A motion cut short gives one answer in every view: its status with where it
+// was cut and what that loses, and its verdict on the keys read before the
+// cut; every figure comes from whole records (not the frame of a light key
+// cut short, nor an IK switched off in a record cut short).
+TEST(Validator, CutMotionOneAnswerEverywhere) {
+  TempDir dir;
+  VmdWriter w;
+  w.Header().ModelName("c").Count(2);
+  Turn(w, "左腕捩", 0, About(1, 0, 0, 30));
+  Turn(w, "左腕捩", 30, About(1, 0, 0, 30));
+  w.Count(0).Count(0).Count(2).Light(40).Int(1796500230).Float(1.0f);  // cut inside a light key
+  std::string light = dir.Write("m/light.vmd", Bytes(w));
+  VmdWriter k;
+  k.Header().ModelName("c").Count(1);
+  Turn(k, "左腕捩", 0, About(1, 0, 0, 30));
+  k.Count(0).Count(0).Count(0).Count(0).Count(1);
+  k.ShowIk(900000, 1, {{SjisName("左足ＩＫ"), 0}, {SjisName("右足ＩＫ"), 0}}).Cut(k.Size() - 30);
+  std::string ik = dir.Write("m/ik.vmd", Bytes(k));
+  const std::string why =
+      "cut short in the light section: 1 of 2 records read, the file ends at byte " +
+      std::to_string(54 + 2 * 111 + 12 + 28 + 8) +
+      "; the bone and morph keys are whole, so nothing an avatar uses is lost; lost: the light keys "
+      "after the first 1 and every later section";
+
+  ToolResult json = RunTool(dir, "--jsonl " + Q(light) + " " + Q(ik));
+  EXPECT_EQ(json.status, 1);
+  ExpectValid(dir, json.out, "jsonl");
+  std::vector<Json> files = ParseLines(json.out);
+  ASSERT_EQ(files.size(), 2u);
+  const Json& j = files[0];
+  EXPECT_EQ(j["detail"]["message"], why);
+  EXPECT_EQ(j["verdict"]["category"], "fix");
+  EXPECT_EQ(j["duration"]["frames"], 40);  // the whole light key, not the cut one
+  EXPECT_EQ(files[1]["duration"]["frames"], 0);
+  for (const Json& x : files[1]["findings"]) EXPECT_NE(x["code"], "ik-off");
+  // The report's lines: the status in the colour of a fault, the verdict.
+  EXPECT_EQ(j["report"][2]["colour"], "ff0000");
+  EXPECT_EQ(j["report"][2]["text"].get<std::string>().rfind("cut: cut short in the light section", 0), 0u);
+  std::string lines;
+  for (const Json& l : j["report"]) lines += l["text"].get<std::string>() + "\n";
+  EXPECT_NE(lines.find("Verdict on the keys read before the cut:\n  (要修正): "), std::string::npos) << lines;
+
+  ToolResult text = RunTool(dir, Q(light));
+  EXPECT_NE(text.out.find("#status cut: " + why + "\n#verdict\n(要修正): "), std::string::npos) << text.out;
+  ToolResult summary = RunTool(dir, "--summary " + Q(light));
+  EXPECT_EQ(summary.out, "cut:fix              2 keys       1.33 s  " + light + "\t" + why + "\n"
+                         "total: 1 file: 0 complete, 1 cut, 0 not-a-motion, 0 unreadable; "
+                         "1 fix, 0 dropout, 0 rough, 0 slight, 0 ok\n");
+  EXPECT_EQ(summary.err, "tarvel-report: " + light + ": " + why + "\n");
 }
 
 }  // namespace
