@@ -27,23 +27,9 @@ std::string SJ(const std::string& utf8) {
   return buf;
 }
 
-// The verdict texts as UTF-8 (the box texts are checked in both forms).
-const std::string kLHead = "(要修正): MMD での手修正またはツール等での変換が必須です. \r\n";
-const std::string kLReason = "\r\n  理由: このまま使用するとボーン抜けが発生します. \r\n  --\r\n  ";
+// The last pieces of the needs-fixing and slightly-rough blocks.
 const std::string kUsed = "が使用されています. ";
-const std::string kDHeadConvert =
-    "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手修正またはツール等での変換が必須です. \r\n";
-const std::string kDHeadEdit =
-    "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手編集／手修正が必須です. \r\n";
-const std::string kDReason = "\r\n  理由: そのままでは再現できないボーンの動きが含まれます. \r\n  --\r\n  ";
-const std::string kRHead =
-    "(やや荒れ): やや荒れる／ややズレると予測. \r\n\r\n  未変換なら、変換／修正によって軽減できる場合が多く、 "
-    "\r\n  変換をお奨めします. \r\n  --\r\n  理由: \r\n  ";
-const std::string kSHead =
-    "(少し荒れ): 少し荒れる／少しズレると予測. \r\n\r\n  そのままで使用可能ですが、 "
-    "\r\n  未変換なら、変換／修正によって軽減できる場合があります. \r\n  --\r\n  理由: ";
 const std::string kCannotReduce = "\r\n    (変換してもこれ以上軽減できない場合もあります) ";
-const std::string kOk = "(OK): そのままで使用可能です. ";
 
 class Verdict : public testing::Test {
  protected:
@@ -62,28 +48,9 @@ class Verdict : public testing::Test {
     HeadlessReset();
   }
 
-  // Both box texts hold exactly this text.
-  static void ExpectBox(const std::string& utf8) {
-    EXPECT_EQ(std::string(gFileReport.boxtext), SJ(utf8));
-    EXPECT_EQ(std::u16string(gFileReport.boxtextw), Utf8ToUtf16(utf8));
-  }
-  static void Judge() {
-    findbones();
-    buildverdict();
-  }
   static void Build(const Findings& f) {
     gFind = f;
     buildverdict();
-  }
-  static BoneTrack& Drive(const char* utf8, float rot) {
-    int e = FindNameInGroups(1, SJ(utf8).c_str(), 0);
-    EXPECT_GT(e, 0) << utf8;
-    BoneTrack& t = gBoneTracks[e > 0 ? e : 0];
-    t.keycount = 1;
-    t.firstframe = t.lastframe = 0;
-    t.moved = 0xFF;
-    t.maxrot = rot;
-    return t;
   }
   static std::vector<std::string> Lines() {
     std::vector<std::string> v;
