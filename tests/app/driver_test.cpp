@@ -21,47 +21,34 @@
 #include "platform/headless/headless.h"
 #include "platform/port.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/vmdwriter.h"
 #include "vmd/vmdread.h"
 
 namespace {
 
 // The smallest motion: header, model name, bone count 0 (54 bytes).
 std::string EmptyMotion() {
-  std::string b = "Vocaloid Motion Data 0002";
-  b.append(5, '\0');
-  b.append("model");
-  b.append(15, '\0');
-  b.append(4, '\0');
-  return b;
+  VmdWriter w;
+  w.Header().ModelName("model").Count(0);
+  return std::string(w.bytes.begin(), w.bytes.end());
 }
 
 class DriverRun : public ::testing::Test {
  protected:
-  std::string dir;
+  TempDir tmp;
+  std::string dir = tmp.Root();
   std::vector<std::string> args;
   std::vector<const char*> argv;
 
-  void SetUp() override {
-    char tmpl[] = "/tmp/tarvel-driver-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+  void SetUp() override { Fresh(); }
+  void TearDown() override { DiagSetReceiver(nullptr); }
+  // A new run of the program in the folder, nothing scripted.
+  void Fresh() {
     HeadlessReset();
     WindowReset();
     args = {dir + "/tarvel"};
   }
-  void TearDown() override {
-    DiagSetReceiver(nullptr);
-    std::string cmd = "rm -rf '" + dir + "'";
-    ASSERT_EQ(system(cmd.c_str()), 0);
-  }
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir + "/" + name;
-    FILE* f = fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return path;
-  }
+  std::string Write(const std::string& name, const std::string& bytes) { return tmp.Write(name, bytes); }
   int Run(std::vector<std::string> more) {
     for (auto& m : more) args.push_back(m);
     argv.clear();
@@ -71,12 +58,18 @@ class DriverRun : public ::testing::Test {
   }
 };
 
-TEST_F(DriverRun, NoFileAndDialogCancelledEndsQuietlyWithZero) {
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(gHeadless.dialogsShown, 1);
-  EXPECT_STREQ(gHeadless.dialogTitle, "Open MMD Motion File");
-  EXPECT_EQ(gHeadless.dialogInitialDir, dir);  // the executable's own folder
-  EXPECT_EQ(gHeadless.boxCount, 0);
+// No file, or an empty argument 1 (no argument): the dialog asks for one,
+// from the executable's own folder; cancelled, the run ends quietly.
+TEST_F(DriverRun, NoFileAsksForOneAndCancelEndsQuietlyWithZero) {
+  for (std::vector<std::string> more : {std::vector<std::string>{}, {""}}) {
+    Fresh();
+    EXPECT_EQ(Run(more), 0);
+    EXPECT_EQ(gHeadless.dialogsShown, 1);
+    EXPECT_STREQ(gHeadless.dialogTitle, "Open MMD Motion File");
+    EXPECT_EQ(gHeadless.dialogInitialDir, dir);
+    EXPECT_EQ(gHeadless.boxCount, 0);
+    EXPECT_EQ(gArgsA.count + gArgsW.count, 2);
+  }
 }
 
 TEST_F(DriverRun, DialogChoiceIsAppendedAndChecked) {
@@ -85,9 +78,8 @@ TEST_F(DriverRun, DialogChoiceIsAppendedAndChecked) {
   EXPECT_EQ(Run({"-ND"}), 0);  // the option entry makes the list long enough: no dialog
   EXPECT_EQ(gHeadless.dialogsShown, 0);
 
-  HeadlessReset();
+  Fresh();
   gHeadless.dialogChoice = m.c_str();
-  args = {dir + "/tarvel"};
   EXPECT_EQ(Run({}), 0);
   EXPECT_EQ(gHeadless.dialogsShown, 1);
   EXPECT_EQ(gArgsA.count, 2);
@@ -95,20 +87,11 @@ TEST_F(DriverRun, DialogChoiceIsAppendedAndChecked) {
   EXPECT_STREQ(gRun.lastVmdA, "walk.vmd");  // the chosen file was read
 
   // A chosen file that cannot be opened takes the usage path.
-  HeadlessReset();
+  Fresh();
   std::string gone = dir + "/gone.vmd";
   gHeadless.dialogChoice = gone.c_str();
-  args = {dir + "/tarvel"};
   EXPECT_EQ(Run({}), 0);
   EXPECT_EQ(gRun.lastVmdA[0], 0);
-}
-
-// An empty argument 1 is no argument: the dialog asks for a file.
-TEST_F(DriverRun, AnEmptyArgumentAsksForAFile) {
-  EXPECT_EQ(Run({""}), 0);
-  EXPECT_EQ(gHeadless.dialogsShown, 1);
-  EXPECT_EQ(gArgsA.count, 1);
-  EXPECT_EQ(gArgsW.count, 1);
 }
 
 // An executable folder too long for its buffer is unknown, never cut (a cut
@@ -137,8 +120,7 @@ TEST_F(DriverRun, OptionValues) {
       {"-ND=0", 0, 0}, {"-D2ND", 2, 1},
   };
   for (const Case& c : cases) {
-    HeadlessReset();
-    args = {dir + "/tarvel"};
+    Fresh();
     Run({m, c.option});  // after the file name: options apply to every file
     EXPECT_EQ(gRun.displayLevel, c.display) << c.option;
     EXPECT_EQ(gRun.cancelDialogue, c.cancel) << c.option;
@@ -147,8 +129,7 @@ TEST_F(DriverRun, OptionValues) {
 
 TEST_F(DriverRun, MotionExtensionsAreTakenWithoutAQuestion) {
   for (const char* name : {"motion.vmd", "MOTION.VMD", "motion.VMD2", "m.Vmd"}) {
-    HeadlessReset();
-    args = {dir + "/tarvel"};
+    Fresh();
     std::string m = Write(name, EmptyMotion());
     EXPECT_EQ(Run({"-ND", m}), 0) << name;
     EXPECT_EQ(gHeadless.boxCount, 0) << name;
@@ -197,8 +178,7 @@ TEST_F(DriverRun, BoxNamesTheFileOnOtherCodePagesAndInJapaneseMode) {
   ASSERT_EQ(gHeadless.boxCount, 1);
   EXPECT_NE(strstr(gHeadless.boxes[0].text, " This file: \r\n   notes.txt \r\n"), nullptr);
 
-  HeadlessReset();
-  args = {dir + "/tarvel"};
+  Fresh();
   gHeadless.codePage = 932;
   gHeadless.langId = 0x0411;
   HeadlessQueueAnswer(kIdCancel);
@@ -216,27 +196,6 @@ TEST_F(DriverRun, PmxIsRefusedButReloadsTheRegistryFirst) {
   EXPECT_EQ(gHeadless.boxCount, 0);
   EXPECT_EQ(NameCount(1), 473);  // vocabulary registered
   EXPECT_EQ(gRun.lastVmdA[0], 0);
-}
-
-TEST_F(DriverRun, MissingFontShowsTheVerdictBoxUnlessNoDialogue) {
-  std::string m = Write("c.vmd", EmptyMotion());
-  EXPECT_EQ(Run({m}), 0);
-  ASSERT_EQ(gHeadless.boxCount, 1);
-  EXPECT_STREQ(gHeadless.boxes[0].title, "Tarvel");
-  EXPECT_EQ(gHeadless.boxes[0].style, 0x40040u);
-  EXPECT_NE(strstr(gHeadless.boxes[0].text, "(OK)"), nullptr);
-
-  HeadlessReset();
-  args = {dir + "/tarvel"};
-  EXPECT_EQ(Run({"-ND", m}), 0);
-  EXPECT_EQ(gHeadless.boxCount, 0);
-}
-
-TEST_F(DriverRun, UnreadableMotionIsReportedAllTheSame) {
-  std::string bad = Write("bad.vmd", "not a motion");
-  EXPECT_EQ(Run({"-ND", bad}), 0);
-  EXPECT_EQ(gRun.narrowFailed, 0xFF);
-  EXPECT_EQ(gRun.wideFailed, 0xFF);
 }
 
 // A file that is not a motion, cannot be read or is cut short shows its status
@@ -262,8 +221,7 @@ TEST_F(DriverRun, FailedReadsShowTheirStatusInTheReport) {
   cases[4].lines[0] = cases[4].path.c_str();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    HeadlessReset();
-    args = {dir + "/tarvel"};
+    Fresh();
     EXPECT_EQ(Run({"-ND", c.path}), 0);
     ASSERT_GT(gReport.linecount, (int)c.lines.size());
     for (size_t i = 0; i < c.lines.size(); i++) {
@@ -281,8 +239,7 @@ TEST_F(DriverRun, OptionEntriesAreNeverFiles) {
   std::string m = Write("-odd.vmd", EmptyMotion());
   EXPECT_EQ(Run({"-ND", "-odd.vmd"}), 0);
   EXPECT_EQ(gRun.lastVmdA[0], 0);
-  HeadlessReset();
-  args = {dir + "/tarvel"};
+  Fresh();
   EXPECT_EQ(Run({"-ND", m}), 0);
   EXPECT_STREQ(gRun.lastVmdA, "-odd.vmd");
 }
@@ -328,34 +285,6 @@ TEST_F(DriverWindow, ADroppedNameWithoutUtf16FormKeepsTheListsInStep) {
   ASSERT_EQ(gRead.size(), 2u);
   EXPECT_EQ(gRead[1].substr(0, bad.size()), bad);
   EXPECT_EQ(gHeadless.boxCount, 1);  // the question about notes.txt
-}
-
-TEST_F(DriverWindow, SSavesACaptureBesideTheExecutableAndEscEnds) {
-  std::string m = Write("m.vmd", EmptyMotion());
-  HeadlessScriptChar('S');
-  HeadlessScriptChar(27);
-  EXPECT_EQ(Run({m}), 0);
-  FILE* f = fopen((dir + "/cap(1).bmp").c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  fseek(f, 0, SEEK_END);
-  // Twelve report lines (header, two headings, their blank lines) none wider
-  // than 62 bytes: a 512 x 204 canvas, rows of 1536 bytes, plus the 54-byte header.
-  EXPECT_EQ(ftell(f), 1536 * 204 + 54);
-  fclose(f);
-}
-
-TEST_F(DriverWindow, NoFreeCaptureNameSavesNothing) {
-  for (int n = 1; n <= 99; n++) Write("cap(" + std::to_string(n) + ").bmp", "x");
-  std::string m = Write("m.vmd", EmptyMotion());
-  HeadlessScriptChar('s');
-  HeadlessScriptChar('f');  // ignored
-  HeadlessScriptKey(0x51, 0x11, kHeadlessCtrl);  // Ctrl+Q
-  EXPECT_EQ(Run({m}), 0);
-  FILE* f = fopen((dir + "/cap(1).bmp").c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(fgetc(f), 'x');  // untouched
-  fclose(f);
-  EXPECT_FALSE(fopen((dir + "/cap(100).bmp").c_str(), "rb"));
 }
 
 }  // namespace
