@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "tests/support/tempdir.h"
 
@@ -38,3 +41,21 @@ inline ToolResult RunTool(const TempDir& dir, const std::string& args) {
 }
 
 inline std::string Q(const std::string& path) { return "'" + path + "'"; }
+
+// The JSON documents of a run's output (kind "json": one; "jsonl": one a
+// line), parsed, after checking the text against the schema in docs/ with
+// python3-jsonschema.
+inline std::vector<nlohmann::json> Valid(const TempDir& dir, const std::string& text, const std::string& kind) {
+  const std::string cmd = "python3 '" TARVEL_SOURCE_DIR "/tests/app/check_report_json.py' '" TARVEL_SOURCE_DIR
+                          "/docs/report.schema.json' " + kind + " " + Q(dir.Write("checked." + kind, text));
+  const int st = system(cmd.c_str());
+  EXPECT_NE(WEXITSTATUS(st), 77) << "python3-jsonschema is missing (scripts/bootstrap installs it)";
+  EXPECT_EQ(WEXITSTATUS(st), 0) << text.substr(0, 2000);
+  std::vector<nlohmann::json> docs;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = kind == "jsonl" ? std::min(text.find('\n', at), text.size()) : text.size();
+    docs.push_back(nlohmann::json::parse(text.substr(at, end - at), nullptr, false));
+    EXPECT_FALSE(docs.back().is_discarded()) << text.substr(at, 200);
+  }
+  return docs;
+}

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cmath>
 #include <map>
 #include <cstring>
@@ -26,37 +25,6 @@ namespace {
 using Json = nlohmann::json;
 
 std::string Bytes(const VmdWriter& w) { return std::string(w.bytes.begin(), w.bytes.end()); }
-
-Json Parse(const std::string& text) {
-  Json j = Json::parse(text, nullptr, false);
-  EXPECT_FALSE(j.is_discarded()) << text;
-  return j;
-}
-
-std::vector<Json> ParseLines(const std::string& text) {
-  std::vector<Json> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(Parse(text.substr(start, end - start)));
-    start = end + 1;
-  }
-  return lines;
-}
-
-// Checks text (a document, or JSON Lines) against the schema with
-// python3-jsonschema.
-void ExpectValid(const TempDir& dir, const std::string& text, const char* kind) {
-  std::string file = dir.Write(std::string("checked.") + kind, text);
-  std::string cmd = "python3 '" TARVEL_SOURCE_DIR "/tests/app/check_report_json.py' '" TARVEL_SOURCE_DIR
-                    "/docs/report.schema.json' " +
-                    std::string(kind) + " " + Q(file);
-  int st = system(cmd.c_str());
-  ASSERT_TRUE(WIFEXITED(st));
-  ASSERT_NE(WEXITSTATUS(st), 77) << "python3-jsonschema is missing (scripts/bootstrap installs it)";
-  EXPECT_EQ(WEXITSTATUS(st), 0) << text.substr(0, 2000);
-}
 
 // Rotations: q = (axis * sin(a/2), cos(a/2)).
 struct Rot {
@@ -79,35 +47,6 @@ std::string OneTurn(const char* bone, double degrees, Rot r = {0, 0, 0, 0}) {
   Turn(w, bone, 3, r);
   w.Count(0);
   return Bytes(w);
-}
-
-// A motion with every section, and where each one starts.
-struct Full {
-  VmdWriter w;
-  size_t bones, morphs, cameras, lights, shadows, showiks, end;
-};
-Full FullMotion() {
-  Full f;
-  VmdWriter& w = f.w;
-  w.Header().ModelName("full");
-  f.bones = w.Size();
-  w.Count(2);
-  Turn(w, "センター", 0, About(1, 0, 0, 10));
-  Turn(w, "センター", 30, About(1, 0, 0, 20));
-  f.morphs = w.Size();
-  w.Count(2).Morph(SjisName("あ"), 0, 0.0f).Morph(SjisName("あ"), 12, 1.0f);
-  f.cameras = w.Size();
-  w.Count(1).Camera(40);
-  f.lights = w.Size();
-  w.Count(1).Light(41);
-  f.shadows = w.Size();
-  w.Count(1).SelfShadow(42);
-  f.showiks = w.Size();
-  w.Count(2);
-  w.ShowIk(5, 1, {{SjisName("左足ＩＫ"), 1}, {SjisName("右足ＩＫ"), 1}});
-  w.ShowIk(60, 1, {{SjisName("左足ＩＫ"), 1}});
-  f.end = w.Size();
-  return f;
 }
 
 TEST(Validator, FoldersAreWalkedInSortedOrderForMotionsOnly) {
@@ -166,15 +105,9 @@ TEST(Validator, FailOnEachLevel) {
   const char* levels[] = {"slight", "rough", "dropout", "fix"};
   for (const Motion& m : motions) {
     std::string path = dir.Write(std::string("m/") + m.name + ".vmd", m.bytes);
-    ToolResult plain = RunTool(dir, "--json " + Q(path));
-    EXPECT_EQ(plain.status, 0) << m.name;
-    EXPECT_EQ(Parse(plain.out)["files"][0]["verdict"]["category"], m.name);
-    // where the bone turns most (its one key, at frame 3); it never moves
-    EXPECT_EQ(Parse(plain.out)["files"][0]["bones"][0]["rotationFrame"], 3) << m.name;
-    EXPECT_TRUE(Parse(plain.out)["files"][0]["bones"][0]["positionFrame"].is_null()) << m.name;
-    for (int l = 0; l < 4; l++) {
-      ToolResult r = RunTool(dir, std::string("--fail-on=") + levels[l] + " " + Q(path));
-      EXPECT_EQ(r.status, m.level >= l + 1 ? 3 : 0) << m.name << " --fail-on=" << levels[l];
+    for (int l = 0; l < 4; l++) {  // the level after '=' or as the next argument
+      ToolResult r = RunTool(dir, std::string("--fail-on") + (l % 2 ? " " : "=") + levels[l] + " " + Q(path));
+      EXPECT_EQ(r.status, m.level >= l + 1 ? 3 : 0) << m.name << " --fail-on " << levels[l];
     }
   }
   EXPECT_EQ(RunTool(dir, "--fail-on=ok " + Q(dir.Path("m/ok.vmd"))).status, 2);
@@ -185,19 +118,6 @@ TEST(Validator, FailOnEachLevel) {
   std::string c = dir.Write("m/cut.vmd", Bytes(cut));
   EXPECT_EQ(RunTool(dir, "--fail-on=slight " + Q(c)).status, 1);
 
-  // Several categories at once: the most severe, and all of them.
-  VmdWriter both;
-  both.Header().ModelName("b").Count(3);
-  Turn(both, "左腕捩", 0, About(1, 0, 0, 30));
-  Turn(both, "左足D", 0, About(1, 0, 0, 30));
-  Turn(both, "腰", 0, About(1, 0, 0, 30));
-  both.Count(0);
-  ToolResult r = RunTool(dir, "--json " + Q(dir.Write("m/both.vmd", Bytes(both))));
-  ExpectValid(dir, r.out, "json");
-  const Json v = Parse(r.out)["files"][0]["verdict"];
-  EXPECT_EQ(v["category"], "fix");
-  EXPECT_EQ(v["categories"], Json::parse(R"(["fix","dropout","rough"])"));
-  EXPECT_EQ(v["text"].get<std::string>().rfind("(要修正): ", 0), 0u);
 }
 
 // A FIFO is refused unopened (nothing waits on it), a path too long for
@@ -211,8 +131,7 @@ TEST(Validator, FifosAndOverlongPathsAreRefused) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tarvel-report: " + fifo + ": not a regular file\ntarvel-report: " + longName +
                        ": name too long\n");
-  ExpectValid(dir, r.out, "jsonl");
-  std::vector<Json> files = ParseLines(r.out);
+  std::vector<Json> files = Valid(dir, r.out, "jsonl");
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[0]["detail"]["reason"], "not a regular file");
   EXPECT_EQ(files[1]["path"], longName);
@@ -224,10 +143,10 @@ TEST(Validator, FifosAndOverlongPathsAreRefused) {
 // under a plain name is; a missing one is missing, whatever its bytes.
 TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
   TempDir dir;
-  Full f = FullMotion();
-  VmdWriter morphCut = f.w;
-  morphCut.Cut(f.morphs + 4 + 23 + 20);
-  const std::string kinds[] = {Bytes(morphCut), "hello, world\n"};
+  VmdWriter cut;
+  cut.Header().ModelName("c").Count(2);
+  Turn(cut, "センター", 0, About(1, 0, 0, 30));
+  const std::string kinds[] = {Bytes(cut), "hello, world\n"};
   std::string plain, odd;
   for (int i = 0; i < 2; i++) {
     const std::string name = "m/" + std::to_string(i);
@@ -245,7 +164,7 @@ TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
   else unsetenv("LC_ALL");
 
   EXPECT_EQ(got.status, 1);
-  std::vector<Json> a = ParseLines(want.out), b = ParseLines(got.out);
+  std::vector<Json> a = Valid(dir, want.out, "jsonl"), b = Valid(dir, got.out, "jsonl");
   ASSERT_EQ(a.size(), 2u);
   ASSERT_EQ(b.size(), 3u);
   // The report's heading names the file only by its UTF-16 form; all else
@@ -258,7 +177,7 @@ TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
     EXPECT_EQ(b[i], a[i]) << i;
   }
   EXPECT_EQ(b[0]["status"], "cut");
-  EXPECT_EQ(b[0]["keys"], 3);
+  EXPECT_EQ(b[0]["keys"], 1);
   EXPECT_EQ(b[1]["status"], "not-a-motion");
   EXPECT_EQ(b[2]["status"], "unreadable");
   EXPECT_EQ(b[2]["detail"]["reason"], "no such file");
@@ -266,9 +185,11 @@ TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
 
 TEST(Validator, UsageErrors) {
   TempDir dir;
-  std::string m = dir.Write("m/a.vmd", OneTurn("センター", 30));
-  for (const char* args : {"--bogus", "--json --summary", "--fail-on=", "--json"}) {
-    ToolResult r = RunTool(dir, std::string(args) + (strcmp(args, "--json") ? " " + Q(m) : ""));
+  std::string m = Q(dir.Write("m/a.vmd", OneTurn("センター", 30)));
+  for (const std::string& args : {"--bogus " + m, "--json --summary " + m, "--fail-on= " + m, std::string("--json"),
+                                  "--fail-on=fix --fail-on=slight " + m, "--fail-on fix --fail-on fix " + m,
+                                  std::string("--fail-on"), std::string()}) {
+    ToolResult r = RunTool(dir, args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.out, "") << args;
     EXPECT_NE(r.err.find("usage: tarvel-report"), std::string::npos) << args;
@@ -276,7 +197,9 @@ TEST(Validator, UsageErrors) {
   // After "--" a name that starts with "-" is a file.
   EXPECT_EQ(RunTool(dir, "-- -missing.vmd").status, 1);
   // The help shows an example for CI.
-  EXPECT_NE(RunTool(dir, "--help").out.find("--fail-on=dropout motions/"), std::string::npos);
+  ToolResult help = RunTool(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--fail-on=dropout motions/"), std::string::npos);
 }
 
 // --version: the project's version on standard output, before any file is
@@ -298,25 +221,6 @@ TEST(Validator, EveryProgramPrintsTheProjectVersion) {
   EXPECT_EQ(std::string(buf, n), "tarvel " TARVEL_VERSION "\n");
 }
 
-// The summary's totals line counts every file by status and category.
-TEST(Validator, SummaryEndsWithTotals) {
-  TempDir dir;
-  auto lastLine = [](const std::string& out) {
-    const size_t at = out.rfind('\n', out.size() - 2);
-    return at == std::string::npos ? out : out.substr(at + 1);
-  };
-  std::string ok = dir.Write("m/ok.vmd", OneTurn("センター", 30));
-  std::string fix = dir.Write("m/fix.vmd", OneTurn("左腕捩", 30));
-  ToolResult r = RunTool(dir, "--summary " + Q(ok) + " " + Q(fix) + " " + Q(dir.Path("none.vmd")));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(lastLine(r.out),
-            "total: 3 files: 2 complete, 0 cut, 0 not-a-motion, 1 unreadable; "
-            "1 fix, 0 dropout, 0 rough, 0 slight, 1 ok\n");
-  EXPECT_EQ(lastLine(RunTool(dir, "--summary " + Q(ok)).out),
-            "total: 1 file: 1 complete, 0 cut, 0 not-a-motion, 0 unreadable; "
-            "0 fix, 0 dropout, 0 rough, 0 slight, 1 ok\n");
-}
-
 // More names than the tracks hold: the keys left out are counted in a
 // finding; a report longer than its 512 lines ends with a line that says
 // how much is not shown, and a finding; the JSON's lists stay whole.
@@ -330,8 +234,7 @@ TEST(Validator, KeysWithoutTrackAndLinesPastTheLastAreCounted) {
   std::string path = dir.Write("m/many.vmd", Bytes(w));
   ToolResult r = RunTool(dir, "--json " + Q(path));
   EXPECT_EQ(r.status, 0);
-  ExpectValid(dir, r.out, "json");
-  const Json f = Parse(r.out)["files"][0];
+  const Json f = Valid(dir, r.out, "json")[0]["files"][0];
   const int tracked = static_cast<int>(f["bones"].size());
   EXPECT_GT(tracked, 7000);
   EXPECT_LT(tracked, 8192);
@@ -385,8 +288,7 @@ TEST(Validator, WalksAccountForEveryMotionLikeName) {
   ToolResult text = RunTool(dir, Q(lib));
   ASSERT_EQ(system(("rm -rf " + Q(deep)).c_str()), 0);  // deeper than the test folder's own removal goes
   for (const ToolResult* r : {&json, &summary, &text}) EXPECT_EQ(r->status, 1);
-  ExpectValid(dir, json.out, "json");
-  const Json files = Parse(json.out)["files"];
+  const Json all = Valid(dir, json.out, "json")[0], files = all["files"];
   std::map<std::string, std::string> reasons;
   for (const Json& x : files) {
     std::string p = x["path"];
@@ -403,7 +305,7 @@ TEST(Validator, WalksAccountForEveryMotionLikeName) {
   EXPECT_EQ(reasons["folder.vmd"], "unreadable: not a regular file");
   EXPECT_EQ(reasons["deep"], "unreadable: cannot list the folder: name too long");
   EXPECT_EQ(files.size(), 6u);
-  EXPECT_EQ(Parse(json.out)["summary"]["status"]["unreadable"], 5);
+  EXPECT_EQ(all["summary"]["status"]["unreadable"], 5);
 }
 
 // A write that fails ends the run with a message and a non-zero exit: a full
@@ -471,8 +373,7 @@ TEST(Validator, ControlCharactersCannotForgeLines) {
                          "0 fix, 0 dropout, 0 rough, 0 slight, 2 ok\n");
 
   ToolResult json = RunTool(dir, "--jsonl " + Q(fake));
-  ExpectValid(dir, json.out, "jsonl");
-  const Json j = Parse(json.out);
+  const Json j = Valid(dir, json.out, "jsonl")[0];
   EXPECT_EQ(j["path"], fake);
   EXPECT_EQ(j["modelName"], "a\nb\x1b[31m");
   EXPECT_EQ(j["bones"][0]["name"], "x\x07y");
