@@ -86,27 +86,9 @@ VmdWriter& VmdWriter::Morph(const std::string& name, int32_t frame, float weight
   return Field(name, 15).Int(frame).Float(weight);
 }
 
-VmdWriter& VmdWriter::Camera(int32_t frame, float distance, int32_t viewangle,
-                             uint8_t perspective) {
-  Int(frame).Float(distance);
-  for (int i = 0; i < 6; i++) Float(0.0f);  // position, rotation
-  for (int i = 0; i < 24; i++) Byte(i % 2 ? 107 : 20);
-  return Int(viewangle).Byte(perspective);
-}
-
 VmdWriter& VmdWriter::Light(int32_t frame, float r, float g, float b, float x, float y,
                             float z) {
   return Int(frame).Float(r).Float(g).Float(b).Float(x).Float(y).Float(z);
-}
-
-VmdWriter& VmdWriter::SelfShadow(int32_t frame, uint8_t mode, float distance) {
-  return Int(frame).Byte(mode).Float(distance);
-}
-
-VmdWriter& VmdWriter::ShowIk(int32_t frame, uint8_t show, const std::vector<VmdIkEntry>& iks) {
-  Int(frame).Byte(show).Int(int32_t(iks.size()));
-  for (const VmdIkEntry& e : iks) Field(e.name, 20).Byte(e.enabled);
-  return *this;
 }
 
 VmdWriter& VmdWriter::Cut(size_t n) {

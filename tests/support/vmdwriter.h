@@ -18,11 +18,6 @@ struct VmdBoneKey {
   std::vector<uint8_t> interp;
 };
 
-struct VmdIkEntry {
-  std::string name;  // 20 bytes
-  uint8_t enabled = 1;
-};
-
 class VmdWriter {
  public:
   std::vector<uint8_t> bytes;
@@ -36,12 +31,8 @@ class VmdWriter {
   VmdWriter& Bone(const std::string& name, int32_t frame, float px = 0, float py = 0,
                   float pz = 0, float rx = 0, float ry = 0, float rz = 0, float rw = 1);
   VmdWriter& Morph(const std::string& name, int32_t frame, float weight);
-  VmdWriter& Camera(int32_t frame, float distance = 45.0f, int32_t viewangle = 30,
-                    uint8_t perspective = 0);
   VmdWriter& Light(int32_t frame, float r = 0.6f, float g = 0.6f, float b = 0.6f,
                    float x = -0.5f, float y = -1.0f, float z = 0.5f);
-  VmdWriter& SelfShadow(int32_t frame, uint8_t mode = 1, float distance = 0.01f);
-  VmdWriter& ShowIk(int32_t frame, uint8_t show, const std::vector<VmdIkEntry>& iks);
 
   VmdWriter& Raw(const void* p, size_t n);
   VmdWriter& Byte(uint8_t b);

@@ -1,17 +1,16 @@
 // Shared set-up of the VMD reader tests: the name registry reloaded as the
 // driver does before every motion, the diagnostic texts collected, and a
-// writer's bytes read through a temporary file.
+// writer's bytes read through a file in a temporary folder.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "base/diag.h"
 #include "names/nametable.h"
 #include "names/vocabulary.h"
 #include "platform/headless/headless.h"
+#include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 #include "vmd/vmdread.h"
 
@@ -30,16 +29,12 @@ class VmdTest : public ::testing::Test {
     Diag().clear();
     DiagSetReceiver(&Collect);
   }
-  void TearDown() override {
-    DiagSetReceiver(nullptr);
-    for (const std::string& p : paths_) std::remove(p.c_str());
-  }
+  void TearDown() override { DiagSetReceiver(nullptr); }
 
-  // Writes the bytes to a fresh file and reads it through the narrow path.
+  // Writes the bytes to a file and reads it through the narrow path.
   int Read(const VmdWriter& w) {
-    const std::string path = VmdTempPath("read.vmd");
-    paths_.push_back(path);
-    EXPECT_TRUE(w.Save(path));
+    const std::string path = dir_.Write("read.vmd", w.bytes.data(), w.bytes.size());
+    EXPECT_FALSE(path.empty());
     Diag().clear();
     return readvmdA(path.c_str());
   }
@@ -76,5 +71,5 @@ class VmdTest : public ::testing::Test {
     return w;
   }
 
-  std::vector<std::string> paths_;
+  TempDir dir_;
 };

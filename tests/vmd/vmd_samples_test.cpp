@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <map>
 
-#include "tests/support/tempdir.h"
 #include "tests/vmd/vmd_fixture.h"
 
 namespace {

@@ -36,10 +36,8 @@ TEST_F(VmdTest, HeaderChecksOnlyMagicAndVersionBytes) {
 TEST_F(VmdTest, WidePathReadsTheSameFileAndMissingFilesFail) {
   VmdWriter w = Start();
   w.Count(1).Bone(SjisName("頭"), 7, 0, 0, 0, 0.1f, 0, 0, 0.995f).Count(0);
-  const std::string path = VmdTempPath("wide.vmd");
-  paths_.push_back(path);
-  ASSERT_TRUE(w.Save(path));
-  EXPECT_EQ(readvmdW(std::u16string(path.begin(), path.end()).c_str()), 0);  // ASCII path
+  const std::string path = dir_.Write("wide.vmd", w.bytes.data(), w.bytes.size());
+  EXPECT_EQ(readvmdW(Utf8ToUtf16(path).c_str()), 0);
   EXPECT_EQ(Bone("頭").firstframe, 7);
   EXPECT_TRUE(DiagHas("Reading from(W): " + path + " \n"));
 
