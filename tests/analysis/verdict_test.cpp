@@ -81,28 +81,9 @@ TEST_F(Verdict, LongestVerdictFits) {
   }
 }
 
-TEST_F(Verdict, ReportHeaderAndTheFileNameInShiftJis) {
-  snprintf(gRun.lastVmdA, sizeof gRun.lastVmdA, "/m/dance.vmd");
-  snprintf(gSourceModel, sizeof gSourceModel, "Model");
-  buildreport();
-  std::vector<std::string> l = Lines();
-  ASSERT_GE(l.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(l.begin(), l.begin() + 7),
-            (std::vector<std::string>{"", "/m/dance.vmd", "", SJ("元モデル名: Model  (VMD) "),
-                                      SJ("想定使用先: VRMモデル (Lumeno 3.10-3.13) "), "",
-                                      SJ("使用ボーン: ")}));
-  EXPECT_EQ(gReport.cellcolour[0][0], 0u);
-  EXPECT_EQ(gReport.cellcolour[1][0], 0xFFFFFFu);
-
-  // English headings in alias mode; a lone lead byte cut off the model name.
-  aliasFoundW = 0xFF;
-  memcpy(gSourceModel, "ABC\x82", 5);
-  buildreport();
-  l = Lines();
-  EXPECT_EQ(l[3], "Source model: ABC  (VMD) ");
-  EXPECT_EQ(l[4], "Target model: VRM model (Lumeno 3.10-3.13) ");
-
-  aliasFoundW = 0;
+// The checked file's line: the narrow name where the code page is Shift-JIS,
+// else the UTF-16 name (the rest of the header is the golden pairs').
+TEST_F(Verdict, TheFileNameInShiftJis) {
   // code page, narrow name, UTF-16 name, the line shown
   const struct { int cp; std::string a; const char16_t* w; std::string shown; } cases[] = {
       {65001, "/m/踊り.vmd", u"/m/踊り.vmd", SJ("/m/踊り.vmd")},  // UTF-8 narrow: from UTF-16

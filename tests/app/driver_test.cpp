@@ -20,7 +20,7 @@
 #include "names/nametable.h"
 #include "platform/headless/headless.h"
 #include "platform/port.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/exedir.h"
 #include "tests/support/vmdwriter.h"
 #include "vmd/vmdread.h"
 
@@ -245,7 +245,6 @@ TEST_F(DriverRun, OptionEntriesAreNeverFiles) {
 }
 
 // With the font beside the executable the window waits for the user.
-constexpr char kFont[] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
 
 std::vector<std::string> gRead;  // files in the order the reader opened them
 void NoteRead(const char* text) {
@@ -256,9 +255,7 @@ class DriverWindow : public DriverRun {
  protected:
   void SetUp() override {
     DriverRun::SetUp();
-    if (access(kFont, R_OK) != 0) GTEST_SKIP() << "no font at " << kFont;
-    std::string ln = "ln -s '" + std::string(kFont) + "' '" + dir + "/mplus-2m-regular.ttf'";
-    ASSERT_EQ(system(ln.c_str()), 0);
+    if (!LinkTestFont(dir)) GTEST_SKIP() << "no font at " << kTestFont;
     gRead.clear();
     DiagSetReceiver(NoteRead);
   }

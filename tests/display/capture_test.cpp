@@ -13,6 +13,7 @@
 #include "base/runenv.h"
 #include "display/canvas.h"
 #include "platform/headless/headless.h"
+#include "tests/support/exedir.h"
 #include "tests/support/filelimit.h"
 #include "tests/support/tempdir.h"
 
@@ -56,11 +57,6 @@ class CaptureTest : public ::testing::Test {
   void TearDown() override {
     CanvasRelease();
     TakePendingCode();
-  }
-  static void SetExeDir(const std::string& d) {
-    snprintf(gRun.exeDirA, sizeof gRun.exeDirA, "%s", d.c_str());
-    std::u16string w = Utf8ToUtf16(d);
-    unicpy(gRun.exeDirW, kPathMax, w.c_str());
   }
   std::string Cap(int n) const { return dir_.Path("cap(" + std::to_string(n) + ").bmp"); }
   TempDir dir_;

@@ -2,11 +2,9 @@
 #include "display/report_loop.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,11 +17,9 @@
 #include "display/text.h"
 #include "display/window_logic.h"
 #include "platform/headless/headless.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/exedir.h"
 
 namespace {
-
-const char kFont[] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
 
 class ReportLoop : public ::testing::Test {
  protected:
@@ -35,10 +31,7 @@ class ReportLoop : public ::testing::Test {
     ResetArgLists();
     SetPathSeparators(0, 0);
     ASSERT_TRUE(dir_.Ok());
-    std::string exe = dir_.Root() + "/";
-    snprintf(gRun.exeDirA, sizeof gRun.exeDirA, "%s", exe.c_str());
-    std::u16string w = Utf8ToUtf16(exe);
-    memcpy(gRun.exeDirW, w.c_str(), (w.size() + 1) * sizeof(char16_t));
+    SetExeDir(dir_.Root() + "/");
     for (const char* a : {"/bin/tarvel", "/m/first.vmd"}) {
       addarg(&gArgsA, a);
       uniaddarg(&gArgsW, Utf8ToUtf16(a).c_str());
@@ -61,13 +54,6 @@ class ReportLoop : public ::testing::Test {
     CloseReportWindow();
     WindowReset();
   }
-  // The font beside the "executable"; false when the system has none.
-  bool InstallFont() {
-    if (access(kFont, R_OK) != 0) return false;
-    std::error_code ec;
-    std::filesystem::create_symlink(kFont, dir_.Path("mplus-2m-regular.ttf"), ec);
-    return !ec;
-  }
   static void LongReport(int lines) {
     rbreset();
     rbnewline();
@@ -86,7 +72,7 @@ class ReportLoop : public ::testing::Test {
 };
 
 #define REQUIRE_FONT() \
-  if (!InstallFont()) GTEST_SKIP() << "no font at " << kFont
+  if (!LinkTestFont(dir_.Root())) GTEST_SKIP() << "no font at " << kTestFont
 
 struct Band {
   int inked = 0, foreign = 0;  // pixels not black; of them, those of another hue than the line's

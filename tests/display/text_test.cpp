@@ -22,14 +22,12 @@
 #include "names/nametable.h"
 #include "names/vocabulary.h"
 #include "platform/headless/headless.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/exedir.h"
 #include "vmd/vmdread.h"
 
 namespace {
 
-const char kFont[] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
-
-bool FontPresent() { return access(kFont, R_OK) == 0; }
+bool FontPresent() { return access(kTestFont, R_OK) == 0; }
 
 struct Image {
   uint32_t w = 0, h = 0;
@@ -71,7 +69,7 @@ class TextTest : public ::testing::Test {
     if (!FontPresent()) GTEST_SKIP() << "no VL Gothic font";
     HeadlessReset();
     ResetRunEnv();
-    ASSERT_EQ(OpenFontA(kFont, 0, 16), 0);
+    ASSERT_EQ(OpenFontA(kTestFont, 0, 16), 0);
   }
   void TearDown() override {
     TextReset();
@@ -186,7 +184,7 @@ TEST_F(TextTest, BlendWeighsBy256AndClipsAtTheCanvasEdges) {
 
 TEST_F(TextTest, Utf16RouteReadsThroughTheFontStream) {
   Image narrow = Render("Tarvel");
-  ASSERT_EQ(OpenFontW(Utf8ToUtf16(kFont).c_str(), 0, 16), 0);
+  ASSERT_EQ(OpenFontW(Utf8ToUtf16(kTestFont).c_str(), 0, 16), 0);
   EXPECT_EQ(Render("Tarvel"), narrow);
   EXPECT_EQ(Render("\x95\x5D"), RenderW(u"評"));  // glyphs loaded late from the stream
 
@@ -201,10 +199,8 @@ TEST_F(TextTest, Utf16RouteReadsThroughTheFontStream) {
 
 TEST_F(TextTest, LookupFindsTheFontBesideTheExecutable) {
   TempDir dir;
-  std::string exe = dir.Root() + "/";
-  snprintf(gRun.exeDirA, sizeof gRun.exeDirA, "%s", exe.c_str());
-  unicpy(gRun.exeDirW, kPathMax, Utf8ToUtf16(exe).c_str());
-  ASSERT_EQ(symlink(kFont, dir.Path("mplus-2m-regular.ttf").c_str()), 0);
+  SetExeDir(dir.Root() + "/");
+  ASSERT_TRUE(LinkTestFont(dir.Root()));
   LookupAndOpenFont();
   EXPECT_EQ(gRun.fontFailed, 0);
   EXPECT_EQ(gHeadless.clockMs, 50);
@@ -218,7 +214,7 @@ TEST(FontCoverage, ReportAndVerdictTexts) {
   FT_Library lib;
   FT_Face face;
   ASSERT_EQ(FT_Init_FreeType(&lib), 0);
-  ASSERT_EQ(FT_New_Face(lib, kFont, 0, &face), 0);
+  ASSERT_EQ(FT_New_Face(lib, kTestFont, 0, &face), 0);
   HeadlessReset();
   ResetRunEnv();
   ResetNameTables();
