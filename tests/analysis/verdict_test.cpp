@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -115,31 +114,6 @@ TEST_F(Verdict, ALongMorphListIsCutAtTheLastLine) {
   EXPECT_EQ(last, "  ... the report goes on: " + std::to_string(rbdropped() + 1) +
                       " more lines are not shown (it holds 512 lines)");
   EXPECT_EQ(gReport.linelength[kReportLines - 1], last.size());
-}
-
-// Real motions: the report stays within its buffer, the verdict texts agree.
-TEST_F(Verdict, SampleMotions) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::is_directory(TARVEL_SAMPLES_DIR, ec)) GTEST_SKIP() << "no samples";
-  int read = 0;
-  for (const fs::directory_entry& d : fs::directory_iterator(TARVEL_SAMPLES_DIR, ec)) {
-    ResetNameTables();
-    RegisterBuiltinNames();
-    std::string path = d.path().string();
-    if (d.path().extension() != ".vmd" || readvmdA(path.c_str()) != 0) continue;
-    read++;
-    snprintf(gRun.lastVmdA, sizeof gRun.lastVmdA, "%s", path.c_str());
-    buildreport();
-    buildverdict();
-    ASSERT_LE(gReport.linecount, kReportLines);
-    for (int i = 0; i < gReport.linecount; i++)
-      EXPECT_EQ(strlen(gReport.lines[i]), gReport.linelength[i]) << path << " line " << i;
-    char16_t wide[kBoxText * 2];
-    sjistouni(wide, kBoxText * 2, gFileReport.boxtext);
-    EXPECT_EQ(std::u16string(gFileReport.boxtextw), std::u16string(wide)) << path;
-  }
-  EXPECT_GT(read, 0);
 }
 
 }  // namespace

@@ -330,19 +330,11 @@ dialog_walk "empty home"
 rm -rf "$home" && mkdir -p "$home/.local/share"
 cat >"$home/.local/share/recently-used.xbel" <<'EOF'
 <?xml version="1.0" encoding="UTF-8"?>
-<xbel version="1.0"
-      xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
-      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info"
->
+<xbel version="1.0" xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks" xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info">
   <bookmark href="file:///tmp/kept.txt" added="2026-01-01T00:00:00Z" modified="2026-01-01T00:00:00Z" visited="2026-01-01T00:00:00Z">
-    <info>
-      <metadata owner="http://freedesktop.org">
-        <mime:mime-type type="text/plain"/>
-        <bookmark:applications>
-          <bookmark:application name="editor" exec="&apos;editor %u&apos;" modified="2026-01-01T00:00:00Z" count="1"/>
-        </bookmark:applications>
-      </metadata>
-    </info>
+    <info><metadata owner="http://freedesktop.org"><mime:mime-type type="text/plain"/><bookmark:applications>
+      <bookmark:application name="editor" exec="&apos;editor %u&apos;" modified="2026-01-01T00:00:00Z" count="1"/>
+    </bookmark:applications></metadata></info>
   </bookmark>
 </xbel>
 EOF

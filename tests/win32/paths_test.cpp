@@ -226,17 +226,6 @@ TEST_F(Win32Paths, OnlyRegularFilesAreReadAndWritesOnlyCreate) {
   EXPECT_EQ(fa.nFileSizeLow, 147510u);
 }
 
-// An executable folder too long for the path buffers is unknown, never cut.
-TEST_F(Win32Paths, AFolderThatDoesNotFitIsNotCut) {
-  const std::u16string deep = u"C:\\" + std::u16string(300, u'a') + u"\\tarvel.exe";
-  char16_t d[kPathMax] = u"junk";
-  EXPECT_EQ(unigetdir(d, kPathMax, deep.c_str()), -1);
-  EXPECT_EQ(d[0], 0);
-  char a[kPathMax] = "junk";
-  EXPECT_EQ(getdir(a, kPathMax, ToAnsi(deep).c_str()), -1);
-  EXPECT_EQ(a[0], 0);
-}
-
 TEST_F(Win32Paths, FontOpensThroughTheUtf16Stream) {
   wchar_t exe[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
