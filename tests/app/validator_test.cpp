@@ -24,29 +24,17 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string Bytes(const VmdWriter& w) { return std::string(w.bytes.begin(), w.bytes.end()); }
-
-// Rotations: q = (axis * sin(a/2), cos(a/2)).
-struct Rot {
-  float x, y, z, w;
-};
-Rot About(float ax, float ay, float az, double degrees) {
-  double h = degrees * M_PI / 360.0, s = std::sin(h);
-  return {float(ax * s), float(ay * s), float(az * s), float(std::cos(h))};
-}
-
-VmdWriter& Turn(VmdWriter& w, const char* bone, int frame, Rot r) {
-  return w.Bone(SjisName(bone), frame, 0, 0, 0, r.x, r.y, r.z, r.w);
-}
-
-// One bone key of a bone turned by angle degrees about x, alone in a motion.
-std::string OneTurn(const char* bone, double degrees, Rot r = {0, 0, 0, 0}) {
+// A motion of one key at frame 3: the bone turned by degrees about the axis
+// (x unless given); cut, it declares a second key that is not there.
+std::string OneTurn(const char* bone, double degrees, const double* axis = nullptr, bool cut = false) {
+  static const double kX[3] = {1, 0, 0};
+  if (!axis) axis = kX;
+  const double h = degrees * M_PI / 360.0, s = std::sin(h);
   VmdWriter w;
-  w.Header().ModelName("m").Count(1);
-  if (r.w == 0) r = About(1, 0, 0, degrees);
-  Turn(w, bone, 3, r);
-  w.Count(0);
-  return Bytes(w);
+  w.Header().ModelName("m").Count(cut ? 2 : 1);
+  w.Bone(SjisName(bone), 3, 0, 0, 0, float(axis[0] * s), float(axis[1] * s), float(axis[2] * s), float(std::cos(h)));
+  if (!cut) w.Count(0);
+  return std::string(w.bytes.begin(), w.bytes.end());
 }
 
 TEST(Validator, FoldersAreWalkedInSortedOrderForMotionsOnly) {
@@ -97,7 +85,7 @@ TEST(Validator, FailOnEachLevel) {
   };
   const Motion motions[] = {
       {"ok", OneTurn("センター", 30), 0},
-      {"slight", OneTurn("左腕", 0, About(kArmAxis[0], kArmAxis[1], kArmAxis[2], 150)), 1},
+      {"slight", OneTurn("左腕", 150, kArmAxis), 1},
       {"rough", OneTurn("下半身", 20), 2},
       {"dropout", OneTurn("左足D", 20), 3},
       {"fix", OneTurn("左腕捩", 30), 4},
@@ -112,12 +100,8 @@ TEST(Validator, FailOnEachLevel) {
   }
   EXPECT_EQ(RunTool(dir, "--fail-on=ok " + Q(dir.Path("m/ok.vmd"))).status, 2);
   // A file not complete outweighs the verdict.
-  VmdWriter cut;
-  cut.Header().ModelName("c").Count(2);
-  Turn(cut, "左腕捩", 0, About(1, 0, 0, 30));
-  std::string c = dir.Write("m/cut.vmd", Bytes(cut));
+  std::string c = dir.Write("m/cut.vmd", OneTurn("左腕捩", 30, nullptr, true));
   EXPECT_EQ(RunTool(dir, "--fail-on=slight " + Q(c)).status, 1);
-
 }
 
 // A FIFO is refused unopened (nothing waits on it), a path too long for
@@ -143,10 +127,7 @@ TEST(Validator, FifosAndOverlongPathsAreRefused) {
 // under a plain name is; a missing one is missing, whatever its bytes.
 TEST(Validator, NameWithNoUtf16FormIsReadAsAnyOther) {
   TempDir dir;
-  VmdWriter cut;
-  cut.Header().ModelName("c").Count(2);
-  Turn(cut, "センター", 0, About(1, 0, 0, 30));
-  const std::string kinds[] = {Bytes(cut), "hello, world\n"};
+  const std::string kinds[] = {OneTurn("センター", 30, nullptr, true), "hello, world\n"};
   std::string plain, odd;
   for (int i = 0; i < 2; i++) {
     const std::string name = "m/" + std::to_string(i);
@@ -231,7 +212,7 @@ TEST(Validator, KeysWithoutTrackAndLinesPastTheLastAreCounted) {
   w.Header().ModelName("many").Count(kBones);
   for (int i = 0; i < kBones; i++) w.Bone("b" + std::to_string(i), i, 0, 0, 0, 0.2f, 0, 0, 0.98f);
   w.Count(1).Morph(SjisName("まばたき"), 3, 1.0f).Count(0);
-  std::string path = dir.Write("m/many.vmd", Bytes(w));
+  std::string path = dir.Write("m/many.vmd", w.bytes.data(), w.Size());
   ToolResult r = RunTool(dir, "--json " + Q(path));
   EXPECT_EQ(r.status, 0);
   const Json f = Valid(dir, r.out, "json")[0]["files"][0];
@@ -345,8 +326,8 @@ TEST(Validator, ControlCharactersCannotForgeLines) {
   TempDir dir;
   VmdWriter w;
   w.Header().ModelName(std::string("a\nb\x1b[31m")).Count(1);
-  w.Bone(std::string("x\x07y"), 0, 0.5f, 0, 0, 0, 0, 0, 1);
-  std::string fake = dir.Write("m/x\n#verdict\n(OK): fake.vmd", Bytes(w.Count(0)));
+  w.Bone(std::string("x\x07y"), 0, 0.5f, 0, 0, 0, 0, 0, 1).Count(0);
+  std::string fake = dir.Write("m/x\n#verdict\n(OK): fake.vmd", w.bytes.data(), w.Size());
   std::string cut = dir.Write("m/c\x1b]0;t\x07.vmd", "Vocaloid Motion Data 0002");
   const std::string shownFake = dir.Path("m/x\\x0a#verdict\\x0a(OK): fake.vmd");
   const std::string shownCut = dir.Path("m/c\\x1b]0;t\\x07.vmd");
