@@ -51,11 +51,6 @@ class Verdict : public testing::Test {
     gFind = f;
     buildverdict();
   }
-  static std::vector<std::string> Lines() {
-    std::vector<std::string> v;
-    for (int i = 0; i < gReport.linecount; i++) v.push_back(gReport.lines[i]);
-    return v;
-  }
 };
 
 TEST_F(Verdict, LongestVerdictFits) {

@@ -154,20 +154,18 @@ TEST_F(DriverRun, OtherExtensionIsConfirmedAndCancelEndsTheRunWith16) {
   EXPECT_GE(gHeadless.clockMs, 500 + 700 + 200);
 }
 
-TEST_F(DriverRun, ConfirmedOtherFileIsNotReadAndOkGoesOn) {
+// OK goes on to the next file, leaving this one unread; -ND2 asks nothing.
+TEST_F(DriverRun, ConfirmedOrUnaskedOtherFileIsNotRead) {
   std::string notes = Write("notes.txt", "hello");
   std::string m = Write("b.vmd", EmptyMotion());
   HeadlessQueueAnswer(kIdOk);
   EXPECT_EQ(Run({"-ND", notes, m}), 0);
   EXPECT_EQ(gHeadless.boxCount, 1);
   EXPECT_STREQ(gRun.lastVmdA, "b.vmd");
-}
-
-TEST_F(DriverRun, NoDialogueLevelTwoSuppressesTheQuestion) {
-  std::string notes = Write("notes.txt", "hello");
+  Fresh();
   EXPECT_EQ(Run({"-ND2", notes}), 0);
   EXPECT_EQ(gHeadless.boxCount, 0);
-  EXPECT_EQ(gRun.lastVmdA[0], 0);  // the file goes on unread
+  EXPECT_EQ(gRun.lastVmdA[0], 0);
 }
 
 TEST_F(DriverRun, BoxNamesTheFileOnOtherCodePagesAndInJapaneseMode) {
