@@ -1,8 +1,9 @@
-// The report tool as a validator over many files: folders, --fail-on,
-// refused and foreign names, usage, failed writes, escaped control
-// characters. Every JSON text printed here is checked against the schema in
-// docs/ as well. (Each status of a single file, its details, messages and
-// exit status are the golden pairs of tests/golden.)
+// The report tool run as a program: folders, --fail-on, refused and foreign
+// names, usage, failed writes, escaped control characters, files past 2 and
+// 4 GiB (sparse), reasons in words, paths too long for the program's buffers,
+// missing files and real motions. Every JSON text printed here is checked
+// against the schema in docs/ as well. (Each status of a single file, its
+// details, messages and exit status are the golden pairs of tests/golden.)
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -358,6 +359,117 @@ TEST(Validator, ControlCharactersCannotForgeLines) {
   EXPECT_EQ(j["path"], fake);
   EXPECT_EQ(j["modelName"], "a\nb\x1b[31m");
   EXPECT_EQ(j["bones"][0]["name"], "x\x07y");
+}
+
+// ---- at the limits ----------------------------------------------------------
+
+// A file of the given size: the bytes, then a hole up to the size.
+std::string Sparse(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes,
+                   off_t size) {
+  const std::string path = dir.Write(name, bytes.data(), bytes.size());
+  EXPECT_EQ(truncate(path.c_str(), size), 0);
+  return path;
+}
+
+TEST(ValidatorLimits, SizesPastTwoAndFourGibAreTrue) {
+  TempDir dir;
+  VmdWriter empty;  // a whole motion with no keys; the hole is trailing data
+  empty.Header().ModelName("m").Count(0).Count(0).Count(0).Count(0).Count(0).Count(0);
+  VmdWriter bones;  // declares 2^31-1 bone keys; the hole holds what fits
+  bones.Header().ModelName("m").Count(0x7FFFFFFF);
+  const off_t k5G = off_t(5) << 30, k4G = off_t(4) << 30;
+  const std::string a = Sparse(dir, "a.vmd", empty.bytes, k5G);
+  const std::string b = Sparse(dir, "b.vmd", empty.bytes, 2200000000);
+  const std::string c = Sparse(dir, "c.vmd", {}, k5G);  // not a motion
+  const std::string d = Sparse(dir, "d.vmd", bones.bytes, k4G + 1000);
+
+  ToolResult r = RunTool(dir, "--jsonl " + Q(a) + " " + Q(b) + " " + Q(c) + " " + Q(d));
+  EXPECT_EQ(r.status, 1);
+  const std::vector<Json> f = Valid(dir, r.out, "jsonl");
+  ASSERT_EQ(f.size(), 4u);
+  EXPECT_EQ(f[0]["status"], "complete");
+  EXPECT_EQ(f[0]["fileBytes"], int64_t(k5G));
+  EXPECT_EQ(f[0]["trailingBytes"], int64_t(k5G) - 74);
+  EXPECT_EQ(f[1]["fileBytes"], 2200000000);
+  EXPECT_EQ(f[1]["trailingBytes"], 2200000000 - 74);
+  EXPECT_EQ(f[2]["detail"]["fileBytes"], int64_t(k5G));
+  const int64_t records = (int64_t(k4G) + 1000 - 54) / 111;
+  EXPECT_EQ(f[3]["sections"]["bone"], Json({{"present", true}, {"count", 0x7FFFFFFF}, {"read", records}}));
+  EXPECT_EQ(f[3]["detail"]["endOffset"], int64_t(k4G) + 1000);
+  EXPECT_EQ(r.err, "tarvel-report: " + c + ": not a VMD motion: header byte 0 is 0x00\n"
+                   "tarvel-report: " + d + ": cut short in the bone section: " +
+                       std::to_string(records) + " of 2147483647 records read, the file ends at "
+                       "byte 4294968296; lost: the bone keys after the first " +
+                       std::to_string(records) + " and every later section, morph keys included\n");
+}
+
+TEST(ValidatorLimits, ReasonsInWordsAndLongPathsNamedWhole) {
+  TempDir dir;
+  const std::string loop = dir.Path("loop.vmd");
+  ASSERT_EQ(symlink("loop.vmd", loop.c_str()), 0);
+  // Three motions deep in a tree, each path longer than the program takes.
+  std::string deep = "deep";
+  for (char c = 'a'; c < 'f'; c++) deep += "/" + std::string(250, c);
+  for (const char* name : {"x.vmd", "y.vmd", "z.vmd"}) dir.Write(deep + "/" + name, "Vocaloid");
+
+  ToolResult r = RunTool(dir, "--jsonl " + Q(loop) + " " + Q(dir.Path("deep")));
+  EXPECT_EQ(r.status, 1);
+  const std::vector<Json> f = Valid(dir, r.out, "jsonl");
+  ASSERT_EQ(f.size(), 4u);
+  EXPECT_EQ(f[0]["detail"]["reason"], "too many levels of symbolic links");
+  std::string err = "tarvel-report: " + loop + ": too many levels of symbolic links\n";
+  const char* names[] = {"x.vmd", "y.vmd", "z.vmd"};
+  for (int i = 0; i < 3; i++) {
+    const std::string path = dir.Path(deep + "/" + names[i]);
+    EXPECT_EQ(f[i + 1]["path"], path);
+    EXPECT_EQ(f[i + 1]["detail"]["reason"], "name too long");
+    err += "tarvel-report: " + path + ": name too long\n";
+  }
+  EXPECT_EQ(r.err, err);
+}
+
+// ---- missing files and real motions --------------------------------------
+
+TEST(ReportTool, MissingFiles) {
+  TempDir dir;
+  // Nothing was read: no report, no verdict, the reason on standard error.
+  std::string path = dir.Path("missing.vmd");
+  ToolResult missing = RunTool(dir, Q(path));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "# " + path + "\n#status unreadable: no such file\n");
+  EXPECT_EQ(missing.err, "tarvel-report: " + path + ": no such file\n");
+}
+
+// Real motions: what their bytes must give.
+std::string Sample(const char* name) { return std::string(TARVEL_SAMPLES_DIR) + "/" + name; }
+
+TEST(ReportToolSamples, MotionsFromTheWild) {
+  std::string dance = Sample("web-mmd__GimmeGimme_with_emotion.vmd");
+  if (!FileExists(dance)) GTEST_SKIP() << "samples absent";
+  TempDir dir;
+  // The dance twists all four twist bones and drives both shoulder P bones.
+  ToolResult r = RunTool(dir, Q(dance));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("ffffff\t元モデル名: つみ式ミクさんv4  (VMD) \n"), std::string::npos);
+  for (const char* bone : {"左腕捩", "左手捩", "右腕捩", "右手捩"})
+    EXPECT_NE(r.out.find(std::string("ff0000\t  ") + bone + " "), std::string::npos) << bone;
+  for (const char* bone : {"左肩P", "右肩P"})
+    EXPECT_NE(r.out.find(std::string("ff7800\t  ") + bone + " "), std::string::npos) << bone;
+  EXPECT_NE(r.out.find("#verdict\n(要修正): "), std::string::npos);
+  EXPECT_NE(r.out.find("  [左腕捩] [左手捩] [右腕捩] [右手捩] \n"), std::string::npos);
+  EXPECT_NE(r.out.find("(確認要): "), std::string::npos);
+
+  // A header without its version: not a motion.
+  ToolResult bad = RunTool(dir, Q(Sample("three-mmd-loader__joint_orient_test.vmd")));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out.find("元モデル名"), std::string::npos);
+
+  // One bone turned by 45 degrees about one axis and back, keys 0 to 49.
+  ToolResult cube = RunTool(dir, Q(Sample("three-mmd-loader__test_1bone_cube_motion.vmd")));
+  EXPECT_EQ(cube.status, 0);
+  EXPECT_NE(cube.out.find("ffffff\t  全ての親  (6 keys) (frame 0 - 49) (rot  45.0) \n"),
+            std::string::npos);
+  EXPECT_NE(cube.out.find("#verdict\n(OK): "), std::string::npos);
 }
 
 }  // namespace
