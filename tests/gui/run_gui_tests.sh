@@ -235,9 +235,9 @@ EOF
 }
 
 # The report window on motion $1 under the locale $2; the capture's path is
-# left in $work/last_capture.
+# left in last_cap.
 report_capture() {
-  local cap
+  last_cap=""
   app_env="LC_ALL=$2 LOCPATH=$work/locale" start "$1"
   wid=$(window '^Tarvel $')
   if [ -z "$wid" ]; then
@@ -246,24 +246,21 @@ report_capture() {
     return
   fi
   focus "$wid"
-  cap=$(capture)
-  [ -n "$cap" ] || fail "S saved no capture beside the executable ($2)"
+  last_cap=$(capture)
+  [ -n "$last_cap" ] || fail "S saved no capture beside the executable ($2)"
   if [ -n "${TARVEL_SCREENSHOT:-}" ] && [ "$2" = C.UTF-8 ]; then
     timeout 10 import -window "$wid" "$TARVEL_SCREENSHOT"
   fi
   finish Escape 0 "report window after ESC ($2)"
-  echo "$cap" >"$work/last_capture"
 }
 
 # ---- the report window, in two locales -----------------------------------------------
 report_capture "$sample" C.UTF-8
-cap_c=$(cat "$work/last_capture" 2>/dev/null)
+cap_c=$last_cap
 [ -n "$cap_c" ] && check_capture "$cap_c" "$sample"
-rm -f "$work/last_capture"
 report_capture "$sample" de_DE.UTF-8
-cap_de=$(cat "$work/last_capture" 2>/dev/null)
-if [ -n "$cap_c" ] && [ -n "$cap_de" ]; then
-  cmp -s "$cap_c" "$cap_de" || fail "the capture under de_DE.UTF-8 differs from the C locale's"
+if [ -n "$cap_c" ] && [ -n "$last_cap" ]; then
+  cmp -s "$cap_c" "$last_cap" || fail "the capture under de_DE.UTF-8 differs from the C locale's"
 fi
 
 # ---- the extension box: Return means OK ------------------------------------------------
@@ -285,24 +282,17 @@ finish Escape 0 "extension box answered with Return"
 mkdir -p "$work/dialog"
 cp "$small" "$work/dialog/walk.vmd"
 files_in_home() { (cd "$home" && find . -type f | sort); }
-start
-did=$(window '.')
-if [ -z "$did" ]; then
-  fail "the open-file dialog did not appear"
-  finish "" 0 "open-file dialog"
-else
-  focus "$did"
-  finish Escape 0 "open-file dialog cancelled with ESC"
-fi
-dialog_walk() {  # the dialog, a typed name without extension, the report
+open_dialog() {  # starts the program without a file; did: the dialog, focused
   start
   did=$(window '.')
-  if [ -z "$did" ]; then
-    fail "the open-file dialog did not appear ($1)"
-    finish "" 0 "open-file dialog ($1)"
-    return
-  fi
-  focus "$did"
+  [ -n "$did" ] && { focus "$did"; return 0; }
+  fail "the open-file dialog did not appear ($1)"
+  finish "" 0 "open-file dialog ($1)"
+  return 1
+}
+open_dialog "to cancel" && finish Escape 0 "open-file dialog cancelled with ESC"
+dialog_walk() {  # the dialog, a typed name without extension, the report
+  open_dialog "$1" || return
   timeout 5 xdotool key ctrl+l
   sleep 0.3
   timeout 10 xdotool type --delay 20 "$work/dialog/walk"
