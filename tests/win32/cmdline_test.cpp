@@ -38,17 +38,11 @@ TEST(Win32CommandLine, NarrowListFollowsTheAnsiCodePage) {
   ASSERT_EQ(r.narrow.size(), 3u);
   EXPECT_EQ(r.narrow[2], "?.vmd");
   EXPECT_EQ(pathhasq(r.narrow[2].c_str()), -1);  // lost characters are seen
-
-  char dir[260], name[260];
-  getdir(dir, sizeof dir, r.narrow[0].c_str());
-  getfname(name, sizeof name, r.narrow[0].c_str());
-  EXPECT_STREQ(dir, "C:\\dir\\");
   EXPECT_EQ(r.narrow[0], ToAnsi(dirProg));
-  if (GetACP() == 932) {
+  if (GetACP() == 932) {  // the path operations step over the trail byte 0x5C (tests/base)
     EXPECT_EQ(r.narrow[0], "C:\\dir\\\x95\x5C");
     EXPECT_EQ(r.narrow[1], "\x95\x5C.vmd");
     EXPECT_EQ(pathhasq(r.narrow[1].c_str()), 0);
-    EXPECT_STREQ(name, "\x95\x5C");  // the trail byte 0x5C is no separator
   }
 }
 

@@ -142,17 +142,8 @@ print(max(512, 8 * widest + 16), max(96, 17 * len(lines)))
 # ---- 1. the report window, a capture, ESC -----------------------------------------
 expected=$(wine "$report_tool" "$(winpath "$sample")" 2>/dev/null | canvas_size)
 start "$(winpath "$sample")"
-# The size a BMP file declares in its header once that is written, else 0.
-bmp_declared() {
-  python3 -c '
-import struct, sys
-try:
-    d = open(sys.argv[1], "rb").read(6)
-    print(struct.unpack("<I", d[2:6])[0] if len(d) == 6 and d[:2] == b"BM" else 0)
-except OSError:
-    print(0)
-' "$1"
-}
+# The size a BMP file declares in its header (once its first 6 bytes are written).
+bmp_declared() { [ "$(head -c 2 "$1" 2>/dev/null)" = BM ] && od -An -tu4 -j2 -N4 "$1" | tr -d ' '; }
 
 # Waits up to $2 seconds until the BMP file $1 has all the bytes its header
 # declares (it is written row by row).
