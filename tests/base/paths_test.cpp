@@ -192,6 +192,16 @@ TEST(Paths, HeadCmpListItemsAndQuestionMarks) {
   EXPECT_EQ(pathhasq(s520.c_str()), -1);
 }
 
+// Both searches for the pattern in the folder: their result and the name found.
+void ExpectFound(const TempDir& dir, const char* pattern, int ret, const char* name) {
+  char d[260] = "junk";
+  EXPECT_EQ(findname(d, sizeof d, dir.Path(pattern).c_str()), ret) << pattern;
+  EXPECT_STREQ(d, name) << pattern;
+  char16_t dw[260] = u"junk";
+  EXPECT_EQ(unifindname(dw, 260, dir.PathW(pattern).c_str()), ret) << pattern;
+  EXPECT_TRUE(std::u16string(dw) == Utf8ToUtf16(name)) << pattern;
+}
+
 TEST(Paths, FindNameSkipsDirectories) {
   HeadlessReset();
   TempDir dir;
@@ -204,14 +214,7 @@ TEST(Paths, FindNameSkipsDirectories) {
       {"only*", -1, ""},       // the only match is a directory
       {"m*", 0, "mfile.vmd"},  // a directory and a file, in either order
       {"none*", -1, ""}};
-  for (const auto& c : cases) {
-    char d[260] = "junk";
-    EXPECT_EQ(findname(d, sizeof d, dir.Path(c.pattern).c_str()), c.ret) << c.pattern;
-    EXPECT_STREQ(d, c.name);
-    char16_t dw[260] = u"junk";
-    EXPECT_EQ(unifindname(dw, 260, dir.PathW(c.pattern).c_str()), c.ret) << c.pattern;
-    EXPECT_TRUE(std::u16string(dw) == Widen(c.name)) << c.pattern;
-  }
+  for (const auto& c : cases) ExpectFound(dir, c.pattern, c.ret, c.name);
 }
 
 // Names with '*' and '?' cannot be made on Windows: POSIX only.
@@ -235,14 +238,7 @@ TEST(Paths, FindNameTakesAnExistingNameAsGiven) {
       {"d[ab].vmd", -1, ""},                // '[' is itself
       {"back\\*.vmd", 0, "back\\slash.vmd"},  // no backslash escape
       {"pla?.vmd", -1, ""}};
-  for (const auto& c : cases) {
-    char d[260] = "junk";
-    EXPECT_EQ(findname(d, sizeof d, dir.Path(c.pattern).c_str()), c.ret) << c.pattern;
-    EXPECT_STREQ(d, c.name) << c.pattern;
-    char16_t dw[260] = u"junk";
-    EXPECT_EQ(unifindname(dw, 260, dir.PathW(c.pattern).c_str()), c.ret) << c.pattern;
-    EXPECT_TRUE(std::u16string(dw) == Utf8ToUtf16(c.name)) << c.pattern;
-  }
+  for (const auto& c : cases) ExpectFound(dir, c.pattern, c.ret, c.name);
   // The UTF-16 search passes over a name with no UTF-16 form and goes on.
   TempDir other;
   other.Write("caf\xE9.vmd", "x");
