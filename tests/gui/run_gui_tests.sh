@@ -160,6 +160,14 @@ focus() {
   timeout 5 xdotool mousemove --window "$1" 40 40
   timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || timeout 5 xdotool windowfocus "$1"
 }
+drag() {  # the left button from (X, Y) by (DX, DY), in three steps
+  timeout 5 xdotool mousemove "$1" "$2" mousedown 1
+  for part in 1 2 3; do
+    timeout 5 xdotool mousemove $(($1 + $3 * part / 3)) $(($2 + $4 * part / 3))
+    sleep 0.15
+  done
+  timeout 5 xdotool mouseup 1
+}
 geometry() {  # X Y WIDTH HEIGHT of the window's client area on the screen
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
     /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
@@ -343,16 +351,10 @@ start "$small"
 wid=$(window '^Tarvel $')
 "$drag_source" "$odd" >"$work/drag.log" 2>&1 &
 drag_pid=$!
-sid=""
-for _ in $(seq 1 100); do
-  sid=$(xdotool search --onlyvisible --pid "$drag_pid" --name '^tarvel drag source$' 2>/dev/null | head -n 1)
-  [ -n "$sid" ] && break
-  sleep 0.1
-done
+sid=$(app_pid=$drag_pid window '^tarvel drag source$')
 if [ -z "$wid" ] || [ -z "$sid" ]; then
   fail "drop: the report window or the drag source did not appear"
 else
-  sleep 0.4
   read -r sx sy sw sh < <(geometry "$sid")
   read -r tx ty tw th < <(geometry "$wid")
   fx=$((sx + sw / 2)); fy=$((sy + sh / 2)); cx=$((tx + tw / 2)); cy=$((ty + th / 2))
@@ -402,12 +404,7 @@ if [ "$wm" != bare ]; then
     drag_right() {  # from the current right edge by $1 pixels
       local gx gy gw gh
       read -r gx gy gw gh < <(geometry "$wid")
-      timeout 5 xdotool mousemove $((gx + gw)) $((gy + gh / 2)) mousedown 1
-      for part in 1 2 3; do
-        timeout 5 xdotool mousemove $((gx + gw + $1 * part / 3)) $((gy + gh / 2))
-        sleep 0.15
-      done
-      timeout 5 xdotool mouseup 1
+      drag $((gx + gw)) $((gy + gh / 2)) "$1" 0
       sleep 1
     }
     drag_right -100
@@ -450,12 +447,7 @@ print(best[1], best[2])'
     focus "$wid"
     read -r x y w h < <(geometry "$wid")
     # drag the bottom border up: the vertical bar appears
-    timeout 5 xdotool mousemove $((x + w / 2)) $((y + h + 1)) mousedown 1
-    for d in 50 150 300; do
-      timeout 5 xdotool mousemove $((x + w / 2)) $((y + h + 1 - d))
-      sleep 0.15
-    done
-    timeout 5 xdotool mouseup 1
+    drag $((x + w / 2)) $((y + h + 1)) 0 -300
     sleep 1
     read -r x y w h < <(geometry "$wid")
     col=$((x + w - 6))
@@ -469,12 +461,7 @@ print(best[1], best[2])'
       [ "$t1" -gt "$t0" ] || fail "the thumb did not follow the wheel (top $t0 -> $t1)"
       # a thumb drag of 30 pixels starts where the thumb is shown
       mid=$(((t1 + b1) / 2))
-      timeout 5 xdotool mousemove "$col" $((y + mid)) mousedown 1
-      for d in 10 20 30; do
-        timeout 5 xdotool mousemove "$col" $((y + mid + d))
-        sleep 0.15
-      done
-      timeout 5 xdotool mouseup 1
+      drag "$col" $((y + mid)) 0 30
       sleep 0.7
       timeout 5 xdotool mousemove $((x + w / 2)) $((y + h / 2))
       sleep 0.3
