@@ -11,8 +11,19 @@ ReportBuffer gReport;
 // line is dropped, so that a later short piece cannot land behind the cut.
 static bool gLineCut = false;
 
+// Only rbputs and rbnewline write the buffer, and only the lines up to
+// linecount (the last one maybe half written): the reset clears those, which
+// leaves the whole buffer as zeroed as clearing all 512 lines would.
 void rbreset() {
-  memset(&gReport, 0, sizeof gReport);
+  ReportBuffer& r = gReport;
+  const int used =
+      r.linecount >= 0 && r.linecount < kReportLines ? r.linecount + 1 : kReportLines;
+  memset(r.lines, 0, sizeof r.lines[0] * used);
+  memset(r.linelength, 0, sizeof r.linelength[0] * used);
+  memset(r.cellcolour, 0, sizeof r.cellcolour[0] * used);
+  memset(r.cellattr, 0, sizeof r.cellattr[0] * used);
+  r.linecount = r.column = r.widest = 0;
+  r.colour = 0;
   gLineCut = false;
   gReport.red = 255;
   gReport.green = 255;

@@ -10,6 +10,21 @@ static char gNames[kNameTables][kNameMax + 1][kNameSlot];
 static int32_t gCount[kNameTables];
 static int32_t gGroupCount[kNameTables];
 static int32_t gBoundary[kNameTables][kGroupMax + 1];  // positions 1 to 15
+static uint8_t gGroupOf[kNameTables][kNameMax + 1];    // the group of each entry
+
+// Every entry gets a serial number when it is added, from one counter for all
+// tables that only ever grows. Entries are only appended and cut from the
+// top, so within a table the serials rise with the entry number, and entries
+// 1..k are still those that stood there at a moment when the counter read S
+// exactly when entry k's serial is at most S: a cut below k and a new entry k
+// would have given it a larger one. Marks and cached lookups are checked this
+// way, without the reset or the cut having to visit them.
+static uint64_t gBorn[kNameTables][kNameMax + 1];
+static uint64_t gSerial = 0;
+
+// Whether entries 1..k of table (k at most its count) are those it held when
+// the serial counter read stamp.
+static bool HeldSince(int table, int k, uint64_t stamp) { return k <= 0 || gBorn[table][k] <= stamp; }
 
 static bool ValidTable(int table) { return table >= 0 && table < kNameTables; }
 
@@ -33,24 +48,24 @@ static int32_t gSlotOf[kNameTables][kNameMax + 1];       // its slot, -1 for a w
 static int32_t gOlderSame[kNameTables][kNameMax + 1];    // older exact entry, same text
 static int32_t gWild[kNameTables][kNameMax];             // wildcard entries, oldest first
 static int32_t gWildCount[kNameTables];
-static uint32_t gResets = 0;  // resets so far, so that a mark knows its era
 
 // ---------------------------------------------------------------------------
 // Lookup cache.
 //
-// A lookup is a scan from entry `last` down to 1. Entries are only ever
-// appended (entry count + 1) or thrown away all together by the reset, so
-// entries 1..n of a table never change between two resets. A slot therefore
-// remembers, for one (table, name), the newest match found among entries
-// 1..last of an earlier scan; a later lookup with a larger `last` only has to
-// scan the entries above it, and one with a smaller `last` can reuse the
-// result when it lies at or below the new `last` (no entry between it and the
-// old `last` matched). Every table gets a fresh generation number at each
-// reset, which retires its slots.
+// A lookup is a scan from entry `last` down to 1. A slot remembers, for one
+// (table, name), the newest match found among entries 1..last of an earlier
+// scan and the serial counter at that scan. As long as those entries still
+// stand (HeldSince), a later lookup with a larger `last` only has to scan the
+// entries above it, and one with a smaller `last` can reuse the result when it
+// lies at or below the new `last` (no entry between it and the old `last`
+// matched). After a cut the part of the scan below the cut still holds, and
+// its result with it unless the entry it found was cut; after a reset nothing
+// of it does. A slot is checked when it is used, so neither has to visit the
+// cache.
 
 namespace {
 struct CacheSlot {
-  uint32_t gen;    // generation of the table at the scan; 0 = empty
+  uint64_t stamp;  // the serial counter at the scan; 0 = empty
   int32_t table;
   int32_t last;    // the scan covered entries 1..last
   int32_t found;   // newest matching entry among them, 0 for none
@@ -66,26 +81,26 @@ constexpr int kCacheSets = 1024;  // a power of two
 static CacheSlot gCache[kCacheSets][kCacheWays];
 static uint8_t gCacheVictim[kCacheSets];
 static bool gCacheOn = true;
-// Generations start at 1 so that an empty slot (0) never looks valid.
-static uint32_t gGen[kNameTables] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-static uint32_t gGenNext = 2;
 
 static void ClearCache() {
   memset(gCache, 0, sizeof gCache);
   memset(gCacheVictim, 0, sizeof gCacheVictim);
 }
 
-static void NewGeneration(int table) {
-  if (gGenNext == 0) {  // wrapped: no old slot may survive
-    ClearCache();
-    gGenNext = 2;
-  }
-  gGen[table] = gGenNext++;
-}
-
 void NameCacheEnable(bool on) {
   if (on != gCacheOn) ClearCache();
   gCacheOn = on;
+}
+
+// The part of a slot's scan that still stands: entries 1..held, with its
+// result. False when nothing usable is left (its result was cut away, or the
+// entries changed).
+static bool SlotHolds(const CacheSlot& c, int* held) {
+  if (c.stamp == 0) return false;
+  const int k = c.last < gCount[c.table] ? c.last : gCount[c.table];
+  if (!HeldSince(c.table, k, c.stamp) || c.found > k) return false;
+  *held = k;
+  return true;
 }
 
 static uint32_t HashName(int table, const char* s, int len) {
@@ -211,14 +226,12 @@ int WildMatch(const char* pattern, const char* s) {
 }
 
 int ResetNameTables() {
-  ++gResets;
   for (int t = 0; t < kNameTables; ++t) {
     ClearIndex(t);
     gCount[t] = 0;
     gGroupCount[t] = 0;
     memset(gBoundary[t], 0, sizeof gBoundary[t]);
     BeginNameGroup(t);
-    NewGeneration(t);
   }
   return 0;
 }
@@ -227,10 +240,13 @@ int NameGroupCount(int table) { return ValidTable(table) ? gGroupCount[table] : 
 
 int TruncateNameTable(int table, int count, int groups) {
   if (!ValidTable(table) || count < 0 || count > gCount[table] || groups < 1 ||
-      groups > gGroupCount[table])
+      groups > gGroupCount[table] || gBoundary[table][groups] > count)
     return -1;
   for (int g = groups + 1; g <= gGroupCount[table]; ++g) gBoundary[table][g] = 0;
   gGroupCount[table] = groups;
+  // Entries of the dropped groups that stay now belong to the last group kept.
+  for (int e = count; e >= 1 && gGroupOf[table][e] > groups; --e)
+    gGroupOf[table][e] = static_cast<uint8_t>(groups);
   if (count == gCount[table]) return 0;
   // Entries leave the index newest first, so each is the head of its text's
   // chain; a slot whose first entry goes is empty again, as it was at count.
@@ -238,17 +254,6 @@ int TruncateNameTable(int table, int count, int groups) {
     if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = gOlderSame[table][e];
   while (gWildCount[table] > 0 && gWild[table][gWildCount[table] - 1] > count) --gWildCount[table];
   gCount[table] = count;
-  // A cached scan that went above count stays true for entries 1..count
-  // unless what it found is gone.
-  for (auto& set : gCache) {
-    for (CacheSlot& c : set) {
-      if (c.gen != gGen[table] || c.table != table || c.last <= count) continue;
-      if (c.found > count)
-        c.gen = 0;
-      else
-        c.last = count;
-    }
-  }
   return 0;
 }
 
@@ -269,6 +274,8 @@ static int Add(int table, const char* name, bool literal) {
   if (len >= static_cast<size_t>(kNameSlot)) return 0;
   int n = ++gCount[table];
   memcpy(gNames[table][n], name, len + 1);
+  gBorn[table][n] = ++gSerial;
+  gGroupOf[table][n] = static_cast<uint8_t>(gGroupCount[table]);
   IndexEntry(table, n, literal);
   return n;
 }
@@ -292,19 +299,23 @@ int FindNameFrom(int table, const char* s, int last) {
   int len = static_cast<int>(strnlen(s, kNameSlot));
   if (len >= kNameSlot) return IndexedScan(table, s, last, 0);
   uint32_t set = HashName(table, s, len) & (kCacheSets - 1);
-  const uint32_t gen = gGen[table];
   CacheSlot* spare = nullptr;
+  int held = 0;
   for (CacheSlot& c : gCache[set]) {
-    if (c.gen != gen || c.table != table) {
-      if (!spare && (c.gen == 0 || c.gen != gGen[c.table])) spare = &c;  // empty or retired
+    if (c.table != table || c.len != len || memcmp(c.name, s, len) != 0) {
+      if (!spare && !SlotHolds(c, &held)) spare = &c;  // empty or spent
       continue;
     }
-    if (c.len != len || memcmp(c.name, s, len) != 0) continue;
-    if (last >= c.last) {
-      int r = IndexedScan(table, s, last, c.last);
+    if (!SlotHolds(c, &held)) {  // this name's slot, spent: scan afresh into it
+      spare = &c;
+      break;
+    }
+    if (last >= held) {
+      int r = IndexedScan(table, s, last, held);
       if (r == 0) r = c.found;
       c.last = last;
       c.found = r;
+      c.stamp = gSerial;
       return r;
     }
     if (c.found <= last) return c.found;
@@ -312,7 +323,7 @@ int FindNameFrom(int table, const char* s, int last) {
   }
   int r = IndexedScan(table, s, last, 0);
   CacheSlot& c = spare ? *spare : gCache[set][gCacheVictim[set]++ % kCacheWays];
-  c.gen = gen;
+  c.stamp = gSerial;
   c.table = table;
   c.last = last;
   c.found = r;
@@ -333,9 +344,7 @@ int FindNameInGroups(int table, const char* s, int group) {
 
 int GroupOfName(int table, int entry) {
   if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return 0;
-  for (int g = gGroupCount[table]; g >= 1; --g)
-    if (gBoundary[table][g] < entry) return g;
-  return 0;
+  return gGroupOf[table][entry];
 }
 
 int GetName(int table, char* dst, int entry) {
@@ -348,14 +357,25 @@ int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
 
 void MarkNameTables(NameTablesMark* m) {
   if (!m) return;
-  m->resets = gResets;
-  memcpy(m->count, gCount, sizeof m->count);
-  memcpy(m->groupCount, gGroupCount, sizeof m->groupCount);
+  for (int t = 0; t < kNameTables; ++t) {
+    m->count[t] = gCount[t];
+    m->groupCount[t] = gGroupCount[t];
+    memcpy(m->boundary[t], gBoundary[t], sizeof m->boundary[t]);
+    m->born[t] = gCount[t] > 0 ? gBorn[t][gCount[t]] : 0;
+  }
 }
 
-void RestoreNameTables(const NameTablesMark* m) {
-  if (!m || m->resets != gResets) return;
+int RestoreNameTables(const NameTablesMark* m) {
+  if (!m) return -1;
+  for (int t = 0; t < kNameTables; ++t) {
+    const int n = m->count[t], g = m->groupCount[t];
+    if (n < 0 || n > gCount[t] || (n > 0 && gBorn[t][n] != m->born[t])) return -1;
+    if (g < 1 || g > gGroupCount[t]) return -1;
+    for (int k = 1; k <= g; ++k)
+      if (gBoundary[t][k] != m->boundary[t][k]) return -1;
+  }
   for (int t = 0; t < kNameTables; ++t) TruncateNameTable(t, m->count[t], m->groupCount[t]);
+  return 0;
 }
 
 int FindOrAddName(int table, const char* name) {

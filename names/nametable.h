@@ -22,7 +22,8 @@ int NameGroupCount(int table);  // groups begun since the reset (1 or more)
 // Back to an earlier state of the table: the entries above count and the
 // groups above groups dropped (entries are only ever appended, so 1..count
 // are those it held then). Lookups give what they gave at that state.
-// 0, or -1 when the table holds fewer entries or groups.
+// 0, or -1 when the table holds fewer entries or groups, or the state never
+// was (the last group kept begins above count).
 int TruncateNameTable(int table, int count, int groups);
 int GetName(int table, char* dst, int entry);  // dst holds 64 bytes
 int NameCount(int table);
@@ -38,13 +39,17 @@ const char* NameAt(int table, int entry);
 // results are always those of the plain newest-first scan, which is what a
 // lookup does while they are switched off; switching only changes the speed.
 void NameCacheEnable(bool on);
-// The tables as they stand (counts and groups), and back to such a state by
-// dropping every entry added since: a registry built once serves many
-// motions (the fuzz targets). A mark taken before the last reset is ignored.
+// The tables as they stand (entries and groups), and back to such a state by
+// dropping every entry and group added since: a registry built once serves
+// many motions. A restore is refused (-1, nothing changed) when the tables no
+// longer hold the mark's entries in its groups, because they were reset or cut
+// below it since; 0 when done. Marking and restoring cost what was added
+// since, not the size of the tables.
 struct NameTablesMark {
-  uint32_t resets;
   int32_t count[kNameTables];
   int32_t groupCount[kNameTables];
+  int32_t boundary[kNameTables][kGroupMax + 1];
+  uint64_t born[kNameTables];  // which entry stood at count
 };
 void MarkNameTables(NameTablesMark* m);
-void RestoreNameTables(const NameTablesMark* m);
+int RestoreNameTables(const NameTablesMark* m);

@@ -26,6 +26,19 @@ VmdReadFacts gVmdFacts;
 
 namespace {
 
+// The tracks the reader has given a first key since the last reset, so that
+// the next read puts back only those: a small motion costs what it holds,
+// not the 12,288 tracks. A track enters when its key count leaves 0, so each
+// list holds every index at most once and never overflows.
+int32_t gUsedBones[kBoneTracks];
+int32_t gUsedBoneCount = 0;
+int32_t gUsedMorphs[kMorphTracks];
+int32_t gUsedMorphCount = 0;
+bool gTracksFresh = false;  // the tables have been reset in full once
+
+constexpr BoneTrack kFreshBone = {0, 999999, -1, 0, 0.0f, 0.0f, 0.0f, -1, 0.0f, -1};
+constexpr MorphTrack kFreshMorph = {0, 999999, -1, 999.9f, -999.9f};
+
 constexpr int kBoneTable = 1;
 constexpr int kMorphTable = 2;
 
@@ -164,7 +177,8 @@ void checkinterp(const unsigned char* bz) {
 // Updates the track of one bone key.
 void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
              const Quat& rot) {
-  t->keycount++;
+  if (t->keycount++ == 0 && gUsedBoneCount < kBoneTracks)
+    gUsedBones[gUsedBoneCount++] = static_cast<int32_t>(t - gBoneTracks);
   if (frame < t->firstframe) t->firstframe = frame;
   if (frame > t->lastframe) t->lastframe = frame;
 
@@ -276,7 +290,7 @@ int readmorphs(int32_t count) {
     const int32_t frame = getint(rec + 15);
     const float weight = getfloat(rec + 19);
     MorphTrack* t = &gMorphTracks[idx];
-    t->keycount++;
+    if (t->keycount++ == 0 && gUsedMorphCount < kMorphTracks) gUsedMorphs[gUsedMorphCount++] = idx;
     if (frame < t->firstframe) t->firstframe = frame;
     if (frame > t->lastframe) t->lastframe = frame;
     if (weight < t->minval) t->minval = weight;
@@ -437,25 +451,21 @@ void ResetReadFacts() {
 }
 
 void ResetTracks() {
-  for (BoneTrack& t : gBoneTracks) {
-    t.keycount = 0;
-    t.firstframe = 999999;
-    t.lastframe = -1;
-    t.moved = 0;
-    t.maxpos = 0.0f;
-    t.maxrot = 0.0f;
-    t.maxtwsplus = 0.0f;
-    t.attwsplus = -1;
-    t.maxtwsminus = 0.0f;
-    t.attwsminus = -1;
+  for (BoneTrack& t : gBoneTracks) t = kFreshBone;
+  for (MorphTrack& t : gMorphTracks) t = kFreshMorph;
+  gUsedBoneCount = gUsedMorphCount = 0;
+  gTracksFresh = true;
+  for (int32_t& c : gSectionCounts) c = 0;
+}
+
+void ResetReadTracks() {
+  if (!gTracksFresh) {
+    ResetTracks();
+    return;
   }
-  for (MorphTrack& t : gMorphTracks) {
-    t.keycount = 0;
-    t.firstframe = 999999;
-    t.lastframe = -1;
-    t.minval = 999.9f;
-    t.maxval = -999.9f;
-  }
+  for (int i = 0; i < gUsedBoneCount; i++) gBoneTracks[gUsedBones[i]] = kFreshBone;
+  for (int i = 0; i < gUsedMorphCount; i++) gMorphTracks[gUsedMorphs[i]] = kFreshMorph;
+  gUsedBoneCount = gUsedMorphCount = 0;
   for (int32_t& c : gSectionCounts) c = 0;
 }
 
@@ -478,7 +488,7 @@ bool CutLoneLead(char* s) {
 }
 
 int readvmd(const char* path, const char16_t* widepath, int usewide) {
-  ResetTracks();
+  ResetReadTracks();
   ClearSourceModel();
   ResetReadFacts();
 
