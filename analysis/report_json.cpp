@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 using Json = nlohmann::ordered_json;
@@ -23,146 +24,339 @@ double Round(double v, double scale) {
 double Degrees(double v) { return Round(v, 1e3); }
 double Amount(double v) { return Round(v, 1e6); }
 
-std::string Colour(uint32_t rgb) {
+// The file's object is written straight into the text, member by member in
+// the order a JSON object of the same members would print them, with the
+// library's own number and string forms: what nlohmann::json would print,
+// without building the value first (a folder of small motions spends most of
+// its time there otherwise).
+
+// Whether s (n bytes) is well-formed UTF-8: no stray or missing continuation
+// bytes, no overlong form, no surrogate, nothing above U+10FFFF.
+bool WellFormed(const unsigned char* s, size_t n) {
+  for (size_t i = 0; i < n;) {
+    const unsigned c = s[i];
+    if (c < 0x80) {
+      i++;
+      continue;
+    }
+    size_t len;
+    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) return false;
+    for (size_t k = 2; k < len; k++)
+      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+    i += len;
+  }
+  return true;
+}
+
+// A string value. Text that is not UTF-8 (a path as given) goes through the
+// library, which puts U+FFFD where it stops making sense.
+void Str(std::string* out, const char* text) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text ? text : "");
+  const size_t n = strlen(reinterpret_cast<const char*>(s));
+  if (!WellFormed(s, n)) {
+    *out += Json(std::string(reinterpret_cast<const char*>(s), n))
+                .dump(-1, ' ', false, Json::error_handler_t::replace);
+    return;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  *out += '"';
+  size_t run = 0;  // bytes copied as they are, waiting
+  for (size_t i = 0; i < n; i++) {
+    const unsigned char c = s[i];
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out->append(reinterpret_cast<const char*>(s) + run, i - run);
+    run = i + 1;
+    switch (c) {
+      case '\b': *out += "\\b"; break;
+      case '\t': *out += "\\t"; break;
+      case '\n': *out += "\\n"; break;
+      case '\f': *out += "\\f"; break;
+      case '\r': *out += "\\r"; break;
+      case '"': *out += "\\\""; break;
+      case '\\': *out += "\\\\"; break;
+      default: {
+        const char u[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+        out->append(u, sizeof u);
+      }
+    }
+  }
+  out->append(reinterpret_cast<const char*>(s) + run, n - run);
+  *out += '"';
+}
+
+void Int(std::string* out, long long v) {
+  char b[24];
+  out->append(b, static_cast<size_t>(snprintf(b, sizeof b, "%lld", v)));
+}
+
+// A floating-point value: the shortest digits that read back as it, with
+// ".0" on a whole number; null when it is not finite.
+void Float(std::string* out, double v) {
+  if (!std::isfinite(v)) {
+    *out += "null";
+    return;
+  }
+  char b[64];
+  const char* end = nlohmann::detail::to_chars(b, b + sizeof b, v);
+  out->append(b, static_cast<size_t>(end - b));
+}
+
+void Bool(std::string* out, bool v) { *out += v ? "true" : "false"; }
+
+void IntOrNull(std::string* out, bool isNull, long long v) {
+  if (isNull)
+    *out += "null";
+  else
+    Int(out, v);
+}
+
+void Colour(std::string* out, uint32_t rgb) {
   char s[8];
   snprintf(s, sizeof s, "%06x", rgb & 0xFFFFFF);
-  return s;
+  *out += '"';
+  *out += s;
+  *out += '"';
 }
 
-Json Flags(uint32_t flags) {
-  Json a = Json::array();
-  for (int c = 0; c < kCodes; c++)
-    if (flags & (1u << c)) a.push_back(FindingCodeName(c));
-  return a;
-}
-
-Json FrameOrNull(int32_t frame) { return frame < 0 ? Json(nullptr) : Json(frame); }
-
-// What bones and morphs have alike: first the name, keys and frames, last
-// the listing, colour and flags.
-Json TrackHead(const ReportTrack& t) {
-  Json o = Json::object();
-  o["name"] = t.name;
-  if (t.hex[0]) o["nameHex"] = t.hex;
-  o["keys"] = t.keys;
-  o["firstFrame"] = t.firstFrame;
-  o["lastFrame"] = t.lastFrame;
-  return o;
-}
-
-Json TrackTail(Json o, const ReportTrack& t) {
-  o["listed"] = t.listed != 0;
-  o["colour"] = Colour(t.colour);
-  o["flags"] = Flags(t.flags);
-  return o;
-}
-
-Json Bone(const ReportTrack& t) {
-  Json o = TrackHead(t);
-  o["moved"] = t.moved != 0;
-  o["position"] = Amount(t.maxPos);
-  o["rotation"] = Degrees(t.rotDeg);
-  if (t.twisted) {
-    o["twist"] = {
-        {"plus", {{"degrees", Degrees(t.twistPlusDeg)}, {"frame", FrameOrNull(t.twistPlusFrame)}}},
-        {"minus",
-         {{"degrees", Degrees(t.twistMinusDeg)}, {"frame", FrameOrNull(t.twistMinusFrame)}}},
-    };
+void Flags(std::string* out, uint32_t flags) {
+  *out += '[';
+  bool first = true;
+  for (int c = 0; c < kCodes; c++) {
+    if (!(flags & (1u << c))) continue;
+    if (!first) *out += ',';
+    first = false;
+    Str(out, FindingCodeName(c));
   }
-  return TrackTail(std::move(o), t);
+  *out += ']';
 }
 
-Json Morph(const ReportTrack& t) {
-  Json o = TrackHead(t);
-  o["minWeight"] = Amount(t.minWeight);
-  o["maxWeight"] = Amount(t.maxWeight);
-  return TrackTail(std::move(o), t);
+// What bones and morphs have alike: first the name, keys and frames (the
+// object left open), last the listing, colour and flags (closing it).
+void TrackHead(std::string* out, const ReportTrack& t) {
+  *out += "{\"name\":";
+  Str(out, t.name);
+  if (t.hex[0]) {
+    *out += ",\"nameHex\":";
+    Str(out, t.hex);
+  }
+  *out += ",\"keys\":";
+  Int(out, t.keys);
+  *out += ",\"firstFrame\":";
+  Int(out, t.firstFrame);
+  *out += ",\"lastFrame\":";
+  Int(out, t.lastFrame);
 }
 
-Json Finding(const ReportFinding& f) {
+void TrackTail(std::string* out, const ReportTrack& t) {
+  *out += ",\"listed\":";
+  Bool(out, t.listed != 0);
+  *out += ",\"colour\":";
+  Colour(out, t.colour);
+  *out += ",\"flags\":";
+  Flags(out, t.flags);
+  *out += '}';
+}
+
+void TwistSide(std::string* out, double degrees, int32_t frame) {
+  *out += "{\"degrees\":";
+  Float(out, Degrees(degrees));
+  *out += ",\"frame\":";
+  IntOrNull(out, frame < 0, frame);
+  *out += '}';
+}
+
+void Bone(std::string* out, const ReportTrack& t) {
+  TrackHead(out, t);
+  *out += ",\"moved\":";
+  Bool(out, t.moved != 0);
+  *out += ",\"position\":";
+  Float(out, Amount(t.maxPos));
+  *out += ",\"rotation\":";
+  Float(out, Degrees(t.rotDeg));
+  if (t.twisted) {
+    *out += ",\"twist\":{\"plus\":";
+    TwistSide(out, t.twistPlusDeg, t.twistPlusFrame);
+    *out += ",\"minus\":";
+    TwistSide(out, t.twistMinusDeg, t.twistMinusFrame);
+    *out += '}';
+  }
+  TrackTail(out, t);
+}
+
+void Morph(std::string* out, const ReportTrack& t) {
+  TrackHead(out, t);
+  *out += ",\"minWeight\":";
+  Float(out, Amount(t.minWeight));
+  *out += ",\"maxWeight\":";
+  Float(out, Amount(t.maxWeight));
+  TrackTail(out, t);
+}
+
+void Finding(std::string* out, const ReportFinding& f) {
   static const char* const kSubjects[] = {nullptr, "bone", "morph", "model", "ik"};
-  Json o = Json::object();
-  o["code"] = FindingCodeName(f.code);
-  o["severity"] = SeverityName(f.severity);
-  if (f.subject > 0 && f.subject <= kAboutIk) o[kSubjects[f.subject]] = f.name;
-  if (f.frame >= 0) o["frame"] = f.frame;
-  o["message"] = f.message;
-  return o;
+  *out += "{\"code\":";
+  Str(out, FindingCodeName(f.code));
+  *out += ",\"severity\":";
+  Str(out, SeverityName(f.severity));
+  if (f.subject > 0 && f.subject <= kAboutIk) {
+    *out += ",\"";
+    *out += kSubjects[f.subject];
+    *out += "\":";
+    Str(out, f.name);
+  }
+  if (f.frame >= 0) {
+    *out += ",\"frame\":";
+    Int(out, f.frame);
+  }
+  *out += ",\"message\":";
+  Str(out, f.message);
+  *out += '}';
 }
 
-Json Detail(const FileReport& r) {
-  Json d = Json::object();
+void Detail(std::string* out, const FileReport& r) {
   char message[256];
   StatusMessage(r, message, sizeof message);
+  *out += '{';
   switch (r.status) {
     case kStatusUnreadable:
-      d["reason"] = r.reason;
-      d["code"] = r.openError;
+      *out += "\"reason\":";
+      Str(out, r.reason);
+      *out += ",\"code\":";
+      Int(out, r.openError);
+      *out += ',';
       break;
     case kStatusNotMotion:
-      d["offset"] = r.badHeaderAt;
-      d["byte"] = r.badHeaderByte < 0 ? Json(nullptr) : Json(r.badHeaderByte);
-      d["fileBytes"] = r.fileBytes;
+      *out += "\"offset\":";
+      Int(out, r.badHeaderAt);
+      *out += ",\"byte\":";
+      IntOrNull(out, r.badHeaderByte < 0, r.badHeaderByte);
+      *out += ",\"fileBytes\":";
+      Int(out, r.fileBytes);
+      *out += ',';
       break;
     case kStatusCut:
-      d["section"] = VmdPartName(r.cutPart);
-      d["inCount"] = r.cutInCount;
+      *out += "\"section\":";
+      Str(out, VmdPartName(r.cutPart));
+      *out += ",\"inCount\":";
+      Bool(out, r.cutInCount);
       if (r.cutPart >= kVmdBone) {
-        d["declared"] = r.cutInCount ? Json(nullptr) : Json(r.cutDeclared);
-        d["read"] = r.cutRead;
+        *out += ",\"declared\":";
+        IntOrNull(out, r.cutInCount, r.cutDeclared);
+        *out += ",\"read\":";
+        Int(out, r.cutRead);
       }
-      d["endOffset"] = r.fileBytes;
+      *out += ",\"endOffset\":";
+      Int(out, r.fileBytes);
+      *out += ',';
       break;
     default:
       break;
   }
-  d["message"] = message;
-  return d;
+  *out += "\"message\":";
+  Str(out, message);
+  *out += '}';
 }
 
-Json FileObject(const FileReport& r) {
+void FileObject(std::string* out, const FileReport& r) {
   static const char* const kSections[kVmdSections] = {"bone",  "morph",      "camera",
                                                       "light", "selfShadow", "showIk"};
-  Json o = Json::object();
-  o["path"] = r.path;
-  o["status"] = StatusName(r.status);
-  if (r.status != kStatusComplete) o["detail"] = Detail(r);
-  if (!r.read) return o;
-
-  o["verdict"] = {{"category", CategoryName(r.category)}, {"categories", Json::array()},
-                  {"text", r.verdict}};
-  for (int c = kLevelFix; c >= kLevelOk; c--)
-    if (r.categories & (1u << c)) o["verdict"]["categories"].push_back(CategoryName(c));
-  o["fileBytes"] = r.fileBytes;
-  o["modelName"] = r.modelName;
-  if (r.modelHex[0]) o["modelNameHex"] = r.modelHex;
-  Json sections = Json::object();
-  for (int s = 0; s < kVmdSections; s++)
-    sections[kSections[s]] = {{"present", r.present[s]}, {"count", r.declared[s]},
-                              {"read", r.records[s]}};
-  o["sections"] = sections;
-  o["trailingBytes"] = r.trailingBytes;
-  o["keys"] = r.keys;
-  o["duration"] = {{"frames", r.durationFrames}, {"seconds", Round(r.durationFrames / 30.0, 1e3)}};
-
-  Json bones = Json::array();
-  for (int i = 0; i < r.boneCount; i++) bones.push_back(Bone(r.bones[i]));
-  o["bones"] = bones;
-  Json morphs = Json::array();
-  for (int i = 0; i < r.morphCount; i++) morphs.push_back(Morph(r.morphs[i]));
-  o["morphs"] = morphs;
-  Json findings = Json::array();
-  for (int i = 0; i < r.findingCount; i++) findings.push_back(Finding(r.findings[i]));
-  o["findings"] = findings;
-  o["findingsOmitted"] = r.findingsOmitted;
-  Json lines = Json::array();
-  for (int i = 0; i < r.lineCount; i++)
-    lines.push_back({{"colour", Colour(r.lines[i].colour)}, {"text", r.lines[i].text}});
-  o["report"] = lines;
-  return o;
+  *out += "{\"path\":";
+  Str(out, r.path);
+  *out += ",\"status\":";
+  Str(out, StatusName(r.status));
+  if (r.status != kStatusComplete) {
+    *out += ",\"detail\":";
+    Detail(out, r);
+  }
+  if (!r.read) {
+    *out += '}';
+    return;
+  }
+  *out += ",\"verdict\":{\"category\":";
+  Str(out, CategoryName(r.category));
+  *out += ",\"categories\":[";
+  bool first = true;
+  for (int c = kLevelFix; c >= kLevelOk; c--) {
+    if (!(r.categories & (1u << c))) continue;
+    if (!first) *out += ',';
+    first = false;
+    Str(out, CategoryName(c));
+  }
+  *out += "],\"text\":";
+  Str(out, r.verdict);
+  *out += "},\"fileBytes\":";
+  Int(out, r.fileBytes);
+  *out += ",\"modelName\":";
+  Str(out, r.modelName);
+  if (r.modelHex[0]) {
+    *out += ",\"modelNameHex\":";
+    Str(out, r.modelHex);
+  }
+  *out += ",\"sections\":{";
+  for (int s = 0; s < kVmdSections; s++) {
+    if (s > 0) *out += ',';
+    *out += '"';
+    *out += kSections[s];
+    *out += "\":{\"present\":";
+    Bool(out, r.present[s]);
+    *out += ",\"count\":";
+    Int(out, r.declared[s]);
+    *out += ",\"read\":";
+    Int(out, r.records[s]);
+    *out += '}';
+  }
+  *out += "},\"trailingBytes\":";
+  Int(out, r.trailingBytes);
+  *out += ",\"keys\":";
+  Int(out, r.keys);
+  *out += ",\"duration\":{\"frames\":";
+  Int(out, r.durationFrames);
+  *out += ",\"seconds\":";
+  Float(out, Round(r.durationFrames / 30.0, 1e3));
+  *out += "},\"bones\":[";
+  for (int i = 0; i < r.boneCount; i++) {
+    if (i > 0) *out += ',';
+    Bone(out, r.bones[i]);
+  }
+  *out += "],\"morphs\":[";
+  for (int i = 0; i < r.morphCount; i++) {
+    if (i > 0) *out += ',';
+    Morph(out, r.morphs[i]);
+  }
+  *out += "],\"findings\":[";
+  for (int i = 0; i < r.findingCount; i++) {
+    if (i > 0) *out += ',';
+    Finding(out, r.findings[i]);
+  }
+  *out += "],\"findingsOmitted\":";
+  Int(out, r.findingsOmitted);
+  *out += ",\"report\":[";
+  for (int i = 0; i < r.lineCount; i++) {
+    if (i > 0) *out += ',';
+    *out += "{\"colour\":";
+    Colour(out, r.lines[i].colour);
+    *out += ",\"text\":";
+    Str(out, r.lines[i].text);
+    *out += '}';
+  }
+  *out += "]}";
 }
 
-// Compact text; bytes that are not UTF-8 (a path as given) become U+FFFD.
+// Compact text; bytes that are not UTF-8 become U+FFFD.
 void Dump(std::string* out, const Json& j) {
   *out += j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -175,7 +369,7 @@ void CountReport(ReportCounts* c, const FileReport& r) {
   if (r.read && r.category >= 0 && r.category < kLevels) c->category[r.category]++;
 }
 
-void AppendFileJson(std::string* out, const FileReport& r) { Dump(out, FileObject(r)); }
+void AppendFileJson(std::string* out, const FileReport& r) { FileObject(out, r); }
 
 void AppendSummaryJson(std::string* out, const ReportCounts& c) {
   Json s = Json::object();
