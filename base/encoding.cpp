@@ -27,6 +27,8 @@ constexpr WinPair kWinPairs[] = {
 };
 
 uint32_t WinSjisToUni(uint32_t code) {
+  if (code < kWinPairs[0].sjis || code > kWinPairs[sizeof kWinPairs / sizeof kWinPairs[0] - 1].sjis)
+    return 0;
   for (const WinPair& p : kWinPairs)
     if (p.sjis == code) return p.unit;
   return 0;
@@ -183,7 +185,6 @@ uint16_t uni2sjis(uint32_t unit) {
   return 0;
 }
 
-bool issjislead(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 int sjistouni(char16_t* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 0;
@@ -360,7 +361,9 @@ int sjistoutf8(char* dst, int dstcap, const char* src) {
     i++;
     uint32_t cp = 0;
     if (c < 0x80) {
-      cp = c;
+      if (pos + 1 >= dstcap) break;  // ASCII: one byte as it is
+      dst[pos++] = (char)c;
+      continue;
     } else if (c == 0x80 || (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
       unsigned t = s[i];
       if (t == 0) {

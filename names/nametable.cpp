@@ -349,7 +349,7 @@ int GroupOfName(int table, int entry) {
 
 int GetName(int table, char* dst, int entry) {
   if (!ValidTable(table) || !dst || entry < 1 || entry > gCount[table]) return -1;
-  memcpy(dst, gNames[table][entry], strlen(gNames[table][entry]) + 1);
+  memcpy(dst, gNames[table][entry], kNameSlot);  // the whole slot: its text and NUL within
   return 0;
 }
 
