@@ -116,8 +116,16 @@ int ReportToolCheck(const char* file, const char16_t* widefile) {
 void PrintTextReport(const char* file, FILE* out) {
   const FileReport& r = gFileReport;
   fprintf(out, "# %s\n", file);
-  for (int i = 0; i < r.lineCount; i++)
-    fprintf(out, "%06x\t%s\n", r.lines[i].colour, r.lines[i].text);
+  // Each line as "%06x\t%s\n", without printf's cost per line.
+  static const char kHex[] = "0123456789abcdef";
+  for (int i = 0; i < r.lineCount; i++) {
+    char head[7];
+    for (int k = 0; k < 6; k++) head[k] = kHex[r.lines[i].colour >> (20 - 4 * k) & 0xF];
+    head[6] = '\t';
+    fwrite(head, 1, sizeof head, out);
+    fputs(r.lines[i].text, out);
+    putc('\n', out);
+  }
   if (r.status != kStatusComplete) {
     char message[256];
     StatusMessage(r, message, sizeof message);

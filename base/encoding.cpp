@@ -356,14 +356,21 @@ int sjistoutf8(char* dst, int dstcap, const char* src) {
   const unsigned char* s = (const unsigned char*)src;
   int status = 7, i = 0, pos = 0;
   for (;;) {
+    // A run of ASCII: each byte as it is, as far as the room goes.
+    const int room = dstcap - 1 - pos;
+    int k = 0;
+    while (k < room && s[i + k] != 0 && s[i + k] < 0x80) {
+      dst[pos + k] = (char)s[i + k];
+      k++;
+    }
+    i += k;
+    pos += k;
     unsigned c = s[i];
     if (c == 0) break;
     i++;
     uint32_t cp = 0;
     if (c < 0x80) {
-      if (pos + 1 >= dstcap) break;  // ASCII: one byte as it is
-      dst[pos++] = (char)c;
-      continue;
+      break;  // no room left for it
     } else if (c == 0x80 || (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
       unsigned t = s[i];
       if (t == 0) {
