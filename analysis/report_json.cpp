@@ -5,6 +5,7 @@
 #endif
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -100,7 +101,8 @@ void Str(std::string* out, const char* text) {
 
 void Int(std::string* out, long long v) {
   char b[24];
-  out->append(b, static_cast<size_t>(snprintf(b, sizeof b, "%lld", v)));
+  const auto r = std::to_chars(b, b + sizeof b, v);
+  out->append(b, static_cast<size_t>(r.ptr - b));
 }
 
 // A floating-point value: the shortest digits that read back as it, with
@@ -125,11 +127,11 @@ void IntOrNull(std::string* out, bool isNull, long long v) {
 }
 
 void Colour(std::string* out, uint32_t rgb) {
+  static const char kHex[] = "0123456789abcdef";
   char s[8];
-  snprintf(s, sizeof s, "%06x", rgb & 0xFFFFFF);
-  *out += '"';
-  *out += s;
-  *out += '"';
+  s[0] = s[7] = '"';
+  for (int k = 0; k < 6; k++) s[1 + k] = kHex[rgb >> (20 - 4 * k) & 0xF];
+  out->append(s, sizeof s);
 }
 
 void Flags(std::string* out, uint32_t flags) {
