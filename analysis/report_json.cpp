@@ -31,56 +31,61 @@ double Amount(double v) { return Round(v, 1e6); }
 // without building the value first (a folder of small motions spends most of
 // its time there otherwise).
 
-// Whether s (n bytes) is well-formed UTF-8: no stray or missing continuation
-// bytes, no overlong form, no surrogate, nothing above U+10FFFF.
-bool WellFormed(const unsigned char* s, size_t n) {
-  for (size_t i = 0; i < n;) {
-    const unsigned c = s[i];
-    if (c < 0x80) {
+// The length of the well-formed UTF-8 sequence of two to four bytes at s,
+// or 0: no stray or missing continuation byte, no overlong form, no
+// surrogate, nothing above U+10FFFF. A NUL ends the text and fails the test.
+int Utf8Sequence(const unsigned char* s) {
+  const unsigned c = s[0];
+  int len;
+  unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s[1] < lo || s[1] > hi) return 0;
+  for (int k = 2; k < len; k++)
+    if (s[k] < 0x80 || s[k] > 0xBF) return 0;
+  return len;
+}
+
+// A string value, in one pass: runs of bytes that need no escape are copied
+// as they stand. Text that is not UTF-8 (a path as given) goes through the
+// library instead, which puts U+FFFD where it stops making sense.
+void Str(std::string* out, const char* text) {
+  static const char kHex[] = "0123456789abcdef";
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text ? text : "");
+  const size_t start = out->size();
+  *out += '"';
+  size_t run = 0, i = 0;  // bytes run..i-1 wait to be copied as they are
+  for (;;) {
+    const unsigned char c = s[i];
+    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
       i++;
       continue;
     }
-    size_t len;
-    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      if (c == 0xE0) lo = 0xA0;
-      if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;
-    } else {
-      return false;
+    if (c >= 0x80) {
+      const int len = Utf8Sequence(s + i);
+      if (len == 0) {
+        out->resize(start);
+        *out += Json(std::string(reinterpret_cast<const char*>(s)))
+                    .dump(-1, ' ', false, Json::error_handler_t::replace);
+        return;
+      }
+      i += static_cast<size_t>(len);
+      continue;
     }
-    if (n - i < len || s[i + 1] < lo || s[i + 1] > hi) return false;
-    for (size_t k = 2; k < len; k++)
-      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
-    i += len;
-  }
-  return true;
-}
-
-// A string value. Text that is not UTF-8 (a path as given) goes through the
-// library, which puts U+FFFD where it stops making sense.
-void Str(std::string* out, const char* text) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text ? text : "");
-  const size_t n = strlen(reinterpret_cast<const char*>(s));
-  if (!WellFormed(s, n)) {
-    *out += Json(std::string(reinterpret_cast<const char*>(s), n))
-                .dump(-1, ' ', false, Json::error_handler_t::replace);
-    return;
-  }
-  static const char kHex[] = "0123456789abcdef";
-  *out += '"';
-  size_t run = 0;  // bytes copied as they are, waiting
-  for (size_t i = 0; i < n; i++) {
-    const unsigned char c = s[i];
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
     out->append(reinterpret_cast<const char*>(s) + run, i - run);
-    run = i + 1;
+    if (c == 0) break;
+    run = ++i;
     switch (c) {
       case '\b': *out += "\\b"; break;
       case '\t': *out += "\\t"; break;
@@ -95,7 +100,6 @@ void Str(std::string* out, const char* text) {
       }
     }
   }
-  out->append(reinterpret_cast<const char*>(s) + run, n - run);
   *out += '"';
 }
 
