@@ -27,8 +27,8 @@ constexpr WinPair kWinPairs[] = {
 };
 
 uint32_t WinSjisToUni(uint32_t code) {
-  if (code < kWinPairs[0].sjis || code > kWinPairs[sizeof kWinPairs / sizeof kWinPairs[0] - 1].sjis)
-    return 0;
+  const uint32_t lead = code >> 8;  // every pair's code begins with 0x81 or 0x87
+  if (lead != 0x81 && lead != 0x87) return 0;
   for (const WinPair& p : kWinPairs)
     if (p.sjis == code) return p.unit;
   return 0;

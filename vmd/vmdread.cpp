@@ -198,6 +198,10 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
   if (plen > t->maxpos) t->maxpos = plen;
   if (rlen > t->maxrot) t->maxrot = rlen;
 
+  // Every twist, arm and elbow bone's name begins with 左 or 右 (lead byte
+  // 0x8D or 0x89): other names need no comparison.
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (first != 0x8D && first != 0x89) return;
   float amount = 0.0f, sign = 0.0f;
   bool twisting = false;
   for (const char* tb : kTwistBones) {
