@@ -123,8 +123,8 @@ static bool HasWildcard(const char* s) {
 
 // The slot of text s in the index of table: the one holding an entry with
 // that text, or the empty slot where it would go.
-static int IndexSlot(int table, const char* s, int len) {
-  uint32_t i = HashName(table, s, len) & (kIndexSlots - 1);
+static int IndexSlot(int table, const char* s, int len, uint32_t hash) {
+  uint32_t i = hash & (kIndexSlots - 1);
   for (;;) {
     int e = gIndex[table][i];
     if (e == 0) return static_cast<int>(i);
@@ -142,7 +142,8 @@ static void IndexEntry(int table, int e, bool literal) {
     gWild[table][gWildCount[table]++] = e;
     return;
   }
-  int slot = IndexSlot(table, name, static_cast<int>(strlen(name)));
+  const int len = static_cast<int>(strlen(name));
+  int slot = IndexSlot(table, name, len, HashName(table, name, len));
   gOlderSame[table][e] = gIndex[table][slot];
   gIndex[table][slot] = e;
   gSlotOf[table][e] = slot;
@@ -166,12 +167,12 @@ static int Scan(int table, const char* s, int hi, int lo) {
   return 0;
 }
 
-// The same answer through the index.
-static int IndexedScan(int table, const char* s, int hi, int lo) {
+// The same answer through the index. len: strnlen(s, kNameSlot); hash: its
+// HashName when len is below kNameSlot.
+static int IndexedScan(int table, const char* s, int len, uint32_t hash, int hi, int lo) {
   int best = 0;
-  int len = static_cast<int>(strnlen(s, kNameSlot));
   if (len < kNameSlot) {  // no entry is longer
-    int e = gIndex[table][IndexSlot(table, s, len)];
+    int e = gIndex[table][IndexSlot(table, s, len, hash)];
     while (e > hi) e = gOlderSame[table][e];
     if (e > lo) best = e;
   }
@@ -297,8 +298,9 @@ int FindNameFrom(int table, const char* s, int last) {
   if (!gCacheOn) return Scan(table, s, last, 0);  // the plain scan, for comparison
 
   int len = static_cast<int>(strnlen(s, kNameSlot));
-  if (len >= kNameSlot) return IndexedScan(table, s, last, 0);
-  uint32_t set = HashName(table, s, len) & (kCacheSets - 1);
+  if (len >= kNameSlot) return IndexedScan(table, s, len, 0, last, 0);
+  const uint32_t hash = HashName(table, s, len);
+  const uint32_t set = hash & (kCacheSets - 1);
   CacheSlot* spare = nullptr;
   int held = 0;
   for (CacheSlot& c : gCache[set]) {
@@ -310,8 +312,9 @@ int FindNameFrom(int table, const char* s, int last) {
       spare = &c;
       break;
     }
-    if (last >= held) {
-      int r = IndexedScan(table, s, last, held);
+    if (last == held) return c.found;  // nothing above what it scanned
+    if (last > held) {
+      int r = IndexedScan(table, s, len, hash, last, held);
       if (r == 0) r = c.found;
       c.last = last;
       c.found = r;
@@ -319,9 +322,9 @@ int FindNameFrom(int table, const char* s, int last) {
       return r;
     }
     if (c.found <= last) return c.found;
-    return IndexedScan(table, s, last, 0);  // keep the wider scan in the slot
+    return IndexedScan(table, s, len, hash, last, 0);  // keep the wider scan in the slot
   }
-  int r = IndexedScan(table, s, last, 0);
+  int r = IndexedScan(table, s, len, hash, last, 0);
   CacheSlot& c = spare ? *spare : gCache[set][gCacheVictim[set]++ % kCacheWays];
   c.stamp = gSerial;
   c.table = table;
