@@ -6,11 +6,11 @@
 
 // Sixteen tables of 16384 entries of 64 bytes; entry 0 does not exist, so
 // each table has room for entry numbers 1 to 16384.
-static char gNames[kNameTables][kNameMax + 1][kNameSlot];
-static int32_t gCount[kNameTables];
+char gNameText[kNameTables][kNameMax + 1][kNameSlot];
+int32_t gNameCount[kNameTables];
 static int32_t gGroupCount[kNameTables];
 static int32_t gBoundary[kNameTables][kGroupMax + 1];  // positions 1 to 15
-static uint8_t gGroupOf[kNameTables][kNameMax + 1];    // the group of each entry
+uint8_t gNameGroupOf[kNameTables][kNameMax + 1];  // the group of each entry
 
 // Every entry gets a serial number when it is added, from one counter for all
 // tables that only ever grows. Entries are only appended and cut from the
@@ -97,7 +97,7 @@ void NameCacheEnable(bool on) {
 // entries changed).
 static bool SlotHolds(const CacheSlot& c, int* held) {
   if (c.stamp == 0) return false;
-  const int k = c.last < gCount[c.table] ? c.last : gCount[c.table];
+  const int k = c.last < gNameCount[c.table] ? c.last : gNameCount[c.table];
   if (!HeldSince(c.table, k, c.stamp) || c.found > k) return false;
   *held = k;
   return true;
@@ -128,7 +128,7 @@ static int IndexSlot(int table, const char* s, int len, uint32_t hash) {
   for (;;) {
     int e = gIndex[table][i];
     if (e == 0) return static_cast<int>(i);
-    if (memcmp(gNames[table][e], s, static_cast<size_t>(len)) == 0 && gNames[table][e][len] == 0)
+    if (memcmp(gNameText[table][e], s, static_cast<size_t>(len)) == 0 && gNameText[table][e][len] == 0)
       return static_cast<int>(i);
     i = (i + 1) & (kIndexSlots - 1);
   }
@@ -136,7 +136,7 @@ static int IndexSlot(int table, const char* s, int len, uint32_t hash) {
 
 static void IndexEntry(int table, int e, bool literal) {
   gLiteral[table][e] = literal ? 1 : 0;
-  const char* name = gNames[table][e];
+  const char* name = gNameText[table][e];
   if (!literal && HasWildcard(name)) {
     gSlotOf[table][e] = -1;
     gWild[table][gWildCount[table]++] = e;
@@ -150,14 +150,14 @@ static void IndexEntry(int table, int e, bool literal) {
 }
 
 static void ClearIndex(int table) {
-  for (int e = 1; e <= gCount[table]; ++e)
+  for (int e = 1; e <= gNameCount[table]; ++e)
     if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = 0;
   gWildCount[table] = 0;
 }
 
 static int EntryMatches(int table, int e, const char* s) {
-  if (gLiteral[table][e]) return strcmp(gNames[table][e], s) == 0 ? 0 : -1;
-  return WildMatch(gNames[table][e], s);
+  if (gLiteral[table][e]) return strcmp(gNameText[table][e], s) == 0 ? 0 : -1;
+  return WildMatch(gNameText[table][e], s);
 }
 
 // The newest entry among lo + 1 .. hi that matches s, or 0: the plain scan.
@@ -186,7 +186,7 @@ static int IndexedScan(int table, const char* s, int len, uint32_t hash, int hi,
   }
   const int floor = best > lo ? best : lo;
   for (int k = a - 1; k >= 0 && wild[k] > floor; --k)
-    if (WildMatch(gNames[table][wild[k]], s) == 0) return wild[k];
+    if (WildMatch(gNameText[table][wild[k]], s) == 0) return wild[k];
   return best;
 }
 
@@ -229,7 +229,7 @@ int WildMatch(const char* pattern, const char* s) {
 int ResetNameTables() {
   for (int t = 0; t < kNameTables; ++t) {
     ClearIndex(t);
-    gCount[t] = 0;
+    gNameCount[t] = 0;
     gGroupCount[t] = 0;
     memset(gBoundary[t], 0, sizeof gBoundary[t]);
     BeginNameGroup(t);
@@ -240,21 +240,21 @@ int ResetNameTables() {
 int NameGroupCount(int table) { return ValidTable(table) ? gGroupCount[table] : 0; }
 
 int TruncateNameTable(int table, int count, int groups) {
-  if (!ValidTable(table) || count < 0 || count > gCount[table] || groups < 1 ||
+  if (!ValidTable(table) || count < 0 || count > gNameCount[table] || groups < 1 ||
       groups > gGroupCount[table] || gBoundary[table][groups] > count)
     return -1;
   for (int g = groups + 1; g <= gGroupCount[table]; ++g) gBoundary[table][g] = 0;
   gGroupCount[table] = groups;
   // Entries of the dropped groups that stay now belong to the last group kept.
-  for (int e = count; e >= 1 && gGroupOf[table][e] > groups; --e)
-    gGroupOf[table][e] = static_cast<uint8_t>(groups);
-  if (count == gCount[table]) return 0;
+  for (int e = count; e >= 1 && gNameGroupOf[table][e] > groups; --e)
+    gNameGroupOf[table][e] = static_cast<uint8_t>(groups);
+  if (count == gNameCount[table]) return 0;
   // Entries leave the index newest first, so each is the head of its text's
   // chain; a slot whose first entry goes is empty again, as it was at count.
-  for (int e = gCount[table]; e > count; --e)
+  for (int e = gNameCount[table]; e > count; --e)
     if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = gOlderSame[table][e];
   while (gWildCount[table] > 0 && gWild[table][gWildCount[table] - 1] > count) --gWildCount[table];
-  gCount[table] = count;
+  gNameCount[table] = count;
   return 0;
 }
 
@@ -262,21 +262,21 @@ int BeginNameGroup(int table) {
   if (!ValidTable(table)) return -1;
   if (gGroupCount[table] >= kGroupMax) return -1;
   ++gGroupCount[table];
-  gBoundary[table][gGroupCount[table]] = gCount[table];
+  gBoundary[table][gGroupCount[table]] = gNameCount[table];
   return 0;
 }
 
 static int Add(int table, const char* name, bool literal) {
   if (!ValidTable(table) || !name) return 0;
-  if (gCount[table] >= kNameMax) return 0;
+  if (gNameCount[table] >= kNameMax) return 0;
   // A longer name would have to be cut, and a cut pattern matches other names
   // than the one its writer meant: refuse it.
   size_t len = strnlen(name, kNameSlot);
   if (len >= static_cast<size_t>(kNameSlot)) return 0;
-  int n = ++gCount[table];
-  memcpy(gNames[table][n], name, len + 1);
+  int n = ++gNameCount[table];
+  memcpy(gNameText[table][n], name, len + 1);
   gBorn[table][n] = ++gSerial;
-  gGroupOf[table][n] = static_cast<uint8_t>(gGroupCount[table]);
+  gNameGroupOf[table][n] = static_cast<uint8_t>(gGroupCount[table]);
   IndexEntry(table, n, literal);
   return n;
 }
@@ -285,7 +285,7 @@ int AddName(int table, const char* name) { return Add(table, name, false); }
 int AddLiteralName(int table, const char* name) { return Add(table, name, true); }
 
 int NameMatches(int table, const char* s, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return -1;
+  if (!ValidTable(table) || entry < 1 || entry > gNameCount[table]) return -1;
   return EntryMatches(table, entry, s);
 }
 
@@ -293,7 +293,7 @@ int FindNameFrom(int table, const char* s, int last) {
   if (!ValidTable(table) || !s) return 0;
   // Entries above the count do not exist (they may hold names from before the
   // last reset).
-  if (last > gCount[table]) last = gCount[table];
+  if (last > gNameCount[table]) last = gNameCount[table];
   if (last < 1) return 0;
   if (!gCacheOn) return Scan(table, s, last, 0);  // the plain scan, for comparison
 
@@ -341,30 +341,17 @@ int FindNameInGroups(int table, const char* s, int group) {
   int gc = gGroupCount[table];
   if (group > gc || group + gc < 1) return -1;
   int g = group < 1 ? group + gc : group;
-  int end = g == gc ? gCount[table] : gBoundary[table][g + 1];
+  int end = g == gc ? gNameCount[table] : gBoundary[table][g + 1];
   return FindNameFrom(table, s, end);
 }
-
-int GroupOfName(int table, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return 0;
-  return gGroupOf[table][entry];
-}
-
-int GetName(int table, char* dst, int entry) {
-  if (!ValidTable(table) || !dst || entry < 1 || entry > gCount[table]) return -1;
-  memcpy(dst, gNames[table][entry], kNameSlot);  // the whole slot: its text and NUL within
-  return 0;
-}
-
-int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
 
 void MarkNameTables(NameTablesMark* m) {
   if (!m) return;
   for (int t = 0; t < kNameTables; ++t) {
-    m->count[t] = gCount[t];
+    m->count[t] = gNameCount[t];
     m->groupCount[t] = gGroupCount[t];
     memcpy(m->boundary[t], gBoundary[t], sizeof m->boundary[t]);
-    m->born[t] = gCount[t] > 0 ? gBorn[t][gCount[t]] : 0;
+    m->born[t] = gNameCount[t] > 0 ? gBorn[t][gNameCount[t]] : 0;
   }
 }
 
@@ -372,7 +359,7 @@ int RestoreNameTables(const NameTablesMark* m) {
   if (!m) return -1;
   for (int t = 0; t < kNameTables; ++t) {
     const int n = m->count[t], g = m->groupCount[t];
-    if (n < 0 || n > gCount[t] || (n > 0 && gBorn[t][n] != m->born[t])) return -1;
+    if (n < 0 || n > gNameCount[t] || (n > 0 && gBorn[t][n] != m->born[t])) return -1;
     if (g < 1 || g > gGroupCount[t]) return -1;
     for (int k = 1; k <= g; ++k)
       if (gBoundary[t][k] != m->boundary[t][k]) return -1;
@@ -383,19 +370,15 @@ int RestoreNameTables(const NameTablesMark* m) {
 
 int FindOrAddName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;
-  int e = FindNameFrom(table, name, gCount[table]);
+  int e = FindNameFrom(table, name, gNameCount[table]);
   if (e) return e;
   return AddName(table, name);
 }
 
 int FindOrAddLiteralName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;
-  int e = FindNameFrom(table, name, gCount[table]);
+  int e = FindNameFrom(table, name, gNameCount[table]);
   if (e) return e;
   return AddLiteralName(table, name);
 }
 
-const char* NameAt(int table, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return "";
-  return gNames[table][entry];
-}
