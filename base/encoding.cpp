@@ -26,12 +26,26 @@ constexpr WinPair kWinPairs[] = {
     {0x879A, 0x2235}, {0x879B, 0x2229}, {0x879C, 0x222A},
 };
 
+constexpr bool WinPairsInOrder() {
+  for (size_t i = 1; i < sizeof kWinPairs / sizeof kWinPairs[0]; i++)
+    if (kWinPairs[i - 1].sjis >= kWinPairs[i].sjis) return false;
+  return true;
+}
+static_assert(WinPairsInOrder(), "WinSjisToUni searches the pairs in Shift-JIS order");
+
+// The pairs stand in Shift-JIS order: a binary search.
 uint32_t WinSjisToUni(uint32_t code) {
-  const uint32_t lead = code >> 8;  // every pair's code begins with 0x81 or 0x87
-  if (lead != 0x81 && lead != 0x87) return 0;
-  for (const WinPair& p : kWinPairs)
-    if (p.sjis == code) return p.unit;
-  return 0;
+  int lo = 0, hi = static_cast<int>(sizeof kWinPairs / sizeof kWinPairs[0]);
+  while (lo < hi) {
+    const int m = (lo + hi) / 2;
+    if (kWinPairs[m].sjis < code)
+      lo = m + 1;
+    else
+      hi = m;
+  }
+  return lo < static_cast<int>(sizeof kWinPairs / sizeof kWinPairs[0]) && kWinPairs[lo].sjis == code
+             ? kWinPairs[lo].unit
+             : 0;
 }
 
 uint16_t WinUniToSjis(uint32_t unit) {
