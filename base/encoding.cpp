@@ -27,14 +27,19 @@ constexpr WinPair kWinPairs[] = {
 };
 
 constexpr bool WinPairsInOrder() {
-  for (size_t i = 1; i < sizeof kWinPairs / sizeof kWinPairs[0]; i++)
-    if (kWinPairs[i - 1].sjis >= kWinPairs[i].sjis) return false;
+  for (size_t i = 0; i < sizeof kWinPairs / sizeof kWinPairs[0]; i++) {
+    if (kWinPairs[i].sjis >> 8 != 0x81 && kWinPairs[i].sjis >> 8 != 0x87) return false;
+    if (i > 0 && kWinPairs[i - 1].sjis >= kWinPairs[i].sjis) return false;
+  }
   return true;
 }
-static_assert(WinPairsInOrder(), "WinSjisToUni searches the pairs in Shift-JIS order");
+static_assert(WinPairsInOrder(),
+              "WinSjisToUni takes the pairs to begin with 0x81 or 0x87 and stand in order");
 
-// The pairs stand in Shift-JIS order: a binary search.
+// Only codes with the lead byte 0x81 or 0x87 have a pair; they stand in
+// Shift-JIS order: a binary search.
 uint32_t WinSjisToUni(uint32_t code) {
+  if (code >> 8 != 0x81 && code >> 8 != 0x87) return 0;
   int lo = 0, hi = static_cast<int>(sizeof kWinPairs / sizeof kWinPairs[0]);
   while (lo < hi) {
     const int m = (lo + hi) / 2;
