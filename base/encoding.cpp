@@ -275,6 +275,11 @@ static int Utf8Walk(const char* src, Emit emit) {
   const unsigned char* s = (const unsigned char*)src;
   int status = 7, invalid = 0, i = 0;
   for (;;) {
+    if (s[i] != 0 && s[i] < 0x80) {  // ASCII, as Utf8Next takes it
+      const uint32_t c = s[i++];
+      if (!emit(c, 1)) break;
+      continue;
+    }
     int len;
     uint32_t cp;
     int r = Utf8Next(s, &i, &len, &cp);
