@@ -375,6 +375,10 @@ int utf8tosjis(char* dst, int dstcap, const char* src) {
   return status;
 }
 
+bool sjiscodemapped(uint32_t code) {
+  return ((code >> 8) <= 0x9F && WinSjisToUni(code) != 0) || sjis2uni(code) != 0;
+}
+
 int sjistoutf8(char* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 7;
   const unsigned char* s = (const unsigned char*)src;
