@@ -1,5 +1,7 @@
 #include "base/encoding.h"
 
+#include <cstring>
+
 #include "base/diag.h"
 #include "base/sjis_tables.h"
 #include "platform/port.h"
@@ -382,11 +384,20 @@ bool sjiscodemapped(uint32_t code) {
 int sjistoutf8(char* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 7;
   const unsigned char* s = (const unsigned char*)src;
+  const size_t length = strlen(src);  // bytes i..length-1 may be read in blocks
   int status = 7, i = 0, pos = 0;
   for (;;) {
-    // A run of ASCII: each byte as it is, as far as the room goes.
+    // A run of ASCII: each byte as it is, as far as the room goes; eight
+    // bytes at a time while they lie before the terminator.
     const int room = dstcap - 1 - pos;
     int k = 0;
+    while (k + 8 <= room && (size_t)(i + k) + 8 <= length) {
+      uint64_t w;
+      memcpy(&w, s + i + k, 8);
+      if (w & 0x8080808080808080u) break;
+      memcpy(dst + pos + k, &w, 8);
+      k += 8;
+    }
     while (k < room && s[i + k] != 0 && s[i + k] < 0x80) {
       dst[pos + k] = (char)s[i + k];
       k++;
