@@ -47,18 +47,20 @@ void rbputs(const char* text) {
   // written whole or not at all.
   char* line = gReport.lines[gReport.linecount];
   int col = gReport.column;
+  bool cut = gLineCut;  // kept here while bytes are stored (a char store may alias it)
   const unsigned char* s = (const unsigned char*)text;
   int i = 0;
-  while (s[i] && !gLineCut) {
+  while (s[i] && !cut) {
     int n = (issjislead(s[i]) && s[i + 1]) ? 2 : 1;
     if (col + n > kReportCols - 1) {
-      gLineCut = true;
+      cut = true;
       break;
     }
     line[col++] = (char)s[i++];
     if (n == 2) line[col++] = (char)s[i++];
   }
   line[col] = 0;
+  gLineCut = cut;
   gReport.column = col;
 }
 
