@@ -49,7 +49,17 @@ void rbputs(const char* text) {
   int col = gReport.column;
   bool cut = gLineCut;  // kept here while bytes are stored (a char store may alias it)
   const unsigned char* s = (const unsigned char*)text;
+  const size_t length = strlen(text);
   int i = 0;
+  // Eight ASCII bytes at a time (no lead byte among them) while they fit.
+  while (!cut && col + 8 <= kReportCols - 1 && (size_t)i + 8 <= length) {
+    uint64_t w;
+    memcpy(&w, s + i, 8);
+    if (w & 0x8080808080808080u) break;
+    memcpy(line + col, &w, 8);
+    col += 8;
+    i += 8;
+  }
   while (s[i] && !cut) {
     int n = (issjislead(s[i]) && s[i + 1]) ? 2 : 1;
     if (col + n > kReportCols - 1) {
