@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "analysis/findings.h"
 #include "analysis/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
@@ -16,12 +15,18 @@ namespace {
 const char* const kStatusNames[kStatuses] = {"complete", "cut", "not-a-motion", "unreadable"};
 const char* const kCategoryNames[kLevels] = {"ok", "slight", "rough", "dropout", "fix"};
 const char* const kSeverityNames[kLevels] = {"info", "slight", "rough", "dropout", "fix"};
-const char* const kCodeNames[kCodes] = {
-    "twist-bone",        "upper-body-2-full-width", "plus-bone",       "leg-d-bone",
-    "arm-d-bone",        "upper-body-3",            "leg-ik-parent-full-width",
-    "leg-ik-parent",     "leg-ik-parent-turned",    "shoulder-p-bone", "arm-twist-rough",
-    "arm-twist-slight",  "lower-body",              "waist",           "camera-only",
-    "no-keys",           "ik-off",                  "name-cut",        "name-not-shift-jis",
+struct FindingRow {
+  const char* code;
+  int severity;
+  bool fixable;
+  const char* message;
+  const char* variant;
+};
+const FindingRow kFindingRows[kCodes] = {
+#define TARVEL_FINDING(id, code, severity, fixable, message, variant) \
+  {code, severity, fixable, message, variant},
+#include "analysis/findings.def"
+#undef TARVEL_FINDING
 };
 const char* const kPartNames[kVmdParts] = {"header", "modelName", "bone",       "morph",
                                            "camera", "light",     "selfShadow", "showIk"};
@@ -78,12 +83,6 @@ void Name(const char* sjis, int field, char* utf8, char* hex, uint8_t* bad, uint
   if (cut) *cut = wasCut ? 0xFF : 0;
 }
 
-ReportTrack* TrackOf(ReportTrack* tracks, int n, int entry) {
-  for (int i = 0; i < n; i++)
-    if (tracks[i].entry == entry) return &tracks[i];
-  return nullptr;
-}
-
 ReportFinding* AddFinding(int code, int severity, int subject, const char* name, const char* fmt,
                           ...) __attribute__((format(printf, 5, 6)));
 
@@ -107,27 +106,18 @@ ReportFinding* AddFinding(int code, int severity, int subject, const char* name,
   return &f;
 }
 
-// A finding about a bone of the vocabulary (found as the findings found it).
-void BoneFinding(int mask, int bit, int code, int severity, const char* what) {
-  FileReport& r = gFileReport;
-  const char* text = FindingBone(mask, bit);
-  if (!text) return;
-  const int entry = mask == kMaskUpper2 ? FindOrAddName(kBoneTable, text)
-                                        : FindNameInGroups(kBoneTable, text, 0);
-  ReportTrack* t = TrackOf(r.bones, r.boneCount, entry);
-  char name[kNameUtf8];
-  if (t) {
-    snprintf(name, sizeof name, "%s", t->name);
-    t->flags |= 1u << code;
-  } else {
-    sjistoutf8(name, sizeof name, text);
-  }
-  AddFinding(code, severity, kAboutBone, name, "%s %s", name, what);
-}
+// Where each NameTable entry's track stands in the report (1 and up), 0 for
+// none; cleared entry by entry for the next file.
+int16_t gBoneSlot[kBoneTracks];
+int16_t gMorphSlot[kMorphTracks];
 
-void MaskFindings(uint32_t mask, int which, int bits, int code, int severity, const char* what) {
-  for (int i = 0; i < bits; i++)
-    if (mask & (1u << i)) BoneFinding(which, i, code, severity, what);
+ReportTrack* TrackOf(int table, int entry) {
+  FileReport& r = gFileReport;
+  if (table == kBoneTable && entry > 0 && entry < kBoneTracks && gBoneSlot[entry] > 0)
+    return &r.bones[gBoneSlot[entry] - 1];
+  if (table == kMorphTable && entry > 0 && entry < kMorphTracks && gMorphSlot[entry] > 0)
+    return &r.morphs[gMorphSlot[entry] - 1];
+  return nullptr;
 }
 
 // The next track of the report, for a NameTable entry with keys: what bones
@@ -135,6 +125,8 @@ void MaskFindings(uint32_t mask, int which, int bits, int code, int severity, co
 ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t keys,
                       int32_t first, int32_t last) {
   ReportTrack& t = tracks[(*n)++];
+  if (table == kBoneTable) gBoneSlot[entry] = static_cast<int16_t>(*n);
+  else gMorphSlot[entry] = static_cast<int16_t>(*n);
   memset(&t, 0, sizeof t);
   t.entry = entry;
   Name(NameAt(table, entry), 15, t.name, t.hex, &t.nameBad, &t.nameCut);
@@ -143,6 +135,7 @@ ReportTrack& NewTrack(ReportTrack* tracks, int* n, int table, int entry, int32_t
   t.firstFrame = first;
   t.lastFrame = last;
   t.twistPlusFrame = t.twistMinusFrame = -1;
+  t.posFrame = t.rotFrame = -1;
   gFileReport.keys += keys;
   return t;
 }
@@ -156,18 +149,13 @@ void GatherBones() {
     ReportTrack& t =
         NewTrack(r.bones, &r.boneCount, kBoneTable, e, b.keycount, b.firstframe, b.lastframe);
     const char* text = NameAt(kBoneTable, e);
-    const int g = GroupOfName(kBoneTable, e);
-    const bool driven = b.moved == 0xFF;
-    t.moved = driven ? 0xFF : 0;
-    if (g == 1 || g == 2) t.colour = BoneLineColour(text);
-    if (g == 1) t.listed = driven;
-    else if (g == 2) t.listed = driven && b.maxpos > 0.05;
-    else if (g != 3) t.listed = b.maxpos > 0.01 || b.maxrot > 0.01;
+    t.moved = b.moved == 0xFF ? 0xFF : 0;
     t.maxPos = b.maxpos;
     t.rotDeg = amount2deg(b.maxrot);
-    for (int i = 0; i < 4; i++)
-      if (!strcmp(text, FindingBone(kMaskTwist, i)) || !strcmp(text, FindingBone(kMaskArm, i)))
-        t.twisted = 0xFF;
+    if (b.maxpos > 0.0f) t.posFrame = b.atmaxpos;
+    if (b.maxrot > 0.0f) t.rotFrame = b.atmaxrot;
+    for (int i = 0; TwistMeasuredBone(i); i++)
+      if (!strcmp(text, TwistMeasuredBone(i))) t.twisted = 0xFF;
     t.twistPlusDeg = amount2deg(b.maxtwsplus);
     t.twistPlusFrame = b.attwsplus;
     t.twistMinusDeg = amount2deg(b.maxtwsminus);
@@ -183,55 +171,9 @@ void GatherMorphs() {
     if (m.keycount <= 0) continue;
     ReportTrack& t =
         NewTrack(r.morphs, &r.morphCount, kMorphTable, e, m.keycount, m.firstframe, m.lastframe);
-    t.listed = GroupOfName(kMorphTable, e) != 2 && (m.minval < 0.0 || m.maxval > 0.0);
     t.minWeight = m.minval;
     t.maxWeight = m.maxval;
   }
-}
-
-void GatherVerdictFindings() {
-  const Findings& f = gFind;
-  MaskFindings(f.twistbones, kMaskTwist, 4, kCodeTwistBone, kLevelFix,
-               "is a twist bone that turns: it drops out on a VRM model");
-  if (f.upper2state == -1)
-    BoneFinding(kMaskUpper2, 0, kCodeUpperBody2, kLevelFix,
-                "(full-width digit) turns without its half-width twin: it drops out on a VRM model");
-  MaskFindings(f.plusbones, kMaskPlus, 4, kCodePlusBone, kLevelFix,
-               "is a P+ bone that turns: it drops out on a VRM model");
-  MaskFindings(f.dlegbones, kMaskLegD, 6, kCodeLegD, kLevelDropout,
-               "is a D bone that turns: its movement is lost on a VRM model");
-  MaskFindings(f.darmbones, kMaskArmD, 4, kCodeArmD, kLevelDropout,
-               "is a D bone that turns: its movement is lost on a VRM model");
-  for (int i = 0; i < 3; i++) {
-    if (!(f.upper3bones & (1u << i))) continue;
-    const int code = i == 0 ? kCodeUpperBody3 : kCodeIkParentFullWidth;
-    const int entry = FindNameInGroups(kBoneTable, FindingBone(kMaskUpper3, i), 0);
-    const bool turns = entry > 0 && entry < kBoneTracks && gBoneTracks[entry].maxrot > 0.01;
-    if (turns)
-      BoneFinding(kMaskUpper3, i, code, kLevelDropout,
-                  "turns: its movement is lost on a VRM model");
-    else
-      BoneFinding(kMaskUpper3, i, code, kSeverityInfo,
-                  "moves without turning: named when the motion has drop-out factors");
-  }
-  MaskFindings(f.ikparents >> 4, kMaskIkParent, 2, kCodeLegIkParent, kLevelDropout,
-               "is a leg IK parent that turns far: its movement is lost on a VRM model");
-  for (int i = 0; i < 2; i++)
-    if (!(f.ikparents & (0x10u << i)) && (f.ikparents & ((4u | 1u) << i)))
-      BoneFinding(kMaskIkParent, i, kCodeLegIkParentTurned, kSeverityInfo,
-                  "is a leg IK parent that turns a little");
-  MaskFindings(f.shoulderp, kMaskShoulderP, 2, kCodeShoulderP, kLevelDropout,
-               "is a shoulder P bone that turns: its movement is lost on a VRM model");
-  MaskFindings(f.armrough, kMaskArm, 4, kCodeArmTwistRough, kLevelRough,
-               "twists by 160 degrees or more: expect somewhat rough movement");
-  MaskFindings(f.armslight, kMaskArm, 4, kCodeArmTwistSlight, kLevelSlight,
-               "twists by 145 degrees or more: expect slightly rough movement");
-  if (f.lowerbodystate)
-    BoneFinding(kMaskLowerBody, 0, kCodeLowerBody, kLevelRough,
-                "turns: expect somewhat rough or shifted movement");
-  if (f.waiststate)
-    BoneFinding(kMaskWaist, 0, kCodeWaist, kLevelRough,
-                "turns: expect somewhat rough or shifted movement");
 }
 
 void NameFindings(ReportTrack* tracks, int n, int subject, const char* kind) {
@@ -239,15 +181,13 @@ void NameFindings(ReportTrack* tracks, int n, int subject, const char* kind) {
     ReportTrack& t = tracks[i];
     if (t.nameCut) {
       t.flags |= 1u << kCodeNameCut;
-      AddFinding(kCodeNameCut, kSeverityInfo, subject, t.name,
-                 "%s name %s (bytes %s) is cut inside a double-byte character at the end of "
-                 "its 15-byte field",
-                 kind, t.name, t.hex);
+      AddFinding(kCodeNameCut, kSeverityInfo, subject, t.name, FindingMessage(kCodeNameCut), kind,
+                 t.name, t.hex);
     }
     if (t.nameBad) {
       t.flags |= 1u << kCodeNameNotSjis;
       AddFinding(kCodeNameNotSjis, kSeverityInfo, subject, t.name,
-                 "%s name %s is not valid Shift-JIS (bytes %s)", kind, t.name, t.hex);
+                 FindingMessage(kCodeNameNotSjis), kind, t.name, t.hex);
     }
   }
 }
@@ -259,68 +199,42 @@ void GatherInfoFindings() {
     int64_t others = 0;
     for (int s = 2; s < kVmdSections; s++) others += r.records[s];
     if (others > 0)
-      AddFinding(kCodeCameraOnly, kSeverityInfo, kAboutNothing, "",
-                 "no bone or morph keys: a camera, light or shadow motion only");
+      AddFinding(kCodeCameraOnly, kSeverityInfo, kAboutNothing, "", "%s",
+                 FindingMessage(kCodeCameraOnly));
     else
-      AddFinding(kCodeNoKeys, kSeverityInfo, kAboutNothing, "", "the motion has no keys");
+      AddFinding(kCodeNoKeys, kSeverityInfo, kAboutNothing, "", "%s", FindingMessage(kCodeNoKeys));
   }
   for (int i = 0; i < f.ikOffCount; i++) {
     char name[kNameUtf8];
     sjistoutf8(name, sizeof name, f.ikOff[i].name);
     ReportFinding* x = AddFinding(kCodeIkOff, kSeverityInfo, kAboutIk, name,
-                                  "IK of %s is switched off from frame %d", name,
+                                  FindingMessage(kCodeIkOff), name,
                                   static_cast<int>(f.ikOff[i].frame));
     if (x) x->frame = f.ikOff[i].frame;
   }
   r.findingsOmitted += f.ikOffOmitted;
   if (r.modelCut)
-    AddFinding(kCodeNameCut, kSeverityInfo, kAboutModel, r.modelName,
-               "model name %s was cut inside a double-byte character at the end of its "
-               "20-byte field",
+    AddFinding(kCodeNameCut, kSeverityInfo, kAboutModel, r.modelName, FindingVariant(kCodeNameCut),
                r.modelName);
   if (r.modelBad)
     AddFinding(kCodeNameNotSjis, kSeverityInfo, kAboutModel, r.modelName,
-               "model name %s is not valid Shift-JIS (bytes %s)", r.modelName, r.modelHex);
+               FindingVariant(kCodeNameNotSjis), r.modelName, r.modelHex);
   NameFindings(r.bones, r.boneCount, kAboutBone, "bone");
   NameFindings(r.morphs, r.morphCount, kAboutMorph, "morph");
 }
 
-void GatherVerdict() {
-  FileReport& r = gFileReport;
-  const Findings& f = gFind;
-  r.categories = 0;
-  if (f.licensefactors > 0) r.categories |= 1u << kLevelFix;
-  if (f.dropfactors > 0) r.categories |= 1u << kLevelDropout;
-  if (f.roughbones > 0) r.categories |= 1u << kLevelRough;
-  if (f.slightbones > 0) r.categories |= 1u << kLevelSlight;
-  if (r.categories == 0) r.categories = 1u << kLevelOk;
-  r.category = kLevelOk;
-  for (int c = kLevelFix; c > kLevelOk; c--) {
-    if (r.categories & (1u << c)) {
-      r.category = c;
-      break;
-    }
-  }
-  // The box's text, its CR LF line breaks as LF.
-  sjistoutf8(r.verdict, sizeof r.verdict, boxtext);
-  size_t o = 0;
-  for (size_t i = 0; r.verdict[i]; i++) {
-    if (r.verdict[i] == '\r' && r.verdict[i + 1] == '\n') continue;
-    r.verdict[o++] = r.verdict[i];
-  }
-  r.verdict[o] = 0;
-}
-
-void GatherLines() {
+// The lines as the ReportBuffer holds them.
+void RecordLines() {
   FileReport& r = gFileReport;
   r.lineCount = gReport.linecount < kReportLines ? gReport.linecount : kReportLines;
+  r.widest = gReport.widest;
   for (int i = 0; i < r.lineCount; i++) {
     const uint32_t c = gReport.cellcolour[i][0];  // blue << 16 | green << 8 | red
-    r.lines[i].colour = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-    char* text = r.lines[i].text;
-    sjistoutf8(text, kLineUtf8, gReport.lines[i]);
-    const size_t n = strlen(text);
-    if (n > 0 && text[n - 1] == '\n') text[n - 1] = 0;
+    ReportLine& l = r.lines[i];
+    l.colour = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+    l.length = gReport.linelength[i];
+    memcpy(l.text, gReport.lines[i], sizeof l.text);
+    l.text[kReportCols - 1] = 0;
   }
 }
 
@@ -335,7 +249,17 @@ const char* CategoryName(int level) {
 const char* SeverityName(int level) {
   return level >= 0 && level < kLevels ? kSeverityNames[level] : "";
 }
-const char* FindingCodeName(int code) { return code >= 0 && code < kCodes ? kCodeNames[code] : ""; }
+const char* FindingCodeName(int code) {
+  return code >= 0 && code < kCodes ? kFindingRows[code].code : "";
+}
+int FindingSeverity(int code) { return code >= 0 && code < kCodes ? kFindingRows[code].severity : 0; }
+bool FindingFixable(int code) { return code >= 0 && code < kCodes && kFindingRows[code].fixable; }
+const char* FindingMessage(int code) {
+  return code >= 0 && code < kCodes ? kFindingRows[code].message : "";
+}
+const char* FindingVariant(int code) {
+  return code >= 0 && code < kCodes ? kFindingRows[code].variant : "";
+}
 const char* VmdPartName(int part) { return part >= 0 && part < kVmdParts ? kPartNames[part] : ""; }
 
 void OpenErrorText(int code, char* dst, int cap) {
@@ -345,12 +269,18 @@ void OpenErrorText(int code, char* dst, int cap) {
     case 5: snprintf(dst, cap, "access denied"); break;
     case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
     case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
+    case kOpenTooLarge: snprintf(dst, cap, "larger than the browser can read (over 2 GiB)"); break;
     default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
   }
 }
 
-void GatherFileReport(const char* path, int openError) {
+void RecordFileStart(const char* path, int openError) {
   FileReport& r = gFileReport;
+  for (int i = 0; i < r.boneCount; i++)
+    if (r.bones[i].entry > 0 && r.bones[i].entry < kBoneTracks) gBoneSlot[r.bones[i].entry] = 0;
+  for (int i = 0; i < r.morphCount; i++)
+    if (r.morphs[i].entry > 0 && r.morphs[i].entry < kMorphTracks)
+      gMorphSlot[r.morphs[i].entry] = 0;
   const VmdReadFacts& f = gVmdFacts;
   snprintf(r.path, sizeof r.path, "%s", path ? path : "");
   r.openError = 0;
@@ -373,10 +303,11 @@ void GatherFileReport(const char* path, int openError) {
   r.modelBad = r.modelCut = false;
   r.category = kLevelOk;
   r.categories = 0;
-  r.verdict[0] = 0;
+  r.boxtext[0] = 0;
+  r.boxtextw[0] = 0;
   r.boneCount = r.morphCount = 0;
   r.findingCount = r.findingsOmitted = 0;
-  r.lineCount = 0;
+  r.lineCount = r.widest = 0;
 
   if (!f.opened) {
     r.status = kStatusUnreadable;
@@ -414,10 +345,63 @@ void GatherFileReport(const char* path, int openError) {
 
   GatherBones();
   GatherMorphs();
-  GatherVerdict();
-  GatherVerdictFindings();
-  GatherInfoFindings();
-  GatherLines();
+}
+
+void RecordBoneFinding(int code, int severity, int entry, const char* text, bool variant) {
+  char name[kNameUtf8];
+  ReportTrack* t = TrackOf(kBoneTable, entry);
+  if (t) {
+    snprintf(name, sizeof name, "%s", t->name);
+    t->flags |= 1u << code;
+  } else {
+    sjistoutf8(name, sizeof name, text);
+  }
+  AddFinding(code, severity, kAboutBone, name, "%s %s", name,
+             variant ? FindingVariant(code) : FindingMessage(code));
+}
+
+void RecordTrackLine(int table, int entry, uint32_t rgb, bool listed) {
+  ReportTrack* t = TrackOf(table, entry);
+  if (!t) return;
+  t->colour = rgb;
+  t->listed = listed ? 0xFF : 0;
+}
+
+void RecordVerdict(int category, uint32_t categories) {
+  FileReport& r = gFileReport;
+  r.category = category;
+  r.categories = categories;
+  // findbones finds bone by bone; the report lists its findings in the
+  // order of their declaration (a stable sort: bones keep their order).
+  ReportFinding* f = r.findings;
+  for (int i = 1; i < r.findingCount; i++) {
+    if (f[i - 1].code <= f[i].code) continue;
+    ReportFinding x = f[i];
+    int j = i;
+    for (; j > 0 && f[j - 1].code > x.code; j--) f[j] = f[j - 1];
+    f[j] = x;
+  }
+}
+
+void RecordFileEnd() {
+  if (gFileReport.read) GatherInfoFindings();
+  RecordLines();
+}
+
+void VerdictUtf8(const FileReport& r, char* dst, int cap) {
+  sjistoutf8(dst, cap, r.boxtext);
+  size_t o = 0;
+  for (size_t i = 0; dst[i]; i++) {
+    if (dst[i] == '\r' && dst[i + 1] == '\n') continue;
+    dst[o++] = dst[i];
+  }
+  dst[o] = 0;
+}
+
+void LineUtf8(const ReportLine& l, char* dst, int cap) {
+  sjistoutf8(dst, cap, l.text);
+  const size_t n = strlen(dst);
+  if (n > 0 && dst[n - 1] == '\n') dst[n - 1] = 0;
 }
 
 void StatusMessage(const FileReport& r, char* dst, int cap) {

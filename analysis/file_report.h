@@ -1,14 +1,19 @@
-// The structured report of one checked file: what the read met (its status
+// The recorded report of one checked file: what the read met (its status
 // with the details, the sections), every track the motion drives, the
-// findings, the verdict and the report's lines. It is gathered once, after
-// the report and the verdict have been built, and only presented by the
-// views (the text report, JSON, the page). All texts in it are UTF-8.
+// findings, the verdict and the report's lines. Each fact is recorded where
+// it is decided: the read's facts and the tracks when the read is done, a
+// finding when findbones sets its bit, a track's line and colour when the
+// list writes it, the category and the verdict texts when the verdict is
+// built. The views (the window, the text report, JSON, the page) only
+// present it. Names are UTF-8; the report's lines and the verdict texts keep
+// the encodings they were written in (Shift-JIS, and UTF-16 beside it).
 #pragma once
 #include <cstdint>
 
 #include "analysis/report_buffer.h"
-#include "analysis/verdict.h"
 #include "vmd/vmdread.h"
+
+constexpr int kBoxText = 4096;  // the verdict box texts, in units
 
 enum FileStatus { kStatusComplete, kStatusCut, kStatusNotMotion, kStatusUnreadable, kStatuses };
 // "complete", "cut", "not-a-motion", "unreadable"
@@ -24,14 +29,20 @@ const char* CategoryName(int level);
 const char* SeverityName(int level);
 
 enum FindingCode {
-  kCodeTwistBone, kCodeUpperBody2, kCodePlusBone, kCodeLegD, kCodeArmD, kCodeUpperBody3,
-  kCodeIkParentFullWidth, kCodeLegIkParent, kCodeLegIkParentTurned, kCodeShoulderP,
-  kCodeArmTwistRough, kCodeArmTwistSlight, kCodeLowerBody, kCodeWaist,
-  kCodeCameraOnly, kCodeNoKeys, kCodeIkOff, kCodeNameCut, kCodeNameNotSjis,
+#define TARVEL_FINDING(id, code, severity, fixable, message, variant) kCode##id,
+#include "analysis/findings.def"
+#undef TARVEL_FINDING
   kCodes
 };
 // The stable code of a finding ("twist-bone", "ik-off", ...).
 const char* FindingCodeName(int code);
+// Its default severity (a Level; kSeverityInfo for info).
+int FindingSeverity(int code);
+// Whether the VRM-ready copy folds it away from the motion alone.
+bool FindingFixable(int code);
+// Its message, and that of its second form ("" where it has none).
+const char* FindingMessage(int code);
+const char* FindingVariant(int code);
 
 // Section names as the views give them: "bone", "morph", "camera", "light",
 // "selfShadow", "showIk"; and the parts before them: "header", "modelName".
@@ -41,6 +52,7 @@ constexpr int kNameUtf8 = 200;        // a 63-byte Shift-JIS name as UTF-8
 constexpr int kNameHex = 2 * 64 + 1;  // its raw bytes as hex
 constexpr int kPathUtf8 = 1040;       // 260 UTF-16 units as UTF-8
 constexpr int kLineUtf8 = kReportCols * 3 + 1;
+constexpr int kVerdictUtf8 = kBoxText * 4 + 1;
 constexpr int kFindingMax = 256;
 constexpr int kMessageMax = 400;
 
@@ -59,6 +71,7 @@ struct ReportTrack {
   // bones
   float maxPos;
   double rotDeg;
+  int32_t posFrame, rotFrame;  // frames of the largest movement and rotation (when not 0)
   double twistPlusDeg, twistMinusDeg;
   int32_t twistPlusFrame, twistMinusFrame;  // -1: none
   uint8_t twisted;        // a twist bone, or an arm or elbow bone
@@ -77,9 +90,12 @@ struct ReportFinding {
   char message[kMessageMax];
 };
 
+// A line of the report as the ReportBuffer wrote it: Shift-JIS, its line
+// feed kept where the list wrote one.
 struct ReportLine {
   uint32_t colour;  // 0xRRGGBB
-  char text[kLineUtf8];
+  uint16_t length;  // bytes
+  char text[kReportCols];
 };
 
 struct FileReport {
@@ -109,28 +125,47 @@ struct FileReport {
   // verdict (read files only)
   int category;
   uint32_t categories;    // bit (1 << Level) for each category present
-  char verdict[kBoxText * 4 + 1];
+  // the verdict box's texts, Shift-JIS and UTF-16, CR LF line breaks
+  char boxtext[kBoxText];
+  char16_t boxtextw[kBoxText];
   int boneCount, morphCount;
   ReportTrack bones[kBoneTracks];
   ReportTrack morphs[kMorphTracks];
   int findingCount, findingsOmitted;
   ReportFinding findings[kFindingMax];
   int lineCount;
+  int widest;             // bytes of the longest line
   ReportLine lines[kReportLines];
 };
 extern FileReport gFileReport;
 
-// Gathers the report of the file just checked, from the reader's facts, the
-// tracks, the findings, the ReportBuffer and the verdict text: call after the
-// motion read, buildreport and buildverdict. path: the file as shown (UTF-8);
-// openError: the system's error code when the file could not be opened.
-void GatherFileReport(const char* path, int openError);
+// Recording, in the order of the per-file sequence:
+// The file just read (or not read): its path as shown (UTF-8), the system's
+// error code when it could not be opened, what the read met and the tracks.
+void RecordFileStart(const char* path, int openError);
+// findbones: a finding about a bone of the vocabulary (entry: its NameTable
+// entry, text: its Shift-JIS entry text), in its second form when variant.
+void RecordBoneFinding(int code, int severity, int entry, const char* text, bool variant = false);
+// listbones / listmorphs: the colour of a track's line (table 1 bones, 2
+// morphs), and whether the list gave it a line of its own.
+void RecordTrackLine(int table, int entry, uint32_t rgb, bool listed);
+// buildverdict: the category of the verdict and every category present.
+void RecordVerdict(int category, uint32_t categories);
+// After the report and the verdict: the findings about the file as a whole
+// and its names, and the report's lines.
+void RecordFileEnd();
+
+// The verdict box's text as the views give it: UTF-8, LF line breaks.
+void VerdictUtf8(const FileReport& r, char* dst, int cap);
+// A report line as the views give it: UTF-8 without its line feed.
+void LineUtf8(const ReportLine& l, char* dst, int cap);
 
 // The reason for an error code of the port's file opens ("no such file", ...),
 // or for one of the codes below.
 void OpenErrorText(int code, char* dst, int cap);
 constexpr int kOpenNameTooLong = 206;  // the system's own code for it
 constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
+constexpr int kOpenTooLarge = -3;      // the page: more than the browser can read
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

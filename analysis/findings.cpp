@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/file_report.h"
 #include "analysis/report_buffer.h"
 #include "analysis/rotation.h"
 #include "base/numtext.h"
@@ -17,7 +18,6 @@ Findings gFind;
 namespace {
 
 enum Text {
-  kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist,
   kUpper2Full, kUpper2Half,
   kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus,
   kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD,
@@ -25,7 +25,6 @@ enum Text {
   kUpper3, kLLegIkParentFull, kRLegIkParentFull,
   kLLegIkParent, kRLegIkParent,
   kLShoulderP, kRShoulderP,
-  kLArm, kLElbow, kRArm, kRElbow,
   kLowerBody, kWaist,
   kLToeEx, kRToeEx,
   kLShoulderPlus, kLElbowPlus, kRShoulderPlus, kRElbowPlus,
@@ -37,7 +36,6 @@ enum Text {
 };
 
 const char* const kTextUtf8[kTextCount] = {
-  "左腕捩", "左手捩", "右腕捩", "右手捩",
   "上半身２", "上半身2",
   "左足_+", "左腕_+", "右足_+", "右腕_+",
   "左足D", "左ひざD", "左足首D", "右足D", "右ひざD", "右足首D",
@@ -45,7 +43,6 @@ const char* const kTextUtf8[kTextCount] = {
   "上半身3", "左足ＩＫ親", "右足ＩＫ親",
   "左足IK親", "右足IK親",
   "左肩P", "右肩P",
-  "左腕", "左ひじ", "右腕", "右ひじ",
   "下半身", "腰",
   "左足先EX", "右足先EX",
   "左肩_+", "左ひじ_+", "右肩_+", "右ひじ_+",
@@ -57,8 +54,6 @@ const char* const kTextUtf8[kTextCount] = {
 
 SjisTexts<kTextCount, 32> T = {kTextUtf8, {}, false};
 
-const int kTwistBones[4] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist};
-const int kArmBones[4] = {kLArm, kLElbow, kRArm, kRElbow};
 const int kPlusBones[4] = {kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus};
 const int kLegDBones[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
 const int kArmDBones[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
@@ -87,6 +82,29 @@ bool Driven(const BoneTrack* t) { return t && t->keycount >= 1 && t->moved == 0x
 bool Twisted(const BoneTrack* t) { return t->maxtwsminus > 0.01 || t->maxtwsplus > 0.01; }
 
 bool Is(const char* name, int text) { return strcmp(name, T[text]) == 0; }
+
+// The twist bones are the reader's first four measured bones, the arm and
+// elbow bones its next four.
+const char* TwistBone(int i) { return TwistMeasuredBone(i); }
+const char* ArmBone(int i) { return TwistMeasuredBone(4 + i); }
+
+// Index among the four twist (or arm) bones, or -1.
+int TwistIndex(const char* name) {
+  for (int i = 0; i < 4; i++)
+    if (!strcmp(name, TwistBone(i))) return i;
+  return -1;
+}
+int ArmIndex(const char* name) {
+  for (int i = 0; i < 4; i++)
+    if (!strcmp(name, ArmBone(i))) return i;
+  return -1;
+}
+
+// Records a finding of a bone of the vocabulary as findbones decides it.
+void Found(int code, const char* text, int severity, bool variant = false) {
+  RecordBoneFinding(code, severity, FindNameInGroups(1, text, 0), text, variant);
+}
+void Found(int code, const char* text) { Found(code, text, FindingSeverity(code)); }
 
 bool IsOneOf(const char* name, const int* texts, int n) {
   for (int i = 0; i < n; i++)
@@ -136,7 +154,7 @@ Rgb FullLineColour(const char* name) {
   static const int kToeEx[2] = {kLToeEx, kRToeEx};
   static const int kArmIk[2] = {kLArmIk, kRArmIk};
 
-  if (IsOneOf(name, kTwistBones, 4)) return kRed;
+  if (TwistIndex(name) >= 0) return kRed;
   if (Is(name, kUpper2Full) && gFind.upper2state == -1) return kRed;
   if (IsOneOf(name, kIkFull, 2)) return kRed;
   if (IsOneOf(name, kToeEx, 2)) return kWhite;
@@ -145,14 +163,11 @@ Rgb FullLineColour(const char* name) {
   if (IsOneOf(name, kLegDBones, 6)) return kOrange;
   if (Is(name, kUpper3)) return kAmber;
   if (BeginsWith(name, kCenterParent) || BeginsWith(name, kCenterAux)) return kAmber;
-  if (Is(name, kLLegIkParent)) {
-    if (gFind.ikparents & 0x10) return kYellow;
-    if (gFind.ikparents & (4 | 1)) return kPale;
-    return kWhite;
-  }
-  if (Is(name, kRLegIkParent)) {
-    if (gFind.ikparents & 0x20) return kYellow;
-    if (gFind.ikparents & (8 | 2)) return kPale;
+  const int side = IndexIn(name, kIkParents, 2);
+  if (side >= 0) {
+    if (gFind.ikparents & IkParentBit(kIkLarge, side)) return kYellow;
+    if (gFind.ikparents & (IkParentBit(kIkMedium, side) | IkParentBit(kIkSmall, side)))
+      return kPale;
     return kWhite;
   }
   if (IsOneOf(name, kShoulderPs, 2)) return kAmber;
@@ -162,7 +177,7 @@ Rgb FullLineColour(const char* name) {
     return kWhite;
   }
   if (Is(name, kWaist)) return kYellow;
-  int arm = IndexIn(name, kArmBones, 4);
+  int arm = ArmIndex(name);
   if (arm >= 0) {
     if (gFind.armrough & (1u << arm)) return kYellow;
     if (gFind.armslight & (1u << arm)) return kPale;
@@ -173,11 +188,14 @@ Rgb FullLineColour(const char* name) {
 }
 
 // One line of the bone list for a bone of the vocabulary's first two groups.
-void FullLine(const char* text, const char* shown, int width, const BoneTrack* t) {
+uint32_t Packed(Rgb c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b); }
+
+void FullLine(int entry, const char* text, const char* shown, int width, const BoneTrack* t) {
   char buf[96], num[40];
   rbcolor(kWhite.r, kWhite.g, kWhite.b);
   Rgb c = FullLineColour(text);
   rbcolor(c.r, c.g, c.b);
+  RecordTrackLine(1, entry, Packed(c), true);
 
   rbputs("  ");
   rbputs(shown);
@@ -190,12 +208,12 @@ void FullLine(const char* text, const char* shown, int width, const BoneTrack* t
     snprintf(buf, sizeof buf, "(|pos|=%s) ", num);
     rbputs(buf);
   }
-  if (!IsOneOf(text, kTwistBones, 4) && t->maxrot > 0.01) {
+  if (TwistIndex(text) < 0 && t->maxrot > 0.01) {
     FormatFixed(num, sizeof num, amount2deg(t->maxrot), 6, 1);
     snprintf(buf, sizeof buf, "(rot%s) ", num);
     rbputs(buf);
   }
-  if ((IsOneOf(text, kArmBones, 4) || IsOneOf(text, kTwistBones, 4)) && Twisted(t)) {
+  if ((ArmIndex(text) >= 0 || TwistIndex(text) >= 0) && Twisted(t)) {
     double a = amount2deg(t->maxtwsminus);
     double b = amount2deg(t->maxtwsplus);
     FormatFixed(num, sizeof num, a < b ? b : a, 6, 1);
@@ -219,19 +237,16 @@ const char* FindingBone(int mask, int bit) {
   static const int kLower[1] = {kLowerBody};
   static const int kWaistOnly[1] = {kWaist};
   static const Row kRows[kMasks] = {
-      {kTwistBones, 4},  {kUpper2, 1},    {kPlusBones, 4},  {kLegDBones, 6},
+      {nullptr, 4},      {kUpper2, 1},    {kPlusBones, 4},  {kLegDBones, 6},
       {kArmDBones, 4},   {kUpper3Bones, 3}, {kIkParents, 2}, {kShoulderPs, 2},
-      {kArmBones, 4},    {kLower, 1},     {kWaistOnly, 1},
+      {nullptr, 4},      {kLower, 1},     {kWaistOnly, 1},
   };
   if (mask < 0 || mask >= kMasks || bit < 0) return nullptr;
   if (mask == kMaskIkParent) bit %= 2;
+  if (mask == kMaskTwist) return bit < 4 ? TwistBone(bit) : nullptr;
+  if (mask == kMaskArm) return bit < 4 ? ArmBone(bit) : nullptr;
   if (bit >= kRows[mask].n) return nullptr;
   return T[kRows[mask].texts[bit]];
-}
-
-uint32_t BoneLineColour(const char* text) {
-  const Rgb c = FullLineColour(text);
-  return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b);
 }
 
 void findbones() {
@@ -239,26 +254,32 @@ void findbones() {
 
   // Twist bones.
   for (int i = 0; i < 4; i++) {
-    const BoneTrack* t = FindBone(kTwistBones[i]);
+    const BoneTrack* t = BoneAt(FindNameInGroups(1, TwistBone(i), 0));
     if (Driven(t) && Twisted(t)) {
       gFind.twistbones |= 1u << i;
       gFind.licensefactors++;
+      Found(kCodeTwistBone, TwistBone(i));
     }
   }
 
   // The full-width upper body 2 alone is a factor; with the half-width one
   // moving as well the state ends at 1, the half-width one alone leaves 0.
-  const BoneTrack* t = BoneAt(FindOrAddName(1, T[kUpper2Full]));
+  const int upper2 = FindOrAddName(1, T[kUpper2Full]);
+  const BoneTrack* t = BoneAt(upper2);
   if (Driven(t) && t->maxrot > 0.01) gFind.upper2state = -1;
   t = BoneAt(FindOrAddName(1, T[kUpper2Half]));
   if (Driven(t) && t->maxrot > 0.01) gFind.upper2state = -gFind.upper2state;
-  if (gFind.upper2state == -1) gFind.licensefactors++;
+  if (gFind.upper2state == -1) {
+    gFind.licensefactors++;
+    RecordBoneFinding(kCodeUpperBody2, FindingSeverity(kCodeUpperBody2), upper2, T[kUpper2Full]);
+  }
 
   for (int i = 0; i < 4; i++) {
     t = FindBone(kPlusBones[i]);
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.plusbones |= 1u << i;
       gFind.licensefactors++;
+      Found(kCodePlusBone, T[kPlusBones[i]]);
     }
   }
 
@@ -267,6 +288,7 @@ void findbones() {
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.dlegbones |= 1u << i;
       gFind.dropfactors++;
+      Found(kCodeLegD, T[kLegDBones[i]]);
     }
   }
 
@@ -275,31 +297,37 @@ void findbones() {
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.darmbones |= 1u << i;
       gFind.dropfactors++;
+      Found(kCodeArmD, T[kArmDBones[i]]);
     }
   }
 
+  // 上半身3 and the full-width leg IK parents: turning is a drop-out factor;
+  // moving without turning is named (info) and counts for nothing.
   for (int i = 0; i < 3; i++) {
     t = FindBone(kUpper3Bones[i]);
     if (!Driven(t)) continue;
-    if (t->maxpos > 0.01) gFind.upper3bones |= 1u << i;
+    const int code = i == 0 ? kCodeUpperBody3 : kCodeIkParentFullWidth;
     if (t->maxrot > 0.01) {
       gFind.upper3bones |= 1u << i;
       gFind.dropfactors++;
+      Found(code, T[kUpper3Bones[i]]);
+    } else if (t->maxpos > 0.01) {
+      gFind.upper3bones |= 1u << i;
+      Found(code, T[kUpper3Bones[i]], kSeverityInfo, true);
     }
   }
 
-  // Leg IK parents: left bits 1 / 4 / 0x10, right bits 2 / 8 / 0x20.
   for (int i = 0; i < 2; i++) {
     t = FindBone(kIkParents[i]);
     if (!Driven(t)) continue;
     double x = t->maxrot * 1.6 * 2.0;
     if (x > 0.4) {
-      gFind.ikparents |= 0x10u << i;
+      gFind.ikparents |= IkParentBit(kIkLarge, i);
       gFind.dropfactors++;
-    } else if (x > 0.25) {
-      gFind.ikparents |= 4u << i;
+      Found(kCodeLegIkParent, T[kIkParents[i]]);
     } else if (x > 0.12) {
-      gFind.ikparents |= 1u << i;
+      gFind.ikparents |= IkParentBit(x > 0.25 ? kIkMedium : kIkSmall, i);
+      Found(kCodeLegIkParentTurned, T[kIkParents[i]]);
     }
   }
 
@@ -308,12 +336,13 @@ void findbones() {
     if (Driven(t) && t->maxrot > 0.01) {
       gFind.shoulderp |= 1u << i;
       gFind.dropfactors++;
+      Found(kCodeShoulderP, T[kShoulderPs[i]]);
     }
   }
 
   // Arm and elbow twists: 145 degrees or more is slight, 160 or more rough.
   for (int i = 0; i < 4; i++) {
-    t = FindBone(kArmBones[i]);
+    t = BoneAt(FindNameInGroups(1, ArmBone(i), 0));
     if (!Driven(t) || !Twisted(t)) continue;
     double a = amount2deg(t->maxtwsminus);
     double b = amount2deg(t->maxtwsplus);
@@ -322,9 +351,11 @@ void findbones() {
       if (tw < 160.0) {
         gFind.armslight |= 1u << i;
         gFind.slightbones++;
+        Found(kCodeArmTwistSlight, ArmBone(i));
       } else {
         gFind.armrough |= 1u << i;
         gFind.roughbones++;
+        Found(kCodeArmTwistRough, ArmBone(i));
       }
     }
   }
@@ -340,11 +371,13 @@ void findbones() {
       gFind.lowerbodystate = 3;
     else
       gFind.lowerbodystate = 1;
+    Found(kCodeLowerBody, T[kLowerBody]);
   }
   t = FindBone(kWaist);
   if (Driven(t) && t->maxrot > 0.01) {
     gFind.roughbones++;
     gFind.waiststate = -1;
+    Found(kCodeWaist, T[kWaist]);
   }
 }
 
@@ -379,6 +412,10 @@ void listbones() {
     const BoneTrack* t = BoneAt(e);
     bool driven = Driven(t);
     if (g == 3) continue;
+    // A bone of the first two groups keeps the colour of its full line,
+    // whether or not it gets one.
+    if ((g == 1 || g == 2) && !(driven && (g == 1 || t->maxpos > 0.05)))
+      RecordTrackLine(1, e, Packed(FullLineColour(text)), false);
     if (g == 2 && !(driven && t->maxpos > 0.05)) continue;
 
     if (g != group) {
@@ -393,7 +430,7 @@ void listbones() {
     if (g == 1 || g == 2) {
       if (driven) {
         DisplayName(shown, text, alias, false);
-        FullLine(text, shown, width, t);
+        FullLine(e, text, shown, width, t);
         listed = true;
       }
     } else if (t && (t->maxpos > 0.01 || t->maxrot > 0.01)) {
@@ -412,6 +449,7 @@ void listbones() {
       rbputs(piece);
       compactLength += (int)strlen(piece);
       pending = true;
+      RecordTrackLine(1, e, Packed(kWhite), true);
     }
   }
 
@@ -451,6 +489,7 @@ void listmorphs() {
     group = g;
     if (!MorphListed(e) || GetName(2, text, e) != 0) continue;
 
+    RecordTrackLine(2, e, Packed(kWhite), true);
     DisplayName(shown, text, alias, true);
     int n = (int)strlen(shown);
     // Three names of one double-byte character are shown as another

@@ -12,9 +12,15 @@ struct Findings {
 };
 extern Findings gFind;
 
+// Leg IK parents in ikparents: a small, medium or large turn, left (side 0)
+// or right (side 1): small 1 / 2, medium 4 / 8, large 0x10 / 0x20.
+enum IkRange { kIkSmall, kIkMedium, kIkLarge };
+constexpr uint32_t IkParentBit(int range, int side) { return 1u << (2 * range + side); }
+
+// Finds the factors of the verdict, recording each finding as it is found.
 void findbones();
 
-// The masks of Findings whose bits stand for bones, for the structured report.
+// The masks of Findings whose bits stand for bones.
 enum FindingMask {
   kMaskTwist,      // twistbones
   kMaskUpper2,     // bit 0: the full-width upper body 2 (upper2state -1)
@@ -31,8 +37,5 @@ enum FindingMask {
 };
 // The Shift-JIS entry text of the bone behind bit `bit` of a mask, or null.
 const char* FindingBone(int mask, int bit);
-// The colour of a bone's full line in the bone list, as 0xRRGGBB (read after
-// findbones, like the list itself).
-uint32_t BoneLineColour(const char* text);
 void listbones();
 void listmorphs();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/file_report.h"
 #include "analysis/findings.h"
 #include "analysis/report_buffer.h"
 #include "base/sjis_text.h"
@@ -10,30 +11,18 @@
 #include "base/encoding.h"
 #include "base/runenv.h"
 #include "names/alias.h"
-#include "platform/port.h"
 #include "vmd/vmdread.h"
-
-char boxtext[kBoxText];
-char16_t boxtextw[kBoxText];
 
 namespace {
 
 enum Text {
   kModelJa, kTargetJa,
   // needs fixing
-  kLHead, kLReason,
-  kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist, kUpper2,
-  kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus,
-  kUsed,
+  kLHead, kLReason, kUsed,
   // check needed
   kDHeadConvert, kDHeadEdit, kDReason,
-  kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD,
-  kLArmD, kLElbowD, kRArmD, kRElbowD,
-  kLIkParent, kRIkParent, kLShoulderP, kRShoulderP, kUpper3,
   // somewhat rough
-  kRHead, kRAdvice, kRReasonHead,
-  kLArm, kLElbow, kRArm, kRElbow,
-  kRTwist, kLowerBody, kWaist, kUsedBreak, kCannotReduce,
+  kRHead, kRAdvice, kRReasonHead, kRTwist, kUsedBreak, kCannotReduce,
   // slightly rough
   kSHead, kSAdvice, kSReasonHead, kSTwist,
   kOk,
@@ -46,20 +35,14 @@ const char* const kTextUtf8[kTextCount] = {
   "元モデル名: ", "想定使用先: VRMモデル (Lumeno 3.10-3.13) ",
   "(要修正): MMD での手修正またはツール等での変換が必須です. \r\n",
   "\r\n  理由: このまま使用するとボーン抜けが発生します. \r\n  --\r\n  ",
-  "[左腕捩] ", "[左手捩] ", "[右腕捩] ", "[右手捩] ", "上半身２(L2) ",
-  "[左足_+] ", "[左腕_+] ", "[右足_+] ", "[右腕_+] ",
   "が使用されています. ",
   "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手修正またはツール等での変換が必須です. \r\n",
   "(確認要): ReadMe 中で「必要」と記載されていれば、MMD での手編集／手修正が必須です. \r\n",
   "\r\n  理由: そのままでは再現できないボーンの動きが含まれます. \r\n  --\r\n  ",
-  "[左足D] ", "[左ひざD] ", "[左足首D] ", "[右足D] ", "[右ひざD] ", "[右足首D] ",
-  "[左腕D] ", "[左ひじD] ", "[右腕D] ", "[右ひじD] ",
-  "[左足IK親] ", "[右足IK親] ", "[左肩P] ", "[右肩P] ", "[上半身3] ",
   "(やや荒れ): やや荒れる／ややズレると予測. \r\n\r\n  未変換なら、変換／修正によって軽減できる場合が多く、 ",
   "\r\n  変換をお奨めします. ",
   "\r\n  --\r\n  理由: \r\n  ",
-  "[左腕] ", "[左ひじ] ", "[右腕] ", "[右ひじ] ",
-  "にやや強い捩りがあります. \r\n  ", "[下半身] ", "[腰] ", "が使用されています. \r\n  ",
+  "にやや強い捩りがあります. \r\n  ", "が使用されています. \r\n  ",
   "\r\n    (変換してもこれ以上軽減できない場合もあります) ",
   "(少し荒れ): 少し荒れる／少しズレると予測. \r\n\r\n  そのままで使用可能ですが、 ",
   "\r\n  未変換なら、変換／修正によって軽減できる場合があります. \r\n  --",
@@ -105,9 +88,14 @@ void PieceAdd(Piece* p, const char* s) {
   p->length = AppendSjis(p->text, (int)sizeof p->text, p->length, s);
 }
 
-void PieceAddBits(Piece* p, uint32_t mask, const int* texts, int n) {
-  for (int i = 0; i < n; i++)
-    if (mask & (1u << i)) PieceAdd(p, T[texts[i]]);
+// "[name] " for each bit of the mask, the names those of the findings.
+void PieceAddBones(Piece* p, uint32_t mask, int which, int n) {
+  for (int i = 0; i < n; i++) {
+    if (!(mask & (1u << i))) continue;
+    PieceAdd(p, "[");
+    PieceAdd(p, FindingBone(which, i));
+    PieceAdd(p, "] ");
+  }
 }
 
 int gBoxLength = 0;
@@ -118,6 +106,8 @@ int gBoxLength = 0;
 // system's lead-byte test, which takes no byte as a lead byte in code page
 // 1252 and would widen each byte to a Latin letter.
 void Add(const char* s) {
+  char* boxtext = gFileReport.boxtext;
+  char16_t* boxtextw = gFileReport.boxtextw;
   gBoxLength = AppendSjis(boxtext, kBoxText, gBoxLength, s);
   static char utf8[sizeof(Piece::text) * 3 + 1];
   static char16_t wide[sizeof(Piece::text) + 1];
@@ -138,22 +128,19 @@ void DiagReasons(const char* s) {
 
 void DiagCount(int head, int n, int tail) { DiagPrint("%s%d%s", T[head], n, T[tail]); }
 
-const int kArmBones[4] = {kLArm, kLElbow, kRArm, kRElbow};
-
 void LicenseBlock() {
-  static const int kTwist[4] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist};
-  static const int kPlus[4] = {kLLegPlus, kLArmPlus, kRLegPlus, kRArmPlus};
   static Piece p;
   Add(T[kLHead]);
   Add(T[kLReason]);
   PieceClear(&p);
-  PieceAddBits(&p, gFind.twistbones, kTwist, 4);
+  PieceAddBones(&p, gFind.twistbones, kMaskTwist, 4);
   if (gFind.twistbones) PieceAdd(&p, kBreak);
   if (gFind.upper2state == -1) {
-    PieceAdd(&p, T[kUpper2]);
+    PieceAdd(&p, FindingBone(kMaskUpper2, 0));
+    PieceAdd(&p, "(L2) ");
     PieceAdd(&p, kBreak);
   }
-  PieceAddBits(&p, gFind.plusbones, kPlus, 4);
+  PieceAddBones(&p, gFind.plusbones, kMaskPlus, 4);
   if (gFind.plusbones) PieceAdd(&p, "(P_Bone+) \r\n  ");
   PieceAdd(&p, T[kUsed]);
   Add(p.text);
@@ -162,22 +149,19 @@ void LicenseBlock() {
 }
 
 void DropBlock() {
-  static const int kLegD[6] = {kLLegD, kLKneeD, kLAnkleD, kRLegD, kRKneeD, kRAnkleD};
-  static const int kArmD[4] = {kLArmD, kLElbowD, kRArmD, kRElbowD};
-  static const int kShoulderP[2] = {kLShoulderP, kRShoulderP};
   static Piece p;
   Add(gFind.dlegbones == 0 && gFind.darmbones == 0 ? T[kDHeadConvert] : T[kDHeadEdit]);
   Add(T[kDReason]);
   PieceClear(&p);
-  PieceAddBits(&p, gFind.dlegbones, kLegD, 6);
+  PieceAddBones(&p, gFind.dlegbones, kMaskLegD, 6);
   if (gFind.dlegbones) PieceAdd(&p, kBreak);
-  PieceAddBits(&p, gFind.darmbones, kArmD, 4);
+  PieceAddBones(&p, gFind.darmbones, kMaskArmD, 4);
   if (gFind.darmbones) PieceAdd(&p, kBreak);
-  if (gFind.ikparents & 0x10) PieceAdd(&p, T[kLIkParent]);
-  if (gFind.ikparents & 0x20) PieceAdd(&p, T[kRIkParent]);
-  PieceAddBits(&p, gFind.shoulderp, kShoulderP, 2);
+  const uint32_t large = IkParentBit(kIkLarge, 0) | IkParentBit(kIkLarge, 1);
+  PieceAddBones(&p, (gFind.ikparents & large) >> (2 * kIkLarge), kMaskIkParent, 2);
+  PieceAddBones(&p, gFind.shoulderp, kMaskShoulderP, 2);
   if (gFind.ikparents || gFind.shoulderp) PieceAdd(&p, kBreak);
-  if (gFind.upper3bones & 1) PieceAdd(&p, T[kUpper3]);
+  PieceAddBones(&p, gFind.upper3bones & 1, kMaskUpper3, 1);
   if (gFind.upper3bones) PieceAdd(&p, kBreak);
   PieceAdd(&p, T[kUsed]);
   Add(p.text);
@@ -192,12 +176,12 @@ void RoughBlock() {
   Add(T[kRReasonHead]);
   PieceClear(&p);
   if (gFind.armrough) {
-    PieceAddBits(&p, gFind.armrough, kArmBones, 4);
+    PieceAddBones(&p, gFind.armrough, kMaskArm, 4);
     PieceAdd(&p, T[kRTwist]);
   }
   if (gFind.lowerbodystate || gFind.waiststate) {
-    if (gFind.lowerbodystate) PieceAdd(&p, T[kLowerBody]);
-    if (gFind.waiststate) PieceAdd(&p, T[kWaist]);
+    PieceAddBones(&p, gFind.lowerbodystate ? 1 : 0, kMaskLowerBody, 1);
+    PieceAddBones(&p, gFind.waiststate ? 1 : 0, kMaskWaist, 1);
     PieceAdd(&p, T[kUsedBreak]);
   }
   Add(p.text);
@@ -213,7 +197,7 @@ void SlightBlock() {
   Add(T[kSReasonHead]);
   PieceClear(&p);
   if (gFind.armslight) {
-    PieceAddBits(&p, gFind.armslight, kArmBones, 4);
+    PieceAddBones(&p, gFind.armslight, kMaskArm, 4);
     PieceAdd(&p, T[kSTwist]);
   }
   Add(p.text);
@@ -237,12 +221,12 @@ void buildreport() {
   rbcolor(255, 255, 255);
   rbnewline();
 
-  // The checked file. Where narrow names are not Shift-JIS (code page 932)
-  // the narrow form cannot be shown in a Shift-JIS line (and has lost what
-  // its code page cannot hold), so the UTF-16 form is converted instead.
+  // The checked file. Where narrow names are not Shift-JIS the narrow form
+  // cannot be shown in a Shift-JIS line (and has lost what its code page
+  // cannot hold), so the UTF-16 form is converted instead.
   if (gRun.lastVmdA[0] || gRun.lastVmdW[0]) {
     bool wide = gRun.lastVmdA[0] == 0;
-    if (PortAnsiCodePage() != 932 && gRun.lastVmdW[0]) wide = true;
+    if (!gRun.sjisNames && gRun.lastVmdW[0]) wide = true;
     if (wide)
       unitosjis(line, (int)sizeof line, gRun.lastVmdW);
     else
@@ -269,8 +253,8 @@ void buildreport() {
 void buildverdict() {
   const int L = gFind.licensefactors, D = gFind.dropfactors;
   const int R = gFind.roughbones, S = gFind.slightbones;
-  boxtext[0] = 0;
-  boxtextw[0] = 0;
+  gFileReport.boxtext[0] = 0;
+  gFileReport.boxtextw[0] = 0;
   gBoxLength = 0;
   DiagPrint("%s", T[kDiagHead]);
 
@@ -286,4 +270,18 @@ void buildverdict() {
     Add(T[kOk]);
     DiagPrint("%s", T[kDiagOk]);
   }
+
+  uint32_t categories = 0;
+  if (L > 0) categories |= 1u << kLevelFix;
+  if (D > 0) categories |= 1u << kLevelDropout;
+  if (R > 0) categories |= 1u << kLevelRough;
+  if (S > 0) categories |= 1u << kLevelSlight;
+  int category = kLevelOk;
+  for (int c = kLevelFix; c > kLevelOk; c--) {
+    if (categories & (1u << c)) {
+      category = c;
+      break;
+    }
+  }
+  RecordVerdict(category, categories ? categories : 1u << kLevelOk);
 }

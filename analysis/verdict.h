@@ -1,9 +1,9 @@
 // The report (header lines and lists) and the verdict text.
 #pragma once
 
-constexpr int kBoxText = 4096;
-extern char boxtext[kBoxText];
-extern char16_t boxtextw[kBoxText];
-
+// The header lines, the findings and the bone and morph lists into the
+// ReportBuffer (and recorded into gFileReport).
 void buildreport();
+// The verdict box's texts, gFileReport.boxtext (Shift-JIS) and boxtextw
+// (UTF-16), and the verdict's category.
 void buildverdict();

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "analysis/verdict.h"
 #include "app/target.h"
 #include "app/texts.h"
 #include "base/diag.h"
@@ -12,11 +11,9 @@
 #include "base/filechan.h"
 #include "base/paths.h"
 #include "base/runenv.h"
+#include "check/check.h"
 #include "dialogs/openfile.h"
 #include "display/report_loop.h"
-#include "names/alias.h"
-#include "names/nametable.h"
-#include "names/vocabulary.h"
 #include "platform/port.h"
 
 // '/' starts an option only where it is not the start of every absolute path.
@@ -180,13 +177,6 @@ static void CopyEntry(int index) {
   else DiagPrint("Path too long. \n");
 }
 
-static void ReloadRegistry() {
-  DiagPrint("String table Reload ... \n");
-  ResetNameTables();
-  LoadAliasFile();
-  RegisterBuiltinNames();
-}
-
 static void CancelPath(int index) {
   bool jp = JapaneseMode();
   if (jp) DiagPrint("%s", gDriverTexts[kTxtSkipJp]);
@@ -217,6 +207,7 @@ int TarvelMain() {
   ResetArgLists();
   char sep = PortDirSeparator();
   SetPathSeparators(sep, '/');
+  gRun.sjisNames = PortAnsiCodePage() == 932 ? 0xFF : 0;
   DetectEnvironment();
 
   SplitAndFindExeDir();
@@ -251,14 +242,7 @@ int TarvelMain() {
       break;
     }
     DiagPrint("  for Lumeno 3.10-3.13 \n");
-    gRun.narrowFailed = gRun.wideFailed = 0;
-
-    if (gRun.isVmd || (gRun.isPmx && !gRun.lastVmdA[0] && !gRun.lastVmdW[0])) ReloadRegistry();
-    if (gRun.isPmx) RefusePmx();
-    else if (gRun.isVmd) ReadMotion();
-
-    buildreport();
-    buildverdict();
+    CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther, nullptr);
 
     int outcome = RunReportWindow();
     if (outcome < 0) return 1;  // the cursor set could not be made

@@ -7,141 +7,37 @@
 #include <vector>
 
 #include "analysis/file_report.h"
-#include "analysis/report_buffer.h"
-#include "analysis/report_json.h"
-#include "analysis/verdict.h"
-#include "app/target.h"
-#include "base/diag.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "names/registry.h"
+#include "check/check.h"
 #include "platform/port.h"
-#include "vmd/vmdread.h"
+#include "views/report_json.h"
+#include "views/text_report.h"
 
 void ReportToolStart(const char* exePath, const char16_t* exePathW) {
-  ResetRunEnv();
-  SetPathSeparators(PortDirSeparator(), '/');
-  getdir(gRun.exeDirA, kPathMax, exePath);
-  if (exePathW) {
-    unigetdir(gRun.exeDirW, kPathMax, exePathW);
-    return;
-  }
-  char16_t wide[kPathMax];
-  if (narrowtounipath(wide, kPathMax, exePath) == 0) unigetdir(gRun.exeDirW, kPathMax, wide);
+  CheckStart(exePath, exePathW);
+  gRun.sjisNames = PortAnsiCodePage() == 932 ? 0xFF : 0;
 }
 
 namespace {
 
-// Takes the file as the current one of the run; false when a form of its
-// path does not fit (the file is then refused, never cut to another name).
-bool TakeName(const char* file, const char16_t* widefile) {
-  if (strlen(file) >= sizeof gRun.nameA) return false;
-  snprintf(gRun.nameA, sizeof gRun.nameA, "%s", file);
-  if (widefile) {
-    if (unilen(widefile) >= kPathMax) return false;
-    unicpy(gRun.nameW, kPathMax, widefile);
-    return true;
-  }
-  if (narrowtounipath(gRun.nameW, kPathMax, file) == 0) return true;
-  // Shorter than the UTF-16 buffer, the path would fit there: its bytes have no
-  // UTF-16 form, and the file is read through its narrow bytes alone.
-  return strlen(file) < kPathMax;
-}
-
-// The path as the JSON views show it: UTF-8.
-void ShownPath(char* dst, int cap, const char* file) {
-  if (PortAnsiCodePage() == 65001 || !gRun.nameW[0])
-    snprintf(dst, cap, "%s", file);
-  else
-    unitoutf8(dst, cap, gRun.nameW);
-}
-
-// Why the file just taken could not be opened, as an open error code. A path
-// with no UTF-16 form cannot be asked through it: what its narrow bytes name
-// tells then.
-int OpenError(const char* file) {
-  if (!gRun.nameW[0]) {
-    switch (PortPathKindA(file)) {
-      case kPathNone: return 2;
-      case kPathFile: return 5;
-      default: return kOpenNotRegular;
-    }
-  }
-  PortHandle h = kPortNoHandle;
-  int error = PortOpenReadW(gRun.nameW, &h);
-  if (error == 0) {
-    PortCloseFile(h);
-    error = 1;  // it opens now: the reason is gone
-  }
-  return error;
-}
-
-// A file not read at all, for the reason of an open error code.
-void Refuse(const char* file, int error) {
-  static char shown[kPathUtf8];
-  if (!TakeName(file, nullptr)) gRun.nameW[0] = 0;
-  ShownPath(shown, sizeof shown, file);
-  ResetReadFacts();
-  GatherFileReport(shown, error);
-}
+// The views name a file by its UTF-16 form, as UTF-8, wherever narrow names
+// are not UTF-8 (on Windows the narrow form has lost what the ANSI code page
+// cannot hold).
+bool ShownWide() { return PortAnsiCodePage() != 65001; }
 
 }  // namespace
 
 int ReportToolCheck(const char* file, const char16_t* widefile) {
-  static char shown[kPathUtf8];
-  gRun.fontFailed = 0;
-  gRun.narrowFailed = gRun.wideFailed = 0;
-  if (!TakeName(file, widefile)) {
-    Refuse(file, kOpenNameTooLong);
-    return gFileReport.status;
-  }
-  IdentifyTarget();
-  gRun.isVmd = 0xFF;
-  gRun.isPmx = 0;
-
-  ReloadNameRegistry();
-  ReadMotion();
-  buildreport();
-  buildverdict();
-
-  // A file that could not be opened: ask the system why.
-  int error = 0;
-  if (!gVmdFacts.opened) error = OpenError(file);
-  ShownPath(shown, sizeof shown, file);
-  GatherFileReport(shown, error);
-  return gFileReport.status;
-}
-
-void PrintTextReport(const char* file, FILE* out) {
-  const FileReport& r = gFileReport;
-  fprintf(out, "# %s\n", file);
-  // Each line as "%06x\t%s\n", gathered and written at once: a stream call
-  // per piece would cost more than the text.
-  static const char kHex[] = "0123456789abcdef";
-  static char block[kReportLines * (kLineUtf8 + 8)];
-  size_t n = 0;
-  for (int i = 0; i < r.lineCount; i++) {
-    for (int k = 0; k < 6; k++) block[n++] = kHex[r.lines[i].colour >> (20 - 4 * k) & 0xF];
-    block[n++] = '\t';
-    const size_t len = strnlen(r.lines[i].text, kLineUtf8 - 1);
-    memcpy(block + n, r.lines[i].text, len);
-    n += len;
-    block[n++] = '\n';
-  }
-  fwrite(block, 1, n, out);
-  if (r.status != kStatusComplete) {
-    char message[256];
-    StatusMessage(r, message, sizeof message);
-    fprintf(out, "#status %s: %s\n", StatusName(r.status), message);
-  }
-  if (!r.read) return;
-  fprintf(out, "#verdict\n%s\n", r.verdict);
+  return CheckMotionFile(file, widefile, ShownWide());
 }
 
 int ReportToolFile(const char* file, FILE* out) {
   const int status = ReportToolCheck(file, nullptr);
-  PrintTextReport(file, out);
+  std::string text;
+  AppendTextReport(&text, file, gFileReport);
+  fwrite(text.data(), 1, text.size(), out);
   return status == kStatusComplete ? 0 : 1;
 }
 
@@ -154,9 +50,13 @@ const char kUsage[] =
     "  Prints the report of each VMD motion; a folder is searched for .vmd files.\n"
     "  --json        one JSON document for the whole run\n"
     "  --jsonl       one JSON object per file per line\n"
-    "  --summary     one line per file: verdict, keys, duration, path\n"
+    "  --summary     one line per file: verdict, keys, duration, path; then a\n"
+    "                line of totals beginning \"total:\"\n"
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
-    "  Exit status: 0 all complete, 1 a file not complete, 2 usage, 3 --fail-on met.\n";
+    "  --version     prints the version and exits\n"
+    "  Exit status: 0 all complete, 1 a file not complete, 2 usage, 3 --fail-on met.\n"
+    "  In CI, to fail the job when a motion would drop bones or needs fixing:\n"
+    "    tarvel-report --summary --fail-on=dropout motions/\n";
 
 struct Run {
   Format format = kText;
@@ -193,8 +93,8 @@ void Present(Run& run) {
   run.text.clear();
   switch (run.format) {
     case kText:
-      PrintTextReport(file, run.out);
-      return;
+      AppendTextReport(&run.text, file, r);
+      break;
     case kJson:
       AppendDocumentFile(&run.text, &run.counts, r);
       break;
@@ -202,16 +102,10 @@ void Present(Run& run) {
       AppendFileJson(&run.text, r);
       run.text += '\n';
       break;
-    case kSummary: {
-      char line[64];
-      snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ",
-               r.status == kStatusComplete ? CategoryName(r.category) : StatusName(r.status),
-               static_cast<long long>(r.keys), r.durationFrames / 30.0);
-      run.text = line;
-      run.text += file;
-      run.text += '\n';
+    case kSummary:
+      AppendSummaryLine(&run.text, r);
+      CountReport(&run.counts, r);
       break;
-    }
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
   if (run.format == kJsonl) fflush(run.out);
@@ -253,6 +147,18 @@ void Walk(Run& run, const std::string& folder) {
   }
 }
 
+// The summary's last line: the files, then each status and each category.
+void PrintTotals(const Run& run) {
+  const ReportCounts& c = run.counts;
+  std::string line = "total: " + std::to_string(c.files) + (c.files == 1 ? " file:" : " files:");
+  for (int s = 0; s < kStatuses; s++)
+    line += (s ? ", " : " ") + std::to_string(c.status[s]) + " " + StatusName(s);
+  for (int l = kLevelFix; l >= kLevelOk; l--)
+    line += (l == kLevelFix ? "; " : ", ") + std::to_string(c.category[l]) + " " + CategoryName(l);
+  line += '\n';
+  fwrite(line.data(), 1, line.size(), run.out);
+}
+
 int Usage(FILE* err, const char* problem) {
   if (problem) fprintf(err, "tarvel-report: %s\n", problem);
   fputs(kUsage, err);
@@ -274,6 +180,9 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     if (options && a[0] == '-' && a[1] != 0) {
       if (!strcmp(a, "--")) {
         options = false;
+      } else if (!strcmp(a, "--version")) {
+        fprintf(out, "tarvel-report %s\n", TARVEL_VERSION);
+        return 0;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
         return 0;
@@ -313,7 +222,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
       Walk(run, argv[i]);
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
-      Refuse(argv[i], kOpenNotRegular);
+      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide());
       Present(run);
     } else {
       CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);
@@ -325,6 +234,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     run.text += '\n';
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
+  if (run.format == kSummary) PrintTotals(run);
   fflush(out);
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;

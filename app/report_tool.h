@@ -9,17 +9,10 @@
 // lost what the ANSI code page cannot hold), else it is made from exePath.
 void ReportToolStart(const char* exePath, const char16_t* exePathW = nullptr);
 
-// Checks one motion: reloads the name registry, reads the file (narrow path
-// first, then its UTF-16 form), builds the report and the verdict and
-// gathers the structured report into gFileReport. widefile: the UTF-16 form
-// of the same path, or null to make it from the narrow form. Returns the
-// file's status (FileStatus).
+// Checks one motion (the file as given, its UTF-16 form widefile or null to
+// make it from the narrow form) through the per-file check; the recorded
+// report is in gFileReport. Returns the file's status (FileStatus).
 int ReportToolCheck(const char* file, const char16_t* widefile);
-
-// Prints gFileReport as text: "# FILE", the report's lines (colour, tab,
-// text), a "#status" line for a file that is not complete, and for a file
-// that was read "#verdict" with the verdict text.
-void PrintTextReport(const char* file, FILE* out);
 
 // Check and print as text. Returns 0 when the motion is complete, 1 otherwise.
 int ReportToolFile(const char* file, FILE* out);

@@ -10,7 +10,6 @@
 #include "base/paths.h"
 #include "base/runenv.h"
 #include "platform/port.h"
-#include "vmd/vmdread.h"
 
 void TestOpenEntry(int index) {
   const char* a = argat(&gArgsA, index);
@@ -26,22 +25,6 @@ void TestOpenEntry(int index) {
     rfclose();
   } else {
     DiagPrint(" -- could not open in UTF-16. (***) \n");
-  }
-}
-
-void IdentifyTarget() {
-  if (findname(gRun.diskNameA, kPathMax, gRun.nameA) != 0) gRun.diskNameA[0] = 0;
-  if (unifindname(gRun.diskNameW, kPathMax, gRun.nameW) != 0) gRun.diskNameW[0] = 0;
-  gRun.isVmd = gRun.isPmx = 0;
-  char ext[kPathMax];
-  if (getext(ext, kPathMax, gRun.diskNameA) == -1) {
-    if (headcmp(ext, ".VMD") == 0) gRun.isVmd = 0xFF;
-    if (headcmp(ext, ".PMX") == 0) gRun.isPmx = 0xFF;
-  }
-  char16_t extw[kPathMax];
-  if (unigetext(extw, kPathMax, gRun.diskNameW) == -1) {
-    if (uniheadcmp(extw, u".VMD") == 0) gRun.isVmd = 0xFF;
-    if (uniheadcmp(extw, u".PMX") == 0) gRun.isPmx = 0xFF;
   }
 }
 
@@ -93,32 +76,4 @@ int ConfirmTarget() {
   }
   int answer = PortMessageBoxA(text, "Brenwick", kMbOkCancel | kMbIconInformation | kMbTopmost);
   return answer == kIdOk ? 0 : -1;
-}
-
-void RefusePmx() {
-  DiagPrint("Reading .PMX: \n");
-  DiagPrint("Sorry. This Lumeno version does not support PMX reading. \n");
-}
-
-void ReadMotion() {
-  memcpy(gRun.lastVmdA, gRun.diskNameA, sizeof gRun.lastVmdA);
-  memcpy(gRun.lastVmdW, gRun.diskNameW, sizeof gRun.lastVmdW);
-  DiagPrint("Reading .VMD: \n");
-  ClearSourceModel();
-  if (readvmdA(gRun.nameA) != 0) {
-    gRun.narrowFailed = 0xFF;
-    // A name with no UTF-16 form (its bytes are not text in the narrow code
-    // page) has nothing to re-open: a second read would open nothing and
-    // throw away what the first one met.
-    if (!gRun.nameW[0]) {
-      gRun.wideFailed = 0xFF;
-      return;
-    }
-    DiagPrint("Re-opening in UTF-16 ... \n");
-    int r = readvmdW(gRun.nameW);
-    if (r != 0) {
-      gRun.wideFailed = 0xFF;
-      DiagPrint("Could not open in UTF-16.(%d) (***) \n", r);
-    }
-  }
 }

@@ -1,12 +1,8 @@
-// Target file opening: which kind of file an argument is, the confirmation of
-// files without the ".VMD" extension, the PMX refusal and the motion read.
+// The window's target steps: the option pass's test-open and the
+// confirmation of files without the ".VMD" extension.
 #pragma once
 
 // Diagnostic test-open of a file entry of the option pass.
 void TestOpenEntry(int index);
-// Fills gRun.diskNameA / diskNameW, isVmd, isPmx from gRun.nameA / nameW.
-void IdentifyTarget();
 // For a file with neither flag: 0 to go on, -1 when the user declined.
 int ConfirmTarget();
-void RefusePmx();
-void ReadMotion();

@@ -25,6 +25,10 @@ struct RunEnv {
   char16_t diskNameW[kPathMax];
   uint8_t isVmd, isPmx;
   uint8_t narrowFailed, wideFailed, fontFailed;
+  // narrow names are Shift-JIS (code page 932): the report's file line may
+  // show the narrow form; elsewhere it shows the UTF-16 form (set by the
+  // front end)
+  uint8_t sjisNames;
   // on-disk name of the last file taken as a motion in this run
   char lastVmdA[kPathMax];
   char16_t lastVmdW[kPathMax];

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 #include "app/report_tool.h"
 #include "base/runenv.h"
@@ -59,7 +60,7 @@ static void BM_ReportAndVerdict(benchmark::State& state) {
   for (auto _ : state) {
     buildreport();
     buildverdict();
-    benchmark::DoNotOptimize(boxtext[0]);
+    benchmark::DoNotOptimize(gFileReport.boxtext[0]);
   }
 }
 BENCHMARK(BM_ReportAndVerdict)->Unit(benchmark::kMillisecond);

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "analysis/report_buffer.h"
-#include "analysis/verdict.h"
+#include "analysis/file_report.h"
 #include "base/diag.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -36,13 +35,14 @@ static bool MousePending() {
 
 static void DrawReport() {
   CanvasFill(0, 0, CanvasWidth(), CanvasHeight(), 0, 0, 0);
-  int lines = gReport.linecount;
+  const FileReport& report = gFileReport;
+  int lines = report.lineCount;
   if (lines > kReportLines) lines = kReportLines;
   for (int i = 0; i < lines; i++) {
-    uint32_t c = gReport.cellcolour[i][0];
-    uint8_t r = (uint8_t)(c & 0xFF), g = (uint8_t)((c >> 8) & 0xFF), b = (uint8_t)((c >> 16) & 0xFF);
+    uint32_t c = report.lines[i].colour;  // 0xRRGGBB
+    uint8_t r = (uint8_t)((c >> 16) & 0xFF), g = (uint8_t)((c >> 8) & 0xFF), b = (uint8_t)(c & 0xFF);
     char text[kReportCols];
-    memcpy(text, gReport.lines[i], sizeof text);
+    memcpy(text, report.lines[i].text, sizeof text);
     text[kReportCols - 1] = 0;
     if (!text[0]) continue;
     if (MakeTextImage(kTextSlot, text, kTextSjis, true, 0, -1) != 0) continue;
@@ -70,9 +70,9 @@ static void ShowFallbackBox() {
   // is Shift-JIS (932); everywhere else the UTF-16 form says the same.
   bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() != 932;
   if (wide)
-    PortMessageBoxW(boxtextw, u"Tarvel", style);
+    PortMessageBoxW(gFileReport.boxtextw, u"Tarvel", style);
   else
-    PortMessageBoxA(boxtext, "Tarvel", style);
+    PortMessageBoxA(gFileReport.boxtext, "Tarvel", style);
 }
 
 int RunReportWindow() {
@@ -90,7 +90,7 @@ int RunReportWindow() {
     bool down = WindowTakeLeftDown();
     WindowTakeSizeChange();
     int w, h;
-    ReportCanvasSize(&gReport, &w, &h);
+    ReportCanvasSize(gFileReport.lineCount, gFileReport.widest, &w, &h);
     if (WindowExists()) {
       if (CanvasWidth() != w || CanvasHeight() != h) WindowResize(w, h, kTitle);
     } else {

@@ -3,7 +3,7 @@
 
 enum ReportOutcome { kOutcomeQuit = 0, kOutcomeDropped = 1, kOutcomeNoFont = 2 };
 
-// Runs the loop for the current file (gRun, gReport, boxtext). Returns how it
+// Runs the loop for the current file (gRun and the recorded report gFileReport). Returns how it
 // ended; -1 when the cursor set could not be made (the run ends with exit 1).
 int RunReportWindow();
 // Destroy the report window at the end of the run (drains events, 200 ms pause).

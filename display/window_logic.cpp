@@ -58,11 +58,9 @@ void WindowReset() {
 
 // ---- geometry --------------------------------------------------------------
 
-void ReportCanvasSize(const ReportBuffer* rb, int* w, int* h) {
-  int widest = rb->widest;
+void ReportCanvasSize(int lines, int widest, int* w, int* h) {
   if (widest < 0) widest = 0;
   if (widest > kReportCols - 1) widest = kReportCols - 1;
-  int lines = rb->linecount;
   if (lines < 0) lines = 0;
   if (lines > kReportLines) lines = kReportLines;
   *w = Max(512, 8 * widest + 16);

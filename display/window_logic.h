@@ -70,7 +70,7 @@ void WindowReset();
 
 // ---- geometry ------------------------------------------------------------
 // Canvas size for a report: W = max(512, 8 x widest + 16), H = max(96, 17 x lines).
-void ReportCanvasSize(const ReportBuffer* rb, int* w, int* h);
+void ReportCanvasSize(int lines, int widest, int* w, int* h);
 
 // ---- life cycle ----------------------------------------------------------
 // 0, or -1 when the native window cannot be made (no window exists then).

@@ -18,12 +18,13 @@
 #include <string>
 
 #include "analysis/file_report.h"
-#include "analysis/report_json.h"
-#include "app/report_tool.h"
 #include "base/encoding.h"
+#include "check/check.h"
 #include "fuzz/fuzz_input.h"
 #include "names/registry.h"
 #include "platform/headless/headless.h"
+#include "views/report_json.h"
+#include "views/text_report.h"
 
 namespace {
 
@@ -69,8 +70,8 @@ bool Setup() {
 void Check(const FileReport& r) {
   const bool read = r.status == kStatusComplete || r.status == kStatusCut;
   if (r.read != read) __builtin_trap();
-  if (!read && (r.lineCount != 0 || r.boneCount != 0 || r.verdict[0] != 0)) __builtin_trap();
-  if (read && (r.verdict[0] == 0 || r.categories == 0)) __builtin_trap();
+  if (!read && (r.boneCount != 0 || r.findingCount != 0)) __builtin_trap();
+  if (read && (r.boxtext[0] == 0 || r.categories == 0)) __builtin_trap();
   if (r.lineCount > kReportLines || r.findingCount > kFindingMax) __builtin_trap();
 
   std::string doc;
@@ -81,7 +82,7 @@ void Check(const FileReport& r) {
   const nlohmann::json j = nlohmann::json::parse(doc, nullptr, false);
   if (j.is_discarded()) __builtin_trap();
   const nlohmann::json& file = j["files"][0];
-  if (file.contains("verdict") != read) __builtin_trap();
+  if (file.contains("verdict") != read || file.contains("report") != read) __builtin_trap();
   if (file["status"] != StatusName(r.status)) __builtin_trap();
 }
 
@@ -96,14 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (alias != gAlias) {  // a new folder for alias.ini: the registry is rebuilt
     gAlias = alias;
-    ReportToolStart(gExe[alias]);
+    CheckStart(gExe[alias]);
     ForgetNameRegistry();
   }
   char16_t wide[300];
   narrowtouni(wide, 300, gMotion);
   // A narrow path that names nothing: the read goes the UTF-16 way.
-  ReportToolCheck(wideOnly ? "/nonexistent/motion.vmd" : gMotion, wide);
+  CheckMotionFile(wideOnly ? "/nonexistent/motion.vmd" : gMotion, wide, false);
   Check(gFileReport);
-  PrintTextReport(gMotion, gNull);
+  std::string text;
+  AppendTextReport(&text, gMotion, gFileReport);
   return 0;
 }

@@ -47,6 +47,8 @@ uint64_t TrackSum() {
     mix(t.lastframe);
     mix(t.attwsplus);
     mix(t.attwsminus);
+    mix(t.atmaxpos);
+    mix(t.atmaxrot);
   }
   for (const MorphTrack& t : gMorphTracks) {
     mix(t.keycount);

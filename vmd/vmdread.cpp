@@ -36,8 +36,20 @@ int32_t gUsedMorphs[kMorphTracks];
 int32_t gUsedMorphCount = 0;
 bool gTracksFresh = false;  // the tables have been reset in full once
 
-constexpr BoneTrack kFreshBone = {0, 999999, -1, 0, 0.0f, 0.0f, 0.0f, -1, 0.0f, -1};
-constexpr MorphTrack kFreshMorph = {0, 999999, -1, 999.9f, -999.9f};
+constexpr BoneTrack kFreshBone = {.keycount = 0,
+                                  .firstframe = 999999,
+                                  .lastframe = -1,
+                                  .moved = 0,
+                                  .maxpos = 0.0f,
+                                  .maxrot = 0.0f,
+                                  .maxtwsplus = 0.0f,
+                                  .attwsplus = -1,
+                                  .maxtwsminus = 0.0f,
+                                  .attwsminus = -1,
+                                  .atmaxpos = -1,
+                                  .atmaxrot = -1};
+constexpr MorphTrack kFreshMorph = {
+    .keycount = 0, .firstframe = 999999, .lastframe = -1, .minval = 999.9f, .maxval = -999.9f};
 
 constexpr int kBoneTable = 1;
 constexpr int kMorphTable = 2;
@@ -67,6 +79,16 @@ const ArmBone kArmBones[4] = {
     {"\x89\x45\x98\x72", {0.819742024f, 0.572733998f, 0.0f, 0.0f}},
     {"\x89\x45\x82\xD0\x82\xB6", {0.759227991f, 0.650820971f, 0.00236674002f, 0.0f}},
 };
+
+}  // namespace
+
+const char* TwistMeasuredBone(int i) {
+  if (i >= 0 && i < 4) return kTwistBones[i];
+  if (i >= 4 && i < 8) return kArmBones[i - 4].name;
+  return nullptr;
+}
+
+namespace {
 
 // Where the reader is: the part of the file, and whether in a count field.
 int gPart = kVmdHeader;
@@ -195,8 +217,14 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
   }
   const float plen = std::sqrt(pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]);
   const float rlen = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
-  if (plen > t->maxpos) t->maxpos = plen;
-  if (rlen > t->maxrot) t->maxrot = rlen;
+  if (plen > t->maxpos || (plen > 0.0f && plen == t->maxpos && frame < t->atmaxpos)) {
+    t->maxpos = plen;
+    t->atmaxpos = frame;
+  }
+  if (rlen > t->maxrot || (rlen > 0.0f && rlen == t->maxrot && frame < t->atmaxrot)) {
+    t->maxrot = rlen;
+    t->atmaxrot = frame;
+  }
 
   // Every twist, arm and elbow bone's name begins with 左 or 右 (lead byte
   // 0x8D or 0x89): other names need no comparison.

@@ -16,6 +16,11 @@ struct BoneTrack {
   int32_t attwsplus;
   float maxtwsminus;
   int32_t attwsminus;
+  // The frames of the largest movement (maxpos) and the largest rotation
+  // (maxrot); -1 while it is 0. Of keys with the same amount, the smallest
+  // frame.
+  int32_t atmaxpos;
+  int32_t atmaxrot;
 };
 
 struct MorphTrack {
@@ -83,5 +88,9 @@ void ClearSourceModel();
 int readvmd(const char* path, const char16_t* widepath, int usewide);
 int readvmdA(const char* path);
 int readvmdW(const char16_t* widepath);
+// The bones whose twist the reader measures, as Shift-JIS entry texts: 0 to
+// 3 the twist bones (左腕捩, 左手捩, 右腕捩, 右手捩), 4 to 7 the arm and
+// elbow bones (左腕, 左ひじ, 右腕, 右ひじ); null past them.
+const char* TwistMeasuredBone(int i);
 // Cut a lone Shift-JIS lead byte at the end of s (in place); true when cut.
 bool CutLoneLead(char* s);

@@ -1,21 +1,27 @@
 // The page: hands the chosen motions to the Worker and shows each report as it
 // arrives, in the order the files were given. The page's own texts follow the
-// browser's language; the report's texts are the core's own.
+// browser's language; the report's texts and the verdict are the core's own.
 'use strict';
+
+// Categories, most severe first, as the JSON names them.
+const CATEGORIES = ['fix', 'dropout', 'rough', 'slight', 'ok'];
 
 const TEXTS = {
   en: {
     lead: 'Checks MMD motions (.vmd) before you play them on a VRM avatar: the bones and morphs they drive, the bones that will cause trouble, and whether the motion is usable as it is.',
     private: 'Your files never leave this computer: they are checked here, in your browser.',
     pickMotions: 'Choose motions (.vmd)',
+    pickFolder: 'Choose a folder',
     pickAlias: 'Choose alias.ini',
     clearAlias: 'Remove alias.ini',
-    dropHint: 'Or drop motions here. An alias.ini gives English headings and your own names, as beside the desktop program.',
+    dropHint: 'Or drop motions or a folder here. An alias.ini gives English headings and your own names, as beside the desktop program.',
     loading: 'Loading the checker…',
     ready: 'Ready: choose or drop motions.',
     failed: 'The checker could not be started in this browser: ',
     checking: (done, all) => `Checking… ${done} of ${all}`,
     checked: (all) => (all === 1 ? '1 motion checked.' : `${all} motions checked.`),
+    noMotions: 'No motions (.vmd) in what was given.',
+    folderHint: 'This browser cannot open a dropped folder. Open the folder, select the motions inside (Ctrl+A or ⌘A) and drop them here, or use “Choose a folder”.',
     pending: 'Checking…',
     status: {
       unreadable: 'Could not be read, so there is no verdict.',
@@ -24,28 +30,80 @@ const TEXTS = {
     },
     statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
     category: {
-      fix: 'Needs fixing', dropout: 'Bones will drop out', rough: 'Somewhat rough',
+      fix: 'Needs fixing', dropout: 'Needs checking', rough: 'Somewhat rough',
       slight: 'Slightly rough', ok: 'Usable as it is',
     },
+    cameraOnly: 'camera only',
     seconds: (s) => `${s.toFixed(2)} s`,
     colVerdict: 'Verdict',
     colKeys: 'Keys',
     colDuration: 'Duration',
     colFile: 'File',
     download: 'Download the JSON report',
+    filterLabel: 'Show',
+    filterAll: (n) => `All files (${n})`,
+    notRead: 'Not read or cut',
+    files: (n) => (n === 1 ? '1 file' : `${n} files`),
+    findingsTitle: 'What this means',
+    legendTitle: 'Colours of the report',
+    // The findings of a file, one sentence each: which bone, what it does,
+    // where (the frame), then what it means or what to do.
+    most: (f, deg) => (f === null ? '' : ` — most at frame ${f}${deg === null ? '' : ` (${deg}°)`}`),
+    find: {
+      'twist-bone': (b, w) => `${b} is a twist bone and turns${w}. A VRM model has no such bone: this movement drops out.`,
+      'upper-body-2-full-width': (b, w) => `${b} (full-width 2) turns without 上半身2${w}. It drops out on a VRM model.`,
+      'plus-bone': (b, w) => `${b} is a P+ bone and turns${w}. It drops out on a VRM model.`,
+      'leg-d-bone': (b, w) => `${b} is a D bone and turns${w}.`,
+      'arm-d-bone': (b, w) => `${b} is a D bone and turns${w}.`,
+      'upper-body-3': (b, w) => `${b} turns${w}.`,
+      'leg-ik-parent-full-width': (b, w) => `${b} (full-width IK) turns${w}.`,
+      moves: (b, w) => `${b} moves without turning${w}. It is named only when the motion has other drop-out factors.`,
+      'leg-ik-parent': (b, w) => `${b}, a leg IK parent, turns far${w}.`,
+      'leg-ik-parent-turned': (b, w) => `${b}, a leg IK parent, turns a little${w}. This does not change the verdict.`,
+      'shoulder-p-bone': (b, w) => `${b}, a shoulder P bone, turns${w}.`,
+      'arm-twist-rough': (b, w) => `${b} twists by 160° or more${w}.`,
+      'arm-twist-slight': (b, w) => `${b} twists by 145° or more${w}.`,
+      'lower-body': (b, w) => `${b} turns${w}.`,
+      waist: (b, w) => `${b} turns${w}.`,
+      'camera-only': () => 'This is a camera, light or shadow motion only: it has no bone or morph keys, so the avatar does not move.',
+      'no-keys': () => 'The motion has no keys at all.',
+      'ik-off': (n, f) => `IK of ${n} is switched off from frame ${f}.`,
+      'name-cut': (n, kind) => `The ${kind} name ${n} is cut inside a double-byte character at the end of its field; it is shown as read.`,
+      'name-not-shift-jis': (n, kind) => `The ${kind} name ${n} is not valid Shift-JIS; it is shown as well as it can be.`,
+    },
+    movedAt: (f) => ` It moves most at frame ${f}.`,
+    kind: { bone: 'bone', morph: 'morph', model: 'model' },
+    fixable: 'You can make a VRM-ready copy of the motion that repairs this (tarvel-fix).',
+    advice: {
+      fix: 'As it is, the avatar loses these movements: fix the motion in MMD or convert it before use.',
+      dropout: 'The viewer cannot reproduce this movement. Whether it must be fixed depends on the motion’s ReadMe: where it says so, edit the motion in MMD.',
+      rough: 'Playable, but this part will look somewhat rough or shifted; converting or fixing the motion often reduces it.',
+      slight: 'Playable as it is; this part may look slightly rough, and converting the motion may reduce it.',
+    },
+    legend: [
+      ['ff0000', 'Red', 'twist bones (腕捩, 手捩), P+ bones (…_+), 上半身２ turning without 上半身2, and leg IK parents written with full-width ＩＫ (左足ＩＫ親). When they turn, the first three make the motion “Needs fixing”, the full-width IK parents “Needs checking”.'],
+      ['ff5000', 'Orange', 'D bones (足D, ひざD, 足首D, 腕D, ひじD) and arm IK bones (腕ＩＫ). A D bone that turns makes the motion “Needs checking”.'],
+      ['ff7800', 'Dark orange', 'shoulder P bones (肩P), 上半身3, センター親 and センター補助. A shoulder P bone or 上半身3 that turns makes the motion “Needs checking”.'],
+      ['fff000', 'Yellow', '腰; 下半身 that turns while it moves, or turns by 35° or more; an arm or elbow twisted by 160° or more (“Somewhat rough”); a leg IK parent (足IK親) that turns far (“Needs checking”).'],
+      ['fafa96', 'Pale yellow', '下半身 turned by 15° to 35° (“Somewhat rough”: 下半身 counts whenever it turns); an arm or elbow twisted by 145° to 160° (“Slightly rough”); a leg IK parent that turns a little (no effect on the verdict).'],
+      ['ffffff', 'White', 'every other bone and morph, and the headings.'],
+    ],
   },
   ja: {
     lead: 'MMD モーション (.vmd) を VRM アバターで再生する前に確認します: 使われているボーンとモーフ、問題を起こすボーン、そのまま使えるかどうか。',
     private: 'ファイルはこのコンピューターから出ません: このブラウザーの中で確認します。',
     pickMotions: 'モーションを選ぶ (.vmd)',
+    pickFolder: 'フォルダーを選ぶ',
     pickAlias: 'alias.ini を選ぶ',
     clearAlias: 'alias.ini を外す',
-    dropHint: 'モーションをここにドロップしても確認できます。alias.ini があると、デスクトップ版と同じく見出しが英語になり、独自の名前が使われます。',
+    dropHint: 'モーションやフォルダーをここにドロップしても確認できます。alias.ini があると、デスクトップ版と同じく見出しが英語になり、独自の名前が使われます。',
     loading: '確認プログラムを読み込んでいます…',
     ready: '準備完了: モーションを選ぶかドロップしてください。',
     failed: 'このブラウザーでは確認プログラムを起動できませんでした: ',
     checking: (done, all) => `確認中… ${done} / ${all}`,
     checked: (all) => `${all} 個のモーションを確認しました。`,
+    noMotions: '渡されたものの中にモーション (.vmd) がありません。',
+    folderHint: 'このブラウザーでは、ドロップしたフォルダーを開けません。フォルダーを開いて中のモーションを選び (Ctrl+A または ⌘A)、ここにドロップするか、「フォルダーを選ぶ」を使ってください。',
     pending: '確認中…',
     status: {
       unreadable: '読み込めなかったため、判定はありません。',
@@ -53,15 +111,60 @@ const TEXTS = {
       cut: 'ファイルが途中で切れているため、判定はありません。',
     },
     statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
-    category: {
-      fix: '要修正', dropout: '確認要 (ボーン抜け)', rough: 'やや荒れ', slight: '少し荒れ', ok: 'そのままで使用可能',
-    },
+    category: { fix: '要修正', dropout: '確認要', rough: 'やや荒れ', slight: '少し荒れ', ok: 'OK' },
+    cameraOnly: 'カメラのみ',
     seconds: (s) => `${s.toFixed(2)} 秒`,
     colVerdict: '判定',
     colKeys: 'キー数',
     colDuration: '長さ',
     colFile: 'ファイル',
     download: 'JSON レポートをダウンロード',
+    filterLabel: '表示',
+    filterAll: (n) => `すべてのファイル (${n})`,
+    notRead: '読めない・途中で切れている',
+    files: (n) => `${n} 個のファイル`,
+    findingsTitle: '判定の内容',
+    legendTitle: 'レポートの色',
+    most: (f, deg) => (f === null ? '' : ` (最大はフレーム ${f}${deg === null ? '' : `、${deg}°`})`),
+    find: {
+      'twist-bone': (b, w) => `${b} は捩りボーンで、回転しています${w}。VRM モデルにはないボーンのため、この動きは抜け落ちます。`,
+      'upper-body-2-full-width': (b, w) => `${b} (全角の２) が 上半身2 なしで回転しています${w}。VRM モデルでは抜け落ちます。`,
+      'plus-bone': (b, w) => `${b} は P+ ボーンで、回転しています${w}。VRM モデルでは抜け落ちます。`,
+      'leg-d-bone': (b, w) => `${b} は D ボーンで、回転しています${w}。`,
+      'arm-d-bone': (b, w) => `${b} は D ボーンで、回転しています${w}。`,
+      'upper-body-3': (b, w) => `${b} が回転しています${w}。`,
+      'leg-ik-parent-full-width': (b, w) => `${b} (全角の ＩＫ) が回転しています${w}。`,
+      moves: (b, w) => `${b} は回転せずに移動しています${w}。ほかにボーン抜けの要因があるときだけ挙げられます。`,
+      'leg-ik-parent': (b, w) => `${b} (足IK親) が大きく回転しています${w}。`,
+      'leg-ik-parent-turned': (b, w) => `${b} (足IK親) が少し回転しています${w}。判定には影響しません。`,
+      'shoulder-p-bone': (b, w) => `${b} (肩P ボーン) が回転しています${w}。`,
+      'arm-twist-rough': (b, w) => `${b} が 160° 以上捩れています${w}。`,
+      'arm-twist-slight': (b, w) => `${b} が 145° 以上捩れています${w}。`,
+      'lower-body': (b, w) => `${b} が回転しています${w}。`,
+      waist: (b, w) => `${b} が回転しています${w}。`,
+      'camera-only': () => 'カメラ・照明・セルフ影だけのモーションです: ボーンとモーフのキーがないため、アバターは動きません。',
+      'no-keys': () => 'キーがひとつもないモーションです。',
+      'ik-off': (n, f) => `${n} の IK はフレーム ${f} から OFF になっています。`,
+      'name-cut': (n, kind) => `${kind}名 ${n} は、欄の終わりで 2 バイト文字の途中が切れています。読んだままを表示しています。`,
+      'name-not-shift-jis': (n, kind) => `${kind}名 ${n} は Shift-JIS として正しくありません。できる範囲で表示しています。`,
+    },
+    movedAt: (f) => `移動が最大なのはフレーム ${f} です。`,
+    kind: { bone: 'ボーン', morph: 'モーフ', model: 'モデル' },
+    fixable: 'これは直せます: VRM 用に修正したモーションのコピーを作れます (tarvel-fix)。',
+    advice: {
+      fix: 'このままではアバターでこの動きが失われます: 使う前に MMD で修正するか、ツール等で変換してください。',
+      dropout: 'この動きはビューアーで再現できません。修正が必要かどうかはモーションの ReadMe 次第です: 「必要」とあれば MMD で手修正してください。',
+      rough: '再生はできますが、この部分はやや荒れる／ややズレます。変換や修正で軽減できることが多いです。',
+      slight: 'そのまま再生できます。この部分は少し荒れることがあり、変換で軽減できる場合があります。',
+    },
+    legend: [
+      ['ff0000', '赤', '捩りボーン (腕捩・手捩)、P+ ボーン (…_+)、上半身2 なしで回る上半身２、全角の ＩＫ で書かれた足IK親 (左足ＩＫ親)。回っていれば、前の三つは「要修正」、全角の IK 親は「確認要」になります。'],
+      ['ff5000', 'オレンジ', 'D ボーン (足D・ひざD・足首D・腕D・ひじD) と腕IK (腕ＩＫ)。D ボーンが回っていれば「確認要」になります。'],
+      ['ff7800', '濃いオレンジ', '肩P ボーン、上半身3、センター親、センター補助。肩P や上半身3 が回っていれば「確認要」になります。'],
+      ['fff000', '黄色', '腰。移動しながら回るか、35° 以上回る下半身。160° 以上捩れる腕・ひじ (「やや荒れ」)。大きく回る足IK親 (「確認要」)。'],
+      ['fafa96', '薄い黄色', '15°～35° 回る下半身 (「やや荒れ」: 下半身は回れば数えます)。145°～160° 捩れる腕・ひじ (「少し荒れ」)。少し回る足IK親 (判定には影響しません)。'],
+      ['ffffff', '白', 'そのほかのボーンとモーフ、見出し。'],
+    ],
   },
 };
 
@@ -83,18 +186,21 @@ const state = $('state');
 const results = $('results');
 const summary = $('summary');
 const download = $('download');
+const filter = $('filter');
 
 const worker = new Worker('worker.js');
 let workerReady = false;
 let batch = 0;        // the newest batch of files
-let files = [];       // its files, in order
+let files = [];       // its files, in order: { file, name }
 let entries = [];     // its results (undefined until known)
 let aliasFile = null;
 let documentText = '';  // the JSON document of the files shown
+let sorting = { key: null, up: true };
+let notice = '';      // said beside every state of the files shown (a folder not opened)
 
 function setState(text, error) {
-  state.textContent = text;
-  state.classList.toggle('error', !!error);
+  state.textContent = [text, notice].filter(Boolean).join(' ');
+  state.classList.toggle('error', !!error || !!notice);
 }
 
 function el(tag, cls, text) {
@@ -104,21 +210,98 @@ function el(tag, cls, text) {
   return e;
 }
 
-// One file's block: its name, then the verdict (or why there is none, with
-// the core's own words), then the report's lines in their colours.
+function categoryLabel(tag, category, text) {
+  const label = el(tag, 'category-label', text === undefined ? T.category[category] : text);
+  label.dataset.category = category;
+  return label;
+}
+
+// The legend of the report's colours.
+for (const [colour, name, what] of T.legend) {
+  const item = el('li');
+  const swatch = el('span', 'swatch');
+  swatch.style.background = '#' + colour;
+  swatch.dataset.colour = colour;
+  item.append(swatch, el('strong', null, name), document.createTextNode(' — ' + what));
+  $('legend').querySelector('ul').append(item);
+}
+
+const degrees = (v) => (typeof v === 'number' ? v.toFixed(1) : null);
+
+// Where a finding happens: its frame (or null) and the angle there.
+function findingPlace(f, bone) {
+  if (f.code === 'ik-off') return { frame: f.frame, deg: null };
+  if (!bone) return { frame: null, deg: null };
+  if ((f.code === 'twist-bone' || f.code.startsWith('arm-twist')) && bone.twist) {
+    // the larger side, the minus side when equal (as the report line)
+    const side = bone.twist.minus.degrees < bone.twist.plus.degrees ? bone.twist.plus : bone.twist.minus;
+    return { frame: side.frame, deg: degrees(side.degrees) };
+  }
+  if (f.severity === 'info' && (f.code === 'upper-body-3' || f.code === 'leg-ik-parent-full-width'))
+    return { frame: bone.positionFrame, deg: null };
+  return { frame: bone.rotationFrame, deg: degrees(bone.rotation) };
+}
+
+// One finding as a sentence in the page's language, with what to do.
+function findingItem(f, bones) {
+  const li = el('li');
+  li.dataset.code = f.code;
+  if (f.severity) li.dataset.severity = f.severity;
+  const bone = f.bone !== undefined ? bones[f.bone] : undefined;
+  const place = findingPlace(f, bone);
+  if (place.frame !== null && place.frame !== undefined) li.dataset.frame = String(place.frame);
+  const where = T.most(place.frame ?? null, place.deg);
+  const say = T.find;
+  let text;
+  if (f.code === 'ik-off') text = say['ik-off'](f.ik, f.frame);
+  else if (f.code === 'name-cut' || f.code === 'name-not-shift-jis') {
+    const kind = f.bone !== undefined ? 'bone' : f.morph !== undefined ? 'morph' : 'model';
+    text = say[f.code](f[kind] ?? '', T.kind[kind]);
+  } else if (f.severity === 'info' && (f.code === 'upper-body-3' || f.code === 'leg-ik-parent-full-width')) {
+    text = say.moves(f.bone, where);
+  } else if (say[f.code]) {
+    text = say[f.code](f.bone ?? '', where);
+    if ((f.code === 'lower-body' || f.code === 'waist') && bone && bone.positionFrame !== null && bone.position > 0.01)
+      text += T.movedAt(bone.positionFrame);
+  } else {
+    text = f.message;
+  }
+  li.append(el('span', 'finding', text));
+  const advice = f.fixable === true ? T.fixable : T.advice[f.severity];
+  if (advice) li.append(' ', el('span', 'advice', advice));
+  return li;
+}
+
+// One file's block: its name, its categories, the verdict (or why there is
+// none, with the core's own words), the findings explained, then the
+// report's lines in their colours.
 function renderFile(block, r) {
   block.replaceChildren(el('h2', 'name', r.name));
   if (r.verdict) {
+    const labels = el('p', 'labels');
+    labels.append(categoryLabel('span', r.verdict.category));
+    for (const c of r.verdict.categories) {
+      if (c !== r.verdict.category) labels.append(' ', categoryLabel('span', c));
+    }
+    if (r.cameraOnly) labels.append(' ', el('span', 'note', T.cameraOnly));
     const verdict = el('p', 'verdict', r.verdict.text);
     verdict.dataset.category = r.verdict.category;
-    block.append(verdict);
+    block.append(labels, verdict);
   } else {
     const status = el('div', 'status');
     status.dataset.status = r.status;
     status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
     block.append(status);
   }
+  if (r.findings.length) {
+    const list = el('ul', 'findings');
+    list.dataset.tarvelFindings = '';
+    list.setAttribute('aria-label', T.findingsTitle);
+    for (const f of r.findings) list.append(findingItem(f, r.bones));
+    block.append(list);
+  }
   const report = el('div', 'report');
+  report.tabIndex = 0;  // scrolled sideways by the keyboard too
   for (const line of r.lines) {
     const row = el('div', 'line', line.text);
     row.dataset.colour = line.colour;
@@ -128,40 +311,130 @@ function renderFile(block, r) {
   block.append(report);
 }
 
-// Several files: one row each, in the order given.
+// The group a file counts in: its category, or 'other' when not complete.
+const groupOf = (r) => (r.verdict ? r.verdict.category : 'other');
+
+// Several files: totals per category, a filter and one row each, sortable.
 function renderSummary() {
+  const count = { other: 0 };
+  for (const c of CATEGORIES) count[c] = 0;
+  for (const r of entries) count[groupOf(r)]++;
+
+  const totals = $('totals');
+  totals.replaceChildren(el('span', 'total', T.files(entries.length)));
+  for (const c of CATEGORIES) {
+    const total = el('span', 'total');
+    total.append(categoryLabel('span', c), ` ${count[c]}`);
+    totals.append(' ', total);
+  }
+  if (count.other) totals.append(' ', el('span', 'total other', `${T.notRead} ${count.other}`));
+
+  const chosen = filter.value;
+  filter.replaceChildren(new Option(T.filterAll(entries.length), ''));
+  for (const c of CATEGORIES) {
+    const option = new Option(T.category[c], c);
+    option.dataset.category = c;
+    filter.append(option);
+  }
+  filter.append(new Option(T.notRead, 'other'));
+  filter.value = chosen;
+  if (filter.selectedIndex < 0) filter.value = '';
+
   const body = summary.querySelector('tbody');
   body.replaceChildren();
-  for (const r of entries) {
+  entries.forEach((r, i) => {
     const tr = el('tr');
-    const verdict = el('td', 'category', r.verdict ? T.category[r.verdict.category] : T.statusShort[r.status] || r.status);
-    if (r.verdict) verdict.dataset.category = r.verdict.category;
-    tr.append(verdict);
-    tr.append(el('td', 'number', r.keys === undefined ? '' : String(r.keys)));
-    tr.append(el('td', 'number', r.seconds === undefined ? '' : T.seconds(r.seconds)));
-    tr.append(el('td', 'file', r.name));
+    tr.dataset.index = String(i);
+    tr.dataset.group = groupOf(r);
+    const verdict = el('td', 'category');
+    if (r.verdict) {
+      verdict.append(categoryLabel('span', r.verdict.category));
+      if (r.cameraOnly) verdict.append(' ', el('span', 'note', T.cameraOnly));
+    } else {
+      verdict.append(T.statusShort[r.status] || r.status);
+    }
+    const link = el('a', null, r.name);
+    link.href = '#file-' + i;
+    const file = el('td', 'path');
+    file.append(link);
+    tr.append(verdict, el('td', 'number', r.keys === undefined ? '' : String(r.keys)),
+      el('td', 'number', r.seconds === undefined ? '' : T.seconds(r.seconds)), file);
     body.append(tr);
-  }
+  });
+  applySorting();
+  applyFilter();
   summary.hidden = entries.length < 2;
 }
 
+// Severity for sorting: files not read first, then fix .. ok.
+const SEVERITY = { other: 0, fix: 1, dropout: 2, rough: 3, slight: 4, ok: 5 };
+const SORT_KEYS = {
+  verdict: (r) => SEVERITY[groupOf(r)],
+  keys: (r) => (r.keys === undefined ? -1 : r.keys),
+  duration: (r) => (r.seconds === undefined ? -1 : r.seconds),
+  name: (r) => r.name,
+};
+
+function applySorting() {
+  const body = summary.querySelector('tbody');
+  const rows = Array.from(body.rows);
+  for (const th of summary.querySelectorAll('th')) {
+    th.setAttribute('aria-sort', th.dataset.sort === sorting.key ? (sorting.up ? 'ascending' : 'descending') : 'none');
+  }
+  if (!sorting.key) return;
+  const key = SORT_KEYS[sorting.key];
+  const sign = sorting.up ? 1 : -1;
+  rows.sort((a, b) => {
+    const ra = entries[a.dataset.index];
+    const rb = entries[b.dataset.index];
+    const ka = key(ra);
+    const kb = key(rb);
+    const d = typeof ka === 'string' ? ka.localeCompare(kb) : ka - kb;
+    return d ? sign * d : a.dataset.index - b.dataset.index;
+  });
+  body.append(...rows);
+}
+
+function applyFilter() {
+  const want = filter.value;
+  for (const tr of summary.querySelectorAll('tbody tr')) tr.hidden = !!want && tr.dataset.group !== want;
+  for (const block of results.children) {
+    const r = entries[block.dataset.index];
+    block.hidden = !!want && !!r && groupOf(r) !== want;
+  }
+}
+
+for (const th of summary.querySelectorAll('th')) {
+  th.addEventListener('click', () => {
+    sorting = { key: th.dataset.sort, up: sorting.key === th.dataset.sort ? !sorting.up : true };
+    applySorting();
+  });
+}
+filter.addEventListener('change', applyFilter);
+
+// Checks the files given: a list of { file, name }, name as the report shows
+// it (a path inside a folder given).
 function check(list) {
+  notice = '';
   files = list;
   entries = new Array(list.length);
   batch++;
   summary.hidden = true;
   download.hidden = true;
   documentText = '';
+  filter.value = '';
   results.replaceChildren();
-  for (const f of list) {
+  list.forEach((f, i) => {
     const block = el('article', 'file');
+    block.id = 'file-' + i;
+    block.dataset.index = String(i);
     block.dataset.tarvelFile = f.name;
     block.append(el('h2', 'name', f.name), el('p', 'pending', T.pending));
     results.append(block);
-  }
+  });
   if (!list.length) return;
   if (workerReady) setState(T.checking(0, list.length));
-  worker.postMessage({ type: 'check', batch, files: list, alias: aliasFile });
+  worker.postMessage({ type: 'check', batch, files: list.map((f) => f.file), names: list.map((f) => f.name), alias: aliasFile });
 }
 
 worker.onmessage = (event) => {
@@ -207,26 +480,106 @@ function setAlias(file, recheck = true) {
   if (recheck && files.length) check(files);
 }
 
-$('motions').addEventListener('change', (e) => check(Array.from(e.target.files)));
+const isMotionName = (name) => /\.vmd$/i.test(name);
+
+// Paths compared name by name, as tarvel-report walks a folder: a folder's
+// motions stand where its name sorts among the names beside it.
+function comparePaths(a, b) {
+  const pa = a.split('/');
+  const pb = b.split('/');
+  for (let i = 0; i < Math.min(pa.length, pb.length); i++) {
+    if (pa[i] !== pb[i]) return pa[i] < pb[i] ? -1 : 1;
+  }
+  return pa.length - pb.length;
+}
+
+// The motions of a chosen folder (each file with its path inside it).
+function folderMotions(list) {
+  return list.filter((f) => isMotionName(f.name))
+    .map((f) => ({ file: f, name: f.webkitRelativePath || f.name }))
+    .sort((a, b) => comparePaths(a.name, b.name));
+}
+
+function checkOrSay(list) {
+  if (list.length) check(list);
+  else setState(T.noMotions, true);
+}
+
+$('motions').addEventListener('change', (e) => check(Array.from(e.target.files, (f) => ({ file: f, name: f.name }))));
+$('folder').addEventListener('change', (e) => checkOrSay(folderMotions(Array.from(e.target.files))));
 $('alias').addEventListener('change', (e) => setAlias(e.target.files[0] || null));
 $('alias-clear').addEventListener('click', () => {
   $('alias').value = '';
   setAlias(null);
 });
 
+// Every motion under a dropped folder entry, in sorted order.
+async function walkEntry(entry, path, out) {
+  if (entry.isFile) {
+    if (isMotionName(entry.name)) out.push({ file: await new Promise((ok, no) => entry.file(ok, no)), name: path + entry.name });
+    return;
+  }
+  const reader = entry.createReader();
+  const children = [];
+  for (;;) {
+    const some = await new Promise((ok, no) => reader.readEntries(ok, no));
+    if (!some.length) break;
+    children.push(...some);
+  }
+  children.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+  for (const child of children) await walkEntry(child, path + entry.name + '/', out);
+}
+
+// Whether a dropped File is in truth a folder (it cannot be read).
+async function isFolder(file) {
+  if (file.size > 0 && file.type) return false;
+  try {
+    await file.slice(0, 1).arrayBuffer();
+    return false;
+  } catch (e) {
+    return true;
+  }
+}
+
 // Drops anywhere on the page: an alias.ini among the files is taken as the
-// alias file, the rest as motions.
+// alias file, folders are walked for motions, the other files are motions.
 document.addEventListener('dragover', (e) => {
   e.preventDefault();
   $('pick').classList.add('dragging');
 });
 document.addEventListener('dragleave', () => $('pick').classList.remove('dragging'));
-document.addEventListener('drop', (e) => {
+document.addEventListener('drop', async (e) => {
   e.preventDefault();
   $('pick').classList.remove('dragging');
+  // The entries must be taken before the handler yields.
   const dropped = Array.from(e.dataTransfer.files);
+  const items = Array.from(e.dataTransfer.items || []).filter((i) => i.kind === 'file');
+  const tree = items.length === dropped.length && items.every((i) => i.webkitGetAsEntry)
+    ? items.map((i) => i.webkitGetAsEntry()) : null;
   const alias = dropped.find((f) => f.name.toLowerCase() === 'alias.ini');
-  const motions = dropped.filter((f) => f !== alias);
+  const motions = [];
+  let unopened = false;
+  for (let i = 0; i < dropped.length; i++) {
+    const f = dropped[i];
+    if (f === alias) continue;
+    if (tree && tree[i] && tree[i].isDirectory) {
+      try {
+        await walkEntry(tree[i], '', motions);
+      } catch (err) {
+        unopened = true;
+      }
+    } else if (!tree && await isFolder(f)) {
+      unopened = true;
+    } else {
+      motions.push({ file: f, name: f.name });
+    }
+  }
   if (alias) setAlias(alias, !motions.length);
   if (motions.length) check(motions);
+  if (unopened) {
+    notice = T.folderHint;
+    setState(motions.length ? T.checking(0, motions.length) : '');
+  } else if (!motions.length && !alias) {
+    setState(T.noMotions, true);
+  }
 });

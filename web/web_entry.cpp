@@ -9,10 +9,10 @@
 #include <string>
 
 #include "analysis/file_report.h"
-#include "analysis/report_json.h"
-#include "app/report_tool.h"
+#include "check/check.h"
 #include "names/registry.h"
 #include "platform/headless/headless.h"
+#include "views/report_json.h"
 
 namespace {
 std::string gDocument;  // the run's document so far: its head and every file
@@ -26,7 +26,7 @@ extern "C" {
 // has them in a UTF-8 or C locale.
 EMSCRIPTEN_KEEPALIVE void tarvel_start() {
   HeadlessReset();
-  ReportToolStart("/tarvel/tarvel");
+  CheckStart("/tarvel/tarvel");
 }
 
 // Starts a run: the files checked from now on make up its document. The
@@ -43,7 +43,18 @@ EMSCRIPTEN_KEEPALIVE void tarvel_begin() {
 // to the run. Returns its JSON object, as tarvel-report --json gives it,
 // valid until the next call.
 EMSCRIPTEN_KEEPALIVE const char* tarvel_check(const char* name) {
-  ReportToolCheck(name, nullptr);
+  CheckMotionFile(name, nullptr, false);
+  size_t at = gDocument.size();
+  AppendDocumentFile(&gDocument, &gCounts, gFileReport);
+  if (gCounts.files > 1) at++;  // the comma before it
+  return gDocument.c_str() + at;
+}
+
+// Adds a file the browser cannot read because of its size (over 2 GiB) to
+// the run, unread, as unreadable for that reason. Returns its JSON object,
+// as tarvel_check does.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_too_large(const char* name) {
+  CheckRefusedFile(name, kOpenTooLarge, false);
   size_t at = gDocument.size();
   AppendDocumentFile(&gDocument, &gCounts, gFileReport);
   if (gCounts.files > 1) at++;  // the comma before it

@@ -35,16 +35,25 @@ function withText(text, call) {
 }
 
 // What the page shows of a file's JSON object (as tarvel-report --json gives
-// it): the status, the verdict, the report's lines, the keys and duration. A
-// file cut short is judged there from the keys before the cut; the page
-// gives no verdict for it, only its status.
+// it): the status, the verdict, the findings with the bones they name, the
+// report's lines, the keys and duration. A file cut short is judged there
+// from the keys before the cut; the page gives no verdict for it, only its
+// status and what the read found.
 function shownPart(name, file) {
   const complete = file.status === 'complete';
+  const findings = file.findings || [];  // of a cut file too: facts of what was read
+  const bones = {};
+  for (const b of file.bones || []) {
+    if (findings.some((f) => f.bone === b.name)) bones[b.name] = b;
+  }
   return {
     name,
     status: file.status,
     message: file.detail ? file.detail.message : '',
-    verdict: complete && file.verdict ? { category: file.verdict.category, text: file.verdict.text } : null,
+    verdict: complete && file.verdict ? file.verdict : null,
+    cameraOnly: findings.some((f) => f.code === 'camera-only'),
+    findings,
+    bones,
     lines: file.report || [],
     keys: file.keys,
     seconds: file.duration ? file.duration.seconds : undefined,
@@ -60,12 +69,19 @@ async function bytesOf(file) {
   }
 }
 
-// Checks one motion. Bytes the browser could not read are not written: the
-// core then finds no file and says so, as tarvel-report does for a missing one.
+// The largest file the browser reads into the page's memory.
+const READ_MAX = 2 ** 31 - 1;
+
+// Checks one motion, named as the report shows it (a path inside a folder
+// given has its folders made around it). Bytes the browser could not read
+// are not written: the core then finds no file and says so, as tarvel-report
+// does for a missing one.
 function checkFile(name, bytes) {
   let written = false;
+  const folders = name.split('/').slice(0, -1).map((_, i, all) => all.slice(0, i + 1).join('/'));
   if (bytes) {
     try {
+      if (folders.length) core.FS.mkdirTree(`${MOTION_DIR}/${folders[folders.length - 1]}`);
       core.FS.writeFile(name, bytes, { canOwn: true });  // no copy
       written = true;
     } catch (e) {
@@ -74,6 +90,15 @@ function checkFile(name, bytes) {
   }
   const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg)));
   if (written) core.FS.unlink(name);
+  for (const f of folders.reverse()) {
+    try { core.FS.rmdir(`${MOTION_DIR}/${f}`); } catch (e) { /* not empty, or never made */ }
+  }
+  return shownPart(name, JSON.parse(json));
+}
+
+// A file too large for the browser: not read, and said so.
+function tooLarge(name) {
+  const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_too_large(arg)));
   return shownPart(name, JSON.parse(json));
 }
 
@@ -95,9 +120,15 @@ self.onmessage = async (event) => {
   setAlias(alias);
   core._tarvel_begin();
   for (let i = 0; i < msg.files.length; i++) {
-    const bytes = await bytesOf(msg.files[i]);
+    const file = msg.files[i];
+    const name = msg.names ? msg.names[i] : file.name;
+    if (file.size > READ_MAX) {
+      postMessage({ type: 'file', batch, index: i, result: tooLarge(name) });
+      continue;
+    }
+    const bytes = await bytesOf(file);
     if (batch !== newest) return;
-    postMessage({ type: 'file', batch, index: i, result: checkFile(msg.files[i].name, bytes) });
+    postMessage({ type: 'file', batch, index: i, result: checkFile(name, bytes) });
   }
   postMessage({ type: 'done', batch, document: core.UTF8ToString(core._tarvel_document()) });
 };

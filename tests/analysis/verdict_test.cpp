@@ -1,3 +1,4 @@
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 
 #include <gtest/gtest.h>
@@ -63,8 +64,8 @@ class Verdict : public testing::Test {
 
   // Both box texts hold exactly this text.
   static void ExpectBox(const std::string& utf8) {
-    EXPECT_EQ(std::string(boxtext), SJ(utf8));
-    EXPECT_EQ(std::u16string(boxtextw), Utf8ToUtf16(utf8));
+    EXPECT_EQ(std::string(gFileReport.boxtext), SJ(utf8));
+    EXPECT_EQ(std::u16string(gFileReport.boxtextw), Utf8ToUtf16(utf8));
   }
   static void Judge() {
     findbones();
@@ -132,28 +133,6 @@ TEST_F(Verdict, BlocksTheirPiecesAndSeparators) {
   }
 }
 
-TEST_F(Verdict, FromTheFindingsOfTheTracks) {
-  // Only "左腕捩" driven, twisting: the needs-fixing block and nothing else.
-  Drive("左腕捩", 0.3f).maxtwsplus = 0.2f;
-  Judge();
-  ExpectBox(kLHead + kLReason + "[左腕捩] \r\n  " + kUsed);
-
-  // A medium left leg IK parent and a leg D bone: the hand-editing wording,
-  // the IK parent not named, its line break still there.
-  ResetTracks();
-  Drive("左足IK親", 0.1f);
-  Drive("左足D", 0.02f);
-  Judge();
-  ASSERT_EQ(gFind.ikparents, 4u);
-  ExpectBox(kDHeadEdit + kDReason + "[左足D] \r\n  \r\n  " + kUsed);
-
-  // Only "下半身" rotated by a small amount: no closing remark.
-  ResetTracks();
-  Drive("下半身", 0.02f);
-  Judge();
-  ExpectBox(kRHead + "[下半身] が使用されています. \r\n  ");
-}
-
 TEST_F(Verdict, LongestVerdictFits) {
   const Findings all = {99, 99, 99, 99, 0xF, -1, 0xF, 0x3F, 0xF, 7, 0x3F, 3, 0xF, 0xF, -1, -1};
   // Every combination that the blocks allow: the license block with each of
@@ -164,15 +143,15 @@ TEST_F(Verdict, LongestVerdictFits) {
     if (variant >= 2) f.dropfactors = 0;
     if (variant == 3) f.roughbones = 0;
     Build(f);
-    const size_t n = strlen(boxtext);
+    const size_t n = strlen(gFileReport.boxtext);
     EXPECT_LT(n, (size_t)kBoxText / 2);
     char16_t wide[kBoxText * 2];
-    sjistouni(wide, kBoxText * 2, boxtext);
-    EXPECT_EQ(std::u16string(boxtextw), std::u16string(wide));
+    sjistouni(wide, kBoxText * 2, gFileReport.boxtext);
+    EXPECT_EQ(std::u16string(gFileReport.boxtextw), std::u16string(wide));
     // Nothing was cut: each text ends with its block's last piece.
     const std::string last = SJ(variant < 2 ? kUsed : kCannotReduce);
     ASSERT_GE(n, last.size());
-    EXPECT_EQ(std::string(boxtext + n - last.size()), last) << variant;
+    EXPECT_EQ(std::string(gFileReport.boxtext + n - last.size()), last) << variant;
   }
 }
 
@@ -206,7 +185,7 @@ TEST_F(Verdict, ReportHeaderAndTheFileNameInShiftJis) {
       {932, "", u"/b/走り.vmd", SJ("/b/走り.vmd")},
   };
   for (const auto& c : cases) {
-    gHeadless.codePage = c.cp;
+    gRun.sjisNames = c.cp == 932 ? 0xFF : 0;
     snprintf(gRun.lastVmdA, sizeof gRun.lastVmdA, "%s", c.a.c_str());
     unicpy(gRun.lastVmdW, kPathMax, c.w);
     buildreport();
@@ -245,8 +224,8 @@ TEST_F(Verdict, SampleMotions) {
     for (int i = 0; i < gReport.linecount; i++)
       EXPECT_EQ(strlen(gReport.lines[i]), gReport.linelength[i]) << path << " line " << i;
     char16_t wide[kBoxText * 2];
-    sjistouni(wide, kBoxText * 2, boxtext);
-    EXPECT_EQ(std::u16string(boxtextw), std::u16string(wide)) << path;
+    sjistouni(wide, kBoxText * 2, gFileReport.boxtext);
+    EXPECT_EQ(std::u16string(gFileReport.boxtextw), std::u16string(wide)) << path;
   }
   EXPECT_GT(read, 0);
 }

@@ -269,20 +269,6 @@ class DriverWindow : public DriverRun {
   }
 };
 
-TEST_F(DriverWindow, DroppedFilesComeAfterTheWaitingOnesAndTheFirstDroppedLast) {
-  std::string one = Write("one.vmd", EmptyMotion()), two = Write("two.vmd", EmptyMotion());
-  std::string a = Write("a.vmd", EmptyMotion()), b = Write("b.vmd", EmptyMotion()),
-              c = Write("c.vmd", EmptyMotion());
-  const char* dropped[] = {a.c_str(), b.c_str(), c.c_str()};
-  HeadlessScriptDrop(3, dropped);  // on the first file's window
-  for (int i = 0; i < 4; i++) HeadlessScriptChar(27);
-  EXPECT_EQ(Run({one, two}), 0);
-  std::vector<std::string> expected = {one, two, b, c, a};
-  ASSERT_EQ(gRead.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); i++) EXPECT_EQ(gRead[i].substr(0, expected[i].size()), expected[i]);
-  EXPECT_EQ(gHeadless.boxCount, 0);  // with the font, no verdict box
-}
-
 // A dropped name with no UTF-16 form keeps its place in both lists and is
 // read through its narrow bytes; the files after it keep their own names (a
 // .txt is still confirmed, never taken for the motion beside it).

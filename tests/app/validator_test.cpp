@@ -260,7 +260,9 @@ TEST(Validator, FoldersAreWalkedInSortedOrderForMotionsOnly) {
             "ok                   1 keys       0.10 s  " + lib + "/link.vmd\n"
             "ok                   1 keys       0.10 s  " + lib + "/sub/c.Vmd\n"
             "not-a-motion         0 keys       0.00 s  " + lib + "/sub/deeper/d.vmd\n"
-            "ok                   1 keys       0.10 s  " + lib + "/x.vmd/e.vmd\n");
+            "ok                   1 keys       0.10 s  " + lib + "/x.vmd/e.vmd\n"
+            "total: 6 files: 5 complete, 0 cut, 1 not-a-motion, 0 unreadable; "
+            "0 fix, 0 dropout, 0 rough, 0 slight, 5 ok\n");
   EXPECT_EQ(r.err, "tarvel-report: " + lib + "/sub/deeper/d.vmd: not a VMD motion: header byte 0 is 0x6E\n");
 
   ASSERT_EQ(mkdir(dir.Path("none").c_str(), 0700), 0);
@@ -292,6 +294,9 @@ TEST(Validator, FailOnEachLevel) {
     ToolResult plain = RunTool(dir, "--json " + Q(path));
     EXPECT_EQ(plain.status, 0) << m.name;
     EXPECT_EQ(Parse(plain.out)["files"][0]["verdict"]["category"], m.name);
+    // where the bone turns most (its one key, at frame 3); it never moves
+    EXPECT_EQ(Parse(plain.out)["files"][0]["bones"][0]["rotationFrame"], 3) << m.name;
+    EXPECT_TRUE(Parse(plain.out)["files"][0]["bones"][0]["positionFrame"].is_null()) << m.name;
     for (int l = 0; l < 4; l++) {
       ToolResult r = RunTool(dir, std::string("--fail-on=") + levels[l] + " " + Q(path));
       EXPECT_EQ(r.status, m.level >= l + 1 ? 3 : 0) << m.name << " --fail-on=" << levels[l];
@@ -471,6 +476,46 @@ TEST(Validator, UsageErrors) {
   }
   // After "--" a name that starts with "-" is a file.
   EXPECT_EQ(RunTool(dir, "-- -missing.vmd").status, 1);
+  // The help shows an example for CI.
+  EXPECT_NE(RunTool(dir, "--help").out.find("--fail-on=dropout motions/"), std::string::npos);
+}
+
+// --version: the project's version on standard output, before any file is
+// looked at; the window program prints it without a display.
+TEST(Validator, EveryProgramPrintsTheProjectVersion) {
+  TempDir dir;
+  ToolResult r = RunTool(dir, "--json --version missing.vmd");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "tarvel-report " TARVEL_VERSION "\n");
+  EXPECT_EQ(r.err, "");
+  const std::string window = TARVEL_BINARY_DIR "/tarvel";
+  if (!FileExists(window)) GTEST_SKIP() << "the window program is not built";
+  std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY '" + window + "' -ND missing.vmd --version";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[64] = {};
+  size_t n = fread(buf, 1, sizeof buf - 1, p);
+  EXPECT_EQ(WEXITSTATUS(pclose(p)), 0);
+  EXPECT_EQ(std::string(buf, n), "tarvel " TARVEL_VERSION "\n");
+}
+
+// The summary's totals line counts every file by status and category.
+TEST(Validator, SummaryEndsWithTotals) {
+  TempDir dir;
+  auto lastLine = [](const std::string& out) {
+    const size_t at = out.rfind('\n', out.size() - 2);
+    return at == std::string::npos ? out : out.substr(at + 1);
+  };
+  std::string ok = dir.Write("m/ok.vmd", OneTurn("センター", 30));
+  std::string fix = dir.Write("m/fix.vmd", OneTurn("左腕捩", 30));
+  ToolResult r = RunTool(dir, "--summary " + Q(ok) + " " + Q(fix) + " " + Q(dir.Path("none.vmd")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(lastLine(r.out),
+            "total: 3 files: 2 complete, 0 cut, 0 not-a-motion, 1 unreadable; "
+            "1 fix, 0 dropout, 0 rough, 0 slight, 1 ok\n");
+  EXPECT_EQ(lastLine(RunTool(dir, "--summary " + Q(ok)).out),
+            "total: 1 file: 1 complete, 0 cut, 0 not-a-motion, 0 unreadable; "
+            "0 fix, 0 dropout, 0 rough, 0 slight, 1 ok\n");
 }
 
 }  // namespace

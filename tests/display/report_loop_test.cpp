@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/report_buffer.h"
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -52,8 +53,9 @@ class ReportLoop : public ::testing::Test {
     rbcolor(0, 255, 0);
     rbputs("ABC");
     rbnewline();
-    snprintf(boxtext, sizeof boxtext, "narrow verdict");
-    memcpy(boxtextw, u"wide verdict", sizeof u"wide verdict");
+    RecordFileEnd();
+    snprintf(gFileReport.boxtext, sizeof gFileReport.boxtext, "narrow verdict");
+    memcpy(gFileReport.boxtextw, u"wide verdict", sizeof u"wide verdict");
   }
   void TearDown() override {
     CloseReportWindow();
@@ -73,6 +75,7 @@ class ReportLoop : public ::testing::Test {
       rbputs("line");
       rbnewline();
     }
+    RecordFileEnd();
   }
   static void Fresh() {
     WindowDestroy();
@@ -181,21 +184,6 @@ TEST_F(ReportLoop, DraggingPansTheViewAndAClickDoesNot) {
   EXPECT_EQ(40, gHeadlessWindow.viewX);
   EXPECT_EQ(230, gHeadlessWindow.viewY);
   EXPECT_EQ(kCursorArrow, gHeadlessWindow.cursor);
-}
-
-TEST_F(ReportLoop, DropEndsTheLoopAndQueuesTheFirstFileLast) {
-  REQUIRE_FONT();
-  const char* names[] = {"/d/A.vmd", "/d/B.vmd", "/d/C.vmd"};
-  HeadlessScriptDrop(3, names);
-  EXPECT_EQ(kOutcomeDropped, RunReportWindow());
-  ASSERT_EQ(5, gArgsA.count);
-  ASSERT_EQ(5, gArgsW.count);
-  const char* expected[] = {"/m/first.vmd", "/d/B.vmd", "/d/C.vmd", "/d/A.vmd"};
-  for (int i = 0; i < 4; i++) {
-    EXPECT_STREQ(expected[i], argat(&gArgsA, i + 1));
-    EXPECT_EQ(Utf8ToUtf16(expected[i]), std::u16string(uniargat(&gArgsW, i + 1)));
-  }
-  EXPECT_EQ(0, gHeadless.boxCount);
 }
 
 TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {

@@ -13,6 +13,7 @@
 
 #include "analysis/findings.h"
 #include "analysis/report_buffer.h"
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 #include "base/encoding.h"
 #include "base/runenv.h"
@@ -239,7 +240,7 @@ TEST(FontCoverage, ReportAndVerdictTexts) {
                             Findings{0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0xF, 0, 0, 0}}) {
     gFind = f;
     buildverdict();
-    text += std::string(boxtext) + "\n";
+    text += std::string(gFileReport.boxtext) + "\n";
   }
   static char16_t wide[1 << 16];
   size_t checked = 0;

@@ -50,14 +50,11 @@ std::string Clip(int x, int y, bool shift, bool ctrl) {
 }
 
 TEST_F(WindowLogic, CanvasSizeFromTheReport) {
-  static ReportBuffer rb;
   const int cases[][4] = {{3, 60, 512, 96}, {40, 100, 816, 680},
                           {100000, 5000, kCanvasMaxW, kCanvasMaxH}};  // bounded
   for (const auto& c : cases) {
-    rb.linecount = c[0];
-    rb.widest = c[1];
     int w, h;
-    ReportCanvasSize(&rb, &w, &h);
+    ReportCanvasSize(c[0], c[1], &w, &h);
     EXPECT_EQ(c[2], w) << c[0];
     EXPECT_EQ(c[3], h) << c[0];
   }

@@ -86,22 +86,26 @@ TEST_F(VmdTest, ModelNameLoneLeadByteIsCut) {
 TEST_F(VmdTest, BoneKeysCountFramesExtremesAndMoves) {
   const std::string center = SjisName("センター"), neck = SjisName("首");
   VmdWriter w = Start();
-  w.Count(5)
+  w.Count(6)
       .Bone(center, 30, 1, 2, 2)                          // |pos| 3
       .Bone(center, -4, 0, 0, 0, 0.6f, 0, 0, -0.8f)       // w < 0: |xyz| 0.6
       .Bone(center, 12, 0.5f, 0, 0, 0, 0.28f, 0.96f, 0)   // |xyz| 1
       .Bone(neck, 999999, 0, 0, 0, 0, 0, 0, 1)
       .Bone(center, 5, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN)
+      .Bone(center, 9, 0, 3, 0, 0, 0, 0, 1)               // |pos| 3 again, earlier frame
       .Count(0);
   EXPECT_EQ(Read(w), 0);
   const BoneTrack& c = Bone("センター");
-  EXPECT_EQ(c.keycount, 4);
+  EXPECT_EQ(c.keycount, 5);
   EXPECT_EQ(c.firstframe, -4);
   EXPECT_EQ(c.lastframe, 30);
   EXPECT_EQ(c.moved, 0xFF);
   EXPECT_FLOAT_EQ(c.maxpos, 3.0f);
   EXPECT_FLOAT_EQ(c.maxrot, 1.0f);
   EXPECT_EQ(c.attwsplus, -1);  // not a twist bone
+  EXPECT_EQ(c.atmaxpos, 9);    // of equal amounts, the smallest frame
+  EXPECT_EQ(c.atmaxrot, 12);
+  EXPECT_EQ(Bone("首").atmaxrot, -1);  // never turned
   // a frame equal to the start value changes neither bound's test
   EXPECT_EQ(Bone("首").firstframe, 999999);
   EXPECT_EQ(Bone("首").lastframe, 999999);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/target.h"
+#include "check/check.h"
 #include "base/filechan.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -86,7 +86,7 @@ TEST_F(Win32Paths, ShiftJisNamesKeepTheirTrailBytes) {
   EXPECT_EQ(gRun.isVmd, 0xFF);
   EXPECT_EQ(std::string(gRun.diskNameA), nameSjis);
   EXPECT_EQ(std::u16string(gRun.diskNameW), name);
-  ReadMotion();
+  CheckFile(kCheckMotion, nullptr);
   EXPECT_EQ(gRun.narrowFailed, 0);
   EXPECT_EQ(gRun.wideFailed, 0);
   EXPECT_STREQ(gSourceModel, "Win32");
@@ -108,7 +108,7 @@ TEST_F(Win32Paths, NameOutsideTheCodePageIsReadThroughUtf16) {
   IdentifyTarget();
   EXPECT_EQ(gRun.isVmd, 0xFF);
   EXPECT_EQ(std::u16string(gRun.diskNameW), name);
-  ReadMotion();
+  CheckFile(kCheckMotion, nullptr);
   EXPECT_EQ(gRun.narrowFailed, 0xFF);  // the narrow read failed ...
   EXPECT_EQ(gRun.wideFailed, 0);       // ... and the UTF-16 retry read it
   EXPECT_STREQ(gSourceModel, "Win32");

@@ -18,6 +18,8 @@
 #    equals the Linux tool's byte for byte (with TARVEL_LINUX_REPORT); in a
 #    console (a pseudo-terminal) it shows the same text. A name that code
 #    page 1252 holds only as a look-alike is read as itself.
+# 5. --version: both programs print the same version to a pipe and exit 0,
+#    the window program without opening a window.
 #
 # Every wait is for an event (a window shown and focused, a program ended),
 # bounded; nothing is shared with another run.
@@ -258,6 +260,15 @@ if command -v script >/dev/null 2>&1; then
   cmp -s "$work/a.txt" "$work/b.txt" ||
     fail "the console shows another text: $(diff "$work/a.txt" "$work/b.txt" | head -n 6)"
 fi
+
+# ---- 5. --version of both programs ------------------------------------------------
+v_window=$(cd "$work/app" && wine "$work/app/tarvel.exe" -ND --version 2>/dev/null)
+rc=$?
+v_report=$(wine "$report_tool" --version 2>/dev/null)
+case "$v_window" in "tarvel "[0-9]*) ;; *) fail "tarvel.exe --version printed '$v_window'" ;; esac
+[ "$rc" = 0 ] || fail "tarvel.exe --version ended with $rc (expected 0)"
+[ "${v_report#tarvel-report }" = "${v_window#tarvel }" ] ||
+  fail "the programs give other versions: '$v_window', '$v_report'"
 
 [ "$failed" = 0 ] && echo "smoke test passed"
 exit "$failed"

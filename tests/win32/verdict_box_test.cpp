@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/file_report.h"
 #include "analysis/verdict.h"
 #include "base/encoding.h"
 #include "base/paths.h"
@@ -68,7 +69,7 @@ TEST(Win32VerdictBox, TheUserReadsTheVerdictInEveryCodePage) {
   ResetTracks();
   buildreport();
   buildverdict();
-  ASSERT_NE(std::u16string(boxtextw).find(u"使用可能"), std::u16string::npos);
+  ASSERT_NE(std::u16string(gFileReport.boxtextw).find(u"使用可能"), std::u16string::npos);
 
   gHook = SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
   ASSERT_NE(gHook, nullptr);
@@ -79,7 +80,7 @@ TEST(Win32VerdictBox, TheUserReadsTheVerdictInEveryCodePage) {
 
   EXPECT_EQ(outcome, kOutcomeNoFont);
   EXPECT_EQ(gBoxes, 1);
-  EXPECT_EQ(gShown, std::u16string(boxtextw)) << "ANSI code page " << GetACP();
+  EXPECT_EQ(gShown, std::u16string(gFileReport.boxtextw)) << "ANSI code page " << GetACP();
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "analysis/report_json.h"
+#include "views/report_json.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST(ReportJson, ReadFileIsCanonicalJson) {
     r.cutInCount = rng() % 2;
     Copy(r.path, sizeof r.path, RandomText(rng));
     Copy(r.modelName, sizeof r.modelName, RandomText(rng));
-    Copy(r.verdict, sizeof r.verdict, RandomText(rng));
+    Copy(r.boxtext, sizeof r.boxtext, RandomText(rng));
     r.categories = rng() & 31;
     r.durationFrames = static_cast<int32_t>(rng());
     r.boneCount = 3;
@@ -101,6 +101,7 @@ TEST(ReportJson, ReadFileIsCanonicalJson) {
     }
     r.lineCount = 2;
     Copy(r.lines[1].text, sizeof r.lines[1].text, RandomText(rng));
+    r.lines[1].length = static_cast<uint16_t>(strlen(r.lines[1].text));
     std::string got;
     AppendFileJson(&got, r);
     const Json back = Json::parse(got, nullptr, false);

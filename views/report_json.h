@@ -1,4 +1,4 @@
-// The JSON views of the structured report: one object per file, and the
+// The JSON views of the recorded report: one object per file, and the
 // document of a whole run, {"files": [...], "summary": {...}}. Compact JSON
 // without a line break, byte for byte as nlohmann::json prints it (a file's
 // object is written straight as text in that form, the summary built with it).

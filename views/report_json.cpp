@@ -1,4 +1,4 @@
-#include "analysis/report_json.h"
+#include "views/report_json.h"
 
 #ifndef JSON_NOEXCEPTION
 #define JSON_NOEXCEPTION  // the build has no exceptions
@@ -191,8 +191,12 @@ void Bone(std::string* out, const ReportTrack& t) {
   Bool(out, t.moved != 0);
   *out += ",\"position\":";
   Float(out, Amount(t.maxPos));
+  *out += ",\"positionFrame\":";
+  IntOrNull(out, !(t.maxPos > 0.0f), t.posFrame);
   *out += ",\"rotation\":";
   Float(out, Degrees(t.rotDeg));
+  *out += ",\"rotationFrame\":";
+  IntOrNull(out, !(t.rotDeg > 0.0), t.rotFrame);
   if (t.twisted) {
     *out += ",\"twist\":{\"plus\":";
     TwistSide(out, t.twistPlusDeg, t.twistPlusFrame);
@@ -218,6 +222,8 @@ void Finding(std::string* out, const ReportFinding& f) {
   Str(out, FindingCodeName(f.code));
   *out += ",\"severity\":";
   Str(out, SeverityName(f.severity));
+  *out += ",\"fixable\":";
+  Bool(out, FindingFixable(f.code));
   if (f.subject > 0 && f.subject <= kAboutIk) {
     *out += ",\"";
     *out += kSubjects[f.subject];
@@ -302,8 +308,10 @@ void FileObject(std::string* out, const FileReport& r) {
     first = false;
     Str(out, CategoryName(c));
   }
+  static char verdict[kVerdictUtf8];
+  VerdictUtf8(r, verdict, sizeof verdict);
   *out += "],\"text\":";
-  Str(out, r.verdict);
+  Str(out, verdict);
   *out += "},\"fileBytes\":";
   Int(out, r.fileBytes);
   *out += ",\"modelName\":";
@@ -351,12 +359,14 @@ void FileObject(std::string* out, const FileReport& r) {
   *out += "],\"findingsOmitted\":";
   Int(out, r.findingsOmitted);
   *out += ",\"report\":[";
+  char text[kLineUtf8];
   for (int i = 0; i < r.lineCount; i++) {
     if (i > 0) *out += ',';
     *out += "{\"colour\":";
     Colour(out, r.lines[i].colour);
+    LineUtf8(r.lines[i], text, sizeof text);
     *out += ",\"text\":";
-    Str(out, r.lines[i].text);
+    Str(out, text);
     *out += '}';
   }
   *out += "]}";
