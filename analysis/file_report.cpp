@@ -367,6 +367,8 @@ void RecordTrackLine(int table, int entry, uint32_t rgb, bool listed) {
   t->listed = listed ? 0xFF : 0;
 }
 
+bool TrackRecorded(int table, int entry) { return TrackOf(table, entry) != nullptr; }
+
 void RecordVerdict(int category, uint32_t categories) {
   FileReport& r = gFileReport;
   r.category = category;

@@ -413,8 +413,8 @@ void listbones() {
     bool driven = Driven(t);
     if (g == 3) continue;
     // A bone of the first two groups keeps the colour of its full line,
-    // whether or not it gets one.
-    if ((g == 1 || g == 2) && !(driven && (g == 1 || t->maxpos > 0.05)))
+    // whether or not it gets one (worked out only for a bone with a track).
+    if ((g == 1 || g == 2) && !(driven && (g == 1 || t->maxpos > 0.05)) && TrackRecorded(1, e))
       RecordTrackLine(1, e, Packed(FullLineColour(text)), false);
     if (g == 2 && !(driven && t->maxpos > 0.05)) continue;
 

@@ -8,8 +8,17 @@ void AppendTextReport(std::string* out, const char* file, const FileReport& r) {
   *out += file;
   *out += '\n';
   if (r.read) {
+    static const char kHex[] = "0123456789abcdef";
     for (int i = 0; i < r.lineCount; i++) {
-      const int n = snprintf(text, sizeof text, "%06x\t", r.lines[i].colour);
+      // "%06x\t" of the colour (0xRRGGBB), without printf's cost per line
+      const uint32_t c = r.lines[i].colour;
+      int n = 7;
+      if (c <= 0xFFFFFF) {
+        for (int k = 0; k < 6; k++) text[k] = kHex[c >> (20 - 4 * k) & 0xF];
+        text[6] = '\t';
+      } else {
+        n = snprintf(text, sizeof text, "%06x\t", c);
+      }
       LineUtf8(r.lines[i], text + n, static_cast<int>(sizeof text) - n);
       *out += text;
       *out += '\n';
