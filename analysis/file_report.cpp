@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
 

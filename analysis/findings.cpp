@@ -6,7 +6,7 @@
 
 #include "analysis/file_report.h"
 #include "analysis/report_buffer.h"
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 #include "base/numtext.h"
 #include "base/sjis_text.h"
 #include "names/alias.h"

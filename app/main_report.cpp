@@ -3,13 +3,11 @@
 #include <cstdio>
 
 #include "app/report_tool.h"
-#include "platform/headless/headless.h"
+#include "platform/null/null_port.h"
 #include "platform/posix/posix_port.h"
 
 int main(int argc, char** argv) {
-  HeadlessReset();
-  gHeadless.codePage = PosixCodePage();
-  gHeadless.langId = PosixLangId();
+  NullPortStart(PosixCodePage(), PosixLangId());
   char exe[PATH_MAX];
   PosixExePath(exe, sizeof exe, argv[0]);
   ReportToolStart(exe);

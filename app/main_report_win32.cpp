@@ -12,7 +12,7 @@
 #include "app/report_tool.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "platform/headless/headless.h"
+#include "platform/null/null_port.h"
 #include "platform/posix/posix_port.h"
 #include "platform/win32/win32_console.h"
 
@@ -42,9 +42,7 @@ int main() {
     argv[i] = SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);  // "" past the narrow list's end
   }
 
-  HeadlessReset();
-  gHeadless.codePage = PosixCodePage();
-  gHeadless.langId = PosixLangId();
+  NullPortStart(PosixCodePage(), PosixLangId());
   char exe[kPathMax * 2];
   PosixExePath(exe, sizeof exe, argv[0]);
   wchar_t exeW[kPathMax];

@@ -20,21 +20,12 @@ target_link_libraries(tarvel_win32 PUBLIC tarvel_platform_common)
 add_library(tarvel_posix ALIAS tarvel_win32)
 
 function(tarvel_windows_programs)
-  # The headless double refers to the window logic and the pending code by
-  # weak references, null in the test programs of the lower layers. PE
-  # objects cannot leave a weak reference unresolved, so here those programs
-  # link the definitions: -u pulls the window logic and the run state in.
-  target_link_libraries(tarvel_headless PUBLIC tarvel_display tarvel_base)
-  target_link_options(tarvel_headless INTERFACE
-    "LINKER:-u,_Z11WindowOnKeyiibbb" "LINKER:-u,_Z14SetPendingCodei")
-
   # The window program's back end: process, locale, message boxes, the
   # open-file dialog, the message pump and the report window.
   add_library(tarvel_win32gui STATIC
     ${CMAKE_SOURCE_DIR}/platform/win32/win32_process.cpp
     ${CMAKE_SOURCE_DIR}/platform/win32/win32_window.cpp)
-  target_link_libraries(tarvel_win32gui PUBLIC tarvel_display tarvel_base
-    comdlg32 shell32 gdi32 user32)
+  target_link_libraries(tarvel_win32gui PUBLIC tarvel_win32 comdlg32 shell32 gdi32 user32)
 
   add_executable(tarvel WIN32 ${CMAKE_SOURCE_DIR}/app/main_tarvel_win32.cpp)
   target_link_libraries(tarvel PRIVATE tarvel_app tarvel_win32gui)

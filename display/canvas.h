@@ -3,12 +3,11 @@
 #pragma once
 #include <cstdint>
 
-constexpr int kCanvasMaxW = 1032;  // 8 x 127 + 16
-constexpr int kCanvasMaxH = 8704;  // 17 x 512
+#include "platform/window_port.h"  // kCanvasMaxW, kCanvasMaxH: the largest image shown
 
 int CanvasWidth();
 int CanvasHeight();
-// (Re)make the canvas w x h, black. Sizes are limited to the maxima above.
+// (Re)make the canvas w x h, black. Sizes are limited to kCanvasMaxW x kCanvasMaxH.
 void CanvasCreate(int w, int h);
 void CanvasRelease();
 // Fill a rectangle (clipped) with a colour.
@@ -17,7 +16,7 @@ void CanvasFill(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
 void CanvasWriteRow(int x, int y, const uint8_t* rgb, int n);
 // Colour of a pixel; false (and 0, 0, 0) outside the canvas.
 bool CanvasPixel(int x, int y, uint8_t* r, uint8_t* g, uint8_t* b);
-// Raw rows (3 bytes a pixel, stride 3 x width) for the back ends to show.
+// Raw rows (3 bytes a pixel, stride 3 x width), the image the window shows.
 const uint8_t* CanvasData();
 
 // Told about every change of canvas pixels (the changed rectangle, already

@@ -12,41 +12,6 @@
 
 ReportWindow gWindow;
 
-const char* const kHandCursor[32] = {
-    ".........XXX....................",
-    "........XXoXXXXX................",
-    ".....XXXXoooXXoXX...............",
-    "....XXoXXoooXoooX...............",
-    "....XoooXoooXoooXXXX............",
-    "....XoooXoooXoooXXoXX...........",
-    "....XoooXoooXoooXoooX...........",
-    "....XoooXoooXoooXoooX...........",
-    "....XoooXoooXoooXoooX...........",
-    "....XoooXoooXoooXoooX...........",
-    "....XoooXoooXoooXoooX...........",
-    "....XoooXoooXoooXoooX...........",
-    "XXXXXoooooooooooooooX...........",
-    "XoooooooooooooooooooX...........",
-    "XoooooooooooooooooooX...........",
-    "XXooooooooooooooooooX...........",
-    ".XooooooooooooooooooX...........",
-    ".XXoooooooooooooooooX...........",
-    "..XoooooooooooooooooX...........",
-    "..XXooooooooooooooooX...........",
-    "...XXoooooooooooooooX...........",
-    "....XXoooooooooooooXX...........",
-    ".....XXoooooooooooXX............",
-    "......XXXXXXXXXXXXX.............",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-};
-
 static int Max(int a, int b) { return a > b ? a : b; }
 static int Min(int a, int b) { return a < b ? a : b; }
 
@@ -120,6 +85,35 @@ static void CanvasChanged(int x, int y, int w, int h) {
 
 // ---- life cycle ------------------------------------------------------------
 
+static const uint8_t* CanvasImage(int* w, int* h) {
+  *w = CanvasWidth();
+  *h = CanvasHeight();
+  return CanvasData();
+}
+
+// What the back end calls: the event entries below and the canvas.
+static const PortWindowClient kWindowClient = {
+    .onKey = WindowOnKey,
+    .onButton = WindowOnButton,
+    .onMotion = WindowOnMotion,
+    .onFrameMotion = WindowOnFrameMotion,
+    .onWheel = WindowOnWheel,
+    .onClientSize = WindowOnClientSize,
+    .onBorderDrag = WindowOnBorderDrag,
+    .onSizeMoveEnd = WindowOnSizeMoveEnd,
+    .onMaximise = WindowOnMaximise,
+    .onMinimise = WindowOnMinimise,
+    .onRestore = WindowOnRestore,
+    .onScrollArrow = WindowOnScrollArrow,
+    .onScrollPage = WindowOnScrollPage,
+    .onThumbRelease = WindowOnThumbRelease,
+    .onDrop = WindowOnDrop,
+    .onClose = WindowOnClose,
+    .fullSize = WindowFullSize,
+    .scrollPos = WindowScrollPos,
+    .image = CanvasImage,
+};
+
 int WindowCreate(int w, int h, const char* title) {
   if (gWindow.exists) return 0;
   PortWindowMetrics m;
@@ -138,7 +132,8 @@ int WindowCreate(int w, int h, const char* title) {
   // The window exists from here on: the back end may report its client size
   // while it makes it.
   gWindow.exists = true;
-  if (PortWindowCreate(gWindow.title, gWindow.fullW, gWindow.fullH, limited) != 0) {
+  int made = PortWindowCreate(gWindow.title, gWindow.fullW, gWindow.fullH, limited, &kWindowClient);
+  if (made != 0) {
     gWindow.exists = false;
     DiagPrint("Failed creating the report window.\n");
     return -1;
@@ -436,9 +431,10 @@ int WindowKeyCode(int vk, int ch, bool shift, bool ctrl, bool alt) {
   return ch;
 }
 
-void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
+bool WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt) {
   int code = WindowKeyCode(vk, ch, shift, ctrl, alt);
   if (code) gWindow.key = code;
+  return code != 0;
 }
 
 // ---- mouse -----------------------------------------------------------------
@@ -579,71 +575,4 @@ void WindowOnDrop(int n, const char* const* namesA, const char16_t* const* names
     }
   }
   gWindow.dropFlag = true;
-}
-
-static int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-static bool StartsWithNoCase(const char* s, int n, const char* head) {
-  int i = 0;
-  for (; head[i]; i++) {
-    if (i >= n) return false;
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    if (c != head[i]) return false;
-  }
-  return true;
-}
-
-// One line of the list (without its line break) into dst; false when it is
-// not a local file or does not fit.
-static bool UriToPath(const char* s, int n, char* dst, int cap) {
-  if (!StartsWithNoCase(s, n, "file:")) return false;
-  s += 5;
-  n -= 5;
-  if (n >= 2 && s[0] == '/' && s[1] == '/') {  // authority
-    s += 2;
-    n -= 2;
-    int host = 0;
-    while (host < n && s[host] != '/') host++;
-    if (host != 0 && !(host == 9 && StartsWithNoCase(s, n, "localhost"))) return false;
-    s += host;
-    n -= host;
-  }
-  if (n < 1 || s[0] != '/') return false;
-  int o = 0;
-  for (int i = 0; i < n; i++) {
-    char c = s[i];
-    if (c == '?' || c == '#') break;  // query and fragment are not part of the path
-    if (c == '%' && i + 2 < n && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-      c = (char)(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
-      i += 2;
-      if (c == 0) return false;
-    }
-    if (o >= cap - 1) return false;
-    dst[o++] = c;
-  }
-  dst[o] = 0;
-  return true;
-}
-
-int UriListToPaths(const char* list, int len, char (*paths)[1024], int max) {
-  int count = 0;
-  int i = 0;
-  while (i < len && list[i] && count < max) {
-    int start = i;
-    while (i < len && list[i] && list[i] != '\r' && list[i] != '\n') i++;
-    int end = i;
-    while (i < len && (list[i] == '\r' || list[i] == '\n')) i++;
-    // trim blanks around the line
-    while (start < end && (list[start] == ' ' || list[start] == '\t')) start++;
-    while (end > start && (list[end - 1] == ' ' || list[end - 1] == '\t')) end--;
-    if (end == start || list[start] == '#') continue;
-    if (UriToPath(list + start, end - start, paths[count], 1024)) count++;
-  }
-  return count;
 }

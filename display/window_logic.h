@@ -2,30 +2,24 @@
 // geometry and scrolling, and turns the back end's events into the state the
 // event loop reads (pending mouse events, the key slot, the drop queue, the
 // close request). Window-system work goes through platform/window_port.h; the
-// back end calls the Window*On* entries below from its event handlers.
+// logic hands the back end its WindowOn* entries below (as a PortWindowClient)
+// when it makes the window, and the back end calls them from its handlers.
 #pragma once
 #include <cstdint>
 
 #include "base/runenv.h"
+#include "platform/window_port.h"
 
 struct ReportBuffer;
 
-constexpr int kAxisX = 0, kAxisY = 1;
-constexpr int kLineStep = 2;
-constexpr int kWheelNotch = 120;
-constexpr int kCursorCount = 9;
-constexpr int kCursorArrow = 0, kCursorHand = 8;
 constexpr int kTitleMax = 128;
-constexpr int kDropPathMax = kPathMax;  // UTF-16 units / narrow bytes, with the NUL
+static_assert(kDropPathMax == kPathMax, "a dropped name is a path");
 
 // Key codes the handlers store and the loop adds.
 constexpr int kKeyLeftPress = 0x1000, kKeyRightPress = 0x2000;
 constexpr int kKeyMiddlePress = 0x5000, kKeyMiddleRelease = 0x5800;
 constexpr int kKeyQuit = 0x4051, kKeyMouse = 0x4020, kKeyDropped = 0x999;
 constexpr int kModShift = 0x100, kModCtrl = 0x200;
-
-// Mouse buttons as the back ends number them.
-constexpr int kButtonLeft = 1, kButtonMiddle = 2, kButtonRight = 3;
 
 struct ReportWindow {
   bool exists;
@@ -61,8 +55,8 @@ struct ReportWindow {
   // last clipboard text handed to the back end
   char clipboard[96];
 };
-// The logic's own state. The event loop and the back ends read it only
-// through the functions below; tests may look inside.
+// The logic's own state. The event loop reads it only through the functions
+// below; tests may look inside.
 extern ReportWindow gWindow;
 
 // Everything back to the start state (no window; the canvas is left alone).
@@ -95,9 +89,6 @@ int WindowMakeCursors();
 // selection is in progress).
 bool WindowSelectCursor(int index);
 void WindowSetDragCursor(int index);
-// The open hand: 32 rows of 32 pixels, 'X' black, 'o' white, '.' transparent.
-extern const char* const kHandCursor[32];
-constexpr int kHandHotX = 10, kHandHotY = 10;
 
 // ---- state for the event loop ----------------------------------------------
 bool WindowTakeLeftDown();
@@ -127,15 +118,12 @@ void WindowClearDrop();
 int WindowKeyCode(int vk, int ch, bool shift, bool ctrl, bool alt);
 // Clipboard text of a right click at canvas position (x, y). Returns its length.
 int WindowClipText(int x, int y, bool shift, bool ctrl, char* dst, int cap);
-// Splits a text/uri-list (CR LF or LF separated) into local paths: file:
-// URIs with an empty or "localhost" host, percent-decoded; comment lines,
-// other URIs, paths holding a NUL and paths that do not fit are left out.
-// Returns the number of paths stored (at most max).
-int UriListToPaths(const char* list, int len, char (*paths)[1024], int max);
 
 // ---- events from the back end ----------------------------------------------
+// (PortWindowClient of platform/window_port.h, which describes them.)
 // A key press: see WindowKeyCode. The modifiers are the state at the press.
-void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt);
+// True when it stored a code.
+bool WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt);
 // A button press or release at client (x, y).
 void WindowOnButton(int button, bool press, int x, int y, bool shift, bool ctrl);
 // The pointer moved over the client area; leftDown is the button's state.

@@ -1,8 +1,9 @@
 // The platform port: the only way the program reaches the operating system.
 // Back ends: platform/posix (files, directories, locale; shared), platform/gtk
 // (the desktop program's UI on Linux), platform/win32 (the Windows program),
-// platform/headless (scripted UI and a virtual clock for tests and the
-// command-line report tool).
+// platform/null (no window and nobody to ask: the command-line report tool
+// and the page), platform/headless (scripted UI and a virtual clock for the
+// tests).
 #pragma once
 #include <cstdint>
 #include <cstdio>

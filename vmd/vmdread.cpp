@@ -12,11 +12,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "analysis/rotation.h"
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/filechan.h"
 #include "names/nametable.h"
+#include "vmd/rotation.h"
 
 BoneTrack gBoneTracks[kBoneTracks];
 MorphTrack gMorphTracks[kMorphTracks];

@@ -11,7 +11,7 @@
 #include "analysis/file_report.h"
 #include "check/check.h"
 #include "names/registry.h"
-#include "platform/headless/headless.h"
+#include "platform/null/null_port.h"
 #include "views/report_json.h"
 
 namespace {
@@ -25,7 +25,7 @@ extern "C" {
 // Once, before the first check: code page 65001 and English, as tarvel-report
 // has them in a UTF-8 or C locale.
 EMSCRIPTEN_KEEPALIVE void tarvel_start() {
-  HeadlessReset();
+  NullPortStart(65001, 0x0409);
   CheckStart("/tarvel/tarvel");
 }
 

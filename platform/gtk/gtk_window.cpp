@@ -1,6 +1,7 @@
 // GTK 3 back end of the report window: a toplevel holding a drawing area that
 // shows the canvas, with a GtkScrollbar on the right and one at the bottom.
-// Native events become calls on the window logic (display/window_logic.h).
+// Native events become calls on the window's client (platform/window_port.h),
+// which also gives the image shown.
 //
 // The window manager draws the decorations, so the metrics report caption and
 // frame sizes of 0: outer sizes here are content sizes (drawing area plus the
@@ -10,15 +11,15 @@
 #include <cstdint>
 #include <cstring>
 
-#include "display/canvas.h"
-#include "display/window_logic.h"
 #include "platform/common/path_utf.h"
+#include "platform/common/uri_list.h"
 #include "platform/gtk/gtk_port.h"
 #include "platform/window_port.h"
 
 namespace {
 
 struct GtkReportWindow {
+  const PortWindowClient* client;  // given at creation, kept after
   GtkWidget* window;
   GtkWidget* area;
   GtkWidget* bar[2];  // horizontal, vertical
@@ -102,8 +103,8 @@ void InstallStyle() {
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
-  const uint8_t* data = CanvasData();
-  int cw = CanvasWidth(), ch = CanvasHeight();
+  int cw = 0, ch = 0;
+  const uint8_t* data = g.client ? g.client->image(&cw, &ch) : nullptr;
   if (!data || cw <= 0 || ch <= 0) return TRUE;
   GdkRectangle clip;
   if (!gdk_cairo_get_clip_rectangle(cr, &clip)) {
@@ -175,7 +176,7 @@ gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer) {
   bool shift = e->state & GDK_SHIFT_MASK, ctrl = e->state & GDK_CONTROL_MASK,
        alt = e->state & GDK_MOD1_MASK;
   int vk = NavigationKey(e->keyval);
-  WindowOnKey(vk, vk ? 0 : TypedCharacter(e->keyval), shift, ctrl, alt);
+  g.client->onKey(vk, vk ? 0 : TypedCharacter(e->keyval), shift, ctrl, alt);
   return TRUE;
 }
 
@@ -190,8 +191,8 @@ gboolean OnButton(GtkWidget*, GdkEventButton* e, gpointer) {
   if (e->type != GDK_BUTTON_PRESS && e->type != GDK_BUTTON_RELEASE) return TRUE;  // no double clicks
   int b = ButtonOf(e->button);
   if (!b) return TRUE;
-  WindowOnButton(b, e->type == GDK_BUTTON_PRESS, (int)e->x, (int)e->y, e->state & GDK_SHIFT_MASK,
-                 e->state & GDK_CONTROL_MASK);
+  g.client->onButton(b, e->type == GDK_BUTTON_PRESS, (int)e->x, (int)e->y,
+                     e->state & GDK_SHIFT_MASK, e->state & GDK_CONTROL_MASK);
   return TRUE;
 }
 
@@ -201,23 +202,23 @@ gboolean OnMotion(GtkWidget* w, GdkEventMotion* e, gpointer) {
   // While the button is held the area keeps getting the pointer; outside it
   // the pointer is over the frame or a scroll bar.
   if (e->x < 0 || e->y < 0 || e->x >= aw || e->y >= ah)
-    WindowOnFrameMotion();
+    g.client->onFrameMotion();
   else
-    WindowOnMotion((int)e->x, (int)e->y, left);
+    g.client->onMotion((int)e->x, (int)e->y, left);
   return TRUE;
 }
 
 gboolean OnScroll(GtkWidget*, GdkEventScroll* e, gpointer) {
   if (e->direction == GDK_SCROLL_UP) {
-    WindowOnWheel(kWheelNotch);
+    g.client->onWheel(kWheelNotch);
   } else if (e->direction == GDK_SCROLL_DOWN) {
-    WindowOnWheel(-kWheelNotch);
+    g.client->onWheel(-kWheelNotch);
   } else if (e->direction == GDK_SCROLL_SMOOTH) {
     g.wheelAcc -= e->delta_y * kWheelNotch;
     int whole = (int)g.wheelAcc;
     if (whole) {
       g.wheelAcc -= whole;
-      WindowOnWheel(whole);
+      g.client->onWheel(whole);
     }
   }
   return TRUE;
@@ -229,7 +230,7 @@ void OnAreaSize(GtkWidget*, GdkRectangle* a, gpointer) {
   if (a->width == g.clientW && a->height == g.clientH) return;
   g.clientW = a->width;
   g.clientH = a->height;
-  WindowOnClientSize(a->width, a->height);
+  g.client->onClientSize(a->width, a->height);
 }
 
 bool LeftButtonHeld() {
@@ -246,7 +247,7 @@ bool LeftButtonHeld() {
 gboolean Settle(gpointer) {
   if (LeftButtonHeld()) return G_SOURCE_CONTINUE;
   g.settleTimer = 0;
-  WindowOnSizeMoveEnd();
+  g.client->onSizeMoveEnd();
   return G_SOURCE_REMOVE;
 }
 
@@ -258,7 +259,7 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* e, gpointer) {
   // frame); anything else is the program's own request or the window manager's.
   if ((sized || moved) && !(w == g.expectW && h == g.expectH && !moved) && LeftButtonHeld()) {
     if (sized) {
-      WindowOnBorderDrag(w != g.lastW, h != g.lastH);
+      g.client->onBorderDrag(w != g.lastW, h != g.lastH);
       g.expectW = w;
       g.expectH = h;
     }
@@ -274,21 +275,21 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* e, gpointer) {
 gboolean OnState(GtkWidget*, GdkEventWindowState* e, gpointer) {
   if (e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED) {
     if (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED)
-      WindowOnMaximise();
+      g.client->onMaximise();
     else
-      WindowOnRestore();
+      g.client->onRestore();
   }
   if (e->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
     if (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED)
-      WindowOnMinimise();
+      g.client->onMinimise();
     else
-      WindowOnRestore();
+      g.client->onRestore();
   }
   return FALSE;
 }
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer) {
-  WindowOnClose();
+  g.client->onClose();
   return TRUE;  // the window stays; the loop decides
 }
 
@@ -298,16 +299,16 @@ gboolean OnChangeValue(GtkRange*, GtkScrollType t, gdouble, gpointer data) {
   int axis = GPOINTER_TO_INT(data);
   switch (t) {
     case GTK_SCROLL_STEP_BACKWARD: case GTK_SCROLL_STEP_UP: case GTK_SCROLL_STEP_LEFT:
-      WindowOnScrollArrow(axis, -1);
+      g.client->onScrollArrow(axis, -1);
       return TRUE;
     case GTK_SCROLL_STEP_FORWARD: case GTK_SCROLL_STEP_DOWN: case GTK_SCROLL_STEP_RIGHT:
-      WindowOnScrollArrow(axis, 1);
+      g.client->onScrollArrow(axis, 1);
       return TRUE;
     case GTK_SCROLL_PAGE_BACKWARD: case GTK_SCROLL_PAGE_UP: case GTK_SCROLL_PAGE_LEFT:
-      WindowOnScrollPage(axis, -1);
+      g.client->onScrollPage(axis, -1);
       return TRUE;
     case GTK_SCROLL_PAGE_FORWARD: case GTK_SCROLL_PAGE_DOWN: case GTK_SCROLL_PAGE_RIGHT:
-      WindowOnScrollPage(axis, 1);
+      g.client->onScrollPage(axis, 1);
       return TRUE;
     case GTK_SCROLL_JUMP:
       g.thumbMoved[axis] = true;  // the thumb follows; the view waits for the release
@@ -336,9 +337,9 @@ bool RepeatStep() {
     int s0, s1;
     SliderRange(bar, g.repeatAxis, &s0, &s1);
     if (g.repeatDir < 0 ? g.repeatAt >= s0 : g.repeatAt < s1) return false;
-    WindowOnScrollPage(g.repeatAxis, g.repeatDir);
+    g.client->onScrollPage(g.repeatAxis, g.repeatDir);
   } else {
-    WindowOnScrollArrow(g.repeatAxis, g.repeatDir);
+    g.client->onScrollArrow(g.repeatAxis, g.repeatDir);
   }
   return true;
 }
@@ -395,10 +396,10 @@ gboolean OnBarRelease(GtkWidget* w, GdkEventButton*, gpointer data) {
   StopRepeat();
   if (g.thumbMoved[axis]) {
     g.thumbMoved[axis] = false;
-    WindowOnThumbRelease(axis, (int)gtk_adjustment_get_value(gtk_range_get_adjustment(GTK_RANGE(w))));
-    // the thumb shows where the view is
     GtkAdjustment* adj = gtk_range_get_adjustment(GTK_RANGE(w));
-    gtk_adjustment_set_value(adj, WindowScrollPos(axis));
+    g.client->onThumbRelease(axis, (int)gtk_adjustment_get_value(adj));
+    // the thumb shows where the view is
+    gtk_adjustment_set_value(adj, g.client->scrollPos(axis));
   }
   return FALSE;
 }
@@ -428,7 +429,7 @@ void OnDrop(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* sel, guin
     a[i] = paths[i];
     w[i] = wide[i];
   }
-  if (n > 0) WindowOnDrop(n, a, w);
+  if (n > 0) g.client->onDrop(n, a, w);
 }
 
 void OnRealize(GtkWidget* w, gpointer) {
@@ -439,7 +440,7 @@ void OnRealize(GtkWidget* w, gpointer) {
 // shown), never more: the window manager honours the maximum size hint.
 void LimitMaximisedSize() {
   int w = 0, h = 0;
-  WindowFullSize(&w, &h);
+  if (g.client) g.client->fullSize(&w, &h);
   if (!g.window || w <= 0 || h <= 0) return;
   GdkGeometry geo;
   memset(&geo, 0, sizeof geo);
@@ -481,9 +482,11 @@ void PortWindowGetMetrics(PortWindowMetrics* m) {
   m->hbarH = g.hbarH;
 }
 
-int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
+int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
+                     const PortWindowClient* client) {
   if (g.window) return 0;
   if (!gdk_display_get_default()) return -1;
+  g.client = client;
   InstallStyle();
   g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gchar* t = GtkNarrowToUtf8(title);

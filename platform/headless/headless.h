@@ -100,7 +100,8 @@ enum HeadlessEventKind {
   kHevScrollArrow,   // a: axis, b: direction (-1 / +1)
   kHevScrollPage,    // a: axis, b: direction
   kHevThumb,         // a: axis, b: position at release
-  kHevPendingCode,   // a: code stored with SetPendingCode
+  kHevCall,          // call(a): another part of the program at work (e.g. a
+                     // code posted to the event loop)
 };
 
 struct HeadlessEvent {
@@ -109,6 +110,7 @@ struct HeadlessEvent {
   int mods;
   int delayMs;
   int dropFirst, dropCount;  // offsets into the pool: narrow then UTF-16 names
+  void (*call)(int);
 };
 
 struct HeadlessWindow {
@@ -118,6 +120,7 @@ struct HeadlessWindow {
   bool failClipboard;  // PortClipboardSetText fails
   // what the back end was asked to do
   bool exists;
+  const PortWindowClient* client;  // the window's user, given at creation
   int creates, destroys;
   bool createdAtCorner;
   char title[128];
@@ -180,4 +183,5 @@ bool HeadlessScriptRestore(int delayMs = 50);
 bool HeadlessScriptScrollArrow(int axis, int dir, int delayMs = 50);
 bool HeadlessScriptScrollPage(int axis, int dir, int delayMs = 50);
 bool HeadlessScriptThumb(int axis, int pos, int delayMs = 50);
-bool HeadlessScriptPendingCode(int code, int delayMs = 50);
+// fn(arg) called at its turn among the window's events.
+bool HeadlessScriptCall(void (*fn)(int), int arg, int delayMs = 50);

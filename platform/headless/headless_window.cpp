@@ -3,41 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/runenv.h"
-#include "display/window_logic.h"
 #include "platform/headless/headless.h"
 #include "platform/posix/posix_port.h"
 #include "platform/window_port.h"
 
 HeadlessWindow gHeadlessWindow;
 
-// The headless back end also serves programs that have no report window (the
-// unit tests of the lower layers link neither display/ nor every part of
-// base/), so the window logic's entries and the pending code are weak
-// references here: null where the program lacks them. A program that makes
-// the window always has them.
-#define WEAK __attribute__((weak))
-WEAK void WindowOnKey(int vk, int ch, bool shift, bool ctrl, bool alt);
-WEAK void WindowOnButton(int button, bool press, int x, int y, bool shift, bool ctrl);
-WEAK void WindowOnMotion(int x, int y, bool leftDown);
-WEAK void WindowOnFrameMotion();
-WEAK void WindowOnWheel(int delta);
-WEAK void WindowOnClientSize(int w, int h);
-WEAK void WindowOnBorderDrag(bool horizontalEdge, bool verticalEdge);
-WEAK void WindowOnSizeMoveEnd();
-WEAK void WindowOnMaximise();
-WEAK void WindowOnMinimise();
-WEAK void WindowOnRestore();
-WEAK void WindowOnScrollArrow(int axis, int dir);
-WEAK void WindowOnScrollPage(int axis, int dir);
-WEAK void WindowOnThumbRelease(int axis, int pos);
-WEAK void WindowOnDrop(int n, const char* const* namesA, const char16_t* const* namesW);
-WEAK void WindowOnClose();
-WEAK int32_t SetPendingCode(int32_t code);
-#undef WEAK
-#define CALL(f, ...) \
-  do {               \
-    if (&f) f(__VA_ARGS__); \
+// An event goes to the client the window was made with.
+#define CALL(f, ...)                                                    \
+  do {                                                                  \
+    if (gHeadlessWindow.client) gHeadlessWindow.client->f(__VA_ARGS__); \
   } while (0)
 
 static bool gDelivering = false;  // a client size report is under way
@@ -75,17 +50,19 @@ static void ReportClientSize() {
     if (cw == gHeadlessWindow.clientW && ch == gHeadlessWindow.clientH) break;
     gHeadlessWindow.clientW = cw;
     gHeadlessWindow.clientH = ch;
-    CALL(WindowOnClientSize, cw, ch);
+    CALL(onClientSize, cw, ch);
   }
   gDelivering = false;
 }
 
 void PortWindowGetMetrics(PortWindowMetrics* m) { *m = gHeadlessWindow.metrics; }
 
-int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
+int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
+                     const PortWindowClient* client) {
   if (gHeadlessWindow.failCreate) return -1;
   HeadlessWindow& hw = gHeadlessWindow;
   hw.exists = true;
+  hw.client = client;
   hw.creates++;
   hw.createdAtCorner = atCorner;
   snprintf(hw.title, sizeof hw.title, "%s", title);
@@ -230,8 +207,14 @@ bool HeadlessScriptScrollPage(int axis, int dir, int delayMs) {
 bool HeadlessScriptThumb(int axis, int pos, int delayMs) {
   return Queue(kHevThumb, axis, pos, 0, 0, 0, delayMs);
 }
-bool HeadlessScriptPendingCode(int code, int delayMs) {
-  return Queue(kHevPendingCode, code, 0, 0, 0, 0, delayMs);
+bool HeadlessScriptCall(void (*fn)(int), int arg, int delayMs) {
+  HeadlessEvent e;
+  memset(&e, 0, sizeof e);
+  e.kind = kHevCall;
+  e.a = arg;
+  e.delayMs = delayMs < 0 ? 0 : delayMs;
+  e.call = fn;
+  return HeadlessScript(e);
 }
 
 // Drop names live in the pool: the narrow names one after another (each with
@@ -298,33 +281,35 @@ static void DeliverDrop(const HeadlessEvent& e) {
     while (p[len]) len++;
     off += (len + 1) * (int)sizeof(char16_t);
   }
-  CALL(WindowOnDrop, n, a, w);
+  CALL(onDrop, n, a, w);
 }
 
 static void Deliver(const HeadlessEvent& e) {
   bool shift = e.mods & kHeadlessShift, ctrl = e.mods & kHeadlessCtrl, alt = e.mods & kHeadlessAlt;
   switch (e.kind) {
-    case kHevKey: CALL(WindowOnKey, e.a, e.b, shift, ctrl, alt); break;
-    case kHevButton: CALL(WindowOnButton, e.a, e.b != 0, e.c, e.d, shift, ctrl); break;
-    case kHevMotion: CALL(WindowOnMotion, e.c, e.d, e.b != 0); break;
-    case kHevFrameMotion: CALL(WindowOnFrameMotion); break;
-    case kHevWheel: CALL(WindowOnWheel, e.a); break;
+    case kHevKey: CALL(onKey, e.a, e.b, shift, ctrl, alt); break;
+    case kHevButton: CALL(onButton, e.a, e.b != 0, e.c, e.d, shift, ctrl); break;
+    case kHevMotion: CALL(onMotion, e.c, e.d, e.b != 0); break;
+    case kHevFrameMotion: CALL(onFrameMotion); break;
+    case kHevWheel: CALL(onWheel, e.a); break;
     case kHevDrop: DeliverDrop(e); break;
-    case kHevClose: CALL(WindowOnClose); break;
+    case kHevClose: CALL(onClose); break;
     case kHevBorderDrag:
-      CALL(WindowOnBorderDrag, e.a != 0, e.b != 0);
+      CALL(onBorderDrag, e.a != 0, e.b != 0);
       gHeadlessWindow.w = e.c;
       gHeadlessWindow.h = e.d;
       ReportClientSize();
       break;
-    case kHevSizeMoveEnd: CALL(WindowOnSizeMoveEnd); break;
-    case kHevMaximise: CALL(WindowOnMaximise); break;
-    case kHevMinimise: CALL(WindowOnMinimise); break;
-    case kHevRestore: CALL(WindowOnRestore); break;
-    case kHevScrollArrow: CALL(WindowOnScrollArrow, e.a, e.b); break;
-    case kHevScrollPage: CALL(WindowOnScrollPage, e.a, e.b); break;
-    case kHevThumb: CALL(WindowOnThumbRelease, e.a, e.b); break;
-    case kHevPendingCode: CALL(SetPendingCode, e.a); break;
+    case kHevSizeMoveEnd: CALL(onSizeMoveEnd); break;
+    case kHevMaximise: CALL(onMaximise); break;
+    case kHevMinimise: CALL(onMinimise); break;
+    case kHevRestore: CALL(onRestore); break;
+    case kHevScrollArrow: CALL(onScrollArrow, e.a, e.b); break;
+    case kHevScrollPage: CALL(onScrollPage, e.a, e.b); break;
+    case kHevThumb: CALL(onThumbRelease, e.a, e.b); break;
+    case kHevCall:
+      if (e.call) e.call(e.a);
+      break;
     default: break;
   }
 }
@@ -348,6 +333,6 @@ void HeadlessWindowPump() {
   }
   if (!hw.ranOut && gHeadless.clockMs - hw.lastDeliveryMs >= hw.closeAfterMs) {
     hw.ranOut = true;
-    CALL(WindowOnClose);
+    CALL(onClose);
   }
 }

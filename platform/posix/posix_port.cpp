@@ -1,5 +1,6 @@
 // POSIX back end of the file, directory and locale operations, shared by the
-// GTK program, the headless back end and the report tool.
+// GTK program, the headless back end (tests) and the null back end (the
+// report tool and the page).
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// Helpers of the POSIX back end shared by the GTK and headless back ends.
+// Helpers of the POSIX back end shared by the GTK, null and headless back ends.
 #pragma once
 #include <climits>
 #include <cstdint>

@@ -1,5 +1,6 @@
 // Win32 back end of the file, directory and locale operations, shared by the
-// window program, the headless double (tests) and the report tool.
+// window program, the headless double (tests) and the null back end (the
+// report tool).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif

@@ -1,6 +1,6 @@
 // Win32 back end of the report window: the window class "vovo" with both
 // scroll bars, painted from the canvas with SetDIBitsToDevice. Window
-// messages become calls on the window logic (display/window_logic.h); the
+// messages become calls on the window's client (platform/window_port.h); the
 // handlers run inside the message pump (PortPumpEvents) and the system's own
 // modal loops (moving, sizing).
 #ifndef WIN32_LEAN_AND_MEAN
@@ -12,8 +12,6 @@
 
 #include <cstring>
 
-#include "display/canvas.h"
-#include "display/window_logic.h"
 #include "platform/win32/win32_port.h"
 #include "platform/window_port.h"
 
@@ -30,6 +28,7 @@ constexpr int kBandRows = 64;  // canvas rows converted per SetDIBitsToDevice ca
 constexpr int kBandStride = (kCanvasMaxW * 3 + 3) & ~3;
 
 struct Win32ReportWindow {
+  const PortWindowClient* client;  // given at creation, kept after
   HWND hwnd;
   bool registered;
   int viewX, viewY;
@@ -64,8 +63,8 @@ void FillBlack(HDC dc, int x0, int y0, int x1, int y1) {
 // The client rectangle rc shows canvas pixels from (viewX, viewY); what lies
 // beyond the canvas is black.
 void Paint(HDC dc, const RECT& rc) {
-  const uint8_t* data = CanvasData();
-  int cw = CanvasWidth(), ch = CanvasHeight();
+  int cw = 0, ch = 0;
+  const uint8_t* data = g.client ? g.client->image(&cw, &ch) : nullptr;
   int x0 = rc.left > 0 ? rc.left : 0, y0 = rc.top > 0 ? rc.top : 0;
   int x1 = rc.right, y1 = rc.bottom;
   if (data && cw > 0 && ch > 0) {
@@ -141,7 +140,7 @@ void Dropped(HDROP drop) {
   POINT at;
   DragQueryPoint(drop, &at);
   DragFinish(drop);
-  if (n > 0) WindowOnDrop((int)n, a, w);
+  if (n > 0) g.client->onDrop((int)n, a, w);
 }
 
 // ---- the window procedure --------------------------------------------------------
@@ -165,28 +164,28 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (wp == SIZE_MINIMIZED) {
         g.minimised = true;
-        WindowOnMinimise();
+        g.client->onMinimise();
         return 0;
       }
-      if (wp == SIZE_RESTORED && (g.minimised || g.maximised)) WindowOnRestore();
+      if (wp == SIZE_RESTORED && (g.minimised || g.maximised)) g.client->onRestore();
       g.minimised = false;
       g.maximised = wp == SIZE_MAXIMIZED;
-      WindowOnClientSize(LOWORD(lp), HIWORD(lp));
+      g.client->onClientSize(LOWORD(lp), HIWORD(lp));
       return 0;
     case WM_SIZING: {
       bool horizontal = wp == WMSZ_LEFT || wp == WMSZ_RIGHT || wp == WMSZ_TOPLEFT ||
                         wp == WMSZ_TOPRIGHT || wp == WMSZ_BOTTOMLEFT || wp == WMSZ_BOTTOMRIGHT;
       bool vertical = wp == WMSZ_TOP || wp == WMSZ_BOTTOM || wp == WMSZ_TOPLEFT ||
                       wp == WMSZ_TOPRIGHT || wp == WMSZ_BOTTOMLEFT || wp == WMSZ_BOTTOMRIGHT;
-      WindowOnBorderDrag(horizontal, vertical);
+      g.client->onBorderDrag(horizontal, vertical);
       break;
     }
     case WM_EXITSIZEMOVE:
-      WindowOnSizeMoveEnd();
+      g.client->onSizeMoveEnd();
       return 0;
     case WM_GETMINMAXINFO: {
-      int fullW, fullH;
-      WindowFullSize(&fullW, &fullH);
+      int fullW = 0, fullH = 0;
+      if (g.client) g.client->fullSize(&fullW, &fullH);
       if (fullW > 0 && fullH > 0) {
         MINMAXINFO* mm = reinterpret_cast<MINMAXINFO*>(lp);
         mm->ptMaxSize.x = fullW;
@@ -195,28 +194,25 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_SYSCOMMAND:
-      if ((wp & 0xFFF0) == SC_MAXIMIZE) WindowOnMaximise();
+      if ((wp & 0xFFF0) == SC_MAXIMIZE) g.client->onMaximise();
       break;
     case WM_CLOSE:
-      WindowOnClose();  // the window stays; the loop decides
+      g.client->onClose();  // the window stays; the loop decides
       return 0;
     case WM_KEYDOWN:
       g.lastKeyDown = wp;
       if (wp >= 0x21 && wp <= 0x2E) {
-        WindowOnKey((int)wp, 0, KeyHeld(VK_SHIFT), KeyHeld(VK_CONTROL), false);
+        g.client->onKey((int)wp, 0, KeyHeld(VK_SHIFT), KeyHeld(VK_CONTROL), false);
         return 0;
       }
       break;
     case WM_CHAR: {
       bool shift = KeyHeld(VK_SHIFT), ctrl = KeyHeld(VK_CONTROL);
-      WindowOnKey(0, CharWithoutCtrl((int)wp, ctrl, shift), shift, ctrl, false);
+      g.client->onKey(0, CharWithoutCtrl((int)wp, ctrl, shift), shift, ctrl, false);
       return 0;
     }
     case WM_SYSCHAR:
-      if (WindowKeyCode(0, (int)wp, KeyHeld(VK_SHIFT), KeyHeld(VK_CONTROL), true)) {
-        WindowOnKey(0, (int)wp, KeyHeld(VK_SHIFT), KeyHeld(VK_CONTROL), true);
-        return 0;
-      }
+      if (g.client->onKey(0, (int)wp, KeyHeld(VK_SHIFT), KeyHeld(VK_CONTROL), true)) return 0;
       break;  // Alt+Space and the like: the system menu
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -227,27 +223,29 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                    : msg == WM_RBUTTONDOWN                          ? kButtonRight
                                                                     : kButtonMiddle;
       bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
-      WindowOnButton(button, press, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), (wp & MK_SHIFT) != 0,
-                     (wp & MK_CONTROL) != 0);
+      g.client->onButton(button, press, GET_X_LPARAM(lp), GET_Y_LPARAM(lp),
+                         (wp & MK_SHIFT) != 0, (wp & MK_CONTROL) != 0);
       return 0;
     }
     case WM_MOUSEMOVE:
-      WindowOnMotion(GET_X_LPARAM(lp), GET_Y_LPARAM(lp), (wp & MK_LBUTTON) != 0);
+      g.client->onMotion(GET_X_LPARAM(lp), GET_Y_LPARAM(lp), (wp & MK_LBUTTON) != 0);
       return 0;
     case WM_NCMOUSEMOVE:
-      WindowOnFrameMotion();
+      g.client->onFrameMotion();
       break;
     case WM_MOUSEWHEEL:
-      WindowOnWheel(GET_WHEEL_DELTA_WPARAM(wp));
+      g.client->onWheel(GET_WHEEL_DELTA_WPARAM(wp));
       return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
       switch (LOWORD(wp)) {
-        case SB_LINEUP: WindowOnScrollArrow(ScrollAxis(msg), -1); break;
-        case SB_LINEDOWN: WindowOnScrollArrow(ScrollAxis(msg), 1); break;
-        case SB_PAGEUP: WindowOnScrollPage(ScrollAxis(msg), -1); break;
-        case SB_PAGEDOWN: WindowOnScrollPage(ScrollAxis(msg), 1); break;
-        case SB_THUMBPOSITION: WindowOnThumbRelease(ScrollAxis(msg), (int)(short)HIWORD(wp)); break;
+        case SB_LINEUP: g.client->onScrollArrow(ScrollAxis(msg), -1); break;
+        case SB_LINEDOWN: g.client->onScrollArrow(ScrollAxis(msg), 1); break;
+        case SB_PAGEUP: g.client->onScrollPage(ScrollAxis(msg), -1); break;
+        case SB_PAGEDOWN: g.client->onScrollPage(ScrollAxis(msg), 1); break;
+        case SB_THUMBPOSITION:
+          g.client->onThumbRelease(ScrollAxis(msg), (int)(short)HIWORD(wp));
+          break;
         default: break;  // the thumb moves alone while it is dragged
       }
       return 0;
@@ -295,8 +293,10 @@ void PortWindowGetMetrics(PortWindowMetrics* m) {
   m->hbarH = GetSystemMetrics(SM_CYHSCROLL);
 }
 
-int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner) {
+int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
+                     const PortWindowClient* client) {
   if (g.hwnd) return 0;
+  g.client = client;  // the window's first messages come before CreateWindowExA returns
   HINSTANCE inst = Instance();
   if (!g.registered) {
     WNDCLASSA wc;

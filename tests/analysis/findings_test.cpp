@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "analysis/report_buffer.h"
-#include "analysis/rotation.h"
 #include "names/alias.h"
 #include "names/nametable.h"
 #include "names/vocabulary.h"
 #include "tests/support/comma_locale.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
+#include "vmd/rotation.h"
 #include "vmd/vmdread.h"
 
 namespace {

@@ -134,7 +134,7 @@ TEST_F(ReportLoop, QuitCodesEndTheLoopAndOtherKeysDoNot) {
   REQUIRE_FONT();
   void (*quits[])() = {[] { HeadlessScriptKey(0, 'q', kHeadlessCtrl); },
                        [] { HeadlessScriptChar('q'); }, [] { HeadlessScriptClose(); },
-                       [] { HeadlessScriptPendingCode('Q'); }};
+                       [] { HeadlessScriptCall([](int c) { SetPendingCode(c); }, 'Q'); }};
   for (auto script : quits) {
     Fresh();
     script();

@@ -1,4 +1,4 @@
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Quaternion and vector operations, and the swing-twist split used to measure
 // how far a key twists a bone about its own axis. Every operation computes all
 // of its components before it stores any, so an output may be an input too.
-#include "analysis/rotation.h"
+#include "vmd/rotation.h"
 
 #include <cmath>
 
