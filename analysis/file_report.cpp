@@ -7,6 +7,8 @@
 #include "vmd/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
+#include "analysis/read_status.h"
+#include "vmd/untracked.h"
 
 FileReport gFileReport;
 
@@ -223,6 +225,24 @@ void GatherInfoFindings() {
   NameFindings(r.morphs, r.morphCount, kAboutMorph, "morph");
 }
 
+// What the report could not hold: keys of names with no track, and lines
+// beyond the report's last.
+void GatherLimitFindings() {
+  static const char* const kKinds[2] = {"bone", "morph"};
+  static const int kTracks[2] = {kBoneTracks, kMorphTracks};
+  for (int s = 0; s < 2; s++) {
+    if (gUntracked.keys[s] == 0) continue;
+    AddFinding(kCodeKeysNotCounted, kSeverityInfo, kAboutNothing, "",
+               FindingMessage(kCodeKeysNotCounted), static_cast<long long>(gUntracked.keys[s]),
+               kKinds[s], gUntracked.namesMore[s] ? "at least " : "", gUntracked.names[s], kKinds[s],
+               kKinds[s], kTracks[s] - 1);
+  }
+  const int dropped = rbdropped();
+  if (dropped > 0)
+    AddFinding(kCodeReportCut, kSeverityInfo, kAboutNothing, "", FindingMessage(kCodeReportCut),
+               kReportLines, dropped + 1);
+}
+
 // The lines as the ReportBuffer holds them.
 void RecordLines() {
   FileReport& r = gFileReport;
@@ -263,15 +283,50 @@ const char* FindingVariant(int code) {
 const char* VmdPartName(int part) { return part >= 0 && part < kVmdParts ? kPartNames[part] : ""; }
 
 void OpenErrorText(int code, char* dst, int cap) {
-  switch (code) {
-    case 2: snprintf(dst, cap, "no such file"); break;
-    case 3: snprintf(dst, cap, "no such folder"); break;
-    case 5: snprintf(dst, cap, "access denied"); break;
-    case kOpenNameTooLong: snprintf(dst, cap, "name too long"); break;
-    case kOpenNotRegular: snprintf(dst, cap, "not a regular file"); break;
-    case kOpenTooLarge: snprintf(dst, cap, "larger than the browser can read (over 2 GiB)"); break;
-    default: snprintf(dst, cap, "cannot open (system error %d)", code); break;
+  // The port's codes are in Windows numbering on every system.
+  static const struct {
+    int code;
+    const char* text;
+  } kReasons[] = {
+      {2, "no such file"},
+      {3, "no such folder"},
+      {4, "too many open files"},
+      {5, "access denied"},
+      {8, "not enough memory"},
+      {15, "no such drive"},
+      {21, "the device is not ready"},
+      {23, "data error: the disk could not be read"},
+      {32, "the file is in use by another program"},
+      {33, "part of the file is locked by another program"},
+      {50, "not supported"},
+      {53, "network path not found"},
+      {55, "no such device"},
+      {64, "the network name is no longer available"},
+      {67, "network name not found"},
+      {87, "invalid argument"},
+      {123, "not a valid file name"},
+      {161, "not a valid path"},
+      {kOpenNameTooLong, "name too long"},
+      {223, "the file is too large"},
+      {225, "the file holds a virus"},
+      {267, "not a valid folder name"},
+      {362, "the cloud file provider is not running"},
+      {1117, "input/output error"},
+      {1392, "the file is damaged"},
+      {1920, "the system cannot reach the file"},
+      {1921, "too many levels of symbolic links"},
+      {4350, "the file is offline"},
+      {kOpenNotRegular, "not a regular file"},
+      {kOpenTooLarge, "larger than the browser can read (over 2 GiB)"},
+      {kOpenNotRead, "not read: its name is not a motion's (.vmd)"},
+  };
+  for (const auto& r : kReasons) {
+    if (r.code == code) {
+      snprintf(dst, cap, "%s", r.text);
+      return;
+    }
   }
+  snprintf(dst, cap, "cannot open (system error %d)", code);
 }
 
 void RecordFileStart(const char* path, int openError) {
@@ -289,6 +344,9 @@ void RecordFileStart(const char* path, int openError) {
   r.cutPart = -1;
   r.cutInCount = false;
   r.cutDeclared = r.cutRead = 0;
+  r.badCount = r.badIkCount = false;
+  r.badCountValue = 0;
+  r.stopOffset = 0;
   r.read = false;
   r.fileBytes = 0;
   for (int s = 0; s < kVmdSections; s++) {
@@ -328,6 +386,10 @@ void RecordFileStart(const char* path, int openError) {
     r.cutInCount = f.cutInCount != 0;
     r.cutRead = f.cutRecords;
     if (f.cutPart >= kVmdBone && !f.cutInCount) r.cutDeclared = gSectionCounts[f.cutPart - kVmdBone];
+    r.badCount = f.badCount != 0;
+    r.badIkCount = f.badIkCount != 0;
+    r.badCountValue = f.badCountValue;
+    r.stopOffset = f.stopOffset;
   }
   r.read = true;
   for (int s = 0; s < kVmdSections; s++) {
@@ -386,7 +448,10 @@ void RecordVerdict(int category, uint32_t categories) {
 }
 
 void RecordFileEnd() {
-  if (gFileReport.read) GatherInfoFindings();
+  if (gFileReport.read) {
+    GatherInfoFindings();
+    GatherLimitFindings();
+  }
   RecordLines();
 }
 
@@ -407,33 +472,20 @@ void LineUtf8(const ReportLine& l, char* dst, int cap) {
 }
 
 void StatusMessage(const FileReport& r, char* dst, int cap) {
-  dst[0] = 0;
-  switch (r.status) {
-    case kStatusUnreadable:
-      snprintf(dst, cap, "%s", r.reason);
-      break;
-    case kStatusNotMotion:
-      if (r.badHeaderByte < 0)
-        snprintf(dst, cap, "not a VMD motion: the file ends at byte %u, inside the header",
-                 r.fileBytes);
-      else
-        snprintf(dst, cap, "not a VMD motion: header byte %d is 0x%02X", r.badHeaderAt,
-                 r.badHeaderByte);
-      break;
-    case kStatusCut:
-      if (r.cutPart < kVmdBone)
-        snprintf(dst, cap, "cut short in the %s: the file ends at byte %u",
-                 r.cutPart == kVmdHeader ? "header" : "model name", r.fileBytes);
-      else if (r.cutInCount)
-        snprintf(dst, cap, "cut short in the count of the %s section: the file ends at byte %u",
-                 VmdPartName(r.cutPart), r.fileBytes);
-      else
-        snprintf(dst, cap,
-                 "cut short in the %s section: %lld of %d records read, the file ends at byte %u",
-                 VmdPartName(r.cutPart), static_cast<long long>(r.cutRead),
-                 static_cast<int>(r.cutDeclared), r.fileBytes);
-      break;
-    default:
-      break;
-  }
+  ReadOutcome o;
+  memset(&o, 0, sizeof o);
+  o.status = r.status;
+  o.reason = r.reason;
+  o.badHeaderAt = r.badHeaderAt;
+  o.badHeaderByte = r.badHeaderByte;
+  o.fileBytes = r.fileBytes;
+  o.cutPart = r.cutPart;
+  o.cutInCount = r.cutInCount;
+  o.cutDeclared = r.cutDeclared;
+  o.cutRead = r.cutRead;
+  o.badCount = r.badCount;
+  o.badIkCount = r.badIkCount;
+  o.badCountValue = r.badCountValue;
+  o.stopOffset = r.stopOffset;
+  ReadOutcomeText(o, dst, cap);
 }

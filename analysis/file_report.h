@@ -51,6 +51,10 @@ const char* VmdPartName(int part);
 constexpr int kNameUtf8 = 200;        // a 63-byte Shift-JIS name as UTF-8
 constexpr int kNameHex = 2 * 64 + 1;  // its raw bytes as hex
 constexpr int kPathUtf8 = 1040;       // 260 UTF-16 units as UTF-8
+// A file's path as the report names it, whole: the longest argument a system
+// hands a program (Linux: 32 pages; Windows: 32767 UTF-16 units as UTF-8), so
+// that a path refused as too long is still named as given.
+constexpr int kShownPathMax = 131072;
 constexpr int kLineUtf8 = kReportCols * 3 + 1;
 constexpr int kVerdictUtf8 = kBoxText * 4 + 1;
 constexpr int kFindingMax = 256;
@@ -99,7 +103,7 @@ struct ReportLine {
 };
 
 struct FileReport {
-  char path[kPathUtf8];
+  char path[kShownPathMax];
   int status;
   // unreadable: the system's error code and its reason
   int openError;
@@ -110,9 +114,14 @@ struct FileReport {
   int cutPart;
   bool cutInCount;
   int64_t cutDeclared, cutRead;
+  // cut at a negative count (of a section, or of a show-and-IK record's IKs):
+  // reading stopped at stopOffset
+  bool badCount, badIkCount;
+  int32_t badCountValue;
+  int64_t stopOffset;
   // what was read (complete and cut files)
   bool read;
-  uint32_t fileBytes;
+  int64_t fileBytes;
   bool present[kVmdSections];
   int32_t declared[kVmdSections];
   int64_t records[kVmdSections];
@@ -163,12 +172,14 @@ void VerdictUtf8(const FileReport& r, char* dst, int cap);
 // A report line as the views give it: UTF-8 without its line feed.
 void LineUtf8(const ReportLine& l, char* dst, int cap);
 
-// The reason for an error code of the port's file opens ("no such file", ...),
-// or for one of the codes below.
+// The reason for an error code of the port's file opens, in words ("no such
+// file", "too many levels of symbolic links", ...), or for one of the codes
+// below; a code with no words of its own is "cannot open (system error N)".
 void OpenErrorText(int code, char* dst, int cap);
 constexpr int kOpenNameTooLong = 206;  // the system's own code for it
 constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
 constexpr int kOpenTooLarge = -3;      // the page: more than the browser can read
+constexpr int kOpenNotRead = -4;       // taken without being read: its name is no motion's
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "analysis/file_report.h"
+#include "app/output_check.h"
+#include "base/control_escape.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -53,8 +55,10 @@ const char kUsage[] =
     "  --summary     one line per file: verdict, keys, duration, path; then a\n"
     "                line of totals beginning \"total:\"\n"
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
+    "                (also written --fail-on C)\n"
     "  --version     prints the version and exits\n"
-    "  Exit status: 0 all complete, 1 a file not complete, 2 usage, 3 --fail-on met.\n"
+    "  Exit status: 0 all complete, 1 a file not complete or not read, a folder with no\n"
+    "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n"
     "  In CI, to fail the job when a motion would drop bones or needs fixing:\n"
     "    tarvel-report --summary --fail-on=dropout motions/\n";
 
@@ -66,13 +70,16 @@ struct Run {
   ReportCounts counts{};
   bool incomplete = false;
   bool failed = false;  // a verdict reached failOn
+  bool writeFailed = false;  // the output could not be written: the run ends
+  long files = 0;       // files told of so far
   std::string text;     // output of one file
 };
 
-bool IsMotionName(const char* name) {
-  const size_t n = strlen(name);
+template <typename Str>
+bool IsMotionName(const Str& name) {
+  const size_t n = name.size();
   if (n < 4) return false;
-  const char* e = name + n - 4;
+  const auto* e = name.data() + n - 4;
   return e[0] == '.' && (e[1] | 0x20) == 'v' && (e[2] | 0x20) == 'm' && (e[3] | 0x20) == 'd';
 }
 
@@ -82,11 +89,12 @@ bool IsMotionName(const char* name) {
 void Present(Run& run) {
   const FileReport& r = gFileReport;
   const char* file = r.path;
+  run.files++;
   if (r.status != kStatusComplete) {
     run.incomplete = true;
-    char message[256];
+    char message[kMessageMax];
     StatusMessage(r, message, sizeof message);
-    fprintf(run.err, "tarvel-report: %s: %s\n", file, message);
+    fprintf(run.err, "tarvel-report: %s: %s\n", Escaped(file).c_str(), Escaped(message).c_str());
   }
   if (r.read && run.failOn >= 0 && r.category >= run.failOn) run.failed = true;
 
@@ -108,7 +116,7 @@ void Present(Run& run) {
       break;
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
-  if (run.format == kJsonl) fflush(run.out);
+  if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
 }
 
 void CheckOne(Run& run, const char* file, const char16_t* widefile) {
@@ -116,34 +124,100 @@ void CheckOne(Run& run, const char* file, const char16_t* widefile) {
   Present(run);
 }
 
-void CollectEntry(void* ctx, const char* name, int kind) {
-  static_cast<std::vector<std::pair<std::string, int>>*>(ctx)->emplace_back(name, kind);
+// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
+// the order is the same on every system) and its kind.
+template <typename Str>
+struct Entry {
+  std::string key;
+  Str name;
+  int kind;
+  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
+};
+
+// UTF-8 of a UTF-16 text of any length.
+std::string Utf8(const std::u16string& s) {
+  std::string out(s.size() * 3 + 1, '\0');
+  unitoutf8(out.data(), static_cast<int>(out.size()), s.c_str());
+  out.resize(strlen(out.c_str()));
+  return out;
 }
 
+void CollectEntry(void* ctx, const char* name, int kind) {
+  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
+}
+void CollectEntryW(void* ctx, const char16_t* name, int kind) {
+  std::u16string wide = name;
+  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
+}
+int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
+  return PortListFolderA(folder.c_str(), CollectEntry, entries);
+}
+int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
+  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
+}
+
+// A walked file: by its narrow path, or by its UTF-16 path with the narrow
+// form that names the same file, where there is one.
+void CheckWalked(Run& run, const std::string& path) { CheckOne(run, path.c_str(), nullptr); }
+void CheckWalked(Run& run, const std::u16string& path) {
+  char narrow[sizeof gRun.nameA];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  CheckOne(run, narrow, path.c_str());
+}
+
+// A walked name that is not read (a FIFO, a device, a folder that cannot be
+// listed): told of as a file, unreadable for the reason of the error code.
+void RefuseWalked(const std::string& path, int error) {
+  CheckRefusedFile(path.c_str(), error, ShownWide(), nullptr);
+}
+void RefuseWalked(const std::u16string& path, int error) {
+  char narrow[sizeof gRun.nameA];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  CheckRefusedFile(narrow, error, ShownWide(), path.c_str());
+}
+int KindOf(const std::string& path) { return PortPathKindA(path.c_str()); }
+int KindOf(const std::u16string& path) { return PortPathKindW(path.c_str()); }
+
 // Every motion under the folder, in sorted order, folders entered where
-// they stand among the names.
-void Walk(Run& run, const std::string& folder) {
-  std::vector<std::pair<std::string, int>> entries;
-  const int error = PortListFolderA(folder.c_str(), CollectEntry, &entries);
+// they stand among the names. Str: std::string (narrow names, POSIX) or
+// std::u16string (the system's UTF-16 names, Windows). Whatever looks like a
+// motion and is not read (a link that leads nowhere, a FIFO, a device, a
+// folder that cannot be listed, a path too long) is told of as a file with
+// its reason.
+template <typename Str>
+void Walk(Run& run, const Str& folder) {
+  std::vector<Entry<Str>> entries;
+  const int error = ListFolder(folder, &entries);
   if (error != 0) {
-    char reason[64];
+    RefuseWalked(folder, error);
+    char reason[sizeof gFileReport.reason - 24];
     OpenErrorText(error, reason, sizeof reason);
-    fprintf(run.err, "tarvel-report: %s: cannot list the folder: %s\n", folder.c_str(), reason);
-    run.incomplete = true;
+    snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+    Present(run);
     return;
   }
   std::sort(entries.begin(), entries.end());
-  std::string path = folder;
+  Str path = folder;
   if (path.empty() || (path.back() != '/' && path.back() != PortDirSeparator()))
     path += PortDirSeparator();
   const size_t base = path.size();
-  for (const auto& [name, kind] : entries) {
+  for (const Entry<Str>& e : entries) {
+    if (run.writeFailed) return;
     path.resize(base);
-    path += name;
-    if (kind == kPathFolder)
+    path += e.name;
+    if (e.kind == kPathFolder) {
       Walk(run, path);
-    else if (kind == kPathFile && IsMotionName(name.c_str()))
-      CheckOne(run, path.c_str(), nullptr);
+    } else if (!IsMotionName(e.name)) {
+      continue;
+    } else if (e.kind == kPathOther && KindOf(path) != kPathNone) {
+      // A FIFO, a socket, a device, a link to a folder: refused unopened.
+      RefuseWalked(path, kOpenNotRegular);
+      Present(run);
+    } else {
+      // A file; or a link that leads nowhere or in a loop, a name that cannot
+      // be looked at: the open says why.
+      CheckWalked(run, path);
+    }
   }
 }
 
@@ -182,10 +256,10 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
         options = false;
       } else if (!strcmp(a, "--version")) {
         fprintf(out, "tarvel-report %s\n", TARVEL_VERSION);
-        return 0;
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
-        return 0;
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.format = kJson;
         formats++;
@@ -195,10 +269,12 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
       } else if (!strcmp(a, "--summary")) {
         run.format = kSummary;
         formats++;
-      } else if (!strncmp(a, "--fail-on=", 10)) {
-        run.failOn = -1;
+      } else if (!strncmp(a, "--fail-on=", 10) || !strcmp(a, "--fail-on")) {
+        // "--fail-on=C" or "--fail-on C", once
+        const char* value = a[9] == '=' ? a + 10 : i + 1 < argc ? argv[++i] : "";
+        if (run.failOn >= 0) return Usage(err, "--fail-on is given more than once");
         for (int c = kLevelSlight; c < kLevels; c++)
-          if (!strcmp(a + 10, CategoryName(c))) run.failOn = c;
+          if (!strcmp(value, CategoryName(c))) run.failOn = c;
         if (run.failOn < 0) return Usage(err, "--fail-on takes fix, dropout, rough or slight");
       } else {
         std::string problem = std::string("unknown option ") + a;
@@ -217,15 +293,28 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   for (int i : targets) {
-    const int kind = PortPathKindA(argv[i]);
+    if (run.writeFailed) return 1;
+    // With UTF-16 arguments (Windows) those are the names the system holds:
+    // folders are walked by them.
+    const char16_t* wide = wargv ? wargv[i] : nullptr;
+    const int kind = wide ? PortPathKindW(wide) : PortPathKindA(argv[i]);
     if (kind == kPathFolder) {
-      Walk(run, argv[i]);
+      const long before = run.files;
+      if (wide)
+        Walk(run, std::u16string(wide));
+      else
+        Walk(run, std::string(argv[i]));
+      if (run.files == before) {
+        const std::string shown = wide ? Utf8(std::u16string(wide)) : std::string(argv[i]);
+        fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(shown.c_str()).c_str());
+        run.incomplete = true;
+      }
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
-      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide());
+      CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide(), wide);
       Present(run);
     } else {
-      CheckOne(run, argv[i], wargv ? wargv[i] : nullptr);
+      CheckOne(run, argv[i], wide);
     }
   }
   if (run.format == kJson) {
@@ -235,7 +324,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   if (run.format == kSummary) PrintTotals(run);
-  fflush(out);
+  if (run.writeFailed || !OutputWritten(out, err)) return 1;
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;
 }

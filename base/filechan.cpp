@@ -26,7 +26,7 @@ struct FileReader {
   FILE* stream = nullptr;
   int32_t count = 0;  // valid bytes in buf (OS-handle mode)
   int32_t index = 0;  // next byte of buf to deliver
-  uint32_t position = 0;
+  int64_t position = 0;
   unsigned char buf[kBufSize];
   char streamBuf[kBufSize];  // given to the stream by the reporting narrow open
 };
@@ -43,6 +43,23 @@ struct FileWriter {
 
 FileReader gRd;
 FileWriter gWr;
+
+// C streams with 64-bit offsets: `long` is 32 bits on Windows.
+int StreamSeek(FILE* f, int64_t offset, int whence) {
+#if defined(_WIN32)
+  return _fseeki64(f, offset, whence);
+#else
+  return fseeko(f, static_cast<off_t>(offset), whence);
+#endif
+}
+
+int64_t StreamTell(FILE* f) {
+#if defined(_WIN32)
+  return _ftelli64(f);
+#else
+  return static_cast<int64_t>(ftello(f));
+#endif
+}
 
 bool ReaderOpen() { return gRd.handle != kPortNoHandle || gRd.stream != nullptr; }
 
@@ -174,7 +191,7 @@ int rfread(void* dst, int n) {
   unsigned char* out = static_cast<unsigned char*>(dst);
   if (!gRd.osMode) {
     size_t r = fread(out, 1, (size_t)n, gRd.stream);
-    gRd.position += (uint32_t)r;
+    gRd.position += (int64_t)r;
     if (r < (size_t)n) rfclose();
     return (int)r;
   }
@@ -184,7 +201,7 @@ int rfread(void* dst, int n) {
     done = unread < n ? unread : n;
     memcpy(out, gRd.buf + gRd.index, (size_t)done);
     gRd.index += done;
-    gRd.position += (uint32_t)done;
+    gRd.position += done;
     if (done == n) return n;
   }
   // Larger than what is buffered: straight from the handle into the rest.
@@ -193,7 +210,7 @@ int rfread(void* dst, int n) {
   int want = n - done;
   int r = ReadFull(gRd.handle, out + done, want);
   if (r > 0) {
-    gRd.position += (uint32_t)r;
+    gRd.position += r;
     done += r;
   }
   if (r < want) rfclose();  // the file ended or a read failed
@@ -204,11 +221,11 @@ int rfread(void* dst, int n) {
 // so it is put back where the reader stands before the failure is reported.
 static int RefusedStreamSeek(int result) {
   DiagPrint("Failed in seek in rfseek. \n");
-  fseek(gRd.stream, (long)gRd.position, SEEK_SET);
+  StreamSeek(gRd.stream, gRd.position, SEEK_SET);
   return result;
 }
 
-int rfseekset(int32_t offset) {
+int rfseekset(int64_t offset) {
   if (gRd.closed == kSet || !ReaderOpen()) return -2;
   if (gRd.osMode) {
     rfbufrewind();
@@ -216,15 +233,15 @@ int rfseekset(int32_t offset) {
       DiagPrint("Failed in seek in rfseek. \n");
       return -2;
     }
-  } else if (fseek(gRd.stream, offset, SEEK_SET) != 0) {
+  } else if (StreamSeek(gRd.stream, offset, SEEK_SET) != 0) {
     return RefusedStreamSeek(-2);
   }
-  gRd.position = (uint32_t)offset;
+  gRd.position = offset;
   gRd.closed = 0;
   return 0;
 }
 
-int rfseek(int32_t offset, int origin) {
+int rfseek(int64_t offset, int origin) {
   if (origin < 0 || origin > 2) return -5;
   int failed = origin == 2 ? -4 : -2;
   if (gRd.closed == kSet || !ReaderOpen()) return -2;
@@ -237,19 +254,19 @@ int rfseek(int32_t offset, int origin) {
     }
     // The OS's own answer: the requested offset from the start, position +
     // offset from here, or the size plus offset from the end.
-    gRd.position = (uint32_t)now;
+    gRd.position = now;
   } else {
     static const int kWhence[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (fseek(gRd.stream, offset, kWhence[origin]) != 0) return RefusedStreamSeek(failed);
-    long now = ftell(gRd.stream);
+    if (StreamSeek(gRd.stream, offset, kWhence[origin]) != 0) return RefusedStreamSeek(failed);
+    const int64_t now = StreamTell(gRd.stream);
     if (now < 0) return RefusedStreamSeek(failed);
-    gRd.position = (uint32_t)now;
+    gRd.position = now;
   }
   gRd.closed = 0;
   return 0;
 }
 
-uint32_t rftell() { return gRd.position; }
+int64_t rftell() { return gRd.position; }
 
 int rfeof() { return (int8_t)gRd.closed; }
 
@@ -381,13 +398,17 @@ int fsopen(FontStreamRec* s, const char16_t* path) {
   if (!s) return 1;
   if (rfopenW(path) != 0) return 1;
   rfseek(0, 2);
-  uint32_t size = rftell();
+  const int64_t size = rftell();
   if (size == 0) {
     rfclose();
     return 0x51;
   }
+  if (size > 0xFFFFFFFF) {  // beyond what the stream's 32-bit size holds
+    rfclose();
+    return 1;
+  }
   rfseek(0, 0);
-  s->size = size;
+  s->size = static_cast<uint32_t>(size);
   s->pos = 0;
   s->descriptor = rfhandle();
   return 0;

@@ -14,9 +14,10 @@ int rfgetc();                            // 0..255 or -1
 uint32_t rfgetlong();
 float rfgetfloat();
 int rfread(void* dst, int n);
-int rfseekset(int32_t offset);           // 0 or -2
-int rfseek(int32_t offset, int origin);  // 0, -2, -4, -5
-uint32_t rftell();
+// Offsets and the position are 64-bit: files may pass 4 GiB.
+int rfseekset(int64_t offset);           // 0 or -2
+int rfseek(int64_t offset, int origin);  // 0, -2, -4, -5
+int64_t rftell();
 int rfeof();                             // -1 closed or ended, 0 readable
 intptr_t rfhandle();
 // Test hook: back to the start state (closes any file).

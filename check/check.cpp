@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "analysis/file_report.h"
+#include "analysis/read_status.h"
 #include "analysis/verdict.h"
 #include "base/diag.h"
 #include "base/encoding.h"
@@ -76,6 +77,9 @@ void RefusePmx() {
 // with no UTF-16 form cannot be asked through it: what its narrow bytes name
 // tells then.
 int OpenError() {
+  // A FIFO, a device or a folder is named as such.
+  const int kind = gRun.nameW[0] ? PortPathKindW(gRun.nameW) : PortPathKindA(gRun.nameA);
+  if (kind == kPathOther || kind == kPathFolder) return kOpenNotRegular;
   if (!gRun.nameW[0]) {
     switch (PortPathKindA(gRun.nameA)) {
       case kPathNone: return 2;
@@ -96,6 +100,7 @@ void Report(const char* shownPath, int openError) {
   RecordFileStart(shownPath, openError);
   buildreport();
   buildverdict();
+  FillCutVerdictLine();
   RecordFileEnd();
 }
 
@@ -111,6 +116,11 @@ int CheckFile(int kind, const char* shownPath) {
   } else if (kind == kCheckMotion) {
     ReadMotion();
     if (!gVmdFacts.opened) openError = OpenError();
+  } else {
+    // Taken without being read: nothing of an earlier file stands for it.
+    ResetReadFacts();
+    openError = OpenError();
+    if (openError == 1) openError = kOpenNotRead;
   }
   Report(shownPath ? shownPath : "", openError);
   return gFileReport.status;
@@ -134,29 +144,33 @@ bool TakeName(const char* file, const char16_t* widefile) {
   return strlen(file) < kPathMax;
 }
 
-// The path as the views name it: UTF-8.
-const char* ShownPath(const char* file, bool shownWide) {
-  static char shown[kPathUtf8];
-  if (!shownWide || !gRun.nameW[0])
-    snprintf(shown, sizeof shown, "%s", file);
+// The path as the views name it: UTF-8, whole (a path refused as too long
+// too). By the UTF-16 form (widefile, else the one taken) when shownWide is
+// set or the path has no narrow form.
+const char* ShownPath(const char* file, const char16_t* widefile, bool shownWide) {
+  static char shown[kShownPathMax];
+  const char16_t* wide = widefile ? widefile : gRun.nameW;
+  if (wide[0] && (shownWide || !file[0]))
+    unitoutf8(shown, sizeof shown, wide);
   else
-    unitoutf8(shown, sizeof shown, gRun.nameW);
+    snprintf(shown, sizeof shown, "%s", file);
   return shown;
 }
 
 }  // namespace
 
-int CheckRefusedFile(const char* file, int openError, bool shownWide) {
-  if (!TakeName(file, nullptr)) gRun.nameW[0] = 0;
+int CheckRefusedFile(const char* file, int openError, bool shownWide, const char16_t* widefile) {
+  if (!TakeName(file, widefile)) gRun.nameW[0] = 0;
   ResetReadFacts();
-  RecordFileStart(ShownPath(file, shownWide), openError);
+  RecordFileStart(ShownPath(file, widefile, shownWide), openError);
   return gFileReport.status;
 }
 
 int CheckMotionFile(const char* file, const char16_t* widefile, bool shownWide) {
-  if (!TakeName(file, widefile)) return CheckRefusedFile(file, kOpenNameTooLong, shownWide);
+  if (!TakeName(file, widefile))
+    return CheckRefusedFile(file, kOpenNameTooLong, shownWide, widefile);
   IdentifyTarget();
   gRun.isVmd = 0xFF;
   gRun.isPmx = 0;
-  return CheckFile(kCheckMotion, ShownPath(file, shownWide));
+  return CheckFile(kCheckMotion, ShownPath(file, widefile, shownWide));
 }

@@ -33,5 +33,7 @@ int CheckFile(int kind, const char* shownPath);
 int CheckMotionFile(const char* file, const char16_t* widefile, bool shownWide);
 
 // Records a file that is not read at all (a FIFO, a device): its status is
-// unreadable for the reason of the open error code.
-int CheckRefusedFile(const char* file, int openError, bool shownWide);
+// unreadable for the reason of the open error code. widefile: its UTF-16
+// form, or null to make it from the narrow form.
+int CheckRefusedFile(const char* file, int openError, bool shownWide,
+                     const char16_t* widefile = nullptr);

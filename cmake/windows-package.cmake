@@ -2,7 +2,7 @@
 #
 #   STAGE    folder to fill (emptied first); its name is the zip's top folder
 #   ZIP      the archive to write; ZIP.sha256 gets its SHA-256 beside it
-#   PROGRAMS the two executables
+#   PROGRAMS the executables
 #   FONT, FONT_LICENSE, README, NOTICES_HEAD, NOTICES (copyright files of the
 #            linked libraries and the font, in the order they are listed)
 #

@@ -31,36 +31,38 @@ function(tarvel_windows_programs)
   target_link_libraries(tarvel PRIVATE tarvel_app tarvel_win32gui)
   tarvel_ship_font(tarvel)
 
-  # The report tool takes its file names from the UTF-16 command line here.
+  # The report tool and the fix tool take their file names from the UTF-16
+  # command line here.
   set_property(TARGET tarvel-report PROPERTY SOURCES ${CMAKE_SOURCE_DIR}/app/main_report_win32.cpp)
+  set_property(TARGET tarvel-fix PROPERTY SOURCES ${CMAKE_SOURCE_DIR}/app/main_fix_win32.cpp)
 
-  # Both programs ship stripped, with the icon, version information and manifest.
-  foreach(program tarvel tarvel-report)
+  # The programs ship stripped, with the icon, version information and manifest.
+  foreach(program tarvel tarvel-report tarvel-fix)
     target_link_options(${program} PRIVATE -s)
     tarvel_windows_resources(${program})
   endforeach()
 
-  # The release archive tarvel-<version>-windows.zip: both programs, the font
+  # The release archive tarvel-<version>-windows.zip: the three programs, the font
   # with its licence, the notices of everything linked in and the README, in
   # a folder of the same name; its SHA-256 in a file beside it.
   set(name tarvel-${PROJECT_VERSION}-windows)
   set(res ${CMAKE_SOURCE_DIR}/platform/win32/res)
   set(notices
     "FreeType (linked into tarvel.exe)=/usr/share/doc/libfreetype6/copyright"
-    "mingw-w64 runtime and winpthreads (linked into both programs)=/usr/share/doc/mingw-w64-x86-64-dev/copyright"
-    "GCC runtime libraries: libstdc++, libgcc (linked into both programs)=/usr/share/doc/gcc-mingw-w64-base/copyright"
+    "mingw-w64 runtime and winpthreads (linked into every program)=/usr/share/doc/mingw-w64-x86-64-dev/copyright"
+    "GCC runtime libraries: libstdc++, libgcc (linked into every program)=/usr/share/doc/gcc-mingw-w64-base/copyright"
     "The font mplus-2m-regular.ttf (VL Gothic)=${TARVEL_FONT_LICENSE}")
   list(JOIN notices "|" notices)
   add_custom_target(tarvel_windows_zip
     COMMAND ${CMAKE_COMMAND}
             -DSTAGE=${CMAKE_BINARY_DIR}/package/${name}
             -DZIP=${CMAKE_BINARY_DIR}/${name}.zip
-            "-DPROGRAMS=$<TARGET_FILE:tarvel>|$<TARGET_FILE:tarvel-report>"
+            "-DPROGRAMS=$<TARGET_FILE:tarvel>|$<TARGET_FILE:tarvel-report>|$<TARGET_FILE:tarvel-fix>"
             -DFONT=${TARVEL_FONT_SRC} -DFONT_LICENSE=${TARVEL_FONT_LICENSE}
             -DREADME=${CMAKE_SOURCE_DIR}/platform/win32/README-Windows.txt
             -DNOTICES_HEAD=${res}/notices-head.txt "-DNOTICES=${notices}"
             -P ${CMAKE_SOURCE_DIR}/cmake/windows-package.cmake
-    DEPENDS tarvel tarvel-report
+    DEPENDS tarvel tarvel-report tarvel-fix
     COMMENT "Packing ${name}.zip"
     VERBATIM)
 endfunction()
@@ -102,6 +104,8 @@ function(tarvel_windows_resources target)
   set(defs)
   if(target STREQUAL "tarvel-report")
     list(APPEND defs -DTARVEL_REPORT_TOOL)
+  elseif(target STREQUAL "tarvel-fix")
+    list(APPEND defs -DTARVEL_FIX_TOOL)
   endif()
   set(obj ${out}/${target}.res.o)
   add_custom_command(OUTPUT ${obj}

@@ -93,6 +93,17 @@ int PortPathKindA(const char* path);
 // error code in Windows numbering when the folder cannot be listed.
 typedef void (*PortFolderEntry)(void* ctx, const char* name, int kind);
 int PortListFolderA(const char* path, PortFolderEntry fn, void* ctx);
+// The same two by UTF-16 path, with UTF-16 names: on Windows the names as the
+// system holds them, whatever the ANSI code page can show (a walk there goes
+// by these). On POSIX the narrow forms are the real names; these convert.
+int PortPathKindW(const char16_t* path);
+typedef void (*PortFolderEntryW)(void* ctx, const char16_t* name, int kind);
+int PortListFolderW(const char16_t* path, PortFolderEntryW fn, void* ctx);
+// The narrow form of a UTF-16 name only where it names the same file:
+// converted back, it gives the same UTF-16 name (in code page 1252 "ａ" has
+// the look-alike "a", which names another file). False, dst empty, when
+// there is no such form or it does not fit in cap bytes.
+bool PortSameNarrowName(char* dst, int cap, const char16_t* name);
 
 // ---- message boxes and dialogs -------------------------------------------
 constexpr uint32_t kMbOk = 0x0, kMbOkCancel = 0x1, kMbIconInformation = 0x40,

@@ -177,11 +177,13 @@ void TrackTail(std::string* out, const ReportTrack& t) {
   *out += '}';
 }
 
+// The frame of the key that set a twist, or null when none did (no key
+// twisted that way); a key's frame may be negative.
 void TwistSide(std::string* out, double degrees, int32_t frame) {
   *out += "{\"degrees\":";
   Float(out, Degrees(degrees));
   *out += ",\"frame\":";
-  IntOrNull(out, frame < 0, frame);
+  IntOrNull(out, !(degrees > 0), frame);
   *out += '}';
 }
 
@@ -272,7 +274,12 @@ void Detail(std::string* out, const FileReport& r) {
         Int(out, r.cutRead);
       }
       *out += ",\"endOffset\":";
-      Int(out, r.fileBytes);
+      if (r.badCount) {  // not the end of the file: where reading stopped
+        Int(out, r.stopOffset);
+        *out += ",\"reason\":\"negative count\"";
+      } else {
+        Int(out, r.fileBytes);
+      }
       *out += ',';
       break;
     default:

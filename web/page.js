@@ -26,7 +26,7 @@ const TEXTS = {
     status: {
       unreadable: 'Could not be read, so there is no verdict.',
       'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
-      cut: 'The file is cut short, so there is no verdict.',
+      cut: 'The file is cut short: the verdict below is judged on the keys read before the cut.',
     },
     statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
     category: {
@@ -108,7 +108,7 @@ const TEXTS = {
     status: {
       unreadable: '読み込めなかったため、判定はありません。',
       'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
-      cut: 'ファイルが途中で切れているため、判定はありません。',
+      cut: 'ファイルが途中で切れています: 下の判定は、切れる前に読めたキーによるものです。',
     },
     statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
     category: { fix: '要修正', dropout: '確認要', rough: 'やや荒れ', slight: '少し荒れ', ok: 'OK' },
@@ -277,6 +277,14 @@ function findingItem(f, bones) {
 // report's lines in their colours.
 function renderFile(block, r) {
   block.replaceChildren(el('h2', 'name', r.name));
+  // A file not complete: its status and the core's words on it; a file cut
+  // short has its verdict below that.
+  if (r.status !== 'complete') {
+    const status = el('div', 'status');
+    status.dataset.status = r.status;
+    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
+    block.append(status);
+  }
   if (r.verdict) {
     const labels = el('p', 'labels');
     labels.append(categoryLabel('span', r.verdict.category));
@@ -287,11 +295,6 @@ function renderFile(block, r) {
     const verdict = el('p', 'verdict', r.verdict.text);
     verdict.dataset.category = r.verdict.category;
     block.append(labels, verdict);
-  } else {
-    const status = el('div', 'status');
-    status.dataset.status = r.status;
-    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
-    block.append(status);
   }
   if (r.findings.length) {
     const list = el('ul', 'findings');
@@ -312,7 +315,7 @@ function renderFile(block, r) {
 }
 
 // The group a file counts in: its category, or 'other' when not complete.
-const groupOf = (r) => (r.verdict ? r.verdict.category : 'other');
+const groupOf = (r) => (r.status === 'complete' && r.verdict ? r.verdict.category : 'other');
 
 // Several files: totals per category, a filter and one row each, sortable.
 function renderSummary() {
@@ -348,6 +351,8 @@ function renderSummary() {
     tr.dataset.group = groupOf(r);
     const verdict = el('td', 'category');
     if (r.verdict) {
+      // a file cut short: its status, then its verdict on the keys read
+      if (r.status !== 'complete') verdict.append(`${T.statusShort[r.status] || r.status}: `);
       verdict.append(categoryLabel('span', r.verdict.category));
       if (r.cameraOnly) verdict.append(' ', el('span', 'note', T.cameraOnly));
     } else {

@@ -36,11 +36,10 @@ function withText(text, call) {
 
 // What the page shows of a file's JSON object (as tarvel-report --json gives
 // it): the status, the verdict, the findings with the bones they name, the
-// report's lines, the keys and duration. A file cut short is judged there
-// from the keys before the cut; the page gives no verdict for it, only its
-// status and what the read found.
+// report's lines, the keys and duration. A file cut short has both its
+// status (where it was cut, what that loses) and its verdict, judged on the
+// keys read before the cut.
 function shownPart(name, file) {
-  const complete = file.status === 'complete';
   const findings = file.findings || [];  // of a cut file too: facts of what was read
   const bones = {};
   for (const b of file.bones || []) {
@@ -50,7 +49,7 @@ function shownPart(name, file) {
     name,
     status: file.status,
     message: file.detail ? file.detail.message : '',
-    verdict: complete && file.verdict ? file.verdict : null,
+    verdict: file.verdict ? file.verdict : null,
     cameraOnly: findings.some((f) => f.code === 'camera-only'),
     findings,
     bones,

@@ -17,12 +17,22 @@
 
 #include "platform/posix/posix_port.h"
 
-static int ErrnoToWin(int e) {
+int PosixErrorCode(int e) {
   switch (e) {
     case ENOENT: return 2;
     case ENOTDIR: return 3;
+    case EMFILE: case ENFILE: return 4;
     case EACCES: case EPERM: case EISDIR: return 5;
+    case ENOMEM: return 8;
+    case EBUSY: case ETXTBSY: return 32;
+    case EOPNOTSUPP: return 50;
+    case ENXIO: case ENODEV: return 55;
+    case EINVAL: return 87;
     case ENAMETOOLONG: return 206;
+    case EFBIG: case EOVERFLOW: return 223;
+    case EIO: return 1117;
+    case ESTALE: return 1920;
+    case ELOOP: return 1921;
     default: return e ? e : 1;
   }
 }
@@ -33,7 +43,7 @@ static int OpenRegular(const char* p, int* fdOut) {
   *fdOut = -1;
   if (!p[0]) return 3;
   int fd = open(p, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return ErrnoToWin(errno);
+  if (fd < 0) return PosixErrorCode(errno);
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
@@ -51,7 +61,7 @@ static int CreateNew(const char* p, int* fdOut) {
   *fdOut = -1;
   if (!p[0]) return 3;
   int fd = open(p, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
-  if (fd < 0) return errno == EEXIST ? 80 : ErrnoToWin(errno);
+  if (fd < 0) return errno == EEXIST ? 80 : PosixErrorCode(errno);
   *fdOut = fd;
   return 0;
 }

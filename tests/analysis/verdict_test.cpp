@@ -202,7 +202,12 @@ TEST_F(Verdict, ALongMorphListIsCutAtTheLastLine) {
   }
   buildreport();
   EXPECT_EQ(gReport.linecount, kReportLines);
-  EXPECT_EQ(std::string(gReport.lines[kReportLines - 1]).substr(0, 7), "  morph");
+  EXPECT_EQ(std::string(gReport.lines[kReportLines - 2]).substr(0, 7), "  morph");
+  // The last line says that the list goes on, and by how much.
+  const std::string last = gReport.lines[kReportLines - 1];
+  EXPECT_EQ(last, "  ... the report goes on: " + std::to_string(rbdropped() + 1) +
+                      " more lines are not shown (it holds 512 lines)");
+  EXPECT_EQ(gReport.linelength[kReportLines - 1], last.size());
 }
 
 // Real motions: the report stays within its buffer, the verdict texts agree.

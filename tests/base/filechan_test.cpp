@@ -166,6 +166,26 @@ TEST_P(FileReaderTest, MixedReadsAcrossTheBufferBoundaryDeliverEveryByteOnce) {
   EXPECT_EQ(rftell(), 30000u);
 }
 
+// Past 4 GiB (a sparse file: one byte written at its end) the position and
+// every seek are the true 64-bit offsets.
+TEST_P(FileReaderTest, PositionsPastFourGibAreTrue) {
+  const int64_t size = (int64_t(5) << 30) + 7;
+  PortHandle h = kPortNoHandle;
+  ASSERT_EQ(PortCreateNewW(dir.PathW("big.bin").c_str(), &h), 0);
+  ASSERT_EQ(PortSeek(h, size - 1, 0, nullptr), 0);
+  ASSERT_EQ(PortWrite(h, "Z", 1), 1);
+  PortCloseFile(h);
+  ASSERT_EQ(Open("big.bin"), 0);
+  EXPECT_EQ(rfseek(0, 2), 0);
+  EXPECT_EQ(rftell(), size);
+  EXPECT_EQ(rfseekset(size - 2), 0);
+  EXPECT_EQ(rfgetc(), 0);
+  EXPECT_EQ(rfgetc(), 'Z');
+  EXPECT_EQ(rftell(), size);
+  EXPECT_EQ(rfseek(-(int64_t(3) << 30), 1), 0);  // back by 3 GiB
+  EXPECT_EQ(rftell(), size - (int64_t(3) << 30));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, FileReaderTest,
                          ::testing::Values(Mode::Wide, Mode::Narrow, Mode::NarrowQuiet),
                          [](const auto& i) { return std::string(kModeNames[int(i.param)]); });

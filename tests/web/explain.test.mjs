@@ -67,14 +67,16 @@ describe('each motion explained', { skip: noSamples }, () => {
       let framed = 0;
       doc.files.forEach((file, i) => {
         const shown = blocks[i];
-        if (file.status !== 'complete') {
+        if (!file.verdict) {
           assert.deepEqual(shown.labels, [], `${file.path} has no verdict`);
           assert.equal(shown.items.length, (file.findings || []).length, `findings of ${file.path}`);
           return;
         }
         assert.deepEqual(shown.labels, file.verdict.categories.map((c) => [c, LABELS[lang][c]]).sort((a, b) =>
           (a[0] === file.verdict.category ? -1 : b[0] === file.verdict.category ? 1 : 0)), `labels of ${file.path}`);
-        assert.deepEqual(shown.order.slice(0, 3), ['name', 'labels', 'verdict'], 'the verdict comes first');
+        // the verdict comes first; a file cut short has its status before it
+        const first = file.status === 'complete' ? ['name', 'labels', 'verdict'] : ['name', 'status', 'labels'];
+        assert.deepEqual(shown.order.slice(0, 3), first, 'the verdict comes first');
         assert.equal(shown.items.length, file.findings.length, `one item per finding of ${file.path}`);
         file.findings.forEach((f, k) => {
           const item = shown.items[k];

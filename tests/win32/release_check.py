@@ -55,7 +55,7 @@ def main(argv):
 
     z = zipfile.ZipFile(zip_path)
     names = {i.filename for i in z.infolist() if not i.is_dir()}
-    wanted = ["tarvel.exe", "tarvel-report.exe", "mplus-2m-regular.ttf", "mplus-2m-regular.LICENSE.txt",
+    wanted = ["tarvel.exe", "tarvel-report.exe", "tarvel-fix.exe", "mplus-2m-regular.ttf", "mplus-2m-regular.LICENSE.txt",
               "THIRD-PARTY-NOTICES.txt", "README.txt"]
     check(names == {top + n for n in wanted}, "contents: %s" % sorted(names))
 
@@ -65,7 +65,7 @@ def main(argv):
     # Japanese first, then English; both name the notices.
     jp, en = readme.find("使い方"), readme.find("What Tarvel does")
     check(0 <= jp < en, "README.txt: not Japanese first, then English")
-    for part in ("THIRD-PARTY-NOTICES.txt", "tarvel-report.exe", "Program Files", "cap(1).bmp"):
+    for part in ("THIRD-PARTY-NOTICES.txt", "tarvel-report.exe", "tarvel-fix.exe", "Program Files", "cap(1).bmp"):
         check(part in readme[:en] and part in readme[en:], "README.txt: one language does not name " + part)
     with open(repo_readme, encoding="utf-8") as f:
         check("THIRD-PARTY-NOTICES.txt" in f.read(), "README.md does not name THIRD-PARTY-NOTICES.txt")
@@ -74,7 +74,7 @@ def main(argv):
         check(part in notices, "THIRD-PARTY-NOTICES.txt lacks " + part)
 
     with tempfile.TemporaryDirectory() as tmp:
-        for exe in ("tarvel.exe", "tarvel-report.exe"):
+        for exe in ("tarvel.exe", "tarvel-report.exe", "tarvel-fix.exe"):
             path = z.extract(top + exe, tmp)
             heads = subprocess.run([objdump, "-h", path], capture_output=True, text=True).stdout
             check(".rsrc" in heads, exe + ": no resources")

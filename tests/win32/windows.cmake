@@ -8,7 +8,9 @@ set(TARVEL_POSIX_ONLY_TESTS
   display/text_test.cpp
   app/driver_test.cpp
   app/report_tool_test.cpp
-  app/validator_test.cpp)
+  app/validator_test.cpp
+  app/validator_limits_test.cpp
+  fix/fix_tool_test.cpp)
 
 # Tests whose expectations hold on POSIX only, left out on Windows by a
 # GoogleTest filter (one list per test program):

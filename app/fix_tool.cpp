@@ -1,0 +1,616 @@
+#include "app/fix_tool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/file_report.h"
+#include "app/report_tool.h"
+#include "base/encoding.h"
+#include "base/paths.h"
+#include "base/runenv.h"
+#include "fix/fix.h"
+#include "platform/port.h"
+
+const char kFixCopySuffix[] = ".vrm";
+
+namespace {
+
+using nlohmann::ordered_json;
+
+// ---- the verdict of a motion, as the report tool gives it -----------------
+
+struct Verdict {
+  bool read = false;        // the file was read (complete or cut)
+  std::string status;       // "complete", "cut", "not-a-motion", "unreadable"
+  std::string problem;      // why it is not complete
+  std::string category;     // "fix" ... "ok"
+  std::string text;         // the verdict box's text
+  // findings that count for the verdict: code, bone, folded away by the copy
+  struct Finding {
+    std::string code, bone;
+    bool fixable;
+  };
+  std::vector<Finding> findings;
+};
+
+// The one place that asks the report tool: the per-file check and what it
+// recorded.
+void CheckVerdict(const char* file, const char16_t* widefile, Verdict* v) {
+  ReportToolCheck(file, widefile);
+  const FileReport& r = gFileReport;
+  char message[256];
+  StatusMessage(r, message, sizeof message);
+  *v = Verdict();
+  v->read = r.read;
+  v->status = StatusName(r.status);
+  v->problem = message;
+  if (!r.read) return;
+  v->category = CategoryName(r.category);
+  static char verdict[kVerdictUtf8];
+  VerdictUtf8(r, verdict, sizeof verdict);
+  v->text = verdict;
+  for (int i = 0; i < r.findingCount; i++)
+    if (r.findings[i].severity != kSeverityInfo)
+      v->findings.push_back({FindingCodeName(r.findings[i].code), r.findings[i].name,
+                             FindingFixable(r.findings[i].code)});
+}
+
+// ---- what is left, and why ----------------------------------------------------
+
+const char* LeftReason(const std::string& code) {
+  static const char* const kReasons[][2] = {
+      {"leg-d-bone", "a D bone follows the leg after IK, which needs the model"},
+      {"arm-d-bone", "a D bone follows the arm after IK, which needs the model"},
+      {"upper-body-3", "上半身3 turns about its own pivot, which needs the model"},
+      {"leg-ik-parent-full-width", "a leg IK parent: folding it needs the model"},
+      {"leg-ik-parent", "a leg IK parent: folding it needs the model"},
+      {"plus-bone", "a _+ bone: folding it needs the model"},
+      {"arm-twist-rough", "a strong arm twist is the viewer's limit, not a bone of the motion"},
+      {"arm-twist-slight", "a strong arm twist is the viewer's limit, not a bone of the motion"},
+      {"lower-body", "下半身 is the viewer's limit, not a bone of the motion"},
+      {"waist", "腰 is the viewer's limit, not a bone of the motion"},
+  };
+  for (const auto& r : kReasons)
+    if (code == r[0]) return r[1];
+  return "not fixed from the motion alone";
+}
+
+// ---- paths in both forms ---------------------------------------------------------
+
+struct Path {
+  std::string narrow;     // as given ("" where the system's code page cannot hold it)
+  std::u16string wide;    // "" where the bytes have no UTF-16 form
+};
+
+Path MakePath(const char* narrow, const char16_t* wide) {
+  Path p;
+  p.narrow = narrow ? narrow : "";
+  if (wide) {
+    p.wide = wide;
+  } else {
+    char16_t w[kPathMax];
+    if (narrowtounipath(w, kPathMax, p.narrow.c_str()) == 0) p.wide = w;
+  }
+  return p;
+}
+
+bool IsSeparator(int c) { return c == '/' || c == PortDirSeparator(); }
+
+template <class S>
+size_t NameStart(const S& s) {
+  size_t i = s.size();
+  while (i > 0 && !IsSeparator(s[i - 1])) i--;
+  return i;
+}
+
+template <class S>
+bool HasMotionExtension(const S& s, size_t from) {
+  if (s.size() < from + 4) return false;
+  const size_t e = s.size() - 4;
+  return s[e] == '.' && (s[e + 1] | 0x20) == 'v' && (s[e + 2] | 0x20) == 'm' && (s[e + 3] | 0x20) == 'd';
+}
+
+// NAME.vmd -> NAME.vrm.vmd; a name without the extension gets ".vrm.vmd".
+template <class S>
+S CopyName(const S& name) {
+  S suffix, ext;
+  for (const char* p = kFixCopySuffix; *p; p++) suffix += typename S::value_type(*p);
+  if (HasMotionExtension(name, 0))
+    return name.substr(0, name.size() - 4) + suffix + name.substr(name.size() - 4);
+  for (const char* p = ".vmd"; *p; p++) ext += typename S::value_type(*p);
+  return name + suffix + ext;
+}
+
+template <class S>
+S Joined(S dir, const S& name) {
+  if (!dir.empty() && !IsSeparator(dir.back())) dir += typename S::value_type(PortDirSeparator());
+  return dir + name;
+}
+
+// The copy's path: beside the motion, or in the folder given.
+Path CopyPath(const Path& in, const Path* dir) {
+  Path p;
+  if (!in.narrow.empty()) {
+    const size_t n = NameStart(in.narrow);
+    const std::string name = CopyName(in.narrow.substr(n));
+    p.narrow = dir ? (dir->narrow.empty() ? "" : Joined(dir->narrow, name)) : in.narrow.substr(0, n) + name;
+  }
+  if (!in.wide.empty() && (!dir || !dir->wide.empty())) {
+    const size_t n = NameStart(in.wide);
+    const std::u16string name = CopyName(in.wide.substr(n));
+    p.wide = dir ? Joined(dir->wide, name) : in.wide.substr(0, n) + name;
+  }
+  return p;
+}
+
+std::string Shown(const Path& p) {
+  if ((PortAnsiCodePage() == 65001 && !p.narrow.empty()) || p.wide.empty()) return p.narrow;
+  char utf8[kPathUtf8];
+  unitoutf8(utf8, sizeof utf8, p.wide.c_str());
+  return utf8;
+}
+
+// ---- reading and writing --------------------------------------------------------
+
+constexpr int64_t kReadMax = int64_t(1) << 30;  // no motion comes near a gigabyte
+
+// The whole file, read through its UTF-16 form (or its narrow bytes when it
+// has none). 0, or the reason.
+// A motion's bytes, in a buffer that is not cleared before it is read into.
+struct Bytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0, cap = 0;
+};
+
+const char* ReadWhole(const Path& p, Bytes* bytes) {
+  bytes->size = 0;
+  static char reason[64];
+  PortHandle h = kPortNoHandle;
+  FILE* f = nullptr;
+  if (!p.wide.empty()) {
+    const int e = PortOpenReadW(p.wide.c_str(), &h);
+    if (e != 0) {
+      OpenErrorText(e, reason, sizeof reason);
+      return reason;
+    }
+  } else {
+    f = PortOpenStreamA(p.narrow.c_str());
+    if (!f) return "cannot open";
+  }
+  int64_t end = 0;
+  if (f) {
+    if (fseek(f, 0, SEEK_END) == 0) end = ftell(f);
+    rewind(f);
+  } else if (PortSeek(h, 0, 2, &end) == 0 && PortSeek(h, 0, 0, nullptr) != 0) {
+    PortCloseFile(h);
+    return "cannot seek back to the start";
+  }
+  const char* failed = nullptr;
+  for (;;) {
+    if (bytes->size == bytes->cap) {
+      // Room for the size the file had, and more if it has grown since.
+      if (int64_t(bytes->cap) > kReadMax) {
+        failed = "larger than a gigabyte";
+        break;
+      }
+      const size_t cap = std::max<size_t>(bytes->cap * 2, size_t(std::clamp<int64_t>(end + 1, 1 << 16, kReadMax + 1)));
+      std::unique_ptr<uint8_t[]> more(new uint8_t[cap]);
+      if (bytes->size) memcpy(more.get(), bytes->data.get(), bytes->size);
+      bytes->data = std::move(more);
+      bytes->cap = cap;
+    }
+    const int want = int(std::min<size_t>(bytes->cap - bytes->size, size_t(1) << 24));
+    uint8_t* at = bytes->data.get() + bytes->size;
+    const int n = f ? int(fread(at, 1, size_t(want), f)) : PortRead(h, at, want);
+    if (n < 0 || (f && n == 0 && ferror(f))) {
+      failed = "read error";
+      break;
+    }
+    if (n == 0) break;
+    bytes->size += size_t(n);
+  }
+  if (f) fclose(f); else PortCloseFile(h);
+  return failed;
+}
+
+// Where the copy goes while FixEmit gives it out: small pieces (the runs of
+// records between those that leave their place) are gathered into one
+// buffer, so that a write moves a megabyte rather than a few records.
+struct Sink {
+  PortHandle h = kPortNoHandle;
+  FILE* f = nullptr;
+  std::unique_ptr<uint8_t[]> buf{new uint8_t[kSinkBuffer]};
+  size_t held = 0;
+  static constexpr size_t kSinkBuffer = size_t(1) << 20;
+};
+
+int WriteOut(Sink* s, const uint8_t* bytes, size_t n) {
+  while (n > 0) {
+    const int chunk = int(std::min<size_t>(n, size_t(1) << 24));
+    const int put = s->f ? int(fwrite(bytes, 1, size_t(chunk), s->f)) : PortWrite(s->h, bytes, chunk);
+    if (put <= 0) return -1;
+    bytes += put;
+    n -= size_t(put);
+  }
+  return 0;
+}
+
+int Flush(Sink* s) {
+  const size_t n = s->held;
+  s->held = 0;
+  return WriteOut(s, s->buf.get(), n);
+}
+
+int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
+  Sink* s = static_cast<Sink*>(ctx);
+  if (s->held + n > Sink::kSinkBuffer && Flush(s) != 0) return -1;
+  if (n >= Sink::kSinkBuffer) return WriteOut(s, bytes, n);
+  memcpy(s->buf.get() + s->held, bytes, n);
+  s->held += n;
+  return 0;
+}
+
+// Creates the copy planned last (never over an existing name, never through
+// a link) and writes it; a copy that cannot be written whole is removed.
+// 0, or the reason.
+const char* WriteNew(const Path& p) {
+  static char reason[96];
+  if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
+  Sink s;
+  if (!p.wide.empty()) {
+    const int e = PortCreateNewW(p.wide.c_str(), &s.h);
+    if (e != 0) {
+      if (e == 80) return "a file of that name exists (the copy never replaces one)";
+      OpenErrorText(e, reason, sizeof reason);
+      return reason;
+    }
+  } else {
+    if (p.narrow.empty() || PortNameExistsA(p.narrow.c_str()))
+      return "a file of that name exists (the copy never replaces one)";
+    s.f = PortCreateStreamA(p.narrow.c_str());
+    if (!s.f) return "cannot create the copy";
+  }
+  bool ok = FixEmit(WritePiece, &s) == 0 && Flush(&s) == 0;
+  if (s.f) {
+    if (fclose(s.f) != 0) ok = false;
+  } else {
+    PortCloseFile(s.h);
+  }
+  if (ok) return nullptr;
+  if (!p.wide.empty()) PortRemoveW(p.wide.c_str()); else PortRemoveA(p.narrow.c_str());
+  return "writing the copy failed; it was removed";
+}
+
+// ---- the run ---------------------------------------------------------------------
+
+const char kUsage[] =
+    "usage: tarvel-fix [--json] [-o OUT.vmd | --out-dir DIR] FILE|FOLDER...\n"
+    "  Writes the VRM-ready copy of each VMD motion: twist bones, shoulder P bones\n"
+    "  and a lone full-width 上半身２ folded into their neighbours. The copy goes\n"
+    "  beside the motion as NAME.vrm.vmd; a folder is searched for .vmd files.\n"
+    "  --json        one JSON document for the whole run\n"
+    "  -o OUT.vmd    the copy's name (one motion only)\n"
+    "  --out-dir DIR the folder the copies go to\n"
+    "  Exit status: 0 all fixed or nothing to fix, 1 a file not read, fixed or\n"
+    "  written, 2 usage.\n";
+
+const char kNotice[] =
+    "A motion's terms of use may forbid modifying it or passing on a modified copy: "
+    "check them before you use or share a copy.";
+
+struct Run {
+  bool json = false;
+  bool failed = false;
+  const Path* outFile = nullptr;
+  const Path* outDir = nullptr;
+  FILE* out = nullptr;
+  FILE* err = nullptr;
+  ordered_json files = ordered_json::array();
+  int fixed = 0, nothing = 0, notFixed = 0;
+  Bytes in;  // the motion, until its copy is written
+};
+
+// A file without a copy, for a reason: said on standard error too.
+void Failed(Run& run, const std::string& shown, const std::string& reason) {
+  fprintf(run.err, "tarvel-fix: %s: %s\n", shown.c_str(), reason.c_str());
+  run.failed = true;
+  run.notFixed++;
+}
+
+std::string FirstLine(const std::string& s) {
+  std::string l = s.substr(0, s.find('\n'));
+  while (!l.empty() && l.back() == ' ') l.pop_back();
+  return l;
+}
+
+ordered_json VerdictJson(const Verdict& v) {
+  ordered_json j;
+  j["status"] = v.status;
+  if (v.status != "complete") j["detail"] = v.problem;
+  if (v.read) {
+    j["category"] = v.category;
+    j["text"] = v.text;
+  }
+  return j;
+}
+
+std::string VerdictLine(const Verdict& v) {
+  std::string s = v.read ? v.category + "  " + FirstLine(v.text) : v.status;
+  if (v.status != "complete") s += "  (" + v.status + ": " + v.problem + ")";
+  return s;
+}
+
+void FixOne(Run& run, const Path& in) {
+  const std::string shown = Shown(in);
+  ordered_json j;
+  j["path"] = shown;
+  std::string text = "# " + shown + "\n";
+
+  Verdict before;
+  CheckVerdict(in.narrow.c_str(), in.wide.empty() ? nullptr : in.wide.c_str(), &before);
+  j["before"] = VerdictJson(before);
+  text += "before: " + VerdictLine(before) + "\n";
+
+  FixResult r;
+  const char* problem = nullptr;
+  std::string status;
+  if (!before.read) {
+    problem = before.problem.c_str();
+    status = before.status;
+  } else if ((problem = ReadWhole(in, &run.in)) != nullptr) {
+    status = "unreadable";
+  } else {
+    FixPlan(run.in.data.get(), run.in.size, &r);
+    status = FixStatusName(r.status);
+    if (r.status == kFixNotMotion) problem = "not a VMD motion";
+    static char why[160];
+    if (r.status == kFixCut) {
+      snprintf(why, sizeof why,
+               "the file ends inside its %s keys (%lld of %lld records): the keys after the cut are "
+               "unknown, so the chain cannot be rebuilt",
+               r.cutSection == 1 ? "bone" : "morph", (long long)r.cutPresent, (long long)r.cutDeclared);
+      problem = why;
+    }
+  }
+  if (problem) {
+    j["status"] = status;
+    j["reason"] = problem;
+    text += "not fixed: " + std::string(problem) + "\n";
+    Failed(run, shown, problem);
+  } else {
+    ordered_json folded = ordered_json::array(), refused = ordered_json::array();
+    for (int f = 0; f < kFolds; f++) {
+      if (r.folded & (1u << f)) {
+        folded.push_back({{"bone", FixFoldSource(f)}, {"into", FixFoldTargets(f)}});
+        text += std::string("folded: ") + FixFoldSource(f) + " into " + FixFoldTargets(f) + "\n";
+      } else if (r.wanted & (1u << f)) {
+        refused.push_back({{"bone", FixFoldSource(f)}, {"reason", FixRefusalText(r.refusal[f])}});
+        text += std::string("not folded: ") + FixFoldSource(f) + ": " + FixRefusalText(r.refusal[f]) + "\n";
+      }
+    }
+    ordered_json bones = ordered_json::array();
+    if (r.boneCount) {
+      text += "keys:";
+      for (int i = 0; i < r.boneCount; i++) {
+        const FixBone& b = r.bones[i];
+        bones.push_back({{"name", b.name}, {"keysBefore", b.keysBefore}, {"keysAfter", b.keysAfter}});
+        text += std::string(i ? ", " : " ") + b.name + " " + std::to_string(b.keysBefore) + " -> " +
+                std::to_string(b.keysAfter);
+      }
+      text += "\n";
+    }
+    ordered_json left = ordered_json::array();
+    for (const Verdict::Finding& f : before.findings) {
+      if (f.fixable) continue;
+      left.push_back({{"code", f.code}, {"bone", f.bone}, {"reason", LeftReason(f.code)}});
+      text += "left: " + f.bone + ": " + LeftReason(f.code) + "\n";
+    }
+    j["status"] = status;
+    j["folded"] = folded;
+    j["notFolded"] = refused;
+    j["bones"] = bones;
+    j["left"] = left;
+    if (r.status == kFixNothing) {
+      text += "nothing to fix: no twist bone, shoulder P bone or lone full-width 上半身２ turns; no copy made\n";
+      run.nothing++;
+    } else if (r.status == kFixRefused) {
+      text += "not fixed: no fold could be made; no copy made\n";
+      Failed(run, shown, "no fold could be made");
+    } else {
+      const Path target = run.outFile ? *run.outFile : CopyPath(in, run.outDir);
+      const std::string copyShown = Shown(target);
+      j["copy"] = copyShown;
+      const double ratio = double(r.bytesOut) / double(r.bytesIn);
+      j["bytes"] = {{"motion", r.bytesIn}, {"copy", r.bytesOut}, {"ratio", ratio}};
+      j["boneKeys"] = {{"motion", r.boneKeysBefore}, {"copy", r.boneKeysAfter}, {"added", r.addedKeys}};
+      const char* wrote = target.narrow.empty() && target.wide.empty() ? "no name for the copy"
+                                                                       : WriteNew(target);
+      if (wrote) {
+        j["status"] = "not-written";
+        j["reason"] = wrote;
+        text += "not written: " + copyShown + ": " + wrote + "\n";
+        Failed(run, shown, std::string("the copy ") + copyShown + " was not written: " + wrote);
+      } else {
+        char line[160];
+        snprintf(line, sizeof line, " (%lld bytes, %.2f times the motion; bone keys %lld -> %lld)\n",
+                 (long long)r.bytesOut, ratio, (long long)r.boneKeysBefore, (long long)r.boneKeysAfter);
+        text += "copy: " + copyShown + line;
+        Verdict after;
+        CheckVerdict(target.narrow.c_str(), target.wide.empty() ? nullptr : target.wide.c_str(), &after);
+        j["after"] = VerdictJson(after);
+        text += "after: " + VerdictLine(after) + "\n";
+        run.fixed++;
+      }
+    }
+  }
+  if (run.json) {
+    run.files.push_back(std::move(j));
+  } else {
+    fwrite(text.data(), 1, text.size(), run.out);
+    fflush(run.out);
+  }
+}
+
+// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
+// the order is the same on every system) and its kind.
+template <class S>
+struct Entry {
+  std::string key;
+  S name;
+  int kind;
+  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
+};
+
+std::string Utf8(const std::u16string& s) {
+  std::string out(s.size() * 3 + 1, '\0');
+  unitoutf8(out.data(), static_cast<int>(out.size()), s.c_str());
+  out.resize(strlen(out.c_str()));
+  return out;
+}
+const std::string& Utf8(const std::string& s) { return s; }
+
+void CollectEntry(void* ctx, const char* name, int kind) {
+  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
+}
+void CollectEntryW(void* ctx, const char16_t* name, int kind) {
+  const std::u16string wide = name;
+  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
+}
+int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
+  return PortListFolderA(folder.c_str(), CollectEntry, entries);
+}
+int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
+  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
+}
+
+// A walked motion: by its narrow path, or by its UTF-16 path with the narrow
+// form that names the same file, where there is one.
+Path WalkedPath(const std::string& path) { return MakePath(path.c_str(), nullptr); }
+Path WalkedPath(const std::u16string& path) {
+  static char narrow[kPathMax * 2];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  return MakePath(narrow, path.c_str());
+}
+
+// Every motion under the folder, in sorted order, folders entered where they
+// stand among the names, as tarvel-report walks them. S: std::string (narrow
+// names, POSIX) or std::u16string (the system's UTF-16 names, Windows).
+template <class S>
+void Walk(Run& run, const S& folder) {
+  std::vector<Entry<S>> entries;
+  const int error = ListFolder(folder, &entries);
+  if (error != 0) {
+    char reason[64];
+    OpenErrorText(error, reason, sizeof reason);
+    fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n", Utf8(folder).c_str(), reason);
+    run.failed = true;
+    return;
+  }
+  std::sort(entries.begin(), entries.end());
+  S path = folder;
+  if (path.empty() || !IsSeparator(path.back())) path += typename S::value_type(PortDirSeparator());
+  const size_t base = path.size();
+  for (const Entry<S>& e : entries) {
+    path.resize(base);
+    path += e.name;
+    if (e.kind == kPathFolder)
+      Walk(run, path);
+    else if (e.kind == kPathFile && HasMotionExtension(e.name, 0))
+      FixOne(run, WalkedPath(path));
+  }
+}
+
+int Usage(FILE* err, const char* problem) {
+  if (problem) fprintf(err, "tarvel-fix: %s\n", problem);
+  fputs(kUsage, err);
+  return 2;
+}
+
+}  // namespace
+
+int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out,
+               FILE* err) {
+  Run run;
+  run.out = out;
+  run.err = err;
+  std::vector<int> targets;
+  int outFile = 0, outDir = 0;
+  bool options = true;
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    if (options && a[0] == '-' && a[1] != 0) {
+      if (!strcmp(a, "--")) {
+        options = false;
+      } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
+        fputs(kUsage, out);
+        return 0;
+      } else if (!strcmp(a, "--json")) {
+        run.json = true;
+      } else if (!strcmp(a, "-o") || !strcmp(a, "--out-dir")) {
+        if (i + 1 >= argc) return Usage(err, (std::string(a) + " needs a name").c_str());
+        if (outFile || outDir) return Usage(err, "-o and --out-dir are given once, not both");
+        (a[1] == 'o' ? outFile : outDir) = ++i;
+      } else {
+        return Usage(err, (std::string("unknown option ") + a).c_str());
+      }
+      continue;
+    }
+    targets.push_back(i);
+  }
+  if (targets.empty()) return Usage(err, nullptr);
+  // What an argument names, through its UTF-16 form where there is one.
+  auto kindOf = [&](int i) { return wargv && wargv[i] ? PortPathKindW(wargv[i]) : PortPathKindA(argv[i]); };
+  if (outFile && (targets.size() > 1 || kindOf(targets[0]) == kPathFolder))
+    return Usage(err, "-o names the copy of one motion; use --out-dir for several");
+  Path outPath, dirPath;
+  if (outFile) {
+    outPath = MakePath(argv[outFile], wargv ? wargv[outFile] : nullptr);
+    run.outFile = &outPath;
+  }
+  if (outDir) {
+    dirPath = MakePath(argv[outDir], wargv ? wargv[outDir] : nullptr);
+    if (kindOf(outDir) != kPathFolder)
+      return Usage(err, "--out-dir names a folder that does not exist");
+    run.outDir = &dirPath;
+  }
+
+  if (!run.json) fprintf(out, "%s\n", kNotice);
+  for (int i : targets) {
+    const int kind = kindOf(i);
+    if (kind == kPathFolder) {
+      if (wargv && wargv[i])
+        Walk(run, std::u16string(wargv[i]));
+      else
+        Walk(run, std::string(argv[i]));
+    } else if (kind == kPathOther) {
+      const std::string shown = Shown(MakePath(argv[i], wargv ? wargv[i] : nullptr));
+      if (run.json) {
+        run.files.push_back({{"path", shown}, {"status", "unreadable"}, {"reason", "not a regular file"}});
+      } else {
+        fprintf(out, "# %s\nnot fixed: not a regular file\n", shown.c_str());
+      }
+      Failed(run, shown, "not a regular file");
+    } else {
+      FixOne(run, MakePath(argv[i], wargv ? wargv[i] : nullptr));
+    }
+  }
+  if (run.json) {
+    ordered_json doc;
+    doc["notice"] = kNotice;
+    doc["files"] = std::move(run.files);
+    doc["summary"] = {{"files", run.fixed + run.nothing + run.notFixed},
+                      {"fixed", run.fixed},
+                      {"nothingToFix", run.nothing},
+                      {"notFixed", run.notFixed}};
+    const std::string s = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    fwrite(s.data(), 1, s.size(), out);
+  }
+  fflush(out);
+  return run.failed ? 1 : 0;
+}

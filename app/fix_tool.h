@@ -1,0 +1,16 @@
+// tarvel-fix: writes the VRM-ready copy of motions (fix/fix.h) and checks
+// the copy as tarvel-report checks a motion.
+#pragma once
+#include <cstdio>
+
+// The whole run over the arguments: [--json] [-o OUT.vmd | --out-dir DIR]
+// FILE|FOLDER... argv holds the narrow forms, wargv their UTF-16 forms or is
+// null; entry 0 is the program. Call ReportToolStart first. Returns the exit
+// status: 0 every file fixed or with nothing to fix, 1 a file that could not
+// be read, fixed or written, 2 a usage error.
+int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out,
+               FILE* err);
+
+// The name of the copy beside the motion: "NAME.vrm.vmd" for "NAME.vmd" (the
+// extension's letter case kept), "NAME.vrm.vmd" for a NAME without it.
+extern const char kFixCopySuffix[];  // ".vrm"
