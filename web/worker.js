@@ -112,8 +112,12 @@ function fixFile(name, bytes) {
   return withMotion(name, bytes, () => {
     const answer = JSON.parse(withText(name, (arg) => core.UTF8ToString(core._tarvel_fix(arg))));
     if (!answer.copy) return { status: answer.status, reason: answer.reason };
-    const copy = core.FS.readFile(answer.copy);
-    core.FS.unlink(answer.copy);
+    let copy;
+    try {
+      copy = core.FS.readFile(answer.copy);
+    } finally {
+      core.FS.unlink(answer.copy);
+    }
     return {
       status: answer.status,
       name: answer.copy.split('/').pop(),
