@@ -13,7 +13,7 @@
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
-#include "check/fix_copy.h"
+#include "fix/fix_copy.h"
 #include "fix/fix.h"
 #include "platform/port.h"
 

@@ -14,7 +14,7 @@
 
 #include "analysis/file_report.h"
 #include "check/check.h"
-#include "check/fix_copy.h"
+#include "fix/fix_copy.h"
 #include "fix/fix.h"
 #include "names/registry.h"
 #include "platform/null/null_port.h"

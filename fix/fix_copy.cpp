@@ -1,4 +1,4 @@
-#include "check/fix_copy.h"
+#include "fix/fix_copy.h"
 
 #include <algorithm>
 #include <cstdio>
