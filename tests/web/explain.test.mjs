@@ -8,7 +8,9 @@ import {
 } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { SAMPLES, checkFiles, openPage, runTool, sampleNames, samplesPresent, startBrowser, tempDir } from './harness.mjs';
+import {
+  SAMPLES, assertFitsTheWidth, checkFiles, openPage, runTool, sampleNames, samplesPresent, startBrowser, tempDir,
+} from './harness.mjs';
 
 const noSamples = samplesPresent ? false : 'the sample motions are absent';
 const LABELS = {
@@ -35,19 +37,6 @@ function expectedFrame(f, bones) {
   }
   if (f.severity === 'info' && /^(upper-body-3|leg-ik-parent-full-width)$/.test(f.code)) return b.positionFrame;
   return b.rotationFrame;
-}
-
-// Nothing but the report lines' own scroller is wider than the window.
-function assertFitsTheWidth(page, width) {
-  return page.evaluate((w) => {
-    const wide = Array.from(document.querySelectorAll('body *'))
-      .filter((e) => !e.closest('.report') && e.getBoundingClientRect().right > w + 0.5)
-      .map((e) => `${e.tagName}.${e.className}`);
-    return { scroll: document.documentElement.scrollWidth, wide };
-  }, width).then(({ scroll, wide }) => {
-    assert.ok(scroll <= width, `the page scrolls sideways: ${scroll} > ${width}`);
-    assert.deepEqual(wide, [], 'elements wider than the window');
-  });
 }
 
 describe('each motion explained', { skip: noSamples }, () => {
