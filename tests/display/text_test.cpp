@@ -197,16 +197,6 @@ TEST_F(TextTest, Utf16RouteReadsThroughTheFontStream) {
   EXPECT_FALSE(gTextImages[6].present);
 }
 
-TEST_F(TextTest, LookupFindsTheFontBesideTheExecutable) {
-  TempDir dir;
-  SetExeDir(dir.Root() + "/");
-  ASSERT_TRUE(LinkTestFont(dir.Root()));
-  LookupAndOpenFont();
-  EXPECT_EQ(gRun.fontFailed, 0);
-  EXPECT_EQ(gHeadless.clockMs, 50);
-  EXPECT_EQ(MakeTextImage(6, "A", kTextSjis, true, 0, -1), 0);
-}
-
 // Every character of the built-in names, the report headings and the verdict
 // texts has a glyph in the font.
 TEST(FontCoverage, ReportAndVerdictTexts) {
