@@ -71,9 +71,8 @@ TEST(Validator, FoldersAreWalkedInSortedOrderForMotionsOnly) {
   ToolResult empty = RunTool(dir, "--json " + Q(dir.Path("none")));
   EXPECT_EQ(empty.status, 1);
   EXPECT_EQ(empty.err, "tarvel-report: " + dir.Path("none") + ": no motion (.vmd) in the folder\n");
-  EXPECT_EQ(empty.out, "{\"files\":[],\"summary\":{\"files\":0,\"status\":{\"complete\":0,\"cut\":0,"
-                       "\"not-a-motion\":0,\"unreadable\":0},\"verdict\":{\"fix\":0,\"dropout\":0,"
-                       "\"rough\":0,\"slight\":0,\"ok\":0}}}\n");
+  const Json none = Valid(dir, empty.out, "json")[0];
+  EXPECT_TRUE(none["files"].empty() && none["summary"]["files"] == 0) << empty.out;
 }
 
 TEST(Validator, FailOnEachLevel) {
@@ -447,11 +446,6 @@ TEST(ReportToolSamples, MotionsFromTheWild) {
   EXPECT_NE(r.out.find("#verdict\n(要修正): "), std::string::npos);
   EXPECT_NE(r.out.find("  [左腕捩] [左手捩] [右腕捩] [右手捩] \n"), std::string::npos);
   EXPECT_NE(r.out.find("(確認要): "), std::string::npos);
-
-  // A header without its version: not a motion.
-  ToolResult bad = RunTool(dir, Q(Sample("three-mmd-loader__joint_orient_test.vmd")));
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.out.find("元モデル名"), std::string::npos);
 
   // One bone turned by 45 degrees about one axis and back, keys 0 to 49.
   ToolResult cube = RunTool(dir, Q(Sample("three-mmd-loader__test_1bone_cube_motion.vmd")));

@@ -7,8 +7,10 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/diag.h"
@@ -350,6 +352,32 @@ TEST_F(FileChannelTest, FontStreamServesReadsAtAnyOffset) {
   EXPECT_EQ(fsread(&s, 20001, nullptr, 0), 1u);
   fsclose(&s);
   EXPECT_EQ(rfeof(), -1);
+}
+
+// The port's folder listing by UTF-16 path: every entry under its own name
+// (one that no ANSI code page holds too) with its kind.
+void CollectEntry(void* ctx, const char16_t* name, int kind) {
+  static_cast<std::vector<std::pair<std::u16string, int>>*>(ctx)->emplace_back(name, kind);
+}
+
+TEST(FolderW, ListsEveryEntryByItsOwnNameWithItsKind) {
+  TempDir dir;
+  dir.Write("sub/a.vmd", "x");
+  dir.Write("a.txt", "x");
+  PortHandle h = kPortNoHandle;
+  ASSERT_EQ(PortCreateNewW(dir.PathW("Ωμέγα ａｂｃ.vmd").c_str(), &h), 0);
+  PortCloseFile(h);
+
+  std::vector<std::pair<std::u16string, int>> got;
+  ASSERT_EQ(PortListFolderW(dir.PathW("").c_str(), CollectEntry, &got), 0);
+  std::sort(got.begin(), got.end());
+  const std::vector<std::pair<std::u16string, int>> want = {
+      {u"a.txt", kPathFile}, {u"sub", kPathFolder}, {u"Ωμέγα ａｂｃ.vmd", kPathFile}};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(PortPathKindW(dir.PathW("sub").c_str()), kPathFolder);
+  EXPECT_EQ(PortPathKindW(dir.PathW("Ωμέγα ａｂｃ.vmd").c_str()), kPathFile);
+  EXPECT_EQ(PortPathKindW(dir.PathW("none").c_str()), kPathNone);
+  EXPECT_NE(PortListFolderW(dir.PathW("none").c_str(), CollectEntry, &got), 0);
 }
 
 }  // namespace

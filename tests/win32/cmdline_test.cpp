@@ -1,5 +1,6 @@
-// The command-line split on the real GetCommandLineW / GetCommandLineA: a
-// child process is started with an exact command line and splits its own.
+// The command-line split on the real GetCommandLineW / GetCommandLineA (a
+// child process is started with an exact command line and splits its own),
+// and the console output's pieces.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -7,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/paths.h"
+#include "platform/win32/win32_console.h"
 #include "tests/win32/win32_support.h"
 
 namespace {
@@ -44,6 +47,25 @@ TEST(Win32CommandLine, NarrowListFollowsTheAnsiCodePage) {
     EXPECT_EQ(r.narrow[1], "\x95\x5C.vmd");
     EXPECT_EQ(pathhasq(r.narrow[1].c_str()), 0);
   }
+}
+
+// The console output of tarvel-report.exe shows text read in pieces: a UTF-8
+// sequence cut by the end of a piece waits for the next one.
+TEST(Win32Console, ASequenceCutAtTheEndWaitsForTheNextPiece) {
+  const struct { const char* bytes; int whole; } cases[] = {
+      {"abc", 3},
+      {"a\xE8\xB8\x8A", 4},      // 踊 whole
+      {"a\xE8\xB8", 1},          // 踊 cut after two of its three bytes
+      {"a\xE8", 1},
+      {"\xF0\x9F\x98", 0},       // a four-byte sequence cut
+      {"a\xC3", 1},
+      {"\xC3\xA9", 2},
+      {"\x80\x80\x80\x80", 4},   // continuation bytes without a lead: invalid, shown
+      {"a\xE8\xB8\x8A\x8A", 5},  // one continuation too many: invalid, shown
+      {"", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf8WholeLength(c.bytes, (int)strlen(c.bytes)), c.whole) << c.bytes;
 }
 
 }  // namespace
