@@ -350,7 +350,11 @@ struct Target {
   int n;
   Factor f[3];
   uint32_t folds;  // the folds feeding it
-  double tolDeg;   // its share of the bound
+  // The bones folded into before it along its chain (the chest, the
+  // shoulder, the arm): their differences add up with its own in the world
+  // rotations further out.
+  int prior[3];
+  int priors;
 };
 
 struct Motion {
@@ -468,15 +472,14 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
 }
 
 // Can the piece from P[s] to P[e] be one key interval? Then its curve goes
-// to curve. hint: a curve to try first, or null.
-bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint8_t* hint,
+// to curve. ct[f]: the cosine of half the bound at frame f. hint: a curve to
+// try first, or null.
+bool PieceFits(const std::vector<Dq>& P, int s, int e, const double* ct, const uint8_t* hint,
                uint8_t curve[4], std::vector<Band>* bands) {
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   memcpy(curve, kLine, 4);
   if (e - s < 2) return true;
   gWork += e - s;
-  const double tol = tolDeg * kPi / 180.0;
-  const double ct = std::cos(tol / 2);
   const Dq& q0 = P[s];
   const Dq& q1 = P[e];
   const double d = Dot(q0, q1);
@@ -486,7 +489,7 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   const double omega = std::atan2(vn, d);
   if (omega < 1e-9) {
     for (int f = s + 1; f < e; f++)
-      if (std::fabs(Dot(P[f], q0)) < ct) return false;
+      if (std::fabs(Dot(P[f], q0)) < ct[f]) return false;
     return true;
   }
   v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
@@ -495,8 +498,8 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   for (int f = s + 1; f < e; f++) {
     const double c1 = Dot(P[f], q0), c2 = Dot(P[f], v);
     const double r = std::sqrt(c1 * c1 + c2 * c2);
-    if (r < ct) return false;  // off the arc by more than the bound
-    const double half = std::max(1e-15, std::acos(std::min(1.0, ct / r)) / omega);
+    if (r < ct[f]) return false;  // off the arc by more than the bound
+    const double half = std::max(1e-15, std::acos(std::min(1.0, ct[f] / r)) / omega);
     const double w = std::atan2(c2, c1) / omega;
     if (w + half < floor || w - half > 1) return false;
     floor = std::max(floor, w - half);
@@ -505,10 +508,26 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   return FitCurve(*bands, hint, curve);
 }
 
+// The angle in degrees between the rotations of two unit quaternions.
+double AngleDeg(const Dq& a, const Dq& b) {
+  const double d = Dot(a, b);
+  const Dq c = d < 0 ? Dq{a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}
+                     : Dq{a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w};
+  const double chord = std::sqrt(Dot(c, c));
+  return 4 * std::asin(std::min(1.0, chord / 2)) * 180.0 / kPi;
+}
+
 // ---- building a bone folded into ------------------------------------------
 
 struct OutKey {
   uint8_t rec[kBoneRecord];
+};
+
+// A frame where a rebuilt bone turns differently from the motion's product,
+// and by how much (degrees, rounded up); frames in order.
+struct Miss {
+  int64_t frame;
+  float deg;
 };
 static_assert(sizeof(OutKey) == kBoneRecord, "keys are laid out as the records they are");
 
@@ -520,6 +539,9 @@ struct Builder {
   int64_t added;
   std::vector<Dq> P;
   std::vector<Band> bands;
+  std::vector<double> ct;  // per frame of the interval: cos of half its bound
+  std::vector<Miss>* miss;  // the differences this bone's copy makes
+  const std::vector<Miss>* prior[3];  // those of the bones before it on its chain
 };
 
 void PutFloat(uint8_t* p, float f) { memcpy(p, &f, 4); }
@@ -620,6 +642,19 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     if (i > 0 && Dot(q, bd.P[size_t(i) - 1]) < 0) q = Neg(q);
     bd.P[size_t(i)] = q;
   }
+  // The bound at each frame: what the bones before it on the chain left,
+  // shared with those after it.
+  bd.ct.assign(size_t(L) + 1, kChainToleranceDeg);
+  for (int j = 0; j < bd.g->priors; j++) {
+    const std::vector<Miss>& pm = *bd.prior[j];
+    auto it = std::lower_bound(pm.begin(), pm.end(), a, [](const Miss& x, int64_t f) { return x.frame < f; });
+    for (; it != pm.end() && it->frame <= b; ++it) bd.ct[size_t(it->frame - a)] -= it->deg;
+  }
+  for (int i = 0; i <= L; i++) {
+    const double tol = std::max(0.0, bd.ct[size_t(i)]);
+    bd.ct[size_t(i)] = std::cos(tol * kPi / 360.0);
+  }
+  const double* ct = bd.ct.data();
   auto hintFor = [&](int s, int e, uint8_t h[4]) -> const uint8_t* {
     if (!hint) return nullptr;
     const Key& k1 = *hint->to;
@@ -635,12 +670,12 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     if (gKeysLeft <= 0) return kRefuseTooLarge;
     uint8_t curve[4], c[4], h[4];
     int good = s + 1;
-    PieceFits(bd.P, s, good, bd.g->tolDeg, nullptr, curve, &bd.bands);
+    PieceFits(bd.P, s, good, ct, nullptr, curve, &bd.bands);
     // Gallop, then halve between the last piece that fits and the first that does not.
     int bad = -1;
     for (int len = 2;; len *= 2) {
       const int e = std::min(L, s + len);
-      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
+      if (PieceFits(bd.P, s, e, ct, hintFor(s, e, h), c, &bd.bands)) {
         good = e;
         memcpy(curve, c, 4);
         if (e == L) break;
@@ -651,11 +686,21 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     }
     while (bad > good + 1) {
       const int e = good + (bad - good) / 2;
-      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
+      if (PieceFits(bd.P, s, e, ct, hintFor(s, e, h), c, &bd.bands)) {
         good = e;
         memcpy(curve, c, 4);
       } else {
         bad = e;
+      }
+    }
+    // What the piece misses by, for the bones after it on the chain.
+    if (bd.miss && good - s >= 2) {
+      const Dq& q0 = bd.P[size_t(s)];
+      const Dq& q1 = bd.P[size_t(good)];
+      for (int f = s + 1; f < good; f++) {
+        const double w = CurveAt(curve[0], curve[1], curve[2], curve[3], double(f - s) / double(good - s));
+        const double e = AngleDeg(Slerp(q0, q1, w), bd.P[size_t(f)]);
+        if (e > 0) bd.miss->push_back({a + f, float(e * (1 + 1e-5) + 1e-9)});
       }
     }
     uint8_t ip[64];
@@ -668,8 +713,10 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
 }
 
 // The keys of one bone folded into, by frame. Returns a FixRefusal.
-int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int64_t* added) {
+int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const prior[3],
+                std::vector<Miss>* miss, std::vector<OutKey>* out, int64_t* added) {
   out->clear();
+  miss->clear();
   *added = 0;
   for (int i = 0; i < g.n; i++)
     if (m.tracks[g.f[i].bone].bad) return kRefuseBadRotation;
@@ -697,7 +744,7 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
     memcpy(name, gNames[g.bone].s, size_t(gNames[g.bone].n));
   // At most one key a frame; where two bones turn at once, about one in two.
   out->reserve(size_t(std::min<int64_t>(frames.back() - frames.front() + 1, int64_t(frames.size()) * 6)));
-  Builder bd = {&m, &g, name, out, 0, {}, {}};
+  Builder bd = {&m, &g, name, out, 0, {}, {}, {}, miss, {prior[0], prior[1], prior[2]}};
 
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   {
@@ -799,25 +846,29 @@ int Targets(uint32_t folds, Target* g) {
     const uint32_t armTw = 1u << (side ? kFoldRArmTwist : kFoldLArmTwist);
     const uint32_t handTw = 1u << (side ? kFoldRHandTwist : kFoldLHandTwist);
     const uint32_t shP = 1u << (side ? kFoldRShoulderP : kFoldLShoulderP);
-    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP, 0};
+    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP, {}, 0};
     if (folds & (shP | armTw)) {
-      Target t = {kLArm + o, 0, {}, folds & (shP | armTw), 0};
+      Target t = {kLArm + o, 0, {}, folds & (shP | armTw), {}, 0};
       if (folds & shP) t.f[t.n++] = {kLShoulderP + o, true};
       t.f[t.n++] = {kLArm + o, false};
       if (folds & armTw) t.f[t.n++] = {kLArmTwist + o, false};
       g[n++] = t;
     }
-    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw, 0};
+    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw, {}, 0};
   }
   const bool chest = folds & (1u << kFoldUpper2Full);
-  if (chest) g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full, 0};
-  // Each bone's share: the bound over the bones folded into along its chain.
-  int along[2] = {chest, chest};
-  for (int i = 0; i < n; i++)
-    if (g[i].bone != kUpper2) along[g[i].bone >= kSide]++;
+  if (chest) g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full, {}, 0};
+  // The chains: the chest (on both), then each side's bones in the order
+  // listed. A bone is fitted, frame by frame, to what of the bound the bones
+  // before it left: most of their frames are keys that miss by nothing, and
+  // giving each bone all that is left makes fewer keys than any even share.
   for (int i = 0; i < n; i++) {
-    const int k = g[i].bone == kUpper2 ? std::max(along[0], along[1]) : along[g[i].bone >= kSide];
-    g[i].tolDeg = kChainToleranceDeg / std::max(1, k);
+    g[i].priors = 0;
+    if (g[i].bone == kUpper2) continue;
+    const int side = g[i].bone >= kSide;
+    if (chest) g[i].prior[g[i].priors++] = n - 1;
+    for (int j = 0; j < i; j++)
+      if (g[j].bone != kUpper2 && (g[j].bone >= kSide) == side) g[i].prior[g[i].priors++] = j;
   }
   return n;
 }
@@ -843,6 +894,7 @@ struct Plan {
   int n = 0;
   Place places[7];
   std::vector<OutKey> built[7];
+  std::vector<Miss> miss[7];  // the differences each rebuilt bone makes
 };
 Plan gPlan;
 
@@ -927,9 +979,13 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     r->addedKeys = 0;
     // No copy has more keys than twice the motion's size holds.
     gKeysLeft = (2 * int64_t(size) + 65536) / int64_t(kBoneRecord);
-    for (int i = 0; i < n && !again; i++) {
+    // The chest first: the bones of both arms are fitted to what it leaves.
+    for (int k = 0; k < n && !again; k++) {
+      const int i = g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k;
+      const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
+      for (int j = 0; j < g[i].priors; j++) prior[j] = &gPlan.miss[g[i].prior[j]];
       int64_t added = 0;
-      const int why = BuildTarget(m, g[i], &built[i], &added);
+      const int why = BuildTarget(m, g[i], prior, &gPlan.miss[i], &built[i], &added);
       r->addedKeys += added;
       if (why == kRefuseNone) continue;
       for (int f = 0; f < kFolds; f++)
