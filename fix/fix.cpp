@@ -264,8 +264,9 @@ void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
 
 // The keys by frame, one per frame, each with its arc to the next.
 void Gather(Track* t) {
-  std::stable_sort(t->keys.begin(), t->keys.end(),
-                   [](const Key& a, const Key& b) { return a.frame < b.frame; });
+  auto byFrame = [](const Key& a, const Key& b) { return a.frame < b.frame; };
+  if (!std::is_sorted(t->keys.begin(), t->keys.end(), byFrame))  // files mostly are
+    std::stable_sort(t->keys.begin(), t->keys.end(), byFrame);
   // Of keys at one frame, the last in the file counts.
   size_t n = 0;
   for (size_t i = 0; i < t->keys.size(); i++) {
@@ -637,13 +638,58 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   const int L = int(b - a);
   bd.P.resize(size_t(L) + 1);
   gWork += L + 1;
+  // No factor has a key inside (a, b): each holds or follows one key
+  // interval of its own throughout, found once.
+  struct Along {
+    bool inverse;
+    const Key* k0;  // null: it holds q
+    const Key* k1;
+    Dq q;
+  } along[3];
+  for (int j = 0; j < bd.g->n; j++) {
+    const Track& ft = bd.m->tracks[bd.g->f[j].bone];
+    Along& al = along[j];
+    al = {bd.g->f[j].inverse, nullptr, nullptr, kIdentity};
+    if (ft.keys.empty()) continue;
+    const int i = LastAtOrBefore(ft, a);
+    if (i < 0 || i + 1 >= (int)ft.keys.size()) {
+      al.q = ft.keys[i < 0 ? 0 : i].q;
+    } else {
+      al.k0 = &ft.keys[i];
+      al.k1 = &ft.keys[i + 1];
+    }
+  }
   for (int i = 0; i <= L; i++) {
-    Dq q = ProductAt(*bd.m, *bd.g, a + i);
+    const int64_t f = a + i;
+    Dq q = kIdentity;
+    for (int j = 0; j < bd.g->n; j++) {
+      const Along& al = along[j];
+      Dq r = al.q;
+      if (al.k0) {  // as RotationAt, without looking the keys up
+        const Key& k0 = *al.k0;
+        const Key& k1 = *al.k1;
+        if (f == k1.frame) {
+          r = k1.q;
+        } else if (f == k0.frame) {
+          r = k0.q;
+        } else {
+          const double u = double(f - k0.frame) / double(int64_t(k1.frame) - k0.frame);
+          const double w = CurveAt(k1.ip[3], k1.ip[7], k1.ip[11], k1.ip[15], u);
+          if (k0.th == 0) {
+            r = Slerp(k0.q, k1.q, w);
+          } else {
+            const double c = std::cos(w * k0.th), sn = std::sin(w * k0.th);
+            r = {k0.q.x * c + k0.v.x * sn, k0.q.y * c + k0.v.y * sn, k0.q.z * c + k0.v.z * sn,
+                 k0.q.w * c + k0.v.w * sn};
+          }
+        }
+      }
+      q = Mul(q, al.inverse ? Conj(r) : r);
+    }
     if (i > 0 && Dot(q, bd.P[size_t(i) - 1]) < 0) q = Neg(q);
     bd.P[size_t(i)] = q;
   }
-  // The bound at each frame: what the bones before it on the chain left,
-  // shared with those after it.
+  // The bound at each frame: what the bones before it on the chain left.
   bd.ct.assign(size_t(L) + 1, kChainToleranceDeg);
   for (int j = 0; j < bd.g->priors; j++) {
     const std::vector<Miss>& pm = *bd.prior[j];
@@ -940,10 +986,23 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   static Motion m;
   m.bones = data + kBoneStart;
   for (Track& t : m.tracks) t = Track();
+  // The bones of the records first, to make room for each track at once.
+  static std::vector<uint8_t> which;
+  which.resize(size_t(declared));
+  uint32_t counts[kBoneCount] = {};
   for (uint32_t i = 0; i < uint32_t(declared); i++) {
+    const int b = WhichBone(m.bones + size_t(i) * kBoneRecord);
+    which[i] = uint8_t(b < 0 ? kBoneCount : b);
+    if (b >= 0) counts[b]++;
+  }
+  for (int b = 0; b < kBoneCount; b++) {
+    m.tracks[b].recs.reserve(counts[b]);
+    m.tracks[b].keys.reserve(counts[b]);
+  }
+  for (uint32_t i = 0; i < uint32_t(declared); i++) {
+    const int b = which[i];
+    if (b == kBoneCount) continue;
     const uint8_t* p = m.bones + size_t(i) * kBoneRecord;
-    const int b = WhichBone(p);
-    if (b < 0) continue;
     Track& t = m.tracks[b];
     AddRecord(&t, p, i);
     // As the reader judges a key: moved, and the length of its vector part
