@@ -210,6 +210,7 @@ struct Key {
   Dq q;             // normalised
   float pos[3];
   const uint8_t* ip;
+  uint8_t rc[4];    // its rotation curve, x1 y1 x2 y2 (ip 3, 7, 11, 15), kept at hand
   // The arc to the next key: q(w) = q cos(w th) + v sin(w th); th 0 for keys
   // too close for it (then the slerp itself).
   Dq v;
@@ -256,6 +257,7 @@ void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
       k.q = Normal(raw);
     }
     k.ip = p + kInterpAt;
+    for (int c = 0; c < 4; c++) k.rc[c] = k.ip[3 + 4 * c];
     k.v = kIdentity;
     k.th = 0;
     t->keys.push_back(k);
@@ -315,7 +317,7 @@ Dq RotationAt(const Track& t, int64_t f) {
   const Key& a = t.keys[i];
   const Key& b = t.keys[i + 1];
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
-  const double w = CurveAt(b.ip[3], b.ip[7], b.ip[11], b.ip[15], u);
+  const double w = CurveAt(b.rc[0], b.rc[1], b.rc[2], b.rc[3], u);
   if (a.th == 0) return Slerp(a.q, b.q, w);
   const double c = std::cos(w * a.th), s = std::sin(w * a.th);
   return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
@@ -331,6 +333,10 @@ void PositionAt(const Track& t, int64_t f, float out[3]) {
   const Key& b = t.keys[i + 1];
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
   for (int c = 0; c < 3; c++) {
+    if (b.pos[c] == a.pos[c]) {  // it holds: the curve is not asked (the sum keeps zeros' signs as before)
+      out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]));
+      continue;
+    }
     const double w = CurveAt(b.ip[c], b.ip[4 + c], b.ip[8 + c], b.ip[12 + c], u);
     out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]) * w);
   }
@@ -674,7 +680,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
           r = k0.q;
         } else {
           const double u = double(f - k0.frame) / double(int64_t(k1.frame) - k0.frame);
-          const double w = CurveAt(k1.ip[3], k1.ip[7], k1.ip[11], k1.ip[15], u);
+          const double w = CurveAt(k1.rc[0], k1.rc[1], k1.rc[2], k1.rc[3], u);
           if (k0.th == 0) {
             r = Slerp(k0.q, k1.q, w);
           } else {
