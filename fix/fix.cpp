@@ -478,17 +478,15 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
   return g <= 1;
 }
 
-// Can the piece from P[s] to P[e] be one key interval? Then its curve goes
-// to curve. ct[f]: the cosine of half the bound at frame f. hint: a curve to
+// Can the piece from key value q0 at s to q1 at e be one key interval, the
+// frames between within the bound of P? Then its curve goes to curve. ct[f]: the cosine of half the bound at frame f. hint: a curve to
 // try first, or null.
-bool PieceFits(const std::vector<Dq>& P, int s, int e, const double* ct, const uint8_t* hint,
-               uint8_t curve[4], std::vector<Band>* bands) {
+bool PieceFits(const std::vector<Dq>& P, int s, int e, const Dq& q0, const Dq& q1, const double* ct,
+               const uint8_t* hint, uint8_t curve[4], std::vector<Band>* bands) {
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   memcpy(curve, kLine, 4);
   if (e - s < 2) return true;
   gWork += e - s;
-  const Dq& q0 = P[s];
-  const Dq& q1 = P[e];
   const double d = Dot(q0, q1);
   if (d < 0) return false;  // the player would turn the other way round
   Dq v = {q1.x - d * q0.x, q1.y - d * q0.y, q1.z - d * q0.z, q1.w - d * q0.w};
@@ -547,6 +545,7 @@ struct Builder {
   std::vector<Dq> P;
   std::vector<Band> bands;
   std::vector<double> ct;  // per frame of the interval: cos of half its bound
+  std::vector<double> ha;  // and half its bound (radians)
   std::vector<Miss>* miss;  // the differences this bone's copy makes
   const std::vector<Miss>* prior[3];  // those of the bones before it on its chain
 };
@@ -640,6 +639,7 @@ void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
 // integer frames, each placed as far on as the bound allows, with fitted
 // curves. hint: the changing factor's keys when only one changes.
 int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
+  static const uint8_t kLine[4] = {20, 20, 107, 107};
   const Track& t = bd.m->tracks[bd.g->bone];
   const int L = int(b - a);
   bd.P.resize(size_t(L) + 1);
@@ -702,11 +702,13 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     auto it = std::lower_bound(pm.begin(), pm.end(), a, [](const Miss& x, int64_t f) { return x.frame < f; });
     for (; it != pm.end() && it->frame <= b; ++it) bd.ct[size_t(it->frame - a)] -= it->deg;
   }
+  bd.ha.resize(size_t(L) + 1);
   for (int i = 0; i <= L; i++) {
-    const double tol = std::max(0.0, bd.ct[size_t(i)]);
-    bd.ct[size_t(i)] = std::cos(tol * kPi / 360.0);
+    bd.ha[size_t(i)] = std::max(0.0, bd.ct[size_t(i)]) * kPi / 360.0;
+    bd.ct[size_t(i)] = std::cos(bd.ha[size_t(i)]);
   }
   const double* ct = bd.ct.data();
+  const double* ha = bd.ha.data();
   auto hintFor = [&](int s, int e, uint8_t h[4]) -> const uint8_t* {
     if (!hint) return nullptr;
     const Key& k1 = *hint->to;
@@ -716,19 +718,73 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
               h);
     return h;
   };
+  // The piece's start key (the value the copy holds at s) and the value of
+  // its end key. An end key may lie off the product by what the bound leaves
+  // at its frame, tilted towards the frame between that is furthest off the
+  // arc: a piece the product bends away from can then reach further (the
+  // interval's last key stays exact: the next interval starts from it).
+  Dq K = bd.P[0];
+  auto tilted = [&](int s, int e, Dq* q1) {
+    if (e - s < 2 || e >= L) return false;
+    const int i = LastAtOrBefore(t, a + e);
+    if (i >= 0 && t.keys[i].frame == a + e) return false;  // a key of the bone's own stays as it is
+    const Dq& E = bd.P[size_t(e)];
+    const double d = Dot(K, E);
+    Dq v = {E.x - d * K.x, E.y - d * K.y, E.z - d * K.z, E.w - d * K.w};
+    const double vn = std::sqrt(Dot(v, v));
+    if (d <= 0 || vn < 1e-12) return false;
+    v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
+    int m = -1;
+    double rm = 2;
+    for (int f = s + 1; f < e; f++) {
+      const double c1 = Dot(bd.P[size_t(f)], K), c2 = Dot(bd.P[size_t(f)], v);
+      const double r = c1 * c1 + c2 * c2;
+      if (r < rm) rm = r, m = f;
+    }
+    // Moving the end by `room` moves the arc at m by about that times m's
+    // share of the piece: too little for a frame that far off.
+    const double room = 0.999 * ha[e];
+    const double off = std::sqrt(std::max(0.0, 1 - rm));  // the sine of the angle off
+    if (room <= 0 || off > 1.5 * (room * double(m - s) / double(e - s) + ha[m])) return false;
+    const Dq& M = bd.P[size_t(m)];
+    const double dm = Dot(M, K);
+    Dq u = {M.x - dm * K.x, M.y - dm * K.y, M.z - dm * K.z, M.w - dm * K.w};
+    const double un = std::sqrt(Dot(u, u));
+    if (un < 1e-12) return false;
+    u = {u.x / un, u.y / un, u.z / un, u.w / un};
+    // The point of the great circle through K and M nearest E.
+    const double ek = Dot(E, K), eu = Dot(E, u);
+    const Dq S = Normal({ek * K.x + eu * u.x, ek * K.y + eu * u.y, ek * K.z + eu * u.z, ek * K.w + eu * u.w});
+    const double alpha = std::acos(std::min(1.0, Dot(S, E)));
+    if (alpha < 1e-12) return false;
+    *q1 = alpha <= room ? S : Normal(Slerp(E, S, room / alpha));
+    return true;
+  };
   int s = 0;
   while (s < L) {
     if (gWork > gWorkMax) return kRefuseWork;
     if (gKeysLeft <= 0) return kRefuseTooLarge;
     uint8_t curve[4], c[4], h[4];
     int good = s + 1;
-    PieceFits(bd.P, s, good, ct, nullptr, curve, &bd.bands);
+    Dq endQ = bd.P[size_t(good)], q1;
+    bool tilt = false, tiltedEnd = false;
+    // Does the piece s..e fit, with an end key on the product or tilted?
+    auto fits = [&](int e) {
+      q1 = bd.P[size_t(e)];
+      tilt = false;
+      if (PieceFits(bd.P, s, e, K, q1, ct, hintFor(s, e, h), c, &bd.bands)) return true;
+      tilt = true;
+      return tilted(s, e, &q1) && PieceFits(bd.P, s, e, K, q1, ct, hintFor(s, e, h), c, &bd.bands);
+    };
+    memcpy(curve, kLine, 4);
     // Gallop, then halve between the last piece that fits and the first that does not.
     int bad = -1;
     for (int len = 2;; len *= 2) {
       const int e = std::min(L, s + len);
-      if (PieceFits(bd.P, s, e, ct, hintFor(s, e, h), c, &bd.bands)) {
+      if (fits(e)) {
         good = e;
+        endQ = q1;
+        tiltedEnd = tilt;
         memcpy(curve, c, 4);
         if (e == L) break;
       } else {
@@ -738,27 +794,32 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     }
     while (bad > good + 1) {
       const int e = good + (bad - good) / 2;
-      if (PieceFits(bd.P, s, e, ct, hintFor(s, e, h), c, &bd.bands)) {
+      if (fits(e)) {
         good = e;
+        endQ = q1;
+        tiltedEnd = tilt;
         memcpy(curve, c, 4);
       } else {
         bad = e;
       }
     }
     // What the piece misses by, for the bones after it on the chain.
-    if (bd.miss && good - s >= 2) {
-      const Dq& q0 = bd.P[size_t(s)];
-      const Dq& q1 = bd.P[size_t(good)];
+    if (bd.miss) {
       for (int f = s + 1; f < good; f++) {
         const double w = CurveAt(curve[0], curve[1], curve[2], curve[3], double(f - s) / double(good - s));
-        const double e = AngleDeg(Slerp(q0, q1, w), bd.P[size_t(f)]);
+        const double e = AngleDeg(Slerp(K, endQ, w), bd.P[size_t(f)]);
         if (e > 0) bd.miss->push_back({a + f, float(e * (1 + 1e-5) + 1e-9)});
+      }
+      if (tiltedEnd) {
+        const double e = AngleDeg(endQ, bd.P[size_t(good)]);
+        if (e > 0) bd.miss->push_back({a + good, float(e * (1 + 1e-5) + 1e-9)});
       }
     }
     uint8_t ip[64];
     MakeInterp(t, a + s, a + good, curve, nullptr, ip);
-    AddKey(bd, a + good, bd.P[size_t(good)], ip);
+    AddKey(bd, a + good, endQ, ip);
     if (good < L) bd.added++;
+    K = endQ;
     s = good;
   }
   return kRefuseNone;
@@ -796,7 +857,7 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
     memcpy(name, gNames[g.bone].s, size_t(gNames[g.bone].n));
   // At most one key a frame; where two bones turn at once, about one in two.
   out->reserve(size_t(std::min<int64_t>(frames.back() - frames.front() + 1, int64_t(frames.size()) * 6)));
-  Builder bd = {&m, &g, name, out, 0, {}, {}, {}, miss, {prior[0], prior[1], prior[2]}};
+  Builder bd = {&m, &g, name, out, 0, {}, {}, {}, {}, miss, {prior[0], prior[1], prior[2]}};
 
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   {
