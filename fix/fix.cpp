@@ -745,7 +745,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     // share of the piece: too little for a frame that far off.
     const double room = 0.999 * ha[e];
     const double off = std::sqrt(std::max(0.0, 1 - rm));  // the sine of the angle off
-    if (room <= 0 || off > 1.5 * (room * double(m - s) / double(e - s) + ha[m])) return false;
+    if (room <= 0 || off > 1.1 * (room * double(m - s) / double(e - s) + ha[m])) return false;
     const Dq& M = bd.P[size_t(m)];
     const double dm = Dot(M, K);
     Dq u = {M.x - dm * K.x, M.y - dm * K.y, M.z - dm * K.z, M.w - dm * K.w};
