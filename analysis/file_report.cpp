@@ -7,6 +7,8 @@
 #include "vmd/rotation.h"
 #include "base/encoding.h"
 #include "names/nametable.h"
+#include "analysis/read_status.h"
+#include "vmd/untracked.h"
 
 FileReport gFileReport;
 
@@ -224,6 +226,24 @@ void GatherInfoFindings() {
   NameFindings(r.morphs, r.morphCount, kAboutMorph, "morph");
 }
 
+// What the report could not hold: keys of names with no track, and lines
+// beyond the report's last.
+void GatherLimitFindings() {
+  static const char* const kKinds[2] = {"bone", "morph"};
+  static const int kTracks[2] = {kBoneTracks, kMorphTracks};
+  for (int s = 0; s < 2; s++) {
+    if (gUntracked.keys[s] == 0) continue;
+    AddFinding(kCodeKeysNotCounted, kSeverityInfo, kAboutNothing, "",
+               FindingMessage(kCodeKeysNotCounted), static_cast<long long>(gUntracked.keys[s]),
+               kKinds[s], gUntracked.namesMore[s] ? "at least " : "", gUntracked.names[s], kKinds[s],
+               kKinds[s], kTracks[s] - 1);
+  }
+  const int dropped = rbdropped();
+  if (dropped > 0)
+    AddFinding(kCodeReportCut, kSeverityInfo, kAboutNothing, "", FindingMessage(kCodeReportCut),
+               kReportLines, dropped + 1);
+}
+
 // The lines as the ReportBuffer holds them.
 void RecordLines() {
   FileReport& r = gFileReport;
@@ -299,6 +319,7 @@ void OpenErrorText(int code, char* dst, int cap) {
       {4350, "the file is offline"},
       {kOpenNotRegular, "not a regular file"},
       {kOpenTooLarge, "larger than the browser can read (over 2 GiB)"},
+      {kOpenNotRead, "not read: its name is not a motion's (.vmd)"},
   };
   for (const auto& r : kReasons) {
     if (r.code == code) {
@@ -324,6 +345,9 @@ void RecordFileStart(const char* path, int openError) {
   r.cutPart = -1;
   r.cutInCount = false;
   r.cutDeclared = r.cutRead = 0;
+  r.badCount = r.badIkCount = false;
+  r.badCountValue = 0;
+  r.stopOffset = 0;
   r.read = false;
   r.fileBytes = 0;
   for (int s = 0; s < kVmdSections; s++) {
@@ -363,6 +387,10 @@ void RecordFileStart(const char* path, int openError) {
     r.cutInCount = f.cutInCount != 0;
     r.cutRead = f.cutRecords;
     if (f.cutPart >= kVmdBone && !f.cutInCount) r.cutDeclared = gSectionCounts[f.cutPart - kVmdBone];
+    r.badCount = f.badCount != 0;
+    r.badIkCount = f.badIkCount != 0;
+    r.badCountValue = f.badCountValue;
+    r.stopOffset = f.stopOffset;
   }
   r.read = true;
   for (int s = 0; s < kVmdSections; s++) {
@@ -419,7 +447,10 @@ void RecordVerdict(int category, uint32_t categories) {
 }
 
 void RecordFileEnd() {
-  if (gFileReport.read) GatherInfoFindings();
+  if (gFileReport.read) {
+    GatherInfoFindings();
+    GatherLimitFindings();
+  }
   RecordLines();
 }
 
@@ -440,35 +471,20 @@ void LineUtf8(const ReportLine& l, char* dst, int cap) {
 }
 
 void StatusMessage(const FileReport& r, char* dst, int cap) {
-  dst[0] = 0;
-  switch (r.status) {
-    case kStatusUnreadable:
-      snprintf(dst, cap, "%s", r.reason);
-      break;
-    case kStatusNotMotion:
-      if (r.badHeaderByte < 0)
-        snprintf(dst, cap, "not a VMD motion: the file ends at byte %lld, inside the header",
-                 static_cast<long long>(r.fileBytes));
-      else
-        snprintf(dst, cap, "not a VMD motion: header byte %d is 0x%02X", r.badHeaderAt,
-                 r.badHeaderByte);
-      break;
-    case kStatusCut:
-      if (r.cutPart < kVmdBone)
-        snprintf(dst, cap, "cut short in the %s: the file ends at byte %lld",
-                 r.cutPart == kVmdHeader ? "header" : "model name",
-                 static_cast<long long>(r.fileBytes));
-      else if (r.cutInCount)
-        snprintf(dst, cap, "cut short in the count of the %s section: the file ends at byte %lld",
-                 VmdPartName(r.cutPart), static_cast<long long>(r.fileBytes));
-      else
-        snprintf(dst, cap,
-                 "cut short in the %s section: %lld of %lld records read, the file ends at byte "
-                 "%lld",
-                 VmdPartName(r.cutPart), static_cast<long long>(r.cutRead),
-                 static_cast<long long>(r.cutDeclared), static_cast<long long>(r.fileBytes));
-      break;
-    default:
-      break;
-  }
+  ReadOutcome o;
+  memset(&o, 0, sizeof o);
+  o.status = r.status;
+  o.reason = r.reason;
+  o.badHeaderAt = r.badHeaderAt;
+  o.badHeaderByte = r.badHeaderByte;
+  o.fileBytes = r.fileBytes;
+  o.cutPart = r.cutPart;
+  o.cutInCount = r.cutInCount;
+  o.cutDeclared = r.cutDeclared;
+  o.cutRead = r.cutRead;
+  o.badCount = r.badCount;
+  o.badIkCount = r.badIkCount;
+  o.badCountValue = r.badCountValue;
+  o.stopOffset = r.stopOffset;
+  ReadOutcomeText(o, dst, cap);
 }

@@ -114,6 +114,11 @@ struct FileReport {
   int cutPart;
   bool cutInCount;
   int64_t cutDeclared, cutRead;
+  // cut at a negative count (of a section, or of a show-and-IK record's IKs):
+  // reading stopped at stopOffset
+  bool badCount, badIkCount;
+  int32_t badCountValue;
+  int64_t stopOffset;
   // what was read (complete and cut files)
   bool read;
   int64_t fileBytes;
@@ -171,6 +176,7 @@ void OpenErrorText(int code, char* dst, int cap);
 constexpr int kOpenNameTooLong = 206;  // the system's own code for it
 constexpr int kOpenNotRegular = -2;    // a FIFO, a device: refused unopened
 constexpr int kOpenTooLarge = -3;      // the page: more than the browser can read
+constexpr int kOpenNotRead = -4;       // taken without being read: its name is no motion's
 // One line saying what is wrong with a file that is not complete ("cut short
 // in the morph section: ..."); empty for a complete file.
 void StatusMessage(const FileReport& r, char* dst, int cap);

@@ -1,5 +1,6 @@
 #include "analysis/report_buffer.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/diag.h"
@@ -10,10 +11,13 @@ ReportBuffer gReport;
 // Set once a piece of text did not fit the current line: the rest of that
 // line is dropped, so that a later short piece cannot land behind the cut.
 static bool gLineCut = false;
+// Lines finished after the last one the buffer holds.
+static int gDropped = 0;
 
 void rbreset() {
   memset(&gReport, 0, sizeof gReport);
   gLineCut = false;
+  gDropped = 0;
   gReport.red = 255;
   gReport.green = 255;
   gReport.blue = 255;
@@ -53,7 +57,10 @@ void rbputs(const char* text) {
 
 void rbnewline() {
   DiagPrint("\n");
-  if (gReport.linecount >= kReportLines) return;
+  if (gReport.linecount >= kReportLines) {
+    if (gDropped < 0x7FFFFFFF) gDropped++;
+    return;
+  }
   int n = gReport.linecount;
   gReport.linelength[n] = (uint16_t)gReport.column;
   if (gReport.column > gReport.widest) gReport.widest = gReport.column;
@@ -64,4 +71,35 @@ void rbnewline() {
   gReport.linecount = n + 1;
   gReport.column = 0;
   gLineCut = false;
+}
+
+int rbdropped() { return gDropped; }
+
+void rbsetline(int n, const char* text, int red, int green, int blue) {
+  if (n < 0 || n >= gReport.linecount) return;
+  char* line = gReport.lines[n];
+  // at most kReportCols - 1 bytes, a double-byte character whole or not at all
+  const unsigned char* s = (const unsigned char*)text;
+  int col = 0;
+  while (s[col]) {
+    const int step = (issjislead(s[col]) && s[col + 1]) ? 2 : 1;
+    if (col + step > kReportCols - 1) break;
+    col += step;
+  }
+  memcpy(line, text, (size_t)col);
+  line[col] = 0;
+  gReport.linelength[n] = (uint16_t)col;
+  if (col > gReport.widest) gReport.widest = col;
+  const uint32_t packed = (uint32_t)(blue & 0xFF) << 16 | (uint32_t)(green & 0xFF) << 8 | (uint32_t)(red & 0xFF);
+  for (int c = 0; c < kReportCols; c++) gReport.cellcolour[n][c] = packed;
+}
+
+int rbmarkdropped() {
+  if (gDropped == 0 || gReport.linecount < kReportLines) return 0;
+  const int hidden = gDropped + 1;
+  char text[kReportCols];
+  snprintf(text, sizeof text, "  ... the report goes on: %d more lines are not shown (it holds %d lines)",
+           hidden, kReportLines);
+  rbsetline(kReportLines - 1, text, 255, 255, 255);
+  return hidden;
 }

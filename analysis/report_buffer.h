@@ -23,3 +23,12 @@ void rbreset();
 void rbcolor(int red, int green, int blue);
 void rbputs(const char* text);
 void rbnewline();
+
+// Replaces the text and colour of finished line n (cut to the line's size).
+void rbsetline(int n, const char* text, int red, int green, int blue);
+// Lines finished after the buffer was full: not kept.
+int rbdropped();
+// When lines were dropped, the last line says that the report goes on and
+// how many lines are not shown (the dropped ones and the one it replaces).
+// Call once the report is written. Returns the number not shown, or 0.
+int rbmarkdropped();

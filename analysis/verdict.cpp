@@ -5,6 +5,7 @@
 
 #include "analysis/file_report.h"
 #include "analysis/findings.h"
+#include "analysis/read_status.h"
 #include "analysis/report_buffer.h"
 #include "base/sjis_text.h"
 #include "base/diag.h"
@@ -233,6 +234,7 @@ void buildreport() {
       snprintf(line, sizeof line, "%.*s", (int)strnlen(gRun.lastVmdA, kPathMax), gRun.lastVmdA);
     PutLine(line);
   }
+  PutReadStatusLines();
   rbnewline();
 
   if (gSourceModel[0]) {
@@ -248,6 +250,7 @@ void buildreport() {
   findbones();
   listbones();
   listmorphs();
+  rbmarkdropped();
 }
 
 void buildverdict() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,10 +13,9 @@
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
+#include "fix/fix_copy.h"
 #include "fix/fix.h"
 #include "platform/port.h"
-
-const char kFixCopySuffix[] = ".vrm";
 
 namespace {
 
@@ -83,208 +81,13 @@ const char* LeftReason(const std::string& code) {
 
 // ---- paths in both forms ---------------------------------------------------------
 
-struct Path {
-  std::string narrow;     // as given ("" where the system's code page cannot hold it)
-  std::u16string wide;    // "" where the bytes have no UTF-16 form
-};
-
-Path MakePath(const char* narrow, const char16_t* wide) {
-  Path p;
-  p.narrow = narrow ? narrow : "";
-  if (wide) {
-    p.wide = wide;
-  } else {
-    char16_t w[kPathMax];
-    if (narrowtounipath(w, kPathMax, p.narrow.c_str()) == 0) p.wide = w;
-  }
-  return p;
-}
-
 bool IsSeparator(int c) { return c == '/' || c == PortDirSeparator(); }
 
-template <class S>
-size_t NameStart(const S& s) {
-  size_t i = s.size();
-  while (i > 0 && !IsSeparator(s[i - 1])) i--;
-  return i;
-}
-
-template <class S>
-bool HasMotionExtension(const S& s, size_t from) {
-  if (s.size() < from + 4) return false;
-  const size_t e = s.size() - 4;
-  return s[e] == '.' && (s[e + 1] | 0x20) == 'v' && (s[e + 2] | 0x20) == 'm' && (s[e + 3] | 0x20) == 'd';
-}
-
-// NAME.vmd -> NAME.vrm.vmd; a name without the extension gets ".vrm.vmd".
-template <class S>
-S CopyName(const S& name) {
-  S suffix, ext;
-  for (const char* p = kFixCopySuffix; *p; p++) suffix += typename S::value_type(*p);
-  if (HasMotionExtension(name, 0))
-    return name.substr(0, name.size() - 4) + suffix + name.substr(name.size() - 4);
-  for (const char* p = ".vmd"; *p; p++) ext += typename S::value_type(*p);
-  return name + suffix + ext;
-}
-
-template <class S>
-S Joined(S dir, const S& name) {
-  if (!dir.empty() && !IsSeparator(dir.back())) dir += typename S::value_type(PortDirSeparator());
-  return dir + name;
-}
-
-// The copy's path: beside the motion, or in the folder given.
-Path CopyPath(const Path& in, const Path* dir) {
-  Path p;
-  if (!in.narrow.empty()) {
-    const size_t n = NameStart(in.narrow);
-    const std::string name = CopyName(in.narrow.substr(n));
-    p.narrow = dir ? (dir->narrow.empty() ? "" : Joined(dir->narrow, name)) : in.narrow.substr(0, n) + name;
-  }
-  if (!in.wide.empty() && (!dir || !dir->wide.empty())) {
-    const size_t n = NameStart(in.wide);
-    const std::u16string name = CopyName(in.wide.substr(n));
-    p.wide = dir ? Joined(dir->wide, name) : in.wide.substr(0, n) + name;
-  }
-  return p;
-}
-
-std::string Shown(const Path& p) {
+std::string Shown(const FixPath& p) {
   if ((PortAnsiCodePage() == 65001 && !p.narrow.empty()) || p.wide.empty()) return p.narrow;
   char utf8[kPathUtf8];
   unitoutf8(utf8, sizeof utf8, p.wide.c_str());
   return utf8;
-}
-
-// ---- reading and writing --------------------------------------------------------
-
-constexpr int64_t kReadMax = int64_t(1) << 30;  // no motion comes near a gigabyte
-
-// The whole file, read through its UTF-16 form (or its narrow bytes when it
-// has none). 0, or the reason.
-// A motion's bytes, in a buffer that is not cleared before it is read into.
-struct Bytes {
-  std::unique_ptr<uint8_t[]> data;
-  size_t size = 0, cap = 0;
-};
-
-const char* ReadWhole(const Path& p, Bytes* bytes) {
-  bytes->size = 0;
-  static char reason[64];
-  PortHandle h = kPortNoHandle;
-  FILE* f = nullptr;
-  if (!p.wide.empty()) {
-    const int e = PortOpenReadW(p.wide.c_str(), &h);
-    if (e != 0) {
-      OpenErrorText(e, reason, sizeof reason);
-      return reason;
-    }
-  } else {
-    f = PortOpenStreamA(p.narrow.c_str());
-    if (!f) return "cannot open";
-  }
-  int64_t end = 0;
-  if (f) {
-    if (fseek(f, 0, SEEK_END) == 0) end = ftell(f);
-    rewind(f);
-  } else if (PortSeek(h, 0, 2, &end) == 0 && PortSeek(h, 0, 0, nullptr) != 0) {
-    PortCloseFile(h);
-    return "cannot seek back to the start";
-  }
-  const char* failed = nullptr;
-  for (;;) {
-    if (bytes->size == bytes->cap) {
-      // Room for the size the file had, and more if it has grown since.
-      if (int64_t(bytes->cap) > kReadMax) {
-        failed = "larger than a gigabyte";
-        break;
-      }
-      const size_t cap = std::max<size_t>(bytes->cap * 2, size_t(std::clamp<int64_t>(end + 1, 1 << 16, kReadMax + 1)));
-      std::unique_ptr<uint8_t[]> more(new uint8_t[cap]);
-      if (bytes->size) memcpy(more.get(), bytes->data.get(), bytes->size);
-      bytes->data = std::move(more);
-      bytes->cap = cap;
-    }
-    const int want = int(std::min<size_t>(bytes->cap - bytes->size, size_t(1) << 24));
-    uint8_t* at = bytes->data.get() + bytes->size;
-    const int n = f ? int(fread(at, 1, size_t(want), f)) : PortRead(h, at, want);
-    if (n < 0 || (f && n == 0 && ferror(f))) {
-      failed = "read error";
-      break;
-    }
-    if (n == 0) break;
-    bytes->size += size_t(n);
-  }
-  if (f) fclose(f); else PortCloseFile(h);
-  return failed;
-}
-
-// Where the copy goes while FixEmit gives it out: small pieces (the runs of
-// records between those that leave their place) are gathered into one
-// buffer, so that a write moves a megabyte rather than a few records.
-struct Sink {
-  PortHandle h = kPortNoHandle;
-  FILE* f = nullptr;
-  std::unique_ptr<uint8_t[]> buf{new uint8_t[kSinkBuffer]};
-  size_t held = 0;
-  static constexpr size_t kSinkBuffer = size_t(1) << 20;
-};
-
-int WriteOut(Sink* s, const uint8_t* bytes, size_t n) {
-  while (n > 0) {
-    const int chunk = int(std::min<size_t>(n, size_t(1) << 24));
-    const int put = s->f ? int(fwrite(bytes, 1, size_t(chunk), s->f)) : PortWrite(s->h, bytes, chunk);
-    if (put <= 0) return -1;
-    bytes += put;
-    n -= size_t(put);
-  }
-  return 0;
-}
-
-int Flush(Sink* s) {
-  const size_t n = s->held;
-  s->held = 0;
-  return WriteOut(s, s->buf.get(), n);
-}
-
-int WritePiece(void* ctx, const uint8_t* bytes, size_t n) {
-  Sink* s = static_cast<Sink*>(ctx);
-  if (s->held + n > Sink::kSinkBuffer && Flush(s) != 0) return -1;
-  if (n >= Sink::kSinkBuffer) return WriteOut(s, bytes, n);
-  memcpy(s->buf.get() + s->held, bytes, n);
-  s->held += n;
-  return 0;
-}
-
-// Creates the copy planned last (never over an existing name, never through
-// a link) and writes it; a copy that cannot be written whole is removed.
-// 0, or the reason.
-const char* WriteNew(const Path& p) {
-  static char reason[96];
-  if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
-  Sink s;
-  if (!p.wide.empty()) {
-    const int e = PortCreateNewW(p.wide.c_str(), &s.h);
-    if (e != 0) {
-      if (e == 80) return "a file of that name exists (the copy never replaces one)";
-      OpenErrorText(e, reason, sizeof reason);
-      return reason;
-    }
-  } else {
-    if (p.narrow.empty() || PortNameExistsA(p.narrow.c_str()))
-      return "a file of that name exists (the copy never replaces one)";
-    s.f = PortCreateStreamA(p.narrow.c_str());
-    if (!s.f) return "cannot create the copy";
-  }
-  bool ok = FixEmit(WritePiece, &s) == 0 && Flush(&s) == 0;
-  if (s.f) {
-    if (fclose(s.f) != 0) ok = false;
-  } else {
-    PortCloseFile(s.h);
-  }
-  if (ok) return nullptr;
-  if (!p.wide.empty()) PortRemoveW(p.wide.c_str()); else PortRemoveA(p.narrow.c_str());
-  return "writing the copy failed; it was removed";
 }
 
 // ---- the run ---------------------------------------------------------------------
@@ -307,13 +110,13 @@ const char kNotice[] =
 struct Run {
   bool json = false;
   bool failed = false;
-  const Path* outFile = nullptr;
-  const Path* outDir = nullptr;
+  const FixPath* outFile = nullptr;
+  const FixPath* outDir = nullptr;
   FILE* out = nullptr;
   FILE* err = nullptr;
   ordered_json files = ordered_json::array();
   int fixed = 0, nothing = 0, notFixed = 0;
-  Bytes in;  // the motion, until its copy is written
+  FixBytes in;  // the motion, until its copy is written
 };
 
 // A file without a copy, for a reason: said on standard error too.
@@ -346,7 +149,7 @@ std::string VerdictLine(const Verdict& v) {
   return s;
 }
 
-void FixOne(Run& run, const Path& in) {
+void FixOne(Run& run, const FixPath& in) {
   const std::string shown = Shown(in);
   ordered_json j;
   j["path"] = shown;
@@ -363,20 +166,12 @@ void FixOne(Run& run, const Path& in) {
   if (!before.read) {
     problem = before.problem.c_str();
     status = before.status;
-  } else if ((problem = ReadWhole(in, &run.in)) != nullptr) {
+  } else if ((problem = FixReadWhole(in, &run.in)) != nullptr) {
     status = "unreadable";
   } else {
     FixPlan(run.in.data.get(), run.in.size, &r);
     status = FixStatusName(r.status);
-    if (r.status == kFixNotMotion) problem = "not a VMD motion";
-    static char why[160];
-    if (r.status == kFixCut) {
-      snprintf(why, sizeof why,
-               "the file ends inside its %s keys (%lld of %lld records): the keys after the cut are "
-               "unknown, so the chain cannot be rebuilt",
-               r.cutSection == 1 ? "bone" : "morph", (long long)r.cutPresent, (long long)r.cutDeclared);
-      problem = why;
-    }
+    if (r.status == kFixNotMotion || r.status == kFixCut) problem = FixNoCopyReason(r);
   }
   if (problem) {
     j["status"] = status;
@@ -421,16 +216,15 @@ void FixOne(Run& run, const Path& in) {
       run.nothing++;
     } else if (r.status == kFixRefused) {
       text += "not fixed: no fold could be made; no copy made\n";
-      Failed(run, shown, "no fold could be made");
+      Failed(run, shown, FixNoCopyReason(r));
     } else {
-      const Path target = run.outFile ? *run.outFile : CopyPath(in, run.outDir);
+      const FixPath target = run.outFile ? *run.outFile : FixCopyPath(in, run.outDir);
       const std::string copyShown = Shown(target);
       j["copy"] = copyShown;
       const double ratio = double(r.bytesOut) / double(r.bytesIn);
       j["bytes"] = {{"motion", r.bytesIn}, {"copy", r.bytesOut}, {"ratio", ratio}};
       j["boneKeys"] = {{"motion", r.boneKeysBefore}, {"copy", r.boneKeysAfter}, {"added", r.addedKeys}};
-      const char* wrote = target.narrow.empty() && target.wide.empty() ? "no name for the copy"
-                                                                       : WriteNew(target);
+      const char* wrote = FixWriteNew(target);
       if (wrote) {
         j["status"] = "not-written";
         j["reason"] = wrote;
@@ -491,11 +285,11 @@ int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>*
 
 // A walked motion: by its narrow path, or by its UTF-16 path with the narrow
 // form that names the same file, where there is one.
-Path WalkedPath(const std::string& path) { return MakePath(path.c_str(), nullptr); }
-Path WalkedPath(const std::u16string& path) {
+FixPath WalkedPath(const std::string& path) { return FixMakePath(path.c_str(), nullptr); }
+FixPath WalkedPath(const std::u16string& path) {
   static char narrow[kPathMax * 2];
   if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
-  return MakePath(narrow, path.c_str());
+  return FixMakePath(narrow, path.c_str());
 }
 
 // Every motion under the folder, in sorted order, folders entered where they
@@ -521,7 +315,7 @@ void Walk(Run& run, const S& folder) {
     path += e.name;
     if (e.kind == kPathFolder)
       Walk(run, path);
-    else if (e.kind == kPathFile && HasMotionExtension(e.name, 0))
+    else if (e.kind == kPathFile && FixIsMotionName(e.name))
       FixOne(run, WalkedPath(path));
   }
 }
@@ -568,13 +362,13 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   auto kindOf = [&](int i) { return wargv && wargv[i] ? PortPathKindW(wargv[i]) : PortPathKindA(argv[i]); };
   if (outFile && (targets.size() > 1 || kindOf(targets[0]) == kPathFolder))
     return Usage(err, "-o names the copy of one motion; use --out-dir for several");
-  Path outPath, dirPath;
+  FixPath outPath, dirPath;
   if (outFile) {
-    outPath = MakePath(argv[outFile], wargv ? wargv[outFile] : nullptr);
+    outPath = FixMakePath(argv[outFile], wargv ? wargv[outFile] : nullptr);
     run.outFile = &outPath;
   }
   if (outDir) {
-    dirPath = MakePath(argv[outDir], wargv ? wargv[outDir] : nullptr);
+    dirPath = FixMakePath(argv[outDir], wargv ? wargv[outDir] : nullptr);
     if (kindOf(outDir) != kPathFolder)
       return Usage(err, "--out-dir names a folder that does not exist");
     run.outDir = &dirPath;
@@ -589,7 +383,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
       else
         Walk(run, std::string(argv[i]));
     } else if (kind == kPathOther) {
-      const std::string shown = Shown(MakePath(argv[i], wargv ? wargv[i] : nullptr));
+      const std::string shown = Shown(FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
       if (run.json) {
         run.files.push_back({{"path", shown}, {"status", "unreadable"}, {"reason", "not a regular file"}});
       } else {
@@ -597,7 +391,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
       }
       Failed(run, shown, "not a regular file");
     } else {
-      FixOne(run, MakePath(argv[i], wargv ? wargv[i] : nullptr));
+      FixOne(run, FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
     }
   }
   if (run.json) {

@@ -10,7 +10,3 @@
 // be read, fixed or written, 2 a usage error.
 int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out,
                FILE* err);
-
-// The name of the copy beside the motion: "NAME.vrm.vmd" for "NAME.vmd" (the
-// extension's letter case kept), "NAME.vrm.vmd" for a NAME without it.
-extern const char kFixCopySuffix[];  // ".vrm"

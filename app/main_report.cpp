@@ -1,5 +1,6 @@
 // tarvel-report [options] FILE|FOLDER...: checks motions and prints their reports.
 #include <climits>
+#include <csignal>
 #include <cstdio>
 
 #include "app/report_tool.h"
@@ -7,6 +8,9 @@
 #include "platform/posix/posix_port.h"
 
 int main(int argc, char** argv) {
+  // A reader that goes away is a write error the run reports, not a signal
+  // that ends it without a word.
+  signal(SIGPIPE, SIG_IGN);
   NullPortStart(PosixCodePage(), PosixLangId());
   char exe[PATH_MAX];
   PosixExePath(exe, sizeof exe, argv[0]);

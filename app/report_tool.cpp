@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "analysis/file_report.h"
+#include "app/output_check.h"
+#include "base/control_escape.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -55,7 +57,8 @@ const char kUsage[] =
     "  --fail-on=C   exit 3 when a verdict reaches C: fix, dropout, rough or slight\n"
     "                (also written --fail-on C)\n"
     "  --version     prints the version and exits\n"
-    "  Exit status: 0 all complete, 1 a file not complete, 2 usage, 3 --fail-on met.\n"
+    "  Exit status: 0 all complete, 1 a file not complete or not read, a folder with no\n"
+    "  motion, or output that could not be written; 2 usage; 3 --fail-on met.\n"
     "  In CI, to fail the job when a motion would drop bones or needs fixing:\n"
     "    tarvel-report --summary --fail-on=dropout motions/\n";
 
@@ -67,6 +70,8 @@ struct Run {
   ReportCounts counts{};
   bool incomplete = false;
   bool failed = false;  // a verdict reached failOn
+  bool writeFailed = false;  // the output could not be written: the run ends
+  long files = 0;       // files told of so far
   std::string text;     // output of one file
 };
 
@@ -84,11 +89,12 @@ bool IsMotionName(const Str& name) {
 void Present(Run& run) {
   const FileReport& r = gFileReport;
   const char* file = r.path;
+  run.files++;
   if (r.status != kStatusComplete) {
     run.incomplete = true;
-    char message[256];
+    char message[kMessageMax];
     StatusMessage(r, message, sizeof message);
-    fprintf(run.err, "tarvel-report: %s: %s\n", file, message);
+    fprintf(run.err, "tarvel-report: %s: %s\n", Escaped(file).c_str(), Escaped(message).c_str());
   }
   if (r.read && run.failOn >= 0 && r.category >= run.failOn) run.failed = true;
 
@@ -110,7 +116,7 @@ void Present(Run& run) {
       break;
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
-  if (run.format == kJsonl) fflush(run.out);
+  if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
 }
 
 void CheckOne(Run& run, const char* file, const char16_t* widefile) {
@@ -135,7 +141,6 @@ std::string Utf8(const std::u16string& s) {
   out.resize(strlen(out.c_str()));
   return out;
 }
-const std::string& Utf8(const std::string& s) { return s; }
 
 void CollectEntry(void* ctx, const char* name, int kind) {
   static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
@@ -160,19 +165,35 @@ void CheckWalked(Run& run, const std::u16string& path) {
   CheckOne(run, narrow, path.c_str());
 }
 
+// A walked name that is not read (a FIFO, a device, a folder that cannot be
+// listed): told of as a file, unreadable for the reason of the error code.
+void RefuseWalked(const std::string& path, int error) {
+  CheckRefusedFile(path.c_str(), error, ShownWide(), nullptr);
+}
+void RefuseWalked(const std::u16string& path, int error) {
+  char narrow[sizeof gRun.nameA];
+  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
+  CheckRefusedFile(narrow, error, ShownWide(), path.c_str());
+}
+int KindOf(const std::string& path) { return PortPathKindA(path.c_str()); }
+int KindOf(const std::u16string& path) { return PortPathKindW(path.c_str()); }
+
 // Every motion under the folder, in sorted order, folders entered where
 // they stand among the names. Str: std::string (narrow names, POSIX) or
-// std::u16string (the system's UTF-16 names, Windows).
+// std::u16string (the system's UTF-16 names, Windows). Whatever looks like a
+// motion and is not read (a link that leads nowhere, a FIFO, a device, a
+// folder that cannot be listed, a path too long) is told of as a file with
+// its reason.
 template <typename Str>
 void Walk(Run& run, const Str& folder) {
   std::vector<Entry<Str>> entries;
   const int error = ListFolder(folder, &entries);
   if (error != 0) {
-    char reason[64];
+    RefuseWalked(folder, error);
+    char reason[sizeof gFileReport.reason - 24];
     OpenErrorText(error, reason, sizeof reason);
-    fprintf(run.err, "tarvel-report: %s: cannot list the folder: %s\n", Utf8(folder).c_str(),
-            reason);
-    run.incomplete = true;
+    snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+    Present(run);
     return;
   }
   std::sort(entries.begin(), entries.end());
@@ -181,12 +202,22 @@ void Walk(Run& run, const Str& folder) {
     path += PortDirSeparator();
   const size_t base = path.size();
   for (const Entry<Str>& e : entries) {
+    if (run.writeFailed) return;
     path.resize(base);
     path += e.name;
-    if (e.kind == kPathFolder)
+    if (e.kind == kPathFolder) {
       Walk(run, path);
-    else if (e.kind == kPathFile && IsMotionName(e.name))
+    } else if (!IsMotionName(e.name)) {
+      continue;
+    } else if (e.kind == kPathOther && KindOf(path) != kPathNone) {
+      // A FIFO, a socket, a device, a link to a folder: refused unopened.
+      RefuseWalked(path, kOpenNotRegular);
+      Present(run);
+    } else {
+      // A file; or a link that leads nowhere or in a loop, a name that cannot
+      // be looked at: the open says why.
       CheckWalked(run, path);
+    }
   }
 }
 
@@ -225,10 +256,10 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
         options = false;
       } else if (!strcmp(a, "--version")) {
         fprintf(out, "tarvel-report %s\n", TARVEL_VERSION);
-        return 0;
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
-        return 0;
+        return OutputWritten(out, err) ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.format = kJson;
         formats++;
@@ -262,15 +293,22 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   for (int i : targets) {
+    if (run.writeFailed) return 1;
     // With UTF-16 arguments (Windows) those are the names the system holds:
     // folders are walked by them.
     const char16_t* wide = wargv ? wargv[i] : nullptr;
     const int kind = wide ? PortPathKindW(wide) : PortPathKindA(argv[i]);
     if (kind == kPathFolder) {
+      const long before = run.files;
       if (wide)
         Walk(run, std::u16string(wide));
       else
         Walk(run, std::string(argv[i]));
+      if (run.files == before) {
+        const std::string shown = wide ? Utf8(std::u16string(wide)) : std::string(argv[i]);
+        fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(shown.c_str()).c_str());
+        run.incomplete = true;
+      }
     } else if (kind == kPathOther) {
       // A FIFO or a device is refused without opening it: nothing waits on it.
       CheckRefusedFile(argv[i], kOpenNotRegular, ShownWide(), wide);
@@ -286,7 +324,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   if (run.format == kSummary) PrintTotals(run);
-  fflush(out);
+  if (run.writeFailed || !OutputWritten(out, err)) return 1;
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;
 }

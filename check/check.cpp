@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "analysis/file_report.h"
+#include "analysis/read_status.h"
 #include "analysis/verdict.h"
 #include "base/diag.h"
 #include "base/encoding.h"
@@ -76,6 +77,9 @@ void RefusePmx() {
 // with no UTF-16 form cannot be asked through it: what its narrow bytes name
 // tells then.
 int OpenError() {
+  // A FIFO, a device or a folder is named as such.
+  const int kind = gRun.nameW[0] ? PortPathKindW(gRun.nameW) : PortPathKindA(gRun.nameA);
+  if (kind == kPathOther || kind == kPathFolder) return kOpenNotRegular;
   if (!gRun.nameW[0]) {
     switch (PortPathKindA(gRun.nameA)) {
       case kPathNone: return 2;
@@ -96,6 +100,7 @@ void Report(const char* shownPath, int openError) {
   RecordFileStart(shownPath, openError);
   buildreport();
   buildverdict();
+  FillCutVerdictLine();
   RecordFileEnd();
 }
 
@@ -111,6 +116,11 @@ int CheckFile(int kind, const char* shownPath) {
   } else if (kind == kCheckMotion) {
     ReadMotion();
     if (!gVmdFacts.opened) openError = OpenError();
+  } else {
+    // Taken without being read: nothing of an earlier file stands for it.
+    ResetReadFacts();
+    openError = OpenError();
+    if (openError == 1) openError = kOpenNotRead;
   }
   Report(shownPath ? shownPath : "", openError);
   return gFileReport.status;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The golden report pairs: motions beside the reports tarvel-report gives
 for them, in tests/golden/. Each case NAME.vmd has NAME.vmd.txt (the text
-report) and NAME.vmd.json (its JSON object, one line); cases whose name
+report), NAME.vmd.json (its JSON object, one line, checked against
+docs/report.schema.json as well) and NAME.vmd.out (what the text run says on
+standard error, its exit status, and the --summary output); cases whose name
 starts with "alias_" are reported with an alias.ini beside the program.
 
 usage: golden.py write-motions             write the motions (deterministic)
@@ -103,19 +105,66 @@ def cases():
     m = mm.Motion()
     m.bone("センター", 0, pos=(0, 1, 0))
     c["踊り.vmd"] = m
-    # cut files, trailing bytes, files that are not motions
-    full = mm.Motion()
-    full.bone("左腕捩", 0, rot=quat((1, 0, 0), 20))
-    full.bone("センター", 10, pos=(1, 0, 0))
-    full.morph("あ", 0, 1)
-    full.cams, full.lights, full.shadows = [mm.camera(0)], [mm.light(0)], [mm.shadow(0)]
-    full.iks = [mm.showik(0, [("左足ＩＫ", 1)])]
+    # IK switched off (its first frame), names not Shift-JIS, trailing bytes
+    m = mm.Motion(model="n")
+    m.bone(b"\x81\x20xy", 0, rot=quat((1, 0, 0), 23))
+    m.bone(b"abcdefghijklmn\x82", 1, rot=quat((1, 0, 0), 23))
+    m.bone("左人指１", 2, rot=quat((1, 0, 0), 23))
+    m.iks = [mm.showik(10, [("左足ＩＫ", 0), ("右足ＩＫ", 1)]), mm.showik(5, [("左足ＩＫ", 0)]),
+             mm.showik(20, [("左足ＩＫ", 1)])]
+    raw = {"ik_names_trailing.vmd": m.bytes() + b"trail"}
+    # figures are the motion's: far and negative frames, far weights
+    m = mm.Motion(model="f")
+    m.bone("センター", 1500000, rot=quat((1, 0, 0), 20))
+    m.bone("センター", 2000000, rot=quat((1, 0, 0), 20))
+    m.bone("下半身", -5, rot=quat((1, 0, 0), 20))
+    m.bone("左腕捩", -3, rot=quat((1, 0, 0), 30))
+    m.morph("あ", 7, 5000.0)
+    m.morph("い", -2, -2000.0)
+    c["far_figures.vmd"] = m
+    # a motion with every section cut at each place a read can stop, and
+    # ending cleanly between sections
+    full = mm.Motion(model="full")
+    full.bone("センター", 0, rot=quat((1, 0, 0), 10))
+    full.bone("左腕捩", 30, rot=quat((1, 0, 0), 20))
+    full.morph("あ", 0, 0.0)
+    full.morph("あ", 12, 1.0)
+    full.cams, full.lights, full.shadows = [mm.camera(40)], [mm.light(41)], [mm.shadow(42)]
+    full.iks = [mm.showik(5, [("左足ＩＫ", 1), ("右足ＩＫ", 1)]), mm.showik(60, [("左足ＩＫ", 1)])]
     whole = full.bytes()
-    raw = {}
-    for cut in (29, 52, 60, 54 + 111 + 50, 54 + 222 + 4 + 10, len(whole) - 30, len(whole) - 5):
-        raw["cut_%04d.vmd" % cut] = whole[:cut]
+    bones = 50
+    morphs = bones + 4 + 2 * 111
+    cameras = morphs + 4 + 2 * 23
+    lights = cameras + 4 + 61
+    shadows = lights + 4 + 28
+    showiks = shadows + 4 + 9
+    for name, size in (("header", 27), ("model", 40), ("bonecount", bones + 2),
+                       ("bone", bones + 4 + 111 + 50), ("morph", morphs + 4 + 23 + 20),
+                       ("camera", cameras + 4 + 40), ("light", lights + 4 + 20),
+                       ("light_after_frame", lights + 4 + 8), ("shadow", shadows + 4 + 6),
+                       ("shadowcount", shadows + 3), ("ikname", showiks + 4 + 9 + 10),
+                       ("ikcount", showiks + 4 + 51 + 7), ("ikflag", len(whole) - 1),
+                       ("after_bones", morphs), ("after_morphs", cameras),
+                       ("after_shadows", showiks)):
+        raw["cut_%s.vmd" % name] = whole[:size]
+    raw["whole.vmd"] = whole
     raw["trailing.vmd"] = whole + b"\x01\x02\x03junk"
+    # negative counts: never a whole motion
+    import struct
+    head = mm.field(b"Vocaloid Motion Data 0002", 30) + mm.field(b"n", 20)
+    one = mm.Motion(model="n")
+    one.bone("左腕捩", 3, rot=quat((1, 0, 0), 30))
+    twist = one.bytes()[:50 + 4 + 111]
+    morph_key = mm.field(mm.sjis("あ"), 15) + struct.pack("<if", 0, 1.0)
+    raw["negative_bone.vmd"] = head + struct.pack("<ii", -1, 0)
+    raw["negative_bone_min.vmd"] = head + struct.pack("<i", -2147483648)
+    raw["negative_morph.vmd"] = twist + struct.pack("<i", -7) + morph_key
+    raw["negative_shadow.vmd"] = twist + struct.pack("<iiii", 0, 0, 0, -3) + mm.shadow(0)
+    raw["negative_ik.vmd"] = twist + struct.pack("<iiiiiiBi", 0, 0, 0, 0, 1, 5, 1, -3)
+    # files that are not motions, or end inside the header
     raw["not_a_motion.vmd"] = b"PK\x03\x04" + bytes(100)
+    raw["text.vmd"] = b"hello, world\n"
+    raw["header_short.vmd"] = b"Vocaloid M"
     raw["zero_bytes.vmd"] = b""
     m = mm.Motion()
     m.bone("センター", 0)
@@ -133,7 +182,7 @@ def write_motions():
 
 
 def run(tool, names):
-    """The reports of every case: {name: (text, json)}."""
+    """The reports of every case: {name: (text, json, out)}."""
     out = {}
     with tempfile.TemporaryDirectory() as tmp:
         alias_tool = os.path.join(tmp, os.path.basename(tool))
@@ -143,10 +192,38 @@ def run(tool, names):
         env = dict(os.environ, LC_ALL="C.UTF-8")
         for name in names:
             t = alias_tool if name.startswith("alias_") else tool
-            text = subprocess.run([t, name], cwd=HERE, env=env, capture_output=True).stdout
+            text = subprocess.run([t, name], cwd=HERE, env=env, capture_output=True)
             js = subprocess.run([t, "--jsonl", name], cwd=HERE, env=env, capture_output=True).stdout
-            out[name] = (text, js)
+            summary = subprocess.run([t, "--summary", name], cwd=HERE, env=env,
+                                     capture_output=True).stdout
+            said = text.stderr + b"exit %d\n" % text.returncode + summary
+            out[name] = (text.stdout, js, said)
     return out
+
+
+def schema_validator():
+    """A check of one JSON line against the report's schema, or None where
+    python3-jsonschema is missing."""
+    try:
+        import json
+        import jsonschema
+    except ImportError:
+        return None
+    with open(os.path.join(HERE, "..", "..", "docs", "report.schema.json"), encoding="utf-8") as f:
+        schema = json.load(f)
+    # each line of --jsonl is one file's object
+    validator = jsonschema.Draft7Validator({"$ref": "#/definitions/file",
+                                            "definitions": schema["definitions"]})
+
+    def check(line):
+        try:
+            obj = json.loads(line)
+        except ValueError as e:
+            return str(e)
+        for e in validator.iter_errors(obj):
+            return e.message
+        return None
+    return check
 
 
 def main():
@@ -159,8 +236,13 @@ def main():
     names = sorted(n for n in os.listdir(HERE) if n.endswith(".vmd"))
     reports = run(tool, names)
     bad = 0
+    validate = schema_validator()
     for name in names:
-        for ext, got in zip((".txt", ".json"), reports[name]):
+        problem = validate(reports[name][1]) if validate else None
+        if problem:
+            bad += 1
+            print("%s.json: not in the schema: %s" % (name, problem))
+        for ext, got in zip((".txt", ".json", ".out"), reports[name]):
             path = os.path.join(HERE, name + ext)
             if sys.argv[1] == "update":
                 with open(path, "wb") as f:
@@ -174,7 +256,7 @@ def main():
                                             name + ext, "tarvel-report", lineterm="", n=1)
                 print("\n".join(list(diff)[:40]))
     if sys.argv[1] == "check":
-        print("%d passed, %d failed" % (2 * len(names) - bad, bad))
+        print("%d passed, %d failed" % (3 * len(names) - bad, bad))
         sys.exit(1 if bad else 0)
 
 

@@ -36,7 +36,9 @@ Json Flags(uint32_t flags) {
   return a;
 }
 
-Json FrameOrNull(int32_t frame) { return frame < 0 ? Json(nullptr) : Json(frame); }
+// The frame of the key that set a twist, or null when none did (no key
+// twisted that way); a key's frame may be negative.
+Json FrameOrNull(double degrees, int32_t frame) { return degrees > 0 ? Json(frame) : Json(nullptr); }
 
 // What bones and morphs have alike: first the name, keys and frames, last
 // the listing, colour and flags.
@@ -66,9 +68,9 @@ Json Bone(const ReportTrack& t) {
   o["rotationFrame"] = t.rotDeg > 0.0 ? Json(t.rotFrame) : Json(nullptr);
   if (t.twisted) {
     o["twist"] = {
-        {"plus", {{"degrees", Degrees(t.twistPlusDeg)}, {"frame", FrameOrNull(t.twistPlusFrame)}}},
+        {"plus", {{"degrees", Degrees(t.twistPlusDeg)}, {"frame", FrameOrNull(t.twistPlusDeg, t.twistPlusFrame)}}},
         {"minus",
-         {{"degrees", Degrees(t.twistMinusDeg)}, {"frame", FrameOrNull(t.twistMinusFrame)}}},
+         {{"degrees", Degrees(t.twistMinusDeg)}, {"frame", FrameOrNull(t.twistMinusDeg, t.twistMinusFrame)}}},
     };
   }
   return TrackTail(std::move(o), t);
@@ -115,6 +117,10 @@ Json Detail(const FileReport& r) {
         d["read"] = r.cutRead;
       }
       d["endOffset"] = r.fileBytes;
+      if (r.badCount) {
+        d["reason"] = "negative count";  // not the end of the file: where reading stopped
+        d["endOffset"] = r.stopOffset;
+      }
       break;
     default:
       break;

@@ -2,26 +2,31 @@
 
 #include <cstdio>
 
+#include "base/control_escape.h"
+
+// Names and texts with their control characters escaped: no line of a
+// report can be forged by a name.
 void AppendTextReport(std::string* out, const char* file, const FileReport& r) {
   static char text[kLineUtf8 + 16];
   *out += "# ";
-  *out += file;
+  AppendEscaped(out, file);
   *out += '\n';
   if (r.read) {
     for (int i = 0; i < r.lineCount; i++) {
       const int n = snprintf(text, sizeof text, "%06x\t", r.lines[i].colour);
-      LineUtf8(r.lines[i], text + n, static_cast<int>(sizeof text) - n);
-      *out += text;
+      out->append(text, static_cast<size_t>(n));
+      LineUtf8(r.lines[i], text, static_cast<int>(sizeof text));
+      AppendEscaped(out, text);
       *out += '\n';
     }
   }
   if (r.status != kStatusComplete) {
-    char message[256];
+    char message[kMessageMax];
     StatusMessage(r, message, sizeof message);
     *out += "#status ";
     *out += StatusName(r.status);
     *out += ": ";
-    *out += message;
+    AppendEscaped(out, message);
     *out += '\n';
   }
   if (!r.read) return;
@@ -33,11 +38,25 @@ void AppendTextReport(std::string* out, const char* file, const FileReport& r) {
 }
 
 void AppendSummaryLine(std::string* out, const FileReport& r) {
-  char line[64];
-  snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ",
-           r.status == kStatusComplete ? CategoryName(r.category) : StatusName(r.status),
+  // A file cut short: its status and its verdict on the keys read. A file
+  // not complete: after the path, a tab and what is wrong.
+  char first[32];
+  if (r.status == kStatusComplete)
+    snprintf(first, sizeof first, "%s", CategoryName(r.category));
+  else if (r.read)
+    snprintf(first, sizeof first, "%s:%s", StatusName(r.status), CategoryName(r.category));
+  else
+    snprintf(first, sizeof first, "%s", StatusName(r.status));
+  char line[96];
+  snprintf(line, sizeof line, "%-12s %9lld keys %10.2f s  ", first,
            static_cast<long long>(r.keys), r.durationFrames / 30.0);
   *out += line;
-  *out += r.path;
+  AppendEscaped(out, r.path);
+  if (r.status != kStatusComplete) {
+    char message[kMessageMax];
+    StatusMessage(r, message, sizeof message);
+    *out += '\t';
+    AppendEscaped(out, message);
+  }
   *out += '\n';
 }

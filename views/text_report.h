@@ -10,6 +10,8 @@
 // read "#verdict" with the verdict text.
 void AppendTextReport(std::string* out, const char* file, const FileReport& r);
 
-// One line: the category (or the status of a file that is not complete),
-// keys, duration in seconds, the path.
+// One line: the category (for a file cut short "cut:" and its category, for
+// a file not read its status), keys, duration in seconds, the path, and for a
+// file not complete a tab and what is wrong. Control characters in the texts
+// are escaped, as in the text report.
 void AppendSummaryLine(std::string* out, const FileReport& r);

@@ -17,6 +17,7 @@
 #include "base/filechan.h"
 #include "names/nametable.h"
 #include "vmd/rotation.h"
+#include "vmd/untracked.h"
 
 BoneTrack gBoneTracks[kBoneTracks];
 MorphTrack gMorphTracks[kMorphTracks];
@@ -76,6 +77,21 @@ void noteend() {
   f.cutPart = static_cast<int8_t>(gPart);
   f.cutInCount = gInCount ? 0xFF : 0;
   f.cutRecords = gPart >= kVmdBone ? f.recordsRead[gPart - kVmdBone] : 0;
+}
+
+// A negative count where a count of records stands: what follows cannot be
+// placed, so the read stops here. The file's size is still learnt.
+void badcount(int32_t value, bool ik) {
+  VmdReadFacts& f = gVmdFacts;
+  f.cutPart = static_cast<int8_t>(gPart);
+  f.cutInCount = 0;
+  f.cutRecords = gPart >= kVmdBone ? f.recordsRead[gPart - kVmdBone] : 0;
+  f.badCount = 0xFF;
+  f.badIkCount = ik ? 0xFF : 0;
+  f.badCountValue = value;
+  f.stopOffset = rftell();
+  DiagPrint("Negative count (%ld): the rest of the file is not read. \n", static_cast<long>(value));
+  if (rfseek(0, 2) != 0) DiagPrint("No size of the file. \n");
 }
 
 // A whole record of the current section was read.
@@ -174,7 +190,9 @@ void checkinterp(const unsigned char* bz) {
 // Updates the track of one bone key.
 void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
              const Quat& rot) {
-  t->keycount++;
+  // The first key sets the frame range: a figure is the motion's, never the
+  // table's start value (frames beyond 999999 or below 0 are frames too).
+  if (t->keycount++ == 0) t->firstframe = t->lastframe = frame;
   if (frame < t->firstframe) t->firstframe = frame;
   if (frame > t->lastframe) t->lastframe = frame;
 
@@ -254,9 +272,11 @@ void readbones(int32_t count) {
     const int idx = FindOrAddLiteralName(kBoneTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
+      NoteUntrackedKey(kBoneTable, name);
     } else if (idx >= kBoneTracks) {
       // more names than tracks: the key has no track to go to
       DiagPrint("No track for (%d): %s \n", idx, name);
+      NoteUntrackedKey(kBoneTable, name);
     } else {
       const float pos[3] = {getfloat(rec + 19), getfloat(rec + 23), getfloat(rec + 27)};
       const Quat rot = {getfloat(rec + 31), getfloat(rec + 35), getfloat(rec + 39),
@@ -283,20 +303,27 @@ int readmorphs(int32_t count) {
     const int idx = FindOrAddLiteralName(kMorphTable, name);
     if (idx <= 0) {
       DiagPrint("Cannot find (%d): %s \n", idx, name);
+      NoteUntrackedKey(kMorphTable, name);
       continue;
     }
     if (idx >= kMorphTracks) {
       DiagPrint("No track for (%d): %s \n", idx, name);
+      NoteUntrackedKey(kMorphTable, name);
       continue;
     }
     const int32_t frame = getint(rec + 15);
     const float weight = getfloat(rec + 19);
     MorphTrack* t = &gMorphTracks[idx];
-    t->keycount++;
+    // The first key sets the ranges; a weight that is not a number (NaN)
+    // never replaces a number, and a number replaces it.
+    if (t->keycount++ == 0) {
+      t->firstframe = t->lastframe = frame;
+      t->minval = t->maxval = weight;
+    }
     if (frame < t->firstframe) t->firstframe = frame;
     if (frame > t->lastframe) t->lastframe = frame;
-    if (weight < t->minval) t->minval = weight;
-    if (weight > t->maxval) t->maxval = weight;
+    if (weight < t->minval || t->minval != t->minval) t->minval = weight;
+    if (weight > t->maxval || t->maxval != t->maxval) t->maxval = weight;
   }
   return 0;
 }
@@ -341,6 +368,8 @@ int readselfshadows(int32_t count) {
 int readshowiks(int32_t count) {
   unsigned char head[5];
   unsigned char rec[kIkNameBytes + 1];
+  VmdReadFacts& f = gVmdFacts;
+  static VmdIkOff before[kIkOffMax];
   for (int64_t n = 1; n <= count; n++) {
     getbytes(head, 5);  // frame, show flag
     if (ended()) return 2;
@@ -348,20 +377,39 @@ int readshowiks(int32_t count) {
     getbytes(rec, 4);
     const int32_t iks = getint(rec);
     // a cut IK count reads as -1 and gives no entries
+    if (iks < 0 && !ended()) {
+      badcount(iks, true);
+      return 2;
+    }
+    // IK switched off counts from whole records only: what this record
+    // notes is taken back when the file ends inside it
+    const int32_t countBefore = f.ikOffCount, omittedBefore = f.ikOffOmitted;
+    std::memcpy(before, f.ikOff, sizeof before);
+    bool nameCut = false;
     for (int64_t k = 1; k <= iks; k++) {
       getbytes(rec, kIkNameBytes);
-      if (ended()) return 2;
+      if (ended()) {
+        nameCut = true;
+        break;
+      }
       // enable flag
       if (getbytes(rec + kIkNameBytes, 1) == 1 && rec[kIkNameBytes] == 0) noteikoff(rec, frame);
     }
-    if (!ended()) noterecord(frame);
+    if (ended()) {
+      f.ikOffCount = countBefore;
+      f.ikOffOmitted = omittedBefore;
+      std::memcpy(f.ikOff, before, sizeof before);
+      if (nameCut) return 2;
+      continue;  // the next record's end test tells the rest
+    }
+    noterecord(frame);
   }
   return 0;
 }
 
-// Reads a section count; false (count 0 and the message) when the file has
-// ended before it.
-bool sectioncount(int slot, const char* endmsg) {
+// Reads a section count: 1 when read, 0 (count 0 and the message) when the
+// file has ended before it, 2 when it is negative (reading stops there).
+int sectioncount(int slot, const char* endmsg) {
   unsigned char b[4];
   gPart = kVmdBone + slot;
   gInCount = true;
@@ -374,11 +422,15 @@ bool sectioncount(int slot, const char* endmsg) {
   if (ended()) {
     gSectionCounts[slot] = 0;
     DiagPrint("%s", endmsg);
-    return false;
+    return 0;
   }
   gSectionCounts[slot] = getint(b);
   gVmdFacts.present[slot] = 0xFF;
-  return true;
+  if (gSectionCounts[slot] < 0) {
+    badcount(gSectionCounts[slot], false);
+    return 2;
+  }
+  return 1;
 }
 
 // Everything after the last section: listed, never an error.
@@ -413,31 +465,31 @@ void readtrailing() {
 
 // The sections after the bone keys; 0, or 2 when a record is cut short.
 int readrest() {
-  if (!sectioncount(1, "  info: VMD ended with only bone motion(s). \n")) return 0;
+  if (int c = sectioncount(1, "  info: VMD ended with only bone motion(s). \n"); c != 1) return c;
   DiagPrint("\nMorph exist. \n");
   DiagPrint(" %d morphs ... ", gSectionCounts[1]);
   if (readmorphs(gSectionCounts[1]) != 0) return 2;
   DiagPrint("OK. \n");
 
-  if (!sectioncount(2, "  info: VMD ended with morph data. \n")) return 0;
+  if (int c = sectioncount(2, "  info: VMD ended with morph data. \n"); c != 1) return c;
   DiagPrint("\nCamera exist. \n");
   DiagPrint(" %d cameras ... ", gSectionCounts[2]);
   if (readcameras(gSectionCounts[2]) != 0) return 2;
   DiagPrint("OK. \n");
 
-  if (!sectioncount(3, "  info: VMD ended with camera data. \n")) return 0;
+  if (int c = sectioncount(3, "  info: VMD ended with camera data. \n"); c != 1) return c;
   DiagPrint("\nLight exist. \n");
   DiagPrint(" %d light data ... ", gSectionCounts[3]);
   if (readlights(gSectionCounts[3]) != 0) return 2;
   DiagPrint("OK. \n");
 
-  if (!sectioncount(4, "  info: VMD ended with light data. \n")) return 0;
+  if (int c = sectioncount(4, "  info: VMD ended with light data. \n"); c != 1) return c;
   DiagPrint("\nSelf-shadow exist. \n");
   DiagPrint(" %d self-shadow data ... ", gSectionCounts[4]);
   if (readselfshadows(gSectionCounts[4]) != 0) return 2;
   DiagPrint("OK. \n");
 
-  if (!sectioncount(5, "  info: VMD ended with self-shadow data. \n")) return 0;
+  if (int c = sectioncount(5, "  info: VMD ended with self-shadow data. \n"); c != 1) return c;
   DiagPrint("\nShow-and-IK exist. \n");
   DiagPrint(" %d show-and-IK data ... ", gSectionCounts[5]);
   if (readshowiks(gSectionCounts[5]) != 0) return 2;
@@ -456,6 +508,7 @@ void ResetReadFacts() {
   gVmdFacts.cutPart = -1;
   gPart = kVmdHeader;
   gInCount = false;
+  ResetUntracked();
 }
 
 void ResetTracks() {
@@ -569,9 +622,13 @@ int readvmd(const char* path, const char16_t* widepath, int usewide) {
   gInCount = false;
   gSectionCounts[0] = getint(b);
   DiagPrint("max blocks of frames = %ld \n", static_cast<long>(gSectionCounts[0]));
-  readbones(gSectionCounts[0]);
-
-  const int result = readrest();
+  int result = 2;
+  if (gSectionCounts[0] < 0 && !ended()) {
+    badcount(gSectionCounts[0], false);
+  } else {
+    readbones(gSectionCounts[0]);
+    result = readrest();
+  }
   DiagPrint("done. \n");
   gVmdFacts.endOffset = rftell();
   gVmdFacts.result = result == 2 ? 2 : 0;

@@ -69,6 +69,13 @@ struct VmdReadFacts {
   uint8_t anyKey;        // a whole record of any section was read
   int32_t maxFrame;      // largest frame number of any whole record
   uint8_t modelNameCut;  // a lone lead byte was cut off the model name
+  // A negative section count (or IK count of a show-and-IK record): no
+  // record can follow it where the file says, so reading stops there;
+  // cutPart names the section, cutRecords its whole records read.
+  uint8_t badCount;
+  uint8_t badIkCount;    // it was the IK count of a show-and-IK record
+  int32_t badCountValue;
+  int64_t stopOffset;    // the byte where reading stopped
   int32_t ikOffCount;
   int32_t ikOffOmitted;  // further IK bones switched off, not remembered
   VmdIkOff ikOff[kIkOffMax];

@@ -26,7 +26,7 @@ const TEXTS = {
     status: {
       unreadable: 'Could not be read, so there is no verdict.',
       'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
-      cut: 'The file is cut short, so there is no verdict.',
+      cut: 'The file is cut short: the verdict below is judged on the keys read before the cut.',
     },
     statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
     category: {
@@ -73,7 +73,13 @@ const TEXTS = {
     },
     movedAt: (f) => ` It moves most at frame ${f}.`,
     kind: { bone: 'bone', morph: 'morph', model: 'model' },
-    fixable: 'You can make a VRM-ready copy of the motion that repairs this (tarvel-fix).',
+    fixable: 'You can make a VRM-ready copy of the motion that repairs this: use the button below, or tarvel-fix.',
+    fixButton: 'Download the VRM-ready copy',
+    fixNote: 'The copy moves the turns of the twist bones, the shoulder P bones and a lone 上半身２ into the bones next to them; nothing else changes. A motion’s terms of use may forbid modifying it or passing on a modified copy: check them before you use or share the copy.',
+    fixing: 'Making the copy…',
+    fixDone: 'Downloaded: ',
+    fixVerdict: 'The copy’s verdict:',
+    fixFailed: 'No copy was made: ',
     advice: {
       fix: 'As it is, the avatar loses these movements: fix the motion in MMD or convert it before use.',
       dropout: 'The viewer cannot reproduce this movement. Whether it must be fixed depends on the motion’s ReadMe: where it says so, edit the motion in MMD.',
@@ -108,7 +114,7 @@ const TEXTS = {
     status: {
       unreadable: '読み込めなかったため、判定はありません。',
       'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
-      cut: 'ファイルが途中で切れているため、判定はありません。',
+      cut: 'ファイルが途中で切れています: 下の判定は、切れる前に読めたキーによるものです。',
     },
     statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
     category: { fix: '要修正', dropout: '確認要', rough: 'やや荒れ', slight: '少し荒れ', ok: 'OK' },
@@ -150,7 +156,13 @@ const TEXTS = {
     },
     movedAt: (f) => `移動が最大なのはフレーム ${f} です。`,
     kind: { bone: 'ボーン', morph: 'モーフ', model: 'モデル' },
-    fixable: 'これは直せます: VRM 用に修正したモーションのコピーを作れます (tarvel-fix)。',
+    fixable: 'これは直せます: 下のボタンで VRM 用に修正したモーションのコピーを作れます (tarvel-fix でも作れます)。',
+    fixButton: 'VRM 用に修正したコピーをダウンロード',
+    fixNote: 'コピーでは、捩りボーン・肩P ボーン・上半身2 なしで回る上半身２ の回転を隣のボーンに移します。ほかは変わりません。モーションの利用規約で改変や改変したものの配布が禁じられていることがあります: 使う前・配る前に確認してください。',
+    fixing: 'コピーを作成中…',
+    fixDone: 'ダウンロードしました: ',
+    fixVerdict: 'コピーの判定:',
+    fixFailed: 'コピーは作れませんでした: ',
     advice: {
       fix: 'このままではアバターでこの動きが失われます: 使う前に MMD で修正するか、ツール等で変換してください。',
       dropout: 'この動きはビューアーで再現できません。修正が必要かどうかはモーションの ReadMe 次第です: 「必要」とあれば MMD で手修正してください。',
@@ -197,6 +209,7 @@ let aliasFile = null;
 let documentText = '';  // the JSON document of the files shown
 let sorting = { key: null, up: true };
 let notice = '';      // said beside every state of the files shown (a folder not opened)
+let copies = [];      // the VRM-ready copies made, by file: { name, url }
 
 function setState(text, error) {
   state.textContent = [text, notice].filter(Boolean).join(' ');
@@ -277,6 +290,14 @@ function findingItem(f, bones) {
 // report's lines in their colours.
 function renderFile(block, r) {
   block.replaceChildren(el('h2', 'name', r.name));
+  // A file not complete: its status and the core's words on it; a file cut
+  // short has its verdict below that.
+  if (r.status !== 'complete') {
+    const status = el('div', 'status');
+    status.dataset.status = r.status;
+    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
+    block.append(status);
+  }
   if (r.verdict) {
     const labels = el('p', 'labels');
     labels.append(categoryLabel('span', r.verdict.category));
@@ -287,11 +308,6 @@ function renderFile(block, r) {
     const verdict = el('p', 'verdict', r.verdict.text);
     verdict.dataset.category = r.verdict.category;
     block.append(labels, verdict);
-  } else {
-    const status = el('div', 'status');
-    status.dataset.status = r.status;
-    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
-    block.append(status);
   }
   if (r.findings.length) {
     const list = el('ul', 'findings');
@@ -300,6 +316,7 @@ function renderFile(block, r) {
     for (const f of r.findings) list.append(findingItem(f, r.bones));
     block.append(list);
   }
+  if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(Number(block.dataset.index)));
   const report = el('div', 'report');
   report.tabIndex = 0;  // scrolled sideways by the keyboard too
   for (const line of r.lines) {
@@ -311,8 +328,78 @@ function renderFile(block, r) {
   block.append(report);
 }
 
+// The button that makes and downloads a motion's VRM-ready copy (the same
+// bytes as tarvel-fix writes), with what the copy is and, once made, the
+// copy's verdict.
+function fixArea(index) {
+  const area = el('div', 'fix');
+  const button = el('button', 'fix-button', T.fixButton);
+  button.type = 'button';
+  button.dataset.tarvelFix = '';
+  const result = el('div', 'fix-result');
+  result.setAttribute('role', 'status');
+  area.append(button, el('p', 'fix-note', T.fixNote), result);
+  button.addEventListener('click', () => {
+    if (copies[index]) {
+      saveFile(copies[index].url, copies[index].name);
+      return;
+    }
+    button.disabled = true;
+    result.replaceChildren(el('p', 'pending', T.fixing));
+    worker.postMessage({ type: 'fix', batch, index, file: files[index].file, name: files[index].name });
+  });
+  return area;
+}
+
+// Saves what url holds under the name given, as a download.
+function saveFile(url, name) {
+  const link = el('a');
+  link.href = url;
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+}
+
+// The worker's answer to a copy asked for: the copy downloaded and its
+// verdict shown, or why there is none.
+function showFixed(msg) {
+  const area = results.children[msg.index].querySelector('.fix');
+  if (!area) return;
+  const button = area.querySelector('[data-tarvel-fix]');
+  const result = area.querySelector('.fix-result');
+  button.disabled = false;
+  if (!msg.bytes) {
+    const failed = el('p', 'fix-failed', T.fixFailed);
+    failed.append(el('span', 'status-detail', msg.reason || msg.status));
+    result.replaceChildren(failed);
+    return;
+  }
+  const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'application/octet-stream' }));
+  copies[msg.index] = { name: msg.name, url };
+  const done = el('p', 'fix-done', T.fixDone);
+  const link = el('a', 'fix-copy', msg.name);
+  link.href = url;
+  link.download = msg.name;
+  done.append(link);
+  result.replaceChildren(done);
+  const r = msg.result;
+  if (r.status !== 'complete') result.append(el('p', 'fix-status', T.statusShort[r.status] || r.status));
+  if (r.verdict) {
+    const labels = el('p', 'fix-labels');
+    labels.append(T.fixVerdict, ' ', categoryLabel('span', r.verdict.category));
+    for (const c of r.verdict.categories) {
+      if (c !== r.verdict.category) labels.append(' ', categoryLabel('span', c));
+    }
+    const verdict = el('p', 'fix-verdict', r.verdict.text);
+    verdict.dataset.category = r.verdict.category;
+    result.append(labels, verdict);
+  }
+  saveFile(url, msg.name);
+}
+
 // The group a file counts in: its category, or 'other' when not complete.
-const groupOf = (r) => (r.verdict ? r.verdict.category : 'other');
+const groupOf = (r) => (r.status === 'complete' && r.verdict ? r.verdict.category : 'other');
 
 // Several files: totals per category, a filter and one row each, sortable.
 function renderSummary() {
@@ -348,6 +435,8 @@ function renderSummary() {
     tr.dataset.group = groupOf(r);
     const verdict = el('td', 'category');
     if (r.verdict) {
+      // a file cut short: its status, then its verdict on the keys read
+      if (r.status !== 'complete') verdict.append(`${T.statusShort[r.status] || r.status}: `);
       verdict.append(categoryLabel('span', r.verdict.category));
       if (r.cameraOnly) verdict.append(' ', el('span', 'note', T.cameraOnly));
     } else {
@@ -416,6 +505,8 @@ filter.addEventListener('change', applyFilter);
 // it (a path inside a folder given).
 function check(list) {
   notice = '';
+  for (const c of copies) if (c) URL.revokeObjectURL(c.url);
+  copies = [];
   files = list;
   entries = new Array(list.length);
   batch++;
@@ -451,6 +542,8 @@ worker.onmessage = (event) => {
     entries[msg.index] = msg.result;
     renderFile(results.children[msg.index], msg.result);
     setState(T.checking(msg.index + 1, files.length));
+  } else if (msg.type === 'fixed') {
+    showFixed(msg);
   } else if (msg.type === 'done') {
     documentText = msg.document;
     download.hidden = false;
@@ -462,13 +555,9 @@ worker.onerror = (event) => setState(T.failed + (event.message || ''), true);
 
 // The same document tarvel-report --json prints for these files.
 download.addEventListener('click', () => {
-  const link = el('a');
-  link.href = URL.createObjectURL(new Blob([documentText], { type: 'application/json' }));
-  link.download = 'tarvel-report.json';
-  document.body.append(link);
-  link.click();
-  link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  const url = URL.createObjectURL(new Blob([documentText], { type: 'application/json' }));
+  saveFile(url, 'tarvel-report.json');
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
 });
 
 // A new alias file (or none) changes the names and headings: the files shown

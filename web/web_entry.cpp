@@ -3,13 +3,19 @@
 // from the motion's directory; the core reads it through the same file
 // channels as on the desktop and gathers the same structured report as
 // tarvel-report. alias.ini, when the user gave one, is written into
-// /tarvel/, the directory the core takes as the executable's.
+// /tarvel/, the directory the core takes as the executable's. For a motion
+// with fixable findings, tarvel_fix writes its VRM-ready copy beside it, as
+// tarvel-fix does, and checks the copy.
 #include <emscripten/emscripten.h>
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "analysis/file_report.h"
 #include "check/check.h"
+#include "fix/fix_copy.h"
+#include "fix/fix.h"
 #include "names/registry.h"
 #include "platform/null/null_port.h"
 #include "views/report_json.h"
@@ -18,6 +24,12 @@ namespace {
 std::string gDocument;  // the run's document so far: its head and every file
 ReportCounts gCounts;
 std::string gWhole;     // the document with its tail, as last asked for
+std::string gFixed;     // the answer of the last tarvel_fix
+
+// A text as a JSON string (the names the page gives are UTF-8).
+std::string Quoted(const char* s) {
+  return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 }  // namespace
 
 extern "C" {
@@ -59,6 +71,45 @@ EMSCRIPTEN_KEEPALIVE const char* tarvel_too_large(const char* name) {
   AppendDocumentFile(&gDocument, &gCounts, gFileReport);
   if (gCounts.files > 1) at++;  // the comma before it
   return gDocument.c_str() + at;
+}
+
+// Makes the VRM-ready copy of the motion named name (a path as tarvel_check
+// takes it) beside it, as tarvel-fix does: NAME.vrm.vmd, created new and
+// written whole, never over a file of that name. The copy is then checked as
+// tarvel_check checks a motion (not added to the run). Returns, valid until
+// the next call, a JSON object: "status" as FixStatusName gives it, or
+// "unreadable" or "not-written"; "reason" in English where there is no copy;
+// where there is one, "copy" (its path, for the worker to read and remove)
+// and "file" (its JSON object, as tarvel-report --json gives it).
+EMSCRIPTEN_KEEPALIVE const char* tarvel_fix(const char* name) {
+  const FixPath in = FixMakePath(name, nullptr);
+  gFixed = "{\"status\":";
+  FixBytes motion;  // in place until the copy is written
+  const char* problem = FixReadWhole(in, &motion);
+  if (problem) {
+    gFixed += Quoted("unreadable") + ",\"reason\":" + Quoted(problem) + "}";
+    return gFixed.c_str();
+  }
+  FixResult r;
+  const int status = FixPlan(motion.data.get(), motion.size, &r);
+  if (status != kFixDone) {
+    // A fold refused says why, bone by bone, as tarvel-fix does.
+    std::string why = FixNoCopyReason(r);
+    for (int f = 0; status == kFixRefused && f < kFolds; f++)
+      if (r.wanted & (1u << f)) why += std::string("; ") + FixFoldSource(f) + ": " + FixRefusalText(r.refusal[f]);
+    gFixed += Quoted(FixStatusName(status)) + ",\"reason\":" + Quoted(why.c_str()) + "}";
+    return gFixed.c_str();
+  }
+  const FixPath copy = FixCopyPath(in, nullptr);
+  if ((problem = FixWriteNew(copy)) != nullptr) {
+    gFixed += Quoted("not-written") + ",\"reason\":" + Quoted(problem) + "}";
+    return gFixed.c_str();
+  }
+  CheckMotionFile(copy.narrow.c_str(), nullptr, false);
+  gFixed += Quoted(FixStatusName(status)) + ",\"copy\":" + Quoted(copy.narrow.c_str()) + ",\"file\":";
+  AppendFileJson(&gFixed, gFileReport);
+  gFixed += "}";
+  return gFixed.c_str();
 }
 
 // The run's document, {"files": [...], "summary": {...}} and a line break,

@@ -1,6 +1,7 @@
 // The page's Worker: runs the core (tarvel.js and tarvel.wasm) on the motions
 // the page hands over, one file at a time, and posts each file's result as
-// soon as it is known. Nothing leaves the browser.
+// soon as it is known; on request it makes a motion's VRM-ready copy. Nothing
+// leaves the browser.
 'use strict';
 importScripts('tarvel.js');
 
@@ -36,11 +37,10 @@ function withText(text, call) {
 
 // What the page shows of a file's JSON object (as tarvel-report --json gives
 // it): the status, the verdict, the findings with the bones they name, the
-// report's lines, the keys and duration. A file cut short is judged there
-// from the keys before the cut; the page gives no verdict for it, only its
-// status and what the read found.
+// report's lines, the keys and duration. A file cut short has both its
+// status (where it was cut, what that loses) and its verdict, judged on the
+// keys read before the cut.
 function shownPart(name, file) {
-  const complete = file.status === 'complete';
   const findings = file.findings || [];  // of a cut file too: facts of what was read
   const bones = {};
   for (const b of file.bones || []) {
@@ -50,7 +50,7 @@ function shownPart(name, file) {
     name,
     status: file.status,
     message: file.detail ? file.detail.message : '',
-    verdict: complete && file.verdict ? file.verdict : null,
+    verdict: file.verdict ? file.verdict : null,
     cameraOnly: findings.some((f) => f.code === 'camera-only'),
     findings,
     bones,
@@ -72,11 +72,12 @@ async function bytesOf(file) {
 // The largest file the browser reads into the page's memory.
 const READ_MAX = 2 ** 31 - 1;
 
-// Checks one motion, named as the report shows it (a path inside a folder
-// given has its folders made around it). Bytes the browser could not read
-// are not written: the core then finds no file and says so, as tarvel-report
-// does for a missing one.
-function checkFile(name, bytes) {
+// Writes a motion into the file system under its name as the report shows
+// it (a path inside a folder given has its folders made around it), runs
+// call, and removes what it wrote. Bytes the browser could not read are not
+// written: the core then finds no file and says so, as tarvel-report does
+// for a missing one.
+function withMotion(name, bytes, call) {
   let written = false;
   const folders = name.split('/').slice(0, -1).map((_, i, all) => all.slice(0, i + 1).join('/'));
   if (bytes) {
@@ -88,12 +89,42 @@ function checkFile(name, bytes) {
       // a name the file system refuses: not written, so not read
     }
   }
-  const json = withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg)));
-  if (written) core.FS.unlink(name);
-  for (const f of folders.reverse()) {
-    try { core.FS.rmdir(`${MOTION_DIR}/${f}`); } catch (e) { /* not empty, or never made */ }
+  try {
+    return call();
+  } finally {
+    if (written) core.FS.unlink(name);
+    for (const f of folders.reverse()) {
+      try { core.FS.rmdir(`${MOTION_DIR}/${f}`); } catch (e) { /* not empty, or never made */ }
+    }
   }
+}
+
+// Checks one motion.
+function checkFile(name, bytes) {
+  const json = withMotion(name, bytes, () => withText(name, (arg) => core.UTF8ToString(core._tarvel_check(arg))));
   return shownPart(name, JSON.parse(json));
+}
+
+// Makes the VRM-ready copy of one motion, as tarvel-fix makes it beside the
+// motion: { status, reason } when there is none, else also its name (without
+// the folders), its bytes and what the check of the copy shows.
+function fixFile(name, bytes) {
+  return withMotion(name, bytes, () => {
+    const answer = JSON.parse(withText(name, (arg) => core.UTF8ToString(core._tarvel_fix(arg))));
+    if (!answer.copy) return { status: answer.status, reason: answer.reason };
+    let copy;
+    try {
+      copy = core.FS.readFile(answer.copy);
+    } finally {
+      core.FS.unlink(answer.copy);
+    }
+    return {
+      status: answer.status,
+      name: answer.copy.split('/').pop(),
+      bytes: copy,
+      result: shownPart(answer.copy, answer.file),
+    };
+  });
 }
 
 // A file too large for the browser: not read, and said so.
@@ -108,8 +139,31 @@ function setAlias(bytes) {
   if (bytes) core.FS.writeFile(path, bytes, { canOwn: true });
 }
 
+// A copy asked for by the page, for a file of the batch msg.batch.
+async function fix(msg) {
+  await ready;
+  if (!core) return;
+  const answer = { type: 'fixed', batch: msg.batch, index: msg.index };
+  if (msg.file.size > READ_MAX) {
+    postMessage({ ...answer, status: 'unreadable', reason: 'larger than the browser can read' });
+    return;
+  }
+  const bytes = await bytesOf(msg.file);
+  let fixed;
+  try {
+    fixed = fixFile(msg.name, bytes);
+  } catch (e) {
+    fixed = { status: 'failed', reason: String(e) };
+  }
+  postMessage({ ...answer, ...fixed }, fixed.bytes ? [fixed.bytes.buffer] : []);
+}
+
 self.onmessage = async (event) => {
   const msg = event.data;
+  if (msg.type === 'fix') {
+    fix(msg);
+    return;
+  }
   if (msg.type !== 'check') return;
   const batch = msg.batch;
   newest = batch;

@@ -41,6 +41,10 @@ int PortListFolderA(const char* path, PortFolderEntry fn, void* ctx) {
         kind = (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ? kPathFile : kPathOther;
       else
         kind = KindOf(st);
+    } else if (e->d_type == DT_DIR) {
+      kind = kPathFolder;  // cannot be looked at (a path too long): the walk says so
+    } else if (e->d_type == DT_REG) {
+      kind = kPathFile;
     }
     fn(ctx, e->d_name, kind);
   }

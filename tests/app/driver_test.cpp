@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/report_buffer.h"
 #include "analysis/verdict.h"
 #include "app/driver.h"
 #include "base/diag.h"
@@ -236,6 +237,43 @@ TEST_F(DriverRun, UnreadableMotionIsReportedAllTheSame) {
   EXPECT_EQ(Run({"-ND", bad}), 0);
   EXPECT_EQ(gRun.narrowFailed, 0xFF);
   EXPECT_EQ(gRun.wideFailed, 0xFF);
+}
+
+// A file that is not a motion, cannot be read or is cut short shows its status
+// in the report, in red, under its name; a cut one also its verdict on the
+// keys read. A complete motion's report has no such line.
+TEST_F(DriverRun, FailedReadsShowTheirStatusInTheReport) {
+  std::string cut = EmptyMotion();
+  cut.replace(cut.size() - 4, 4, std::string("\x02\0\0\0", 4));  // two bone keys, none there
+  struct Case {
+    std::string path;
+    std::vector<const char*> lines;  // from line 1; "" is an empty line
+  } cases[] = {
+      {Write("bad.vmd", "not a motion"), {"bad.vmd", "not-a-motion: not a VMD motion: header byte 0 is 0x6E", ""}},
+      {dir + "/missing.vmd", {"", "unreadable: no such file", ""}},
+      {Write("cut.vmd", cut),
+       {"cut.vmd", "cut: cut short in the bone section: 0 of 2 records read, the file ends at byte 54; every key is lost",
+        "Verdict on the keys read before the cut:", "  (OK): ", ""}},
+      {Write("whole.vmd", EmptyMotion()), {"whole.vmd", "", "\x8C\xB3"}},  // then the model line
+      {Write("notes.txt", "hello"), {"", "unreadable: not read: its name is not a motion's (.vmd)", ""}},
+  };
+  // Not found on disk, or not read: the name given.
+  cases[1].lines[0] = cases[1].path.c_str();
+  cases[4].lines[0] = cases[4].path.c_str();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    HeadlessReset();
+    args = {dir + "/tarvel"};
+    EXPECT_EQ(Run({"-ND", c.path}), 0);
+    ASSERT_GT(gReport.linecount, (int)c.lines.size());
+    for (size_t i = 0; i < c.lines.size(); i++) {
+      const std::string line = gReport.lines[i + 1];
+      EXPECT_EQ(line.substr(0, strlen(c.lines[i])), c.lines[i]) << i + 1;
+      if (i == 1 && line.find(": ") != std::string::npos) {
+        EXPECT_EQ(gReport.cellcolour[i + 1][0], 0x0000FFu) << "red, as a fault";
+      }
+    }
+  }
 }
 
 TEST_F(DriverRun, OptionEntriesAreNeverFiles) {

@@ -68,7 +68,8 @@ TEST(ValidatorLimits, SizesPastTwoAndFourGibAreTrue) {
   EXPECT_EQ(r.err, "tarvel-report: " + c + ": not a VMD motion: header byte 0 is 0x00\n"
                    "tarvel-report: " + d + ": cut short in the bone section: " +
                        std::to_string(records) + " of 2147483647 records read, the file ends at "
-                       "byte 4294968296\n");
+                       "byte 4294968296; lost: the bone keys after the first " +
+                       std::to_string(records) + " and every later section, morph keys included\n");
 }
 
 TEST(ValidatorLimits, ReasonsInWordsAndLongPathsNamedWhole) {

@@ -7,16 +7,6 @@ namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-TEST_F(VmdTest, SmallestFileHasNoTracksAndEndsAfterTheBones) {
-  VmdWriter w = Start();
-  w.Count(0);
-  ASSERT_EQ(w.Size(), 54u);
-  EXPECT_EQ(Read(w), 0);
-  EXPECT_EQ(BoneKeysTotal() + MorphKeysTotal(), 0);
-  EXPECT_TRUE(DiagHas("  info: VMD ended with only bone motion(s). \n"));
-  EXPECT_STREQ(gSourceModel, "Model");
-}
-
 TEST_F(VmdTest, HeaderChecksOnlyMagicAndVersionBytes) {
   VmdWriter ok;  // unchecked bytes may hold anything
   ok.Header("VocaXXXXXXXXXXXXXXXXX0002ZZZZZ").ModelName("M").Count(0);
@@ -209,32 +199,6 @@ TEST_F(VmdTest, WildcardCharactersInMotionNamesAreJustNames) {
   EXPECT_NE(MorphIndex(SjisName("？")), MorphIndex(SjisName("まばたき")));
 }
 
-TEST_F(VmdTest, BoneSectionEndsWithTheFile) {
-  const std::string head = SjisName("頭");
-  // more keys promised than present
-  VmdWriter more = Start();
-  more.Count(10).Bone(head, 1).Bone(head, 2);
-  EXPECT_EQ(Read(more), 0);
-  EXPECT_EQ(Bone("頭").keycount, 2);
-  EXPECT_TRUE(DiagHas("  info: VMD ended with only bone motion(s). \n"));
-
-  // a record cut in its name, its numbers or its interpolation bytes is dropped
-  for (size_t keep : {1, 15, 20, 46, 47, 110}) {
-    VmdWriter w = Start();
-    w.Count(2).Bone(head, 1).Bone(head, 2, 5);
-    EXPECT_EQ(Read(w.Cut(54 + 111 + keep)), 0) << keep;
-    EXPECT_EQ(Bone("頭").keycount, 1) << keep;
-    EXPECT_EQ(Bone("頭").moved, 0) << keep;
-  }
-
-  // counts that no file can hold: bounded by the file, never by the count
-  VmdWriter huge = Start(), neg = Start();
-  EXPECT_EQ(Read(huge.Count(0x7FFFFFFF).Bone(head, 1)), 0);
-  EXPECT_EQ(Bone("頭").keycount, 1);
-  Read(neg.Count(-5).Bone(head, 1).Bone(head, 2));
-  EXPECT_EQ(BoneKeysTotal(), 0);
-}
-
 TEST_F(VmdTest, InterpolationMismatchesAreOnlyReported) {
   VmdBoneKey k;
   k.name = SjisName("頭");
@@ -265,81 +229,6 @@ TEST_F(VmdTest, MorphKeysCountFramesAndWeights) {
   EXPECT_EQ(GroupOfName(2, e), 3);
   EXPECT_EQ(gMorphTracks[e].keycount, 2);
   EXPECT_TRUE(DiagHas("  info: VMD ended with morph data. \n"));
-}
-
-TEST_F(VmdTest, CutMorphRecordFailsAndIsNotCounted) {
-  const std::string a = SjisName("あ");
-  const size_t first = 54 + 4 + 23;  // end of the first morph record
-  for (size_t keep : {size_t(3), size_t(15), size_t(17), size_t(19), size_t(22)}) {
-    VmdWriter w = Start();
-    w.Count(0).Count(2).Morph(a, 1, 0.5f).Morph(a, 9, 1.0f);
-    w.Cut(first + keep);
-    EXPECT_EQ(Read(w), 2) << keep;
-    EXPECT_EQ(Morph("あ").keycount, 1) << keep;
-    EXPECT_FLOAT_EQ(Morph("あ").maxval, 0.5f) << keep;
-  }
-}
-
-// One record in every section, then cuts at the points the reader tests.
-TEST_F(VmdTest, EverySectionsCutPoints) {
-  VmdWriter w = Start();
-  w.Count(1).Bone(SjisName("頭"), 1);
-  const size_t morphs = w.Size();
-  w.Count(1).Morph(SjisName("あ"), 2, 1.0f);
-  const size_t cameras = w.Size();
-  w.Count(1).Camera(3);
-  const size_t lights = w.Size();
-  w.Count(1).Light(4);
-  const size_t shadows = w.Size();
-  w.Count(1).SelfShadow(5);
-  const size_t showiks = w.Size();
-  w.Count(1).ShowIk(6, 1, {{"leftIK", 1}, {"rightIK", 0}});
-  const size_t end = w.Size();
-  ASSERT_EQ(end, 54u + 111 + 4 + 23 + 4 + 61 + 4 + 28 + 4 + 9 + 4 + 5 + 4 + 42);
-
-  // The "ended with" message each cut gives: 0 none, 1 bone ... 5 self-shadow.
-  const char* const kEnded[] = {nullptr, "only bone motion(s)", "morph data", "camera data",
-                                "light data", "self-shadow data"};
-  const struct { size_t keep; int result, ended; } cases[] = {
-      {morphs, 0, 1},            {morphs + 2, 0, 1},
-      {morphs + 4 + 10, 2, 0},   {morphs + 4 + 20, 2, 0},   // morph name, weight
-      {cameras, 0, 2},           {cameras + 4 + 20, 2, 0},  // camera numbers
-      {cameras + 4 + 40, 2, 0},  {cameras + 4 + 58, 0, 3},  // interpolation; view angle untested
-      {lights, 0, 3},            {lights + 4 + 10, 2, 0},   // frame and colour
-      {lights + 4 + 20, 0, 4},   {shadows, 0, 4},           // position: not tested
-      {shadows + 4 + 2, 2, 0},   {shadows + 4 + 6, 0, 5},   // frame; distance not tested
-      {showiks, 0, 5},           {showiks + 4 + 3, 2, 0},   // frame and show flag
-      {showiks + 4 + 7, 0, 0},                              // IK count cut: no entries
-      {showiks + 4 + 9 + 10, 2, 0}, {showiks + 4 + 9 + 20, 2, 0},  // IK name; next name
-      {end - 1, 0, 0},           {end, 0, 0},               // the last enable flag: not tested
-  };
-  for (const auto& c : cases) {
-    VmdWriter cut = w;
-    EXPECT_EQ(Read(cut.Cut(c.keep)), c.result) << c.keep;
-    for (int e = 1; e <= 5; e++)
-      EXPECT_EQ(DiagHas(std::string("  info: VMD ended with ") + kEnded[e] + ". \n"), e == c.ended)
-          << c.keep << " " << kEnded[e];
-    EXPECT_FALSE(DiagHas("Unrecognized")) << c.keep;
-    EXPECT_TRUE(DiagHas("done. \n"));
-    EXPECT_EQ(Bone("頭").keycount, 1) << c.keep;
-    if (c.keep == lights) {  // counts of sections never reached are 0
-      EXPECT_EQ(gSectionCounts[2], 1);
-      EXPECT_EQ(gSectionCounts[3] + gSectionCounts[4] + gSectionCounts[5], 0);
-    }
-  }
-  EXPECT_EQ(Read(w), 0);
-  EXPECT_EQ(Morph("あ").keycount, 1);
-  for (int32_t n : gSectionCounts) EXPECT_EQ(n, 1);
-  EXPECT_TRUE(DiagHas("Light 1: frametime=4  RGB(0.6,0.6,0.6) pos(-0.5,-1,0.5) \n")) << Diag();
-}
-
-TEST_F(VmdTest, TrailingBytesAreListedNotFailed) {
-  VmdWriter w = Start();
-  w.Count(0).Count(0).Count(0).Count(0).Count(0).Count(0);
-  for (int i = 0; i < 17; i++) w.Byte(uint8_t(0xA0 + i));
-  EXPECT_EQ(Read(w), 0);
-  EXPECT_TRUE(DiagHas("A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF \nB0 "));
-  EXPECT_TRUE(DiagHas("Unrecognized block: Total 17 bytes.\n"));
 }
 
 TEST_F(VmdTest, TracksAreResetByEveryRead) {

@@ -1,6 +1,7 @@
 // Shared parts of the browser tests: the built site served on 127.0.0.1,
 // Debian's chromium driven by playwright-core, the page's results read back,
 // and tarvel-report run on the same files for comparison.
+import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { cpSync, existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -142,4 +143,17 @@ export async function timeCheck(page, path) {
   await page.setInputFiles('#motions', path);
   await page.waitForFunction(() => window.timing.end, null, { timeout: 120000 });
   return page.evaluate(() => window.timing.end - window.timing.start);
+}
+
+// Nothing but the report lines' own scroller is wider than the window.
+export function assertFitsTheWidth(page, width) {
+  return page.evaluate((w) => {
+    const wide = Array.from(document.querySelectorAll('body *'))
+      .filter((e) => !e.closest('.report') && e.getBoundingClientRect().right > w + 0.5)
+      .map((e) => `${e.tagName}.${e.className}`);
+    return { scroll: document.documentElement.scrollWidth, wide };
+  }, width).then(({ scroll, wide }) => {
+    assert.ok(scroll <= width, `the page scrolls sideways: ${scroll} > ${width}`);
+    assert.deepEqual(wide, [], 'elements wider than the window');
+  });
 }

@@ -158,7 +158,8 @@ records = (end - 54) // 111
 if lines[2]["detail"]["endOffset"] != end or lines[2]["sections"]["bone"]["read"] != records:
     sys.exit(f"cut {lines[2]['detail']}")
 want = (f"tarvel-report: d.vmd: cut short in the bone section: {records} of 2147483647 records "
-        f"read, the file ends at byte {end}\n")
+        f"read, the file ends at byte {end}; lost: the bone keys after the first {records} and "
+        f"every later section, morph keys included\n")
 if open(err, encoding="utf-8").read() != want:
     sys.exit("message " + open(err, encoding="utf-8").read())
 EOF
