@@ -522,11 +522,13 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
     return true;
   }
   if (FitByShape(bands, out)) return true;
+  // Then small steps from the best guess: the shape's grid covers the large
+  // ones (longer strides find no more and cost as much again).
   static const int kMoves[16][4] = {
       {1, 0, 0, 0},  {-1, 0, 0, 0}, {0, 1, 0, 0},  {0, -1, 0, 0}, {0, 0, 1, 0},  {0, 0, -1, 0},
       {0, 0, 0, 1},  {0, 0, 0, -1}, {1, 1, 0, 0},  {-1, -1, 0, 0}, {0, 0, 1, 1}, {0, 0, -1, -1},
       {1, -1, 0, 0}, {-1, 1, 0, 0}, {0, 0, 1, -1}, {0, 0, -1, 1}};
-  for (int step = 32; step >= 1; step /= 2) {
+  for (int step = 2; step >= 1; step /= 2) {
     bool moved = true;
     while (moved && g > 1 && gWork <= gWorkMax) {
       moved = false;
