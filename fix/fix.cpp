@@ -801,7 +801,9 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   // interval's last key stays exact: the next interval starts from it).
   Dq K = bd.P[0];
   auto tilted = [&](int s, int e, Dq* q1) {
-    if (e - s < 2 || e >= L) return false;
+    // Tried for pieces of two frames, the most: longer ones gain little
+    // more for much more work.
+    if (e - s != 2 || e >= L) return false;
     const int i = LastAtOrBefore(t, a + e);
     if (i >= 0 && t.keys[i].frame == a + e) return false;  // a key of the bone's own stays as it is
     const Dq& E = bd.P[size_t(e)];
