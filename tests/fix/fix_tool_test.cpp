@@ -207,7 +207,7 @@ TEST(FixSamples, RealMotionsWithFoldableBones) {
     ASSERT_EQ(r.status, kFixDone);
     EXPECT_EQ(r.folded, r.wanted);
     ExpectGoodCopy(motion, copy);
-    // The fitting keeps both well below the bound of twice (1.41 and 1.48).
+    // The fitting keeps both well below the bound of twice (1.41 and 1.49).
     EXPECT_LT(copy.size(), motion.size() * 3 / 2);
     EXPECT_FALSE(NamesAFold(FindingCodes(dir.Write(name, copy))));
   }
