@@ -53,10 +53,7 @@ bool SjisValid(const char* s, bool allowCutEnd) {
     const unsigned t = u[i + 1];
     if (t == 0) return allowCutEnd;
     if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
-    const char pair[3] = {static_cast<char>(c), static_cast<char>(t), 0};
-    char out[8];
-    sjistoutf8(out, sizeof out, pair);
-    if (out[0] == 0) return false;  // no mapping
+    if (!sjiscodemapped(c * 256 + t)) return false;  // no mapping
     i += 2;
   }
   return true;
@@ -76,7 +73,9 @@ void Hex(char* dst, int cap, const char* s) {
 // is not valid Shift-JIS or was cut (field: the width of its field in the file).
 void Name(const char* sjis, int field, char* utf8, char* hex, uint8_t* bad, uint8_t* cut) {
   char copy[kNameSlot];
-  snprintf(copy, sizeof copy, "%s", sjis);
+  const size_t n = strnlen(sjis, sizeof copy - 1);
+  memcpy(copy, sjis, n);
+  copy[n] = 0;
   const bool wasCut = field > 0 && (int)strlen(copy) == field && CutLoneLead(copy);
   const bool isBad = !SjisValid(sjis, wasCut);
   sjistoutf8(utf8, kNameUtf8, sjis);
@@ -429,6 +428,8 @@ void RecordTrackLine(int table, int entry, uint32_t rgb, bool listed) {
   t->colour = rgb;
   t->listed = listed ? 0xFF : 0;
 }
+
+bool TrackRecorded(int table, int entry) { return TrackOf(table, entry) != nullptr; }
 
 void RecordVerdict(int category, uint32_t categories) {
   FileReport& r = gFileReport;

@@ -158,6 +158,9 @@ void RecordBoneFinding(int code, int severity, int entry, const char* text, bool
 // listbones / listmorphs: the colour of a track's line (table 1 bones, 2
 // morphs), and whether the list gave it a line of its own.
 void RecordTrackLine(int table, int entry, uint32_t rgb, bool listed);
+// Whether the entry has a track in the report (RecordTrackLine does nothing
+// for one that has none).
+bool TrackRecorded(int table, int entry);
 // buildverdict: the category of the verdict and every category present.
 void RecordVerdict(int category, uint32_t categories);
 // After the report and the verdict: the findings about the file as a whole

@@ -1,5 +1,6 @@
 #include "analysis/findings.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -134,7 +135,9 @@ void DisplayName(char* dst, const char* text, bool alias, bool morph) {
       AliasRenderBone(dst, text);
     dst[kAliasRenderMax - 1] = 0;
   } else {
-    snprintf(dst, kAliasRenderMax, "%s", text);
+    const size_t n = strnlen(text, kAliasRenderMax - 1);  // as snprintf "%s" would cut it
+    memcpy(dst, text, n);
+    dst[n] = 0;
   }
 }
 
@@ -200,25 +203,49 @@ void FullLine(int entry, const char* text, const char* shown, int width, const B
   rbputs("  ");
   rbputs(shown);
   PutSpaces(width - (int)strlen(shown));
-  snprintf(buf, sizeof buf, "  (%d keys) (frame %d - %d) ", t->keycount, t->firstframe,
-           t->lastframe);
+  // "  (%d keys) (frame %d - %d) ", without printf: every listed bone has one
+  size_t len = 0;
+  const auto put = [&](const char* s) {
+    while (*s && len + 1 < sizeof buf) buf[len++] = *s++;
+    buf[len] = 0;
+  };
+  const auto num10 = [&](int32_t v) {
+    char d[16];
+    *std::to_chars(d, d + sizeof d - 1, v).ptr = 0;
+    put(d);
+  };
+  put("  (");
+  num10(t->keycount);
+  put(" keys) (frame ");
+  num10(t->firstframe);
+  put(" - ");
+  num10(t->lastframe);
+  put(") ");
   rbputs(buf);
   if (t->maxpos > 0.01) {
     FormatGeneral(num, sizeof num, (double)t->maxpos);
-    snprintf(buf, sizeof buf, "(|pos|=%s) ", num);
-    rbputs(buf);
+    // ASCII pieces in a row are the line their joined text would give
+    rbputs("(|pos|=");
+    rbputs(num);
+    rbputs(") ");
   }
   if (TwistIndex(text) < 0 && t->maxrot > 0.01) {
     FormatFixed(num, sizeof num, amount2deg(t->maxrot), 6, 1);
-    snprintf(buf, sizeof buf, "(rot%s) ", num);
-    rbputs(buf);
+    rbputs("(rot");
+    rbputs(num);
+    rbputs(") ");
   }
   if ((ArmIndex(text) >= 0 || TwistIndex(text) >= 0) && Twisted(t)) {
     double a = amount2deg(t->maxtwsminus);
     double b = amount2deg(t->maxtwsplus);
     FormatFixed(num, sizeof num, a < b ? b : a, 6, 1);
-    snprintf(buf, sizeof buf, "(tws%s (at %d)) ", num, a < b ? t->attwsplus : t->attwsminus);
+    rbputs("(tws");
+    rbputs(num);
+    rbputs(" (at ");
+    len = 0;
+    num10(a < b ? t->attwsplus : t->attwsminus);
     rbputs(buf);
+    rbputs(")) ");
   }
   rbnewline();
 }
@@ -413,8 +440,8 @@ void listbones() {
     bool driven = Driven(t);
     if (g == 3) continue;
     // A bone of the first two groups keeps the colour of its full line,
-    // whether or not it gets one.
-    if ((g == 1 || g == 2) && !(driven && (g == 1 || t->maxpos > 0.05)))
+    // whether or not it gets one (worked out only for a bone with a track).
+    if ((g == 1 || g == 2) && !(driven && (g == 1 || t->maxpos > 0.05)) && TrackRecorded(1, e))
       RecordTrackLine(1, e, Packed(FullLineColour(text)), false);
     if (g == 2 && !(driven && t->maxpos > 0.05)) continue;
 

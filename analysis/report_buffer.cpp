@@ -14,8 +14,19 @@ static bool gLineCut = false;
 // Lines finished after the last one the buffer holds.
 static int gDropped = 0;
 
+// Only rbputs and rbnewline write the buffer, and only the lines up to
+// linecount (the last one maybe half written): the reset clears those, which
+// leaves the whole buffer as zeroed as clearing all 512 lines would.
 void rbreset() {
-  memset(&gReport, 0, sizeof gReport);
+  ReportBuffer& r = gReport;
+  const int used =
+      r.linecount >= 0 && r.linecount < kReportLines ? r.linecount + 1 : kReportLines;
+  memset(r.lines, 0, sizeof r.lines[0] * used);
+  memset(r.linelength, 0, sizeof r.linelength[0] * used);
+  memset(r.cellcolour, 0, sizeof r.cellcolour[0] * used);
+  memset(r.cellattr, 0, sizeof r.cellattr[0] * used);
+  r.linecount = r.column = r.widest = 0;
+  r.colour = 0;
   gLineCut = false;
   gDropped = 0;
   gReport.red = 255;
@@ -40,18 +51,30 @@ void rbputs(const char* text) {
   // written whole or not at all.
   char* line = gReport.lines[gReport.linecount];
   int col = gReport.column;
+  bool cut = gLineCut;  // kept here while bytes are stored (a char store may alias it)
   const unsigned char* s = (const unsigned char*)text;
+  const size_t length = strlen(text);
   int i = 0;
-  while (s[i] && !gLineCut) {
+  // Eight ASCII bytes at a time (no lead byte among them) while they fit.
+  while (!cut && col + 8 <= kReportCols - 1 && (size_t)i + 8 <= length) {
+    uint64_t w;
+    memcpy(&w, s + i, 8);
+    if (w & 0x8080808080808080u) break;
+    memcpy(line + col, &w, 8);
+    col += 8;
+    i += 8;
+  }
+  while (s[i] && !cut) {
     int n = (issjislead(s[i]) && s[i + 1]) ? 2 : 1;
     if (col + n > kReportCols - 1) {
-      gLineCut = true;
+      cut = true;
       break;
     }
     line[col++] = (char)s[i++];
     if (n == 2) line[col++] = (char)s[i++];
   }
   line[col] = 0;
+  gLineCut = cut;
   gReport.column = col;
 }
 

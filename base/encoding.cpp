@@ -1,5 +1,7 @@
 #include "base/encoding.h"
 
+#include <cstring>
+
 #include "base/diag.h"
 #include "base/sjis_tables.h"
 #include "platform/port.h"
@@ -26,10 +28,31 @@ constexpr WinPair kWinPairs[] = {
     {0x879A, 0x2235}, {0x879B, 0x2229}, {0x879C, 0x222A},
 };
 
+constexpr bool WinPairsInOrder() {
+  for (size_t i = 0; i < sizeof kWinPairs / sizeof kWinPairs[0]; i++) {
+    if (kWinPairs[i].sjis >> 8 != 0x81 && kWinPairs[i].sjis >> 8 != 0x87) return false;
+    if (i > 0 && kWinPairs[i - 1].sjis >= kWinPairs[i].sjis) return false;
+  }
+  return true;
+}
+static_assert(WinPairsInOrder(),
+              "WinSjisToUni takes the pairs to begin with 0x81 or 0x87 and stand in order");
+
+// Only codes with the lead byte 0x81 or 0x87 have a pair; they stand in
+// Shift-JIS order: a binary search.
 uint32_t WinSjisToUni(uint32_t code) {
-  for (const WinPair& p : kWinPairs)
-    if (p.sjis == code) return p.unit;
-  return 0;
+  if (code >> 8 != 0x81 && code >> 8 != 0x87) return 0;
+  int lo = 0, hi = static_cast<int>(sizeof kWinPairs / sizeof kWinPairs[0]);
+  while (lo < hi) {
+    const int m = (lo + hi) / 2;
+    if (kWinPairs[m].sjis < code)
+      lo = m + 1;
+    else
+      hi = m;
+  }
+  return lo < static_cast<int>(sizeof kWinPairs / sizeof kWinPairs[0]) && kWinPairs[lo].sjis == code
+             ? kWinPairs[lo].unit
+             : 0;
 }
 
 uint16_t WinUniToSjis(uint32_t unit) {
@@ -183,7 +206,6 @@ uint16_t uni2sjis(uint32_t unit) {
   return 0;
 }
 
-bool issjislead(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 int sjistouni(char16_t* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 0;
@@ -255,6 +277,11 @@ static int Utf8Walk(const char* src, Emit emit) {
   const unsigned char* s = (const unsigned char*)src;
   int status = 7, invalid = 0, i = 0;
   for (;;) {
+    if (s[i] != 0 && s[i] < 0x80) {  // ASCII, as Utf8Next takes it
+      const uint32_t c = s[i++];
+      if (!emit(c, 1)) break;
+      continue;
+    }
     int len;
     uint32_t cp;
     int r = Utf8Next(s, &i, &len, &cp);
@@ -350,17 +377,39 @@ int utf8tosjis(char* dst, int dstcap, const char* src) {
   return status;
 }
 
+bool sjiscodemapped(uint32_t code) {
+  return ((code >> 8) <= 0x9F && WinSjisToUni(code) != 0) || sjis2uni(code) != 0;
+}
+
 int sjistoutf8(char* dst, int dstcap, const char* src) {
   if (dstcap < 1) return 7;
   const unsigned char* s = (const unsigned char*)src;
+  const size_t length = strlen(src);  // bytes i..length-1 may be read in blocks
   int status = 7, i = 0, pos = 0;
   for (;;) {
+    // A run of ASCII: each byte as it is, as far as the room goes; eight
+    // bytes at a time while they lie before the terminator.
+    const int room = dstcap - 1 - pos;
+    int k = 0;
+    while (k + 8 <= room && (size_t)(i + k) + 8 <= length) {
+      uint64_t w;
+      memcpy(&w, s + i + k, 8);
+      if (w & 0x8080808080808080u) break;
+      memcpy(dst + pos + k, &w, 8);
+      k += 8;
+    }
+    while (k < room && s[i + k] != 0 && s[i + k] < 0x80) {
+      dst[pos + k] = (char)s[i + k];
+      k++;
+    }
+    i += k;
+    pos += k;
     unsigned c = s[i];
     if (c == 0) break;
     i++;
     uint32_t cp = 0;
     if (c < 0x80) {
-      cp = c;
+      break;  // no room left for it
     } else if (c == 0x80 || (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
       unsigned t = s[i];
       if (t == 0) {

@@ -9,8 +9,14 @@
 
 // Table lookups: 0 when the code has no mapping.
 uint32_t sjis2uni(uint32_t code);      // Shift-JIS code -> code point
+// Whether sjistoutf8 gives the double-byte code (lead * 256 + trail, lead
+// 0x81-0x9F or 0xE0-0xFC) a character: the code page's own pairs first,
+// then the table.
+bool sjiscodemapped(uint32_t code);
 uint16_t uni2sjis(uint32_t unit);      // UTF-16 unit -> Shift-JIS code
-bool issjislead(unsigned char b);      // 0x80-0x9F, 0xE0-0xFC
+inline bool issjislead(unsigned char b) {  // 0x80-0x9F, 0xE0-0xFC
+  return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // Shift-JIS -> UTF-16; result: source bytes examined.
 int sjistouni(char16_t* dst, int dstcap, const char* src);

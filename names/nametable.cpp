@@ -6,10 +6,25 @@
 
 // Sixteen tables of 16384 entries of 64 bytes; entry 0 does not exist, so
 // each table has room for entry numbers 1 to 16384.
-static char gNames[kNameTables][kNameMax + 1][kNameSlot];
-static int32_t gCount[kNameTables];
+char gNameText[kNameTables][kNameMax + 1][kNameSlot];
+int32_t gNameCount[kNameTables];
 static int32_t gGroupCount[kNameTables];
 static int32_t gBoundary[kNameTables][kGroupMax + 1];  // positions 1 to 15
+uint8_t gNameGroupOf[kNameTables][kNameMax + 1];  // the group of each entry
+
+// Every entry gets a serial number when it is added, from one counter for all
+// tables that only ever grows. Entries are only appended and cut from the
+// top, so within a table the serials rise with the entry number, and entries
+// 1..k are still those that stood there at a moment when the counter read S
+// exactly when entry k's serial is at most S: a cut below k and a new entry k
+// would have given it a larger one. Marks and cached lookups are checked this
+// way, without the reset or the cut having to visit them.
+static uint64_t gBorn[kNameTables][kNameMax + 1];
+static uint64_t gSerial = 0;
+
+// Whether entries 1..k of table (k at most its count) are those it held when
+// the serial counter read stamp.
+static bool HeldSince(int table, int k, uint64_t stamp) { return k <= 0 || gBorn[table][k] <= stamp; }
 
 static bool ValidTable(int table) { return table >= 0 && table < kNameTables; }
 
@@ -33,24 +48,24 @@ static int32_t gSlotOf[kNameTables][kNameMax + 1];       // its slot, -1 for a w
 static int32_t gOlderSame[kNameTables][kNameMax + 1];    // older exact entry, same text
 static int32_t gWild[kNameTables][kNameMax];             // wildcard entries, oldest first
 static int32_t gWildCount[kNameTables];
-static uint32_t gResets = 0;  // resets so far, so that a mark knows its era
 
 // ---------------------------------------------------------------------------
 // Lookup cache.
 //
-// A lookup is a scan from entry `last` down to 1. Entries are only ever
-// appended (entry count + 1) or thrown away all together by the reset, so
-// entries 1..n of a table never change between two resets. A slot therefore
-// remembers, for one (table, name), the newest match found among entries
-// 1..last of an earlier scan; a later lookup with a larger `last` only has to
-// scan the entries above it, and one with a smaller `last` can reuse the
-// result when it lies at or below the new `last` (no entry between it and the
-// old `last` matched). Every table gets a fresh generation number at each
-// reset, which retires its slots.
+// A lookup is a scan from entry `last` down to 1. A slot remembers, for one
+// (table, name), the newest match found among entries 1..last of an earlier
+// scan and the serial counter at that scan. As long as those entries still
+// stand (HeldSince), a later lookup with a larger `last` only has to scan the
+// entries above it, and one with a smaller `last` can reuse the result when it
+// lies at or below the new `last` (no entry between it and the old `last`
+// matched). After a cut the part of the scan below the cut still holds, and
+// its result with it unless the entry it found was cut; after a reset nothing
+// of it does. A slot is checked when it is used, so neither has to visit the
+// cache.
 
 namespace {
 struct CacheSlot {
-  uint32_t gen;    // generation of the table at the scan; 0 = empty
+  uint64_t stamp;  // the serial counter at the scan; 0 = empty
   int32_t table;
   int32_t last;    // the scan covered entries 1..last
   int32_t found;   // newest matching entry among them, 0 for none
@@ -66,26 +81,26 @@ constexpr int kCacheSets = 1024;  // a power of two
 static CacheSlot gCache[kCacheSets][kCacheWays];
 static uint8_t gCacheVictim[kCacheSets];
 static bool gCacheOn = true;
-// Generations start at 1 so that an empty slot (0) never looks valid.
-static uint32_t gGen[kNameTables] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-static uint32_t gGenNext = 2;
 
 static void ClearCache() {
   memset(gCache, 0, sizeof gCache);
   memset(gCacheVictim, 0, sizeof gCacheVictim);
 }
 
-static void NewGeneration(int table) {
-  if (gGenNext == 0) {  // wrapped: no old slot may survive
-    ClearCache();
-    gGenNext = 2;
-  }
-  gGen[table] = gGenNext++;
-}
-
 void NameCacheEnable(bool on) {
   if (on != gCacheOn) ClearCache();
   gCacheOn = on;
+}
+
+// The part of a slot's scan that still stands: entries 1..held, with its
+// result. False when nothing usable is left (its result was cut away, or the
+// entries changed).
+static bool SlotHolds(const CacheSlot& c, int* held) {
+  if (c.stamp == 0) return false;
+  const int k = c.last < gNameCount[c.table] ? c.last : gNameCount[c.table];
+  if (!HeldSince(c.table, k, c.stamp) || c.found > k) return false;
+  *held = k;
+  return true;
 }
 
 static uint32_t HashName(int table, const char* s, int len) {
@@ -108,12 +123,12 @@ static bool HasWildcard(const char* s) {
 
 // The slot of text s in the index of table: the one holding an entry with
 // that text, or the empty slot where it would go.
-static int IndexSlot(int table, const char* s, int len) {
-  uint32_t i = HashName(table, s, len) & (kIndexSlots - 1);
+static int IndexSlot(int table, const char* s, int len, uint32_t hash) {
+  uint32_t i = hash & (kIndexSlots - 1);
   for (;;) {
     int e = gIndex[table][i];
     if (e == 0) return static_cast<int>(i);
-    if (memcmp(gNames[table][e], s, static_cast<size_t>(len)) == 0 && gNames[table][e][len] == 0)
+    if (memcmp(gNameText[table][e], s, static_cast<size_t>(len)) == 0 && gNameText[table][e][len] == 0)
       return static_cast<int>(i);
     i = (i + 1) & (kIndexSlots - 1);
   }
@@ -121,27 +136,28 @@ static int IndexSlot(int table, const char* s, int len) {
 
 static void IndexEntry(int table, int e, bool literal) {
   gLiteral[table][e] = literal ? 1 : 0;
-  const char* name = gNames[table][e];
+  const char* name = gNameText[table][e];
   if (!literal && HasWildcard(name)) {
     gSlotOf[table][e] = -1;
     gWild[table][gWildCount[table]++] = e;
     return;
   }
-  int slot = IndexSlot(table, name, static_cast<int>(strlen(name)));
+  const int len = static_cast<int>(strlen(name));
+  int slot = IndexSlot(table, name, len, HashName(table, name, len));
   gOlderSame[table][e] = gIndex[table][slot];
   gIndex[table][slot] = e;
   gSlotOf[table][e] = slot;
 }
 
 static void ClearIndex(int table) {
-  for (int e = 1; e <= gCount[table]; ++e)
+  for (int e = 1; e <= gNameCount[table]; ++e)
     if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = 0;
   gWildCount[table] = 0;
 }
 
 static int EntryMatches(int table, int e, const char* s) {
-  if (gLiteral[table][e]) return strcmp(gNames[table][e], s) == 0 ? 0 : -1;
-  return WildMatch(gNames[table][e], s);
+  if (gLiteral[table][e]) return strcmp(gNameText[table][e], s) == 0 ? 0 : -1;
+  return WildMatch(gNameText[table][e], s);
 }
 
 // The newest entry among lo + 1 .. hi that matches s, or 0: the plain scan.
@@ -151,12 +167,12 @@ static int Scan(int table, const char* s, int hi, int lo) {
   return 0;
 }
 
-// The same answer through the index.
-static int IndexedScan(int table, const char* s, int hi, int lo) {
+// The same answer through the index. len: strnlen(s, kNameSlot); hash: its
+// HashName when len is below kNameSlot.
+static int IndexedScan(int table, const char* s, int len, uint32_t hash, int hi, int lo) {
   int best = 0;
-  int len = static_cast<int>(strnlen(s, kNameSlot));
   if (len < kNameSlot) {  // no entry is longer
-    int e = gIndex[table][IndexSlot(table, s, len)];
+    int e = gIndex[table][IndexSlot(table, s, len, hash)];
     while (e > hi) e = gOlderSame[table][e];
     if (e > lo) best = e;
   }
@@ -170,7 +186,7 @@ static int IndexedScan(int table, const char* s, int hi, int lo) {
   }
   const int floor = best > lo ? best : lo;
   for (int k = a - 1; k >= 0 && wild[k] > floor; --k)
-    if (WildMatch(gNames[table][wild[k]], s) == 0) return wild[k];
+    if (WildMatch(gNameText[table][wild[k]], s) == 0) return wild[k];
   return best;
 }
 
@@ -211,14 +227,12 @@ int WildMatch(const char* pattern, const char* s) {
 }
 
 int ResetNameTables() {
-  ++gResets;
   for (int t = 0; t < kNameTables; ++t) {
     ClearIndex(t);
-    gCount[t] = 0;
+    gNameCount[t] = 0;
     gGroupCount[t] = 0;
     memset(gBoundary[t], 0, sizeof gBoundary[t]);
     BeginNameGroup(t);
-    NewGeneration(t);
   }
   return 0;
 }
@@ -226,29 +240,21 @@ int ResetNameTables() {
 int NameGroupCount(int table) { return ValidTable(table) ? gGroupCount[table] : 0; }
 
 int TruncateNameTable(int table, int count, int groups) {
-  if (!ValidTable(table) || count < 0 || count > gCount[table] || groups < 1 ||
-      groups > gGroupCount[table])
+  if (!ValidTable(table) || count < 0 || count > gNameCount[table] || groups < 1 ||
+      groups > gGroupCount[table] || gBoundary[table][groups] > count)
     return -1;
   for (int g = groups + 1; g <= gGroupCount[table]; ++g) gBoundary[table][g] = 0;
   gGroupCount[table] = groups;
-  if (count == gCount[table]) return 0;
+  // Entries of the dropped groups that stay now belong to the last group kept.
+  for (int e = count; e >= 1 && gNameGroupOf[table][e] > groups; --e)
+    gNameGroupOf[table][e] = static_cast<uint8_t>(groups);
+  if (count == gNameCount[table]) return 0;
   // Entries leave the index newest first, so each is the head of its text's
   // chain; a slot whose first entry goes is empty again, as it was at count.
-  for (int e = gCount[table]; e > count; --e)
+  for (int e = gNameCount[table]; e > count; --e)
     if (gSlotOf[table][e] >= 0) gIndex[table][gSlotOf[table][e]] = gOlderSame[table][e];
   while (gWildCount[table] > 0 && gWild[table][gWildCount[table] - 1] > count) --gWildCount[table];
-  gCount[table] = count;
-  // A cached scan that went above count stays true for entries 1..count
-  // unless what it found is gone.
-  for (auto& set : gCache) {
-    for (CacheSlot& c : set) {
-      if (c.gen != gGen[table] || c.table != table || c.last <= count) continue;
-      if (c.found > count)
-        c.gen = 0;
-      else
-        c.last = count;
-    }
-  }
+  gNameCount[table] = count;
   return 0;
 }
 
@@ -256,19 +262,21 @@ int BeginNameGroup(int table) {
   if (!ValidTable(table)) return -1;
   if (gGroupCount[table] >= kGroupMax) return -1;
   ++gGroupCount[table];
-  gBoundary[table][gGroupCount[table]] = gCount[table];
+  gBoundary[table][gGroupCount[table]] = gNameCount[table];
   return 0;
 }
 
 static int Add(int table, const char* name, bool literal) {
   if (!ValidTable(table) || !name) return 0;
-  if (gCount[table] >= kNameMax) return 0;
+  if (gNameCount[table] >= kNameMax) return 0;
   // A longer name would have to be cut, and a cut pattern matches other names
   // than the one its writer meant: refuse it.
   size_t len = strnlen(name, kNameSlot);
   if (len >= static_cast<size_t>(kNameSlot)) return 0;
-  int n = ++gCount[table];
-  memcpy(gNames[table][n], name, len + 1);
+  int n = ++gNameCount[table];
+  memcpy(gNameText[table][n], name, len + 1);
+  gBorn[table][n] = ++gSerial;
+  gNameGroupOf[table][n] = static_cast<uint8_t>(gGroupCount[table]);
   IndexEntry(table, n, literal);
   return n;
 }
@@ -277,7 +285,7 @@ int AddName(int table, const char* name) { return Add(table, name, false); }
 int AddLiteralName(int table, const char* name) { return Add(table, name, true); }
 
 int NameMatches(int table, const char* s, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return -1;
+  if (!ValidTable(table) || entry < 1 || entry > gNameCount[table]) return -1;
   return EntryMatches(table, entry, s);
 }
 
@@ -285,34 +293,40 @@ int FindNameFrom(int table, const char* s, int last) {
   if (!ValidTable(table) || !s) return 0;
   // Entries above the count do not exist (they may hold names from before the
   // last reset).
-  if (last > gCount[table]) last = gCount[table];
+  if (last > gNameCount[table]) last = gNameCount[table];
   if (last < 1) return 0;
   if (!gCacheOn) return Scan(table, s, last, 0);  // the plain scan, for comparison
 
   int len = static_cast<int>(strnlen(s, kNameSlot));
-  if (len >= kNameSlot) return IndexedScan(table, s, last, 0);
-  uint32_t set = HashName(table, s, len) & (kCacheSets - 1);
-  const uint32_t gen = gGen[table];
+  if (len >= kNameSlot) return IndexedScan(table, s, len, 0, last, 0);
+  const uint32_t hash = HashName(table, s, len);
+  const uint32_t set = hash & (kCacheSets - 1);
   CacheSlot* spare = nullptr;
+  int held = 0;
   for (CacheSlot& c : gCache[set]) {
-    if (c.gen != gen || c.table != table) {
-      if (!spare && (c.gen == 0 || c.gen != gGen[c.table])) spare = &c;  // empty or retired
+    if (c.table != table || c.len != len || memcmp(c.name, s, len) != 0) {
+      if (!spare && !SlotHolds(c, &held)) spare = &c;  // empty or spent
       continue;
     }
-    if (c.len != len || memcmp(c.name, s, len) != 0) continue;
-    if (last >= c.last) {
-      int r = IndexedScan(table, s, last, c.last);
+    if (!SlotHolds(c, &held)) {  // this name's slot, spent: scan afresh into it
+      spare = &c;
+      break;
+    }
+    if (last == held) return c.found;  // nothing above what it scanned
+    if (last > held) {
+      int r = IndexedScan(table, s, len, hash, last, held);
       if (r == 0) r = c.found;
       c.last = last;
       c.found = r;
+      c.stamp = gSerial;
       return r;
     }
     if (c.found <= last) return c.found;
-    return IndexedScan(table, s, last, 0);  // keep the wider scan in the slot
+    return IndexedScan(table, s, len, hash, last, 0);  // keep the wider scan in the slot
   }
-  int r = IndexedScan(table, s, last, 0);
+  int r = IndexedScan(table, s, len, hash, last, 0);
   CacheSlot& c = spare ? *spare : gCache[set][gCacheVictim[set]++ % kCacheWays];
-  c.gen = gen;
+  c.stamp = gSerial;
   c.table = table;
   c.last = last;
   c.found = r;
@@ -327,52 +341,44 @@ int FindNameInGroups(int table, const char* s, int group) {
   int gc = gGroupCount[table];
   if (group > gc || group + gc < 1) return -1;
   int g = group < 1 ? group + gc : group;
-  int end = g == gc ? gCount[table] : gBoundary[table][g + 1];
+  int end = g == gc ? gNameCount[table] : gBoundary[table][g + 1];
   return FindNameFrom(table, s, end);
 }
 
-int GroupOfName(int table, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return 0;
-  for (int g = gGroupCount[table]; g >= 1; --g)
-    if (gBoundary[table][g] < entry) return g;
-  return 0;
-}
-
-int GetName(int table, char* dst, int entry) {
-  if (!ValidTable(table) || !dst || entry < 1 || entry > gCount[table]) return -1;
-  memcpy(dst, gNames[table][entry], strlen(gNames[table][entry]) + 1);
-  return 0;
-}
-
-int NameCount(int table) { return ValidTable(table) ? gCount[table] : 0; }
-
 void MarkNameTables(NameTablesMark* m) {
   if (!m) return;
-  m->resets = gResets;
-  memcpy(m->count, gCount, sizeof m->count);
-  memcpy(m->groupCount, gGroupCount, sizeof m->groupCount);
+  for (int t = 0; t < kNameTables; ++t) {
+    m->count[t] = gNameCount[t];
+    m->groupCount[t] = gGroupCount[t];
+    memcpy(m->boundary[t], gBoundary[t], sizeof m->boundary[t]);
+    m->born[t] = gNameCount[t] > 0 ? gBorn[t][gNameCount[t]] : 0;
+  }
 }
 
-void RestoreNameTables(const NameTablesMark* m) {
-  if (!m || m->resets != gResets) return;
+int RestoreNameTables(const NameTablesMark* m) {
+  if (!m) return -1;
+  for (int t = 0; t < kNameTables; ++t) {
+    const int n = m->count[t], g = m->groupCount[t];
+    if (n < 0 || n > gNameCount[t] || (n > 0 && gBorn[t][n] != m->born[t])) return -1;
+    if (g < 1 || g > gGroupCount[t]) return -1;
+    for (int k = 1; k <= g; ++k)
+      if (gBoundary[t][k] != m->boundary[t][k]) return -1;
+  }
   for (int t = 0; t < kNameTables; ++t) TruncateNameTable(t, m->count[t], m->groupCount[t]);
+  return 0;
 }
 
 int FindOrAddName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;
-  int e = FindNameFrom(table, name, gCount[table]);
+  int e = FindNameFrom(table, name, gNameCount[table]);
   if (e) return e;
   return AddName(table, name);
 }
 
 int FindOrAddLiteralName(int table, const char* name) {
   if (!ValidTable(table) || !name) return 0;
-  int e = FindNameFrom(table, name, gCount[table]);
+  int e = FindNameFrom(table, name, gNameCount[table]);
   if (e) return e;
   return AddLiteralName(table, name);
 }
 
-const char* NameAt(int table, int entry) {
-  if (!ValidTable(table) || entry < 1 || entry > gCount[table]) return "";
-  return gNames[table][entry];
-}

@@ -50,20 +50,6 @@ void Take() {
   }
 }
 
-// Whether the tables still begin with the copy's entries in its groups (no
-// reset since it was taken); then dropping what came after is enough.
-bool StillHeld() {
-  const Copy& c = gCopy;
-  int n = 0;
-  for (int t = 0; t < kNameTables; t++) {
-    if (NameCount(t) < c.count[t] || NameGroupCount(t) < c.groups[t]) return false;
-    for (int e = 1; e <= c.count[t]; e++, n++)
-      if (GroupOfName(t, e) != c.group[n] || strcmp(NameAt(t, e), c.pool + c.offset[n]) != 0)
-        return false;
-  }
-  return true;
-}
-
 void Restore() {
   const Copy& c = gCopy;
   ResetNameTables();  // group 1 begun in every table
@@ -78,15 +64,27 @@ void Restore() {
   }
 }
 
+// The registry as the last reload left it, before any motion's names.
+NameTablesMark gMark;
+bool gMarked = false;
+
 }  // namespace
+
+void MarkNameRegistry() {
+  MarkNameTables(&gMark);
+  gMarked = true;
+}
+
+int RestoreNameRegistry() { return gMarked ? RestoreNameTables(&gMark) : -1; }
 
 void ReloadNameRegistry() {
   DiagPrint("String table Reload ... \n");
   if (gCopy.taken && gCopy.fits) {
-    if (StillHeld()) {
-      for (int t = 0; t < kNameTables; t++) TruncateNameTable(t, gCopy.count[t], gCopy.groups[t]);
-    } else {
+    // Usually the tables still hold the registry and only what the last
+    // motion added has to go; after someone else reset them, the copy.
+    if (RestoreNameRegistry() != 0) {
       Restore();
+      MarkNameRegistry();
     }
     return;
   }
@@ -94,6 +92,10 @@ void ReloadNameRegistry() {
   LoadAliasFile();
   RegisterBuiltinNames();
   if (!gCopy.taken) Take();
+  MarkNameRegistry();
 }
 
-void ForgetNameRegistry() { gCopy.taken = false; }
+void ForgetNameRegistry() {
+  gCopy.taken = false;
+  gMarked = false;
+}

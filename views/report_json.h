@@ -1,6 +1,7 @@
 // The JSON views of the recorded report: one object per file, and the
-// document of a whole run, {"files": [...], "summary": {...}}. Built with
-// nlohmann::json; the texts here are compact JSON without a line break.
+// document of a whole run, {"files": [...], "summary": {...}}. Compact JSON
+// without a line break, byte for byte as nlohmann::json prints it (a file's
+// object is written straight as text in that form, the summary built with it).
 #pragma once
 #include <cstdint>
 #include <string>

@@ -12,9 +12,19 @@ void AppendTextReport(std::string* out, const char* file, const FileReport& r) {
   AppendEscaped(out, file);
   *out += '\n';
   if (r.read) {
+    static const char kHex[] = "0123456789abcdef";
     for (int i = 0; i < r.lineCount; i++) {
-      const int n = snprintf(text, sizeof text, "%06x\t", r.lines[i].colour);
-      out->append(text, static_cast<size_t>(n));
+      // "%06x\t" of the colour (0xRRGGBB), without printf's cost per line
+      const uint32_t c = r.lines[i].colour;
+      if (c <= 0xFFFFFF) {
+        char head[7];
+        for (int k = 0; k < 6; k++) head[k] = kHex[c >> (20 - 4 * k) & 0xF];
+        head[6] = '\t';
+        out->append(head, sizeof head);
+      } else {
+        const int n = snprintf(text, sizeof text, "%06x\t", c);
+        out->append(text, static_cast<size_t>(n));
+      }
       LineUtf8(r.lines[i], text, static_cast<int>(sizeof text));
       AppendEscaped(out, text);
       *out += '\n';

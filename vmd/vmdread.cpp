@@ -27,6 +27,31 @@ VmdReadFacts gVmdFacts;
 
 namespace {
 
+// The tracks the reader has given a first key since the last reset, so that
+// the next read puts back only those: a small motion costs what it holds,
+// not the 12,288 tracks. A track enters when its key count leaves 0, so each
+// list holds every index at most once and never overflows.
+int32_t gUsedBones[kBoneTracks];
+int32_t gUsedBoneCount = 0;
+int32_t gUsedMorphs[kMorphTracks];
+int32_t gUsedMorphCount = 0;
+bool gTracksFresh = false;  // the tables have been reset in full once
+
+constexpr BoneTrack kFreshBone = {.keycount = 0,
+                                  .firstframe = 999999,
+                                  .lastframe = -1,
+                                  .moved = 0,
+                                  .maxpos = 0.0f,
+                                  .maxrot = 0.0f,
+                                  .maxtwsplus = 0.0f,
+                                  .attwsplus = -1,
+                                  .maxtwsminus = 0.0f,
+                                  .attwsminus = -1,
+                                  .atmaxpos = -1,
+                                  .atmaxrot = -1};
+constexpr MorphTrack kFreshMorph = {
+    .keycount = 0, .firstframe = 999999, .lastframe = -1, .minval = 999.9f, .maxval = -999.9f};
+
 constexpr int kBoneTable = 1;
 constexpr int kMorphTable = 2;
 
@@ -192,7 +217,12 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
              const Quat& rot) {
   // The first key sets the frame range: a figure is the motion's, never the
   // table's start value (frames beyond 999999 or below 0 are frames too).
-  if (t->keycount++ == 0) t->firstframe = t->lastframe = frame;
+  // It also enters the track in the list of those the next read resets.
+  if (t->keycount++ == 0) {
+    t->firstframe = t->lastframe = frame;
+    if (gUsedBoneCount < kBoneTracks)
+      gUsedBones[gUsedBoneCount++] = static_cast<int32_t>(t - gBoneTracks);
+  }
   if (frame < t->firstframe) t->firstframe = frame;
   if (frame > t->lastframe) t->lastframe = frame;
 
@@ -218,6 +248,10 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
     t->atmaxrot = frame;
   }
 
+  // Every twist, arm and elbow bone's name begins with 左 or 右 (lead byte
+  // 0x8D or 0x89): other names need no comparison.
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (first != 0x8D && first != 0x89) return;
   float amount = 0.0f, sign = 0.0f;
   bool twisting = false;
   for (const char* tb : kTwistBones) {
@@ -315,10 +349,12 @@ int readmorphs(int32_t count) {
     const float weight = getfloat(rec + 19);
     MorphTrack* t = &gMorphTracks[idx];
     // The first key sets the ranges; a weight that is not a number (NaN)
-    // never replaces a number, and a number replaces it.
+    // never replaces a number, and a number replaces it. It also enters the
+    // track in the list of those the next read resets.
     if (t->keycount++ == 0) {
       t->firstframe = t->lastframe = frame;
       t->minval = t->maxval = weight;
+      if (gUsedMorphCount < kMorphTracks) gUsedMorphs[gUsedMorphCount++] = idx;
     }
     if (frame < t->firstframe) t->firstframe = frame;
     if (frame > t->lastframe) t->lastframe = frame;
@@ -512,27 +548,21 @@ void ResetReadFacts() {
 }
 
 void ResetTracks() {
-  for (BoneTrack& t : gBoneTracks) {
-    t.keycount = 0;
-    t.firstframe = 999999;
-    t.lastframe = -1;
-    t.moved = 0;
-    t.maxpos = 0.0f;
-    t.maxrot = 0.0f;
-    t.maxtwsplus = 0.0f;
-    t.attwsplus = -1;
-    t.maxtwsminus = 0.0f;
-    t.attwsminus = -1;
-    t.atmaxpos = -1;
-    t.atmaxrot = -1;
+  for (BoneTrack& t : gBoneTracks) t = kFreshBone;
+  for (MorphTrack& t : gMorphTracks) t = kFreshMorph;
+  gUsedBoneCount = gUsedMorphCount = 0;
+  gTracksFresh = true;
+  for (int32_t& c : gSectionCounts) c = 0;
+}
+
+void ResetReadTracks() {
+  if (!gTracksFresh) {
+    ResetTracks();
+    return;
   }
-  for (MorphTrack& t : gMorphTracks) {
-    t.keycount = 0;
-    t.firstframe = 999999;
-    t.lastframe = -1;
-    t.minval = 999.9f;
-    t.maxval = -999.9f;
-  }
+  for (int i = 0; i < gUsedBoneCount; i++) gBoneTracks[gUsedBones[i]] = kFreshBone;
+  for (int i = 0; i < gUsedMorphCount; i++) gMorphTracks[gUsedMorphs[i]] = kFreshMorph;
+  gUsedBoneCount = gUsedMorphCount = 0;
   for (int32_t& c : gSectionCounts) c = 0;
 }
 
@@ -555,7 +585,7 @@ bool CutLoneLead(char* s) {
 }
 
 int readvmd(const char* path, const char16_t* widepath, int usewide) {
-  ResetTracks();
+  ResetReadTracks();
   ClearSourceModel();
   ResetReadFacts();
 

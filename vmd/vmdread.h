@@ -82,7 +82,13 @@ struct VmdReadFacts {
 };
 extern VmdReadFacts gVmdFacts;
 
+// Every track back to its empty state (no keys). A caller that writes
+// tracks itself calls this before the reader runs again.
 void ResetTracks();
+// The tracks the reader filled since the last reset back to their empty
+// state: after it every track is as ResetTracks leaves it, provided only the
+// reader wrote them. readvmd begins with it.
+void ResetReadTracks();
 void ResetReadFacts();
 void ClearSourceModel();
 // -1 cannot open, 2 bad header or a cut record, 0 otherwise.

@@ -247,6 +247,13 @@ TEST_F(Encoding, CapacityIsNeverExceeded) {
                         std::string("\x82\xA0z\x85\x7E"), std::string{2, 3, 5});
   SweepCapacities<char>("sjistoutf8", [&](char* d, int c) { sjistoutf8(d, c, "\x87\xA0z\xB1"); },
                         std::string("\xF0\xA0\x80\x8Bz\xEF\xBD\xB1"), std::string{4, 5, 8});
+  // ASCII runs longer than the blocks the converter copies at once.
+  std::string ends;
+  for (char n = 1; n <= 21; n++) ends += n;
+  for (char n = 24; n <= 39; n++) ends += n;
+  SweepCapacities<char>("sjistoutf8 runs",
+                        [&](char* d, int c) { sjistoutf8(d, c, "abcdefghijklmnopqrstu\x82\xA0vwxyz0123456789"); },
+                        std::string("abcdefghijklmnopqrstu\xE3\x81\x82vwxyz0123456789"), ends);
 
   // Appending to a destination with no terminator inside its capacity changes
   // nothing.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +41,29 @@ TEST(NumText, AsPrintfInTheCLocale) {
   EXPECT_EQ('x', small[5]);
   EXPECT_EQ(5, FormatFixed(small, 6, 12.5, 0, 2));
   EXPECT_STREQ("12.50", small);
+}
+
+// Any double, any precision: printf's digits and rounding.
+TEST(NumText, RandomValuesAsPrintf) {
+  setlocale(LC_ALL, "C");
+  uint64_t x = 88172645463325252u;
+  for (int i = 0; i < 4000; i++) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;  // xorshift
+    double v;
+    if (i % 2) {
+      memcpy(&v, &x, sizeof v);  // any bit pattern: NaN, huge, tiny
+    } else {
+      v = (double)(int64_t)(x >> 20) / (double)(1u << (x % 30));  // report-like
+    }
+    const int prec = (int)(x % 13);
+    char want[400], got[400];
+    snprintf(want, sizeof want, "%*.*f", 6, prec, v);
+    ASSERT_EQ(FormatFixed(got, sizeof got, v, 6, prec), (int)strlen(want));
+    ASSERT_STREQ(want, got) << i;
+    snprintf(want, sizeof want, "%.*g", prec, v);
+    ASSERT_EQ(FormatGeneral(got, sizeof got, v, prec), (int)strlen(want));
+    ASSERT_STREQ(want, got) << i;
+  }
 }
 
 }  // namespace

@@ -86,6 +86,15 @@ TEST_P(RegistryTest, EveryReloadAnswersAsAFullReload) {
   ReloadNameRegistry();
   EXPECT_EQ(Answers(), full);
   EXPECT_EQ(AliasMode(), GetParam());
+  // The mark alone: what a motion added goes; after a reset it is refused.
+  AddMotionNames();
+  EXPECT_EQ(RestoreNameRegistry(), 0);
+  EXPECT_EQ(Answers(), full);
+  ResetNameTables();
+  EXPECT_EQ(RestoreNameRegistry(), -1);
+  ReloadNameRegistry();
+  ForgetNameRegistry();
+  EXPECT_EQ(RestoreNameRegistry(), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutAliasFile, RegistryTest, ::testing::Bool());
@@ -127,6 +136,35 @@ TEST(TruncateNameTable, CachedLookupsFollowTheCut) {
   // A cut above what the table holds is refused.
   EXPECT_EQ(TruncateNameTable(5, 9, 1), -1);
   EXPECT_EQ(TruncateNameTable(5, 1, 2), -1);
+}
+
+// A mark is restored only while its entries and groups still stand: a cut
+// below it, filled again to its count, is another table.
+TEST(NameTablesMark, RefusedOnceItsEntriesChanged) {
+  ResetNameTables();
+  AddName(7, "a");
+  AddName(7, "b*");
+  NameTablesMark m;
+  MarkNameTables(&m);
+  AddLiteralName(7, "c");
+  ASSERT_EQ(FindNameFrom(7, "bx", 3), 2);
+  EXPECT_EQ(RestoreNameTables(&m), 0);
+  EXPECT_EQ(NameCount(7), 2);
+  ASSERT_EQ(TruncateNameTable(7, 1, 1), 0);
+  AddName(7, "z*");
+  EXPECT_EQ(RestoreNameTables(&m), -1);
+  EXPECT_EQ(FindNameFrom(7, "bx", 2), 0);  // the cached answer went with its entry
+  EXPECT_EQ(FindNameFrom(7, "zx", 2), 2);
+  // The same entries, a group begun elsewhere: refused as well.
+  ResetNameTables();
+  AddName(8, "a");
+  BeginNameGroup(8);
+  MarkNameTables(&m);
+  ASSERT_EQ(TruncateNameTable(8, 1, 1), 0);
+  AddName(8, "b");
+  BeginNameGroup(8);
+  EXPECT_EQ(RestoreNameTables(&m), -1);
+  EXPECT_EQ(GroupOfName(8, 2), 1);
 }
 
 }  // namespace
