@@ -210,6 +210,7 @@ struct Key {
   Dq q;             // normalised
   float pos[3];
   const uint8_t* ip;
+  uint8_t rc[4];    // its rotation curve, x1 y1 x2 y2 (ip 3, 7, 11, 15), kept at hand
   // The arc to the next key: q(w) = q cos(w th) + v sin(w th); th 0 for keys
   // too close for it (then the slerp itself).
   Dq v;
@@ -256,6 +257,7 @@ void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
       k.q = Normal(raw);
     }
     k.ip = p + kInterpAt;
+    for (int c = 0; c < 4; c++) k.rc[c] = k.ip[3 + 4 * c];
     k.v = kIdentity;
     k.th = 0;
     t->keys.push_back(k);
@@ -264,8 +266,9 @@ void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
 
 // The keys by frame, one per frame, each with its arc to the next.
 void Gather(Track* t) {
-  std::stable_sort(t->keys.begin(), t->keys.end(),
-                   [](const Key& a, const Key& b) { return a.frame < b.frame; });
+  auto byFrame = [](const Key& a, const Key& b) { return a.frame < b.frame; };
+  if (!std::is_sorted(t->keys.begin(), t->keys.end(), byFrame))  // files mostly are
+    std::stable_sort(t->keys.begin(), t->keys.end(), byFrame);
   // Of keys at one frame, the last in the file counts.
   size_t n = 0;
   for (size_t i = 0; i < t->keys.size(); i++) {
@@ -314,7 +317,7 @@ Dq RotationAt(const Track& t, int64_t f) {
   const Key& a = t.keys[i];
   const Key& b = t.keys[i + 1];
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
-  const double w = CurveAt(b.ip[3], b.ip[7], b.ip[11], b.ip[15], u);
+  const double w = CurveAt(b.rc[0], b.rc[1], b.rc[2], b.rc[3], u);
   if (a.th == 0) return Slerp(a.q, b.q, w);
   const double c = std::cos(w * a.th), s = std::sin(w * a.th);
   return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
@@ -330,6 +333,10 @@ void PositionAt(const Track& t, int64_t f, float out[3]) {
   const Key& b = t.keys[i + 1];
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
   for (int c = 0; c < 3; c++) {
+    if (b.pos[c] == a.pos[c]) {  // it holds: the curve is not asked (the sum keeps zeros' signs as before)
+      out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]));
+      continue;
+    }
     const double w = CurveAt(b.ip[c], b.ip[4 + c], b.ip[8 + c], b.ip[12 + c], u);
     out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]) * w);
   }
@@ -350,7 +357,11 @@ struct Target {
   int n;
   Factor f[3];
   uint32_t folds;  // the folds feeding it
-  double tolDeg;   // its share of the bound
+  // The bones folded into before it along its chain (the chest, the
+  // shoulder, the arm): their differences add up with its own in the world
+  // rotations further out.
+  int prior[3];
+  int priors;
 };
 
 struct Motion {
@@ -408,6 +419,79 @@ double Excess(const uint8_t c[4], const std::vector<Band>& bands, double stop) {
   return g;
 }
 
+// Curve bytes that keep every band, found through the curve's shape: for
+// fixed x1, x2 the curve's weight at each time is linear in y1 and y2, so
+// each band is a strip of (y1, y2) and a fit is a point in all of them. The
+// x bytes are tried on a grid, y1 on the bytes the strips allow, y2 from
+// the strips. Tried before the search byte by byte: it finds most fits the
+// search misses, and faster.
+bool FitByShape(const std::vector<Band>& bands, uint8_t out[4]) {
+  static const int kFine[] = {0, 16, 32, 48, 64, 80, 96, 112, 127}, kCoarse[] = {0, 32, 64, 96, 127};
+  const size_t n = bands.size();
+  if (n == 0 || n > 64) return false;
+  // Short pieces, the most, get the finer grid (longer ones, where it
+  // finds little more, the coarser, for speed).
+  const int* grid = n <= 2 ? kFine : kCoarse;
+  const int gridSize = n <= 2 ? 9 : 5;
+  double A[64], B[64], C[64];
+  for (int gi = 0; gi < gridSize; gi++) {
+    const int x1 = grid[gi];
+    for (int gj = 0; gj < gridSize; gj++) {
+      const int x2 = grid[gj];
+      gWork += int64_t(n) * 8;
+      bool usable = true;
+      const double X1 = x1 / 127.0, X2 = x2 / 127.0;
+      const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
+      double y1lo = 0, y1hi = 127;
+      for (size_t i = 0; i < n && usable; i++) {
+        // The parameter where x is t: Newton's steps, else halving.
+        const double t = bands[i].t;
+        double sp = t;
+        bool done = false;
+        for (int k = 0; k < 8; k++) {
+          const double x = ((ax * sp + bx) * sp + cx) * sp - t;
+          if (std::fabs(x) < 1e-13) {
+            done = true;
+            break;
+          }
+          const double dx = (3 * ax * sp + 2 * bx) * sp + cx;
+          if (std::fabs(dx) < 1e-9) break;
+          sp -= x / dx;
+          if (sp < 0 || sp > 1) break;
+        }
+        if (!done || sp < 0 || sp > 1) sp = CurveParam(X1, X2, t);
+        const double u = 1 - sp;
+        A[i] = 3 * u * u * sp;
+        B[i] = 3 * u * sp * sp;
+        C[i] = sp * sp * sp;
+        usable = B[i] > 1e-12 && A[i] > 1e-12;
+        if (!usable) break;
+        // The y1 for which the band's strip meets 0 <= y2 <= 1.
+        y1lo = std::max(y1lo, (bands[i].w - bands[i].half - C[i] - B[i]) / A[i] * 127.0);
+        y1hi = std::min(y1hi, (bands[i].w + bands[i].half - C[i]) / A[i] * 127.0);
+        usable = y1lo <= y1hi;
+      }
+      if (!usable) continue;
+      for (int y1 = int(std::ceil(y1lo)); y1 <= int(std::floor(y1hi)); y1++) {
+        double lo = 0, hi = 127;
+        for (size_t i = 0; i < n && lo <= hi; i++) {
+          const double base = C[i] + A[i] * (y1 / 127.0);
+          lo = std::max(lo, (bands[i].w - bands[i].half - base) / B[i] * 127.0);
+          hi = std::min(hi, (bands[i].w + bands[i].half - base) / B[i] * 127.0);
+        }
+        if (!(std::ceil(lo) <= std::floor(hi))) continue;
+        const uint8_t c[4] = {uint8_t(x1), uint8_t(y1), uint8_t(x2),
+                              uint8_t(std::lround(0.5 * (std::ceil(lo) + std::floor(hi))))};
+        if (Excess(c, bands, 1) <= 1) {  // the players' own evaluation decides
+          memcpy(out, c, 4);
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
 // Searches the curve bytes that keep every band, starting from the hints.
 bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4]) {
   uint8_t best[4] = {20, 20, 107, 107};
@@ -437,11 +521,14 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
     memcpy(out, best, 4);
     return true;
   }
+  if (FitByShape(bands, out)) return true;
+  // Then small steps from the best guess: the shape's grid covers the large
+  // ones (longer strides find no more and cost as much again).
   static const int kMoves[16][4] = {
       {1, 0, 0, 0},  {-1, 0, 0, 0}, {0, 1, 0, 0},  {0, -1, 0, 0}, {0, 0, 1, 0},  {0, 0, -1, 0},
       {0, 0, 0, 1},  {0, 0, 0, -1}, {1, 1, 0, 0},  {-1, -1, 0, 0}, {0, 0, 1, 1}, {0, 0, -1, -1},
       {1, -1, 0, 0}, {-1, 1, 0, 0}, {0, 0, 1, -1}, {0, 0, -1, 1}};
-  for (int step = 32; step >= 1; step /= 2) {
+  for (int step = 2; step >= 1; step /= 2) {
     bool moved = true;
     while (moved && g > 1 && gWork <= gWorkMax) {
       moved = false;
@@ -467,18 +554,15 @@ bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4
   return g <= 1;
 }
 
-// Can the piece from P[s] to P[e] be one key interval? Then its curve goes
-// to curve. hint: a curve to try first, or null.
-bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint8_t* hint,
-               uint8_t curve[4], std::vector<Band>* bands) {
+// Can the piece from key value q0 at s to q1 at e be one key interval, the
+// frames between within the bound of P? Then its curve goes to curve. ct[f]: the cosine of half the bound at frame f. hint: a curve to
+// try first, or null.
+bool PieceFits(const std::vector<Dq>& P, int s, int e, const Dq& q0, const Dq& q1, const double* ct,
+               const uint8_t* hint, uint8_t curve[4], std::vector<Band>* bands) {
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   memcpy(curve, kLine, 4);
   if (e - s < 2) return true;
   gWork += e - s;
-  const double tol = tolDeg * kPi / 180.0;
-  const double ct = std::cos(tol / 2);
-  const Dq& q0 = P[s];
-  const Dq& q1 = P[e];
   const double d = Dot(q0, q1);
   if (d < 0) return false;  // the player would turn the other way round
   Dq v = {q1.x - d * q0.x, q1.y - d * q0.y, q1.z - d * q0.z, q1.w - d * q0.w};
@@ -486,7 +570,7 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   const double omega = std::atan2(vn, d);
   if (omega < 1e-9) {
     for (int f = s + 1; f < e; f++)
-      if (std::fabs(Dot(P[f], q0)) < ct) return false;
+      if (std::fabs(Dot(P[f], q0)) < ct[f]) return false;
     return true;
   }
   v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
@@ -495,8 +579,8 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   for (int f = s + 1; f < e; f++) {
     const double c1 = Dot(P[f], q0), c2 = Dot(P[f], v);
     const double r = std::sqrt(c1 * c1 + c2 * c2);
-    if (r < ct) return false;  // off the arc by more than the bound
-    const double half = std::max(1e-15, std::acos(std::min(1.0, ct / r)) / omega);
+    if (r < ct[f]) return false;  // off the arc by more than the bound
+    const double half = std::max(1e-15, std::acos(std::min(1.0, ct[f] / r)) / omega);
     const double w = std::atan2(c2, c1) / omega;
     if (w + half < floor || w - half > 1) return false;
     floor = std::max(floor, w - half);
@@ -505,10 +589,26 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, double tolDeg, const uint
   return FitCurve(*bands, hint, curve);
 }
 
+// The angle in degrees between the rotations of two unit quaternions.
+double AngleDeg(const Dq& a, const Dq& b) {
+  const double d = Dot(a, b);
+  const Dq c = d < 0 ? Dq{a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}
+                     : Dq{a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w};
+  const double chord = std::sqrt(Dot(c, c));
+  return 4 * std::asin(std::min(1.0, chord / 2)) * 180.0 / kPi;
+}
+
 // ---- building a bone folded into ------------------------------------------
 
 struct OutKey {
   uint8_t rec[kBoneRecord];
+};
+
+// A frame where a rebuilt bone turns differently from the motion's product,
+// and by how much (degrees, rounded up); frames in order.
+struct Miss {
+  int64_t frame;
+  float deg;
 };
 static_assert(sizeof(OutKey) == kBoneRecord, "keys are laid out as the records they are");
 
@@ -520,6 +620,10 @@ struct Builder {
   int64_t added;
   std::vector<Dq> P;
   std::vector<Band> bands;
+  std::vector<double> ct;  // per frame of the interval: cos of half its bound
+  std::vector<double> ha;  // and half its bound (radians)
+  std::vector<Miss>* miss;  // the differences this bone's copy makes
+  const std::vector<Miss>* prior[3];  // those of the bones before it on its chain
 };
 
 void PutFloat(uint8_t* p, float f) { memcpy(p, &f, 4); }
@@ -611,15 +715,76 @@ void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
 // integer frames, each placed as far on as the bound allows, with fitted
 // curves. hint: the changing factor's keys when only one changes.
 int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
+  static const uint8_t kLine[4] = {20, 20, 107, 107};
   const Track& t = bd.m->tracks[bd.g->bone];
   const int L = int(b - a);
   bd.P.resize(size_t(L) + 1);
   gWork += L + 1;
+  // No factor has a key inside (a, b): each holds or follows one key
+  // interval of its own throughout, found once.
+  struct Along {
+    bool inverse;
+    const Key* k0;  // null: it holds q
+    const Key* k1;
+    Dq q;
+  } along[3];
+  for (int j = 0; j < bd.g->n; j++) {
+    const Track& ft = bd.m->tracks[bd.g->f[j].bone];
+    Along& al = along[j];
+    al = {bd.g->f[j].inverse, nullptr, nullptr, kIdentity};
+    if (ft.keys.empty()) continue;
+    const int i = LastAtOrBefore(ft, a);
+    if (i < 0 || i + 1 >= (int)ft.keys.size()) {
+      al.q = ft.keys[i < 0 ? 0 : i].q;
+    } else {
+      al.k0 = &ft.keys[i];
+      al.k1 = &ft.keys[i + 1];
+    }
+  }
   for (int i = 0; i <= L; i++) {
-    Dq q = ProductAt(*bd.m, *bd.g, a + i);
+    const int64_t f = a + i;
+    Dq q = kIdentity;
+    for (int j = 0; j < bd.g->n; j++) {
+      const Along& al = along[j];
+      Dq r = al.q;
+      if (al.k0) {  // as RotationAt, without looking the keys up
+        const Key& k0 = *al.k0;
+        const Key& k1 = *al.k1;
+        if (f == k1.frame) {
+          r = k1.q;
+        } else if (f == k0.frame) {
+          r = k0.q;
+        } else {
+          const double u = double(f - k0.frame) / double(int64_t(k1.frame) - k0.frame);
+          const double w = CurveAt(k1.rc[0], k1.rc[1], k1.rc[2], k1.rc[3], u);
+          if (k0.th == 0) {
+            r = Slerp(k0.q, k1.q, w);
+          } else {
+            const double c = std::cos(w * k0.th), sn = std::sin(w * k0.th);
+            r = {k0.q.x * c + k0.v.x * sn, k0.q.y * c + k0.v.y * sn, k0.q.z * c + k0.v.z * sn,
+                 k0.q.w * c + k0.v.w * sn};
+          }
+        }
+      }
+      q = Mul(q, al.inverse ? Conj(r) : r);
+    }
     if (i > 0 && Dot(q, bd.P[size_t(i) - 1]) < 0) q = Neg(q);
     bd.P[size_t(i)] = q;
   }
+  // The bound at each frame: what the bones before it on the chain left.
+  bd.ct.assign(size_t(L) + 1, kChainToleranceDeg);
+  for (int j = 0; j < bd.g->priors; j++) {
+    const std::vector<Miss>& pm = *bd.prior[j];
+    auto it = std::lower_bound(pm.begin(), pm.end(), a, [](const Miss& x, int64_t f) { return x.frame < f; });
+    for (; it != pm.end() && it->frame <= b; ++it) bd.ct[size_t(it->frame - a)] -= it->deg;
+  }
+  bd.ha.resize(size_t(L) + 1);
+  for (int i = 0; i <= L; i++) {
+    bd.ha[size_t(i)] = std::max(0.0, bd.ct[size_t(i)]) * kPi / 360.0;
+    bd.ct[size_t(i)] = std::cos(bd.ha[size_t(i)]);
+  }
+  const double* ct = bd.ct.data();
+  const double* ha = bd.ha.data();
   auto hintFor = [&](int s, int e, uint8_t h[4]) -> const uint8_t* {
     if (!hint) return nullptr;
     const Key& k1 = *hint->to;
@@ -629,19 +794,75 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
               h);
     return h;
   };
+  // The piece's start key (the value the copy holds at s) and the value of
+  // its end key. An end key may lie off the product by what the bound leaves
+  // at its frame, tilted towards the frame between that is furthest off the
+  // arc: a piece the product bends away from can then reach further (the
+  // interval's last key stays exact: the next interval starts from it).
+  Dq K = bd.P[0];
+  auto tilted = [&](int s, int e, Dq* q1) {
+    // Tried for pieces of two frames, the most: longer ones gain little
+    // more for much more work.
+    if (e - s != 2 || e >= L) return false;
+    const int i = LastAtOrBefore(t, a + e);
+    if (i >= 0 && t.keys[i].frame == a + e) return false;  // a key of the bone's own stays as it is
+    const Dq& E = bd.P[size_t(e)];
+    const double d = Dot(K, E);
+    Dq v = {E.x - d * K.x, E.y - d * K.y, E.z - d * K.z, E.w - d * K.w};
+    const double vn = std::sqrt(Dot(v, v));
+    if (d <= 0 || vn < 1e-12) return false;
+    v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
+    int m = -1;
+    double rm = 2;
+    for (int f = s + 1; f < e; f++) {
+      const double c1 = Dot(bd.P[size_t(f)], K), c2 = Dot(bd.P[size_t(f)], v);
+      const double r = c1 * c1 + c2 * c2;
+      if (r < rm) rm = r, m = f;
+    }
+    // Moving the end by `room` moves the arc at m by about that times m's
+    // share of the piece: too little for a frame that far off.
+    const double room = 0.999 * ha[e];
+    const double off = std::sqrt(std::max(0.0, 1 - rm));  // the sine of the angle off
+    if (room <= 0 || off > 1.1 * (room * double(m - s) / double(e - s) + ha[m])) return false;
+    const Dq& M = bd.P[size_t(m)];
+    const double dm = Dot(M, K);
+    Dq u = {M.x - dm * K.x, M.y - dm * K.y, M.z - dm * K.z, M.w - dm * K.w};
+    const double un = std::sqrt(Dot(u, u));
+    if (un < 1e-12) return false;
+    u = {u.x / un, u.y / un, u.z / un, u.w / un};
+    // The point of the great circle through K and M nearest E.
+    const double ek = Dot(E, K), eu = Dot(E, u);
+    const Dq S = Normal({ek * K.x + eu * u.x, ek * K.y + eu * u.y, ek * K.z + eu * u.z, ek * K.w + eu * u.w});
+    const double alpha = std::acos(std::min(1.0, Dot(S, E)));
+    if (alpha < 1e-12) return false;
+    *q1 = alpha <= room ? S : Normal(Slerp(E, S, room / alpha));
+    return true;
+  };
   int s = 0;
   while (s < L) {
     if (gWork > gWorkMax) return kRefuseWork;
     if (gKeysLeft <= 0) return kRefuseTooLarge;
     uint8_t curve[4], c[4], h[4];
     int good = s + 1;
-    PieceFits(bd.P, s, good, bd.g->tolDeg, nullptr, curve, &bd.bands);
+    Dq endQ = bd.P[size_t(good)], q1;
+    bool tilt = false, tiltedEnd = false;
+    // Does the piece s..e fit, with an end key on the product or tilted?
+    auto fits = [&](int e) {
+      q1 = bd.P[size_t(e)];
+      tilt = false;
+      if (PieceFits(bd.P, s, e, K, q1, ct, hintFor(s, e, h), c, &bd.bands)) return true;
+      tilt = true;
+      return tilted(s, e, &q1) && PieceFits(bd.P, s, e, K, q1, ct, hintFor(s, e, h), c, &bd.bands);
+    };
+    memcpy(curve, kLine, 4);
     // Gallop, then halve between the last piece that fits and the first that does not.
     int bad = -1;
     for (int len = 2;; len *= 2) {
       const int e = std::min(L, s + len);
-      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
+      if (fits(e)) {
         good = e;
+        endQ = q1;
+        tiltedEnd = tilt;
         memcpy(curve, c, 4);
         if (e == L) break;
       } else {
@@ -651,25 +872,42 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     }
     while (bad > good + 1) {
       const int e = good + (bad - good) / 2;
-      if (PieceFits(bd.P, s, e, bd.g->tolDeg, hintFor(s, e, h), c, &bd.bands)) {
+      if (fits(e)) {
         good = e;
+        endQ = q1;
+        tiltedEnd = tilt;
         memcpy(curve, c, 4);
       } else {
         bad = e;
       }
     }
+    // What the piece misses by, for the bones after it on the chain.
+    if (bd.miss) {
+      for (int f = s + 1; f < good; f++) {
+        const double w = CurveAt(curve[0], curve[1], curve[2], curve[3], double(f - s) / double(good - s));
+        const double e = AngleDeg(Slerp(K, endQ, w), bd.P[size_t(f)]);
+        if (e > 0) bd.miss->push_back({a + f, float(e * (1 + 1e-5) + 1e-9)});
+      }
+      if (tiltedEnd) {
+        const double e = AngleDeg(endQ, bd.P[size_t(good)]);
+        if (e > 0) bd.miss->push_back({a + good, float(e * (1 + 1e-5) + 1e-9)});
+      }
+    }
     uint8_t ip[64];
     MakeInterp(t, a + s, a + good, curve, nullptr, ip);
-    AddKey(bd, a + good, bd.P[size_t(good)], ip);
+    AddKey(bd, a + good, endQ, ip);
     if (good < L) bd.added++;
+    K = endQ;
     s = good;
   }
   return kRefuseNone;
 }
 
 // The keys of one bone folded into, by frame. Returns a FixRefusal.
-int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int64_t* added) {
+int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const prior[3],
+                std::vector<Miss>* miss, std::vector<OutKey>* out, int64_t* added) {
   out->clear();
+  miss->clear();
   *added = 0;
   for (int i = 0; i < g.n; i++)
     if (m.tracks[g.f[i].bone].bad) return kRefuseBadRotation;
@@ -697,7 +935,7 @@ int BuildTarget(const Motion& m, const Target& g, std::vector<OutKey>* out, int6
     memcpy(name, gNames[g.bone].s, size_t(gNames[g.bone].n));
   // At most one key a frame; where two bones turn at once, about one in two.
   out->reserve(size_t(std::min<int64_t>(frames.back() - frames.front() + 1, int64_t(frames.size()) * 6)));
-  Builder bd = {&m, &g, name, out, 0, {}, {}};
+  Builder bd = {&m, &g, name, out, 0, {}, {}, {}, {}, miss, {prior[0], prior[1], prior[2]}};
 
   static const uint8_t kLine[4] = {20, 20, 107, 107};
   {
@@ -799,25 +1037,29 @@ int Targets(uint32_t folds, Target* g) {
     const uint32_t armTw = 1u << (side ? kFoldRArmTwist : kFoldLArmTwist);
     const uint32_t handTw = 1u << (side ? kFoldRHandTwist : kFoldLHandTwist);
     const uint32_t shP = 1u << (side ? kFoldRShoulderP : kFoldLShoulderP);
-    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP, 0};
+    if (folds & shP) g[n++] = {kLShoulder + o, 2, {{kLShoulderP + o, false}, {kLShoulder + o, false}}, shP, {}, 0};
     if (folds & (shP | armTw)) {
-      Target t = {kLArm + o, 0, {}, folds & (shP | armTw), 0};
+      Target t = {kLArm + o, 0, {}, folds & (shP | armTw), {}, 0};
       if (folds & shP) t.f[t.n++] = {kLShoulderP + o, true};
       t.f[t.n++] = {kLArm + o, false};
       if (folds & armTw) t.f[t.n++] = {kLArmTwist + o, false};
       g[n++] = t;
     }
-    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw, 0};
+    if (folds & handTw) g[n++] = {kLWrist + o, 2, {{kLHandTwist + o, false}, {kLWrist + o, false}}, handTw, {}, 0};
   }
   const bool chest = folds & (1u << kFoldUpper2Full);
-  if (chest) g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full, 0};
-  // Each bone's share: the bound over the bones folded into along its chain.
-  int along[2] = {chest, chest};
-  for (int i = 0; i < n; i++)
-    if (g[i].bone != kUpper2) along[g[i].bone >= kSide]++;
+  if (chest) g[n++] = {kUpper2, 2, {{kUpper2, false}, {kUpper2Full, false}}, 1u << kFoldUpper2Full, {}, 0};
+  // The chains: the chest (on both), then each side's bones in the order
+  // listed. A bone is fitted, frame by frame, to what of the bound the bones
+  // before it left: most of their frames are keys that miss by nothing, and
+  // giving each bone all that is left makes fewer keys than any even share.
   for (int i = 0; i < n; i++) {
-    const int k = g[i].bone == kUpper2 ? std::max(along[0], along[1]) : along[g[i].bone >= kSide];
-    g[i].tolDeg = kChainToleranceDeg / std::max(1, k);
+    g[i].priors = 0;
+    if (g[i].bone == kUpper2) continue;
+    const int side = g[i].bone >= kSide;
+    if (chest) g[i].prior[g[i].priors++] = n - 1;
+    for (int j = 0; j < i; j++)
+      if (g[j].bone != kUpper2 && (g[j].bone >= kSide) == side) g[i].prior[g[i].priors++] = j;
   }
   return n;
 }
@@ -843,6 +1085,7 @@ struct Plan {
   int n = 0;
   Place places[7];
   std::vector<OutKey> built[7];
+  std::vector<Miss> miss[7];  // the differences each rebuilt bone makes
 };
 Plan gPlan;
 
@@ -888,10 +1131,23 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   static Motion m;
   m.bones = data + kBoneStart;
   for (Track& t : m.tracks) t = Track();
+  // The bones of the records first, to make room for each track at once.
+  static std::vector<uint8_t> which;
+  which.resize(size_t(declared));
+  uint32_t counts[kBoneCount] = {};
   for (uint32_t i = 0; i < uint32_t(declared); i++) {
+    const int b = WhichBone(m.bones + size_t(i) * kBoneRecord);
+    which[i] = uint8_t(b < 0 ? kBoneCount : b);
+    if (b >= 0) counts[b]++;
+  }
+  for (int b = 0; b < kBoneCount; b++) {
+    m.tracks[b].recs.reserve(counts[b]);
+    m.tracks[b].keys.reserve(counts[b]);
+  }
+  for (uint32_t i = 0; i < uint32_t(declared); i++) {
+    const int b = which[i];
+    if (b == kBoneCount) continue;
     const uint8_t* p = m.bones + size_t(i) * kBoneRecord;
-    const int b = WhichBone(p);
-    if (b < 0) continue;
     Track& t = m.tracks[b];
     AddRecord(&t, p, i);
     // As the reader judges a key: moved, and the length of its vector part
@@ -927,9 +1183,13 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     r->addedKeys = 0;
     // No copy has more keys than twice the motion's size holds.
     gKeysLeft = (2 * int64_t(size) + 65536) / int64_t(kBoneRecord);
-    for (int i = 0; i < n && !again; i++) {
+    // The chest first: the bones of both arms are fitted to what it leaves.
+    for (int k = 0; k < n && !again; k++) {
+      const int i = g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k;
+      const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
+      for (int j = 0; j < g[i].priors; j++) prior[j] = &gPlan.miss[g[i].prior[j]];
       int64_t added = 0;
-      const int why = BuildTarget(m, g[i], &built[i], &added);
+      const int why = BuildTarget(m, g[i], prior, &gPlan.miss[i], &built[i], &added);
       r->addedKeys += added;
       if (why == kRefuseNone) continue;
       for (int f = 0; f < kFolds; f++)
