@@ -11,12 +11,6 @@
 
 namespace {
 
-std::u16string Widen(const std::string& s) {
-  std::u16string w;
-  for (unsigned char c : s) w.push_back(c);
-  return w;
-}
-
 struct SepSet {
   const char* name;
   char sep, alt;
@@ -52,9 +46,9 @@ void Check(NarrowOp n, WideOp w, const std::string& in, const std::string& want,
   EXPECT_EQ(n(d.data(), cap, in.c_str()), ret) << "narrow: " << in;
   EXPECT_EQ(std::string(d.data()), want) << "narrow: " << in;
   std::vector<char16_t> dw(cap, u'X');
-  std::u16string win = Widen(in);
+  std::u16string win = Utf8ToUtf16(in);
   EXPECT_EQ(w(dw.data(), cap, win.c_str()), ret) << "wide: " << in;
-  EXPECT_TRUE(std::u16string(dw.data()) == Widen(want)) << "wide: " << in;
+  EXPECT_TRUE(std::u16string(dw.data()) == Utf8ToUtf16(want)) << "wide: " << in;
 }
 
 std::string CutSepN(std::string s) {
@@ -63,7 +57,7 @@ std::string CutSepN(std::string s) {
 }
 
 std::u16string CutSepW(const std::string& s) {
-  std::u16string w = Widen(s);
+  std::u16string w = Utf8ToUtf16(s);
   unicutsep(w.data());
   return w.c_str();
 }
@@ -100,7 +94,7 @@ TEST_P(PathOps, CutSepKeepsRootsAndRemovesOneSeparator) {
            {"C:\\", "C:\\"}, {"\\", "\\"}, {"C:\\work\\", "C:\\work"}, {"ab\\", "ab"},
            {"ab\\\\", "ab\\"}, {"", ""}}) {
     EXPECT_EQ(CutSepN(T(in)), T(want)) << in;
-    EXPECT_TRUE(CutSepW(T(in)) == Widen(T(want))) << in;
+    EXPECT_TRUE(CutSepW(T(in)) == Utf8ToUtf16(T(want))) << in;
   }
   // The alternative separator is removed too; a drive root written with it stays.
   EXPECT_EQ(CutSepN("ab/"), "ab");
@@ -113,7 +107,7 @@ TEST_P(PathOps, CutSepKeepsRootsAndRemovesOneSeparator) {
   EXPECT_EQ(CutSepN(s259), s259);
   std::string s300(300, 'b');
   EXPECT_EQ(CutSepN(s300), std::string(259, 'b'));
-  EXPECT_TRUE(CutSepW(s300) == Widen(std::string(259, 'b')));
+  EXPECT_TRUE(CutSepW(s300) == Utf8ToUtf16(std::string(259, 'b')));
 }
 
 TEST_P(PathOps, ResultsAreCutToTheDestination) {
@@ -269,11 +263,11 @@ std::vector<std::u16string> ArgsOf(const ArgListW* l) {
 // Splits an ASCII line both ways; both lists agree and end at the pool fill.
 std::vector<std::string> Split(const std::string& line) {
   splitcmdline(&gTestA, line.c_str());
-  unisplitcmdline(&gTestW, Widen(line).c_str());
+  unisplitcmdline(&gTestW, Utf8ToUtf16(line).c_str());
   std::vector<std::string> a = ArgsOf(&gTestA);
   std::vector<std::u16string> w = ArgsOf(&gTestW);
   EXPECT_EQ(a.size(), w.size());
-  for (size_t i = 0; i < a.size() && i < w.size(); i++) EXPECT_TRUE(Widen(a[i]) == w[i]) << i;
+  for (size_t i = 0; i < a.size() && i < w.size(); i++) EXPECT_TRUE(Utf8ToUtf16(a[i]) == w[i]) << i;
   EXPECT_EQ(gTestA.start[gTestA.count], gTestA.fill);
   EXPECT_EQ(gTestA.fill, gTestW.fill);
   return a;
@@ -284,7 +278,7 @@ using Args = std::vector<std::string>;
 // Appends to both lists, which must give the same result.
 int Append(const std::string& path) {
   const int r = addarg(&gTestA, path.c_str());
-  EXPECT_EQ(uniaddarg(&gTestW, Widen(path).c_str()), r) << path;
+  EXPECT_EQ(uniaddarg(&gTestW, Utf8ToUtf16(path).c_str()), r) << path;
   return r;
 }
 
@@ -356,9 +350,9 @@ TEST_F(ArgLists, SplitAndAppendStopAtTheirLimits) {
 TEST_F(ArgLists, APathThatDoesNotFitIsLeftOutOfBothLists) {
   Split("prog");
   const std::string big(10900, 'x');
-  for (int i = 0; i < 6; i++) ASSERT_EQ(addargpair(&gTestA, &gTestW, big.c_str(), Widen(big).c_str()), 0);
+  for (int i = 0; i < 6; i++) ASSERT_EQ(addargpair(&gTestA, &gTestW, big.c_str(), Utf8ToUtf16(big).c_str()), 0);
   const std::string path = "/home/user/" + std::string(133, 'm') + ".vmd";  // 148 bytes
-  EXPECT_EQ(addargpair(&gTestA, &gTestW, path.c_str(), Widen(path).c_str()), -1);
+  EXPECT_EQ(addargpair(&gTestA, &gTestW, path.c_str(), Utf8ToUtf16(path).c_str()), -1);
   EXPECT_EQ(gTestA.count, 7);
   EXPECT_EQ(gTestW.count, 7);
   EXPECT_EQ(addargpair(&gTestA, &gTestW, "/s.vmd", u"/s.vmd"), 0);  // a shorter one still fits
