@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/file_report.h"
+#include "app/folder_walk.h"
 #include "app/report_tool.h"
 #include "base/encoding.h"
 #include "base/paths.h"
@@ -80,8 +81,6 @@ const char* LeftReason(const std::string& code) {
 }
 
 // ---- paths in both forms ---------------------------------------------------------
-
-bool IsSeparator(int c) { return c == '/' || c == PortDirSeparator(); }
 
 std::string Shown(const FixPath& p) {
   if ((PortAnsiCodePage() == 65001 && !p.narrow.empty()) || p.wide.empty()) return p.narrow;
@@ -251,73 +250,19 @@ void FixOne(Run& run, const FixPath& in) {
   }
 }
 
-// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
-// the order is the same on every system) and its kind.
-template <class S>
-struct Entry {
-  std::string key;
-  S name;
-  int kind;
-  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
-};
-
-std::string Utf8(const std::u16string& s) {
-  std::string out(s.size() * 3 + 1, '\0');
-  unitoutf8(out.data(), static_cast<int>(out.size()), s.c_str());
-  out.resize(strlen(out.c_str()));
-  return out;
-}
-const std::string& Utf8(const std::string& s) { return s; }
-
-void CollectEntry(void* ctx, const char* name, int kind) {
-  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
-}
-void CollectEntryW(void* ctx, const char16_t* name, int kind) {
-  const std::u16string wide = name;
-  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
-}
-int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
-  return PortListFolderA(folder.c_str(), CollectEntry, entries);
-}
-int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
-  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
-}
-
 // A walked motion: by its narrow path, or by its UTF-16 path with the narrow
-// form that names the same file, where there is one.
-FixPath WalkedPath(const std::string& path) { return FixMakePath(path.c_str(), nullptr); }
-FixPath WalkedPath(const std::u16string& path) {
-  static char narrow[kPathMax * 2];
-  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
-  return FixMakePath(narrow, path.c_str());
+// form that names the same file, where there is one. Only files are fixed.
+void WalkedMotion(void* ctx, const char* narrow, const char16_t* wide, int kind) {
+  if (kind == kPathFile) FixOne(*static_cast<Run*>(ctx), FixMakePath(narrow, wide));
 }
 
-// Every motion under the folder, in sorted order, folders entered where they
-// stand among the names, as tarvel-report walks them. S: std::string (narrow
-// names, POSIX) or std::u16string (the system's UTF-16 names, Windows).
-template <class S>
-void Walk(Run& run, const S& folder) {
-  std::vector<Entry<S>> entries;
-  const int error = ListFolder(folder, &entries);
-  if (error != 0) {
-    char reason[64];
-    OpenErrorText(error, reason, sizeof reason);
-    fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n", Utf8(folder).c_str(), reason);
-    run.failed = true;
-    return;
-  }
-  std::sort(entries.begin(), entries.end());
-  S path = folder;
-  if (path.empty() || !IsSeparator(path.back())) path += typename S::value_type(PortDirSeparator());
-  const size_t base = path.size();
-  for (const Entry<S>& e : entries) {
-    path.resize(base);
-    path += e.name;
-    if (e.kind == kPathFolder)
-      Walk(run, path);
-    else if (e.kind == kPathFile && FixIsMotionName(e.name))
-      FixOne(run, WalkedPath(path));
-  }
+void WalkedUnlisted(void* ctx, const char* narrow, const char16_t* wide, int error) {
+  Run& run = *static_cast<Run*>(ctx);
+  char reason[64];
+  OpenErrorText(error, reason, sizeof reason);
+  fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n",
+          Shown(FixMakePath(narrow, wide)).c_str(), reason);
+  run.failed = true;
 }
 
 int Usage(FILE* err, const char* problem) {
@@ -378,10 +323,11 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   for (int i : targets) {
     const int kind = kindOf(i);
     if (kind == kPathFolder) {
+      const FolderWalk walk = {&run, WalkedMotion, WalkedUnlisted, nullptr};
       if (wargv && wargv[i])
-        Walk(run, std::u16string(wargv[i]));
+        WalkFolderW(wargv[i], walk);
       else
-        Walk(run, std::string(argv[i]));
+        WalkFolderA(argv[i], walk);
     } else if (kind == kPathOther) {
       const std::string shown = Shown(FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
       if (run.json) {

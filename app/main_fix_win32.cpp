@@ -17,16 +17,6 @@
 #include "platform/posix/posix_port.h"
 #include "platform/win32/win32_console.h"
 
-// The narrow form of an argument is used only where it names the same file.
-static const char* SameNameOrEmpty(const char* narrow, const char16_t* wide) {
-  static wchar_t back[kArgPool];
-  int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, kArgPool);
-  if (n <= 0) return "";
-  const char16_t* b = reinterpret_cast<const char16_t*>(back);
-  while (*b && *b == *wide) b++, wide++;
-  return *b == *wide ? narrow : "";
-}
-
 // True when no other process shares the console: Explorer made it for us.
 static bool OwnConsole() {
   DWORD ids[2];
@@ -55,7 +45,7 @@ int main() {
   const int argc = gArgsW.count;
   for (int i = 0; i < argc; i++) {
     wargv[i] = uniargat(&gArgsW, i);
-    argv[i] = SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);
+    argv[i] = Win32SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);
   }
 
   NullPortStart(PosixCodePage(), PosixLangId());

@@ -16,19 +16,6 @@
 #include "platform/posix/posix_port.h"
 #include "platform/win32/win32_console.h"
 
-// The narrow form of an argument is used only where it names the same file:
-// converted back, it gives the UTF-16 form. Where the ANSI code page cannot
-// hold a name, the system gives '?' or a look-alike ("a" for "ā") that may
-// name another file; such a name is read through its UTF-16 form alone.
-static const char* SameNameOrEmpty(const char* narrow, const char16_t* wide) {
-  static wchar_t back[kArgPool];
-  int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, kArgPool);
-  if (n <= 0) return "";
-  const char16_t* b = reinterpret_cast<const char16_t*>(back);
-  while (*b && *b == *wide) b++, wide++;
-  return *b == *wide ? narrow : "";
-}
-
 int main() {
   // Both lists come from the same line, entry for entry.
   ResetArgLists();
@@ -39,7 +26,7 @@ int main() {
   const int argc = gArgsW.count;
   for (int i = 0; i < argc; i++) {
     wargv[i] = uniargat(&gArgsW, i);
-    argv[i] = SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);  // "" past the narrow list's end
+    argv[i] = Win32SameNameOrEmpty(argat(&gArgsA, i), wargv[i]);  // "" past the narrow list's end
   }
 
   NullPortStart(PosixCodePage(), PosixLangId());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/file_report.h"
+#include "app/folder_walk.h"
 #include "app/output_check.h"
 #include "base/control_escape.h"
 #include "base/encoding.h"
@@ -75,14 +76,6 @@ struct Run {
   std::string text;     // output of one file
 };
 
-template <typename Str>
-bool IsMotionName(const Str& name) {
-  const size_t n = name.size();
-  if (n < 4) return false;
-  const auto* e = name.data() + n - 4;
-  return e[0] == '.' && (e[1] | 0x20) == 'v' && (e[2] | 0x20) == 'm' && (e[3] | 0x20) == 'd';
-}
-
 // Tells what gFileReport holds, in the run's format. The file is named as the
 // report shows it, in UTF-8 (on Windows the narrow form is in the ANSI code
 // page and has lost what that cannot hold).
@@ -124,16 +117,6 @@ void CheckOne(Run& run, const char* file, const char16_t* widefile) {
   Present(run);
 }
 
-// A folder's entry: its name, the key it sorts by (its UTF-8 form, so that
-// the order is the same on every system) and its kind.
-template <typename Str>
-struct Entry {
-  std::string key;
-  Str name;
-  int kind;
-  bool operator<(const Entry& o) const { return key != o.key ? key < o.key : name < o.name; }
-};
-
 // UTF-8 of a UTF-16 text of any length.
 std::string Utf8(const std::u16string& s) {
   std::string out(s.size() * 3 + 1, '\0');
@@ -142,84 +125,30 @@ std::string Utf8(const std::u16string& s) {
   return out;
 }
 
-void CollectEntry(void* ctx, const char* name, int kind) {
-  static_cast<std::vector<Entry<std::string>>*>(ctx)->push_back({name, name, kind});
-}
-void CollectEntryW(void* ctx, const char16_t* name, int kind) {
-  std::u16string wide = name;
-  static_cast<std::vector<Entry<std::u16string>>*>(ctx)->push_back({Utf8(wide), wide, kind});
-}
-int ListFolder(const std::string& folder, std::vector<Entry<std::string>>* entries) {
-  return PortListFolderA(folder.c_str(), CollectEntry, entries);
-}
-int ListFolder(const std::u16string& folder, std::vector<Entry<std::u16string>>* entries) {
-  return PortListFolderW(folder.c_str(), CollectEntryW, entries);
-}
-
-// A walked file: by its narrow path, or by its UTF-16 path with the narrow
-// form that names the same file, where there is one.
-void CheckWalked(Run& run, const std::string& path) { CheckOne(run, path.c_str(), nullptr); }
-void CheckWalked(Run& run, const std::u16string& path) {
-  char narrow[sizeof gRun.nameA];
-  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
-  CheckOne(run, narrow, path.c_str());
-}
-
-// A walked name that is not read (a FIFO, a device, a folder that cannot be
-// listed): told of as a file, unreadable for the reason of the error code.
-void RefuseWalked(const std::string& path, int error) {
-  CheckRefusedFile(path.c_str(), error, ShownWide(), nullptr);
-}
-void RefuseWalked(const std::u16string& path, int error) {
-  char narrow[sizeof gRun.nameA];
-  if (!PortSameNarrowName(narrow, sizeof narrow, path.c_str())) narrow[0] = 0;
-  CheckRefusedFile(narrow, error, ShownWide(), path.c_str());
-}
-int KindOf(const std::string& path) { return PortPathKindA(path.c_str()); }
-int KindOf(const std::u16string& path) { return PortPathKindW(path.c_str()); }
-
-// Every motion under the folder, in sorted order, folders entered where
-// they stand among the names. Str: std::string (narrow names, POSIX) or
-// std::u16string (the system's UTF-16 names, Windows). Whatever looks like a
-// motion and is not read (a link that leads nowhere, a FIFO, a device, a
-// folder that cannot be listed, a path too long) is told of as a file with
-// its reason.
-template <typename Str>
-void Walk(Run& run, const Str& folder) {
-  std::vector<Entry<Str>> entries;
-  const int error = ListFolder(folder, &entries);
-  if (error != 0) {
-    RefuseWalked(folder, error);
-    char reason[sizeof gFileReport.reason - 24];
-    OpenErrorText(error, reason, sizeof reason);
-    snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+// A walked name like a motion's: a file (or a link that leads nowhere or in
+// a loop, a name that cannot be looked at: the open says why) is checked; a
+// FIFO, a socket, a device, a link to a folder is refused unopened. Either
+// way it is told of as a file.
+void WalkedMotion(void* ctx, const char* narrow, const char16_t* wide, int kind) {
+  Run& run = *static_cast<Run*>(ctx);
+  if (kind == kPathOther && (wide ? PortPathKindW(wide) : PortPathKindA(narrow)) != kPathNone) {
+    CheckRefusedFile(narrow, kOpenNotRegular, ShownWide(), wide);
     Present(run);
-    return;
-  }
-  std::sort(entries.begin(), entries.end());
-  Str path = folder;
-  if (path.empty() || (path.back() != '/' && path.back() != PortDirSeparator()))
-    path += PortDirSeparator();
-  const size_t base = path.size();
-  for (const Entry<Str>& e : entries) {
-    if (run.writeFailed) return;
-    path.resize(base);
-    path += e.name;
-    if (e.kind == kPathFolder) {
-      Walk(run, path);
-    } else if (!IsMotionName(e.name)) {
-      continue;
-    } else if (e.kind == kPathOther && KindOf(path) != kPathNone) {
-      // A FIFO, a socket, a device, a link to a folder: refused unopened.
-      RefuseWalked(path, kOpenNotRegular);
-      Present(run);
-    } else {
-      // A file; or a link that leads nowhere or in a loop, a name that cannot
-      // be looked at: the open says why.
-      CheckWalked(run, path);
-    }
+  } else {
+    CheckOne(run, narrow, wide);
   }
 }
+
+// A folder that cannot be listed is told of as a file, with the reason.
+void WalkedUnlisted(void* ctx, const char* narrow, const char16_t* wide, int error) {
+  CheckRefusedFile(narrow, error, ShownWide(), wide);
+  char reason[sizeof gFileReport.reason - 24];
+  OpenErrorText(error, reason, sizeof reason);
+  snprintf(gFileReport.reason, sizeof gFileReport.reason, "cannot list the folder: %s", reason);
+  Present(*static_cast<Run*>(ctx));
+}
+
+bool WalkStops(void* ctx) { return static_cast<Run*>(ctx)->writeFailed; }
 
 // The summary's last line: the files, then each status and each category.
 void PrintTotals(const Run& run) {
@@ -300,10 +229,11 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     const int kind = wide ? PortPathKindW(wide) : PortPathKindA(argv[i]);
     if (kind == kPathFolder) {
       const long before = run.files;
+      const FolderWalk walk = {&run, WalkedMotion, WalkedUnlisted, WalkStops};
       if (wide)
-        Walk(run, std::u16string(wide));
+        WalkFolderW(wide, walk);
       else
-        Walk(run, std::string(argv[i]));
+        WalkFolderA(argv[i], walk);
       if (run.files == before) {
         const std::string shown = wide ? Utf8(std::u16string(wide)) : std::string(argv[i]);
         fprintf(err, "tarvel-report: %s: no motion (.vmd) in the folder\n", Escaped(shown.c_str()).c_str());

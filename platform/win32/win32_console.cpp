@@ -76,3 +76,12 @@ void Win32Utf8OutputEnd(FILE* out) {
   gHeld = nullptr;
   gConsole = nullptr;
 }
+
+const char* Win32SameNameOrEmpty(const char* narrow, const char16_t* wide) {
+  static wchar_t back[32768];  // a command line holds at most 32767 units
+  int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, 32768);
+  if (n <= 0) return "";
+  const char16_t* b = reinterpret_cast<const char16_t*>(back);
+  while (*b && *b == *wide) b++, wide++;
+  return *b == *wide ? narrow : "";
+}

@@ -1,4 +1,5 @@
-// Standard output of the Windows console programs (tarvel-report.exe).
+// Standard output and arguments of the Windows console programs
+// (tarvel-report.exe, tarvel-fix.exe).
 //
 // What they print is UTF-8 with LF line ends, the same bytes as on Linux. A
 // file or a pipe receives exactly those bytes (the C runtime's text mode,
@@ -19,3 +20,10 @@ void Win32Utf8OutputEnd(FILE* out);
 // Of n bytes of UTF-8, how many end on a whole character: a sequence cut at
 // the end is left for the next read (invalid bytes count as whole).
 int Utf8WholeLength(const char* s, int n);
+
+// The narrow form of an argument, where it names the same file: converted
+// back, it gives the UTF-16 form. Where the ANSI code page cannot hold a
+// name, the system gives '?' or a look-alike ("a" for "ā") that may name
+// another file; such a name is read through its UTF-16 form alone ("").
+// The result is narrow itself or "".
+const char* Win32SameNameOrEmpty(const char* narrow, const char16_t* wide);
