@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "fix/fix.h"
+#include "platform/headless/headless.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::vector<uint8_t> copy, again;
+  static const bool ready = (HeadlessReset(), true);  // the port the layers below call
+  (void)ready;
   FixResult r;
   const int status = FixMotion(data, size, &r, &copy);
   if (status < 0 || status >= kFixStatuses || status != r.status) abort();
