@@ -58,14 +58,8 @@ nlohmann::json ReportOf(const std::string& path) {
 
 // The finding codes tarvel-report gives a file.
 std::vector<std::string> FindingCodes(const std::string& path) {
-  FILE* p = popen(("'" TARVEL_BINARY_DIR "/tarvel-report' --json " + Q(path) + " 2>/dev/null").c_str(), "r");
-  std::string s;
-  char buf[4096];
-  size_t n;
-  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) s.append(buf, n);
-  if (p) pclose(p);
   std::vector<std::string> codes;
-  const auto doc = nlohmann::json::parse(s, nullptr, false);
+  const auto doc = ReportOf(path);
   if (doc.is_discarded()) return {"unparsable"};
   for (const auto& f : doc["files"][0]["findings"]) codes.push_back(f["code"].get<std::string>());
   return codes;
