@@ -6,6 +6,7 @@
 
 #include "app/target.h"
 #include "app/texts.h"
+#include "app/window_copy.h"
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/filechan.h"
@@ -244,7 +245,7 @@ int TarvelMain() {
     DiagPrint("  for Lumeno 3.10-3.13 \n");
     CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther, nullptr);
 
-    int outcome = RunReportWindow();
+    int outcome = RunReportWindow(WindowMakeCopy);
     if (outcome < 0) return 1;  // the cursor set could not be made
   }
   EndOfRun();
