@@ -243,7 +243,9 @@ int TarvelMain() {
       break;
     }
     DiagPrint("  for Lumeno 3.10-3.13 \n");
-    CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther, nullptr);
+    // named as the report tool names it (the window's title shows its name)
+    CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther,
+              ShownPath(gRun.nameA, nullptr, PortAnsiCodePage() != 65001));
 
     int outcome = RunReportWindow(WindowMakeCopy);
     if (outcome < 0) return 1;  // the cursor set could not be made
