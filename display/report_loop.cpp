@@ -7,6 +7,7 @@
 #include "analysis/file_report.h"
 #include "base/control_escape.h"
 #include "base/diag.h"
+#include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
 #include "display/canvas.h"
@@ -95,6 +96,15 @@ void ReportWindowTitle(const FileReport& r, bool japanese, char* dst, int cap) {
 void ShowVerdictBox() {
   DiagPrint("<< ダイアログの [ＯＫ] を押してください >> \n");
   const uint32_t style = kMbOk | kMbIconInformation | kMbTopmost;
+  if (!gFileReport.read) {  // no verdict: the file's status, never "OK"
+    char text[320];
+    const int head = snprintf(text, sizeof text, "%s: ", StatusName(gFileReport.status));
+    StatusMessage(gFileReport, text + head, (int)sizeof text - head);
+    char16_t wide[320];
+    utf8touni(wide, 320, text);
+    PortMessageBoxW(wide, u"Tarvel", style);
+    return;
+  }
   // The Shift-JIS text reads as narrow text only where the narrow code page
   // is Shift-JIS (932); everywhere else the UTF-16 form says the same.
   bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() != 932;

@@ -349,6 +349,15 @@ TEST_F(DriverWindow, VShowsTheVerdictBox) {
   EXPECT_TRUE(b.owned);
   EXPECT_EQ(b.style, 0x40040u);
   EXPECT_NE(strstr(b.text, "要修正"), nullptr) << b.text;
+
+  // a file that is not a motion has no verdict: its status, never "OK"
+  Fresh();
+  std::string bad = Write("bad.vmd", "not a motion");
+  HeadlessScriptChar('V');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({bad}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_STREQ(gHeadless.boxes[0].text, "not-a-motion: not a VMD motion: header byte 0 is 0x6E");
 }
 
 // F: the copy tarvel-fix writes, beside the motion, told in a box with the

@@ -48,6 +48,7 @@ class ReportLoop : public ::testing::Test {
     rbputs("ABC");
     rbnewline();
     RecordFileEnd();
+    gFileReport.read = true;
     snprintf(gFileReport.boxtext, sizeof gFileReport.boxtext, "narrow verdict");
     memcpy(gFileReport.boxtextw, u"wide verdict", sizeof u"wide verdict");
   }
@@ -199,10 +200,18 @@ TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
     EXPECT_STREQ("wide verdict", gHeadless.boxes[i].text) << i;
   }
 
+  // a file not read has no verdict: the box gives its status, never "OK"
+  gFileReport.read = false;
+  gFileReport.status = kStatusUnreadable;
+  snprintf(gFileReport.reason, sizeof gFileReport.reason, "no such file");
+  RunReportWindow();
+  ASSERT_EQ(4, gHeadless.boxCount);
+  EXPECT_STREQ("unreadable: no such file", gHeadless.boxes[3].text);
+
   // no box with the no-dialogue option
   gRun.cancelDialogue = 1;
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  EXPECT_EQ(3, gHeadless.boxCount);
+  EXPECT_EQ(4, gHeadless.boxCount);
 }
 
 TEST_F(ReportLoop, WindowFailureEndsTheLoop) {
