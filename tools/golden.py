@@ -148,6 +148,15 @@ def cases():
                        ("after_shadows", showiks)):
         raw["cut_%s.vmd" % name] = whole[:size]
     raw["whole.vmd"] = whole
+    # a motion lasts as long as its bone and morph keys: a far light key
+    # does not stretch it, nor do the garbage records of the section it is
+    # cut in
+    m = mm.Motion(model="far light")
+    m.bone("センター", 30, rot=quat((1, 0, 0), 10))
+    m.lights = [mm.light(1796500230)]
+    raw["light_far.vmd"] = m.bytes()
+    m.lights = [mm.light(1796500230), mm.light(1796500230), mm.light(0)]
+    raw["cut_light_garbage.vmd"] = m.bytes()[:-30]
     raw["trailing.vmd"] = whole + b"\x01\x02\x03junk"
     # negative counts: never a whole motion
     import struct
