@@ -105,6 +105,9 @@ def cases():
     m = mm.Motion()
     m.bone("センター", 0, pos=(0, 1, 0))
     c["踊り.vmd"] = m
+    # Latin characters of a name show as themselves, or '\' for the yen sign
+    c["café.vmd"] = m
+    c["x¥y.vmd"] = m
     # IK switched off (its first frame), names not Shift-JIS, trailing bytes
     m = mm.Motion(model="n")
     m.bone(b"\x81\x20xy", 0, rot=quat((1, 0, 0), 23))
