@@ -16,10 +16,16 @@ function cutDetailJa(d) {
   const part = SECTIONS[d.section] || d.section;
   const read = d.inCount ? 0 : d.read || 0;
   let where;
-  if (d.reason === 'negative count') where = `${part}の数があり得ない値のため、${d.endOffset} バイト目で読むのをやめました。`;
-  else if (d.section === 'header' || d.section === 'modelName') where = `${part}の途中でファイルが終わっています (${d.endOffset} バイト)。`;
-  else if (d.inCount) where = `${part}キーの数の途中でファイルが終わっています (${d.endOffset} バイト)。`;
-  else where = `${part}キーの途中で切れています: ${d.declared} 個のうち ${d.read} 個を読みました (ファイルは ${d.endOffset} バイト)。`;
+  if (d.reason === 'negative count') {
+    const count = d.section === 'showIk' ? '表示・IKキーの数か、その記録の IK の数' : `${part}キーの数 (${d.declared}) `;
+    where = `${count}があり得ない値のため、${d.endOffset} バイト目で読むのをやめました。`;
+  } else if (d.section === 'header' || d.section === 'modelName') {
+    where = `${part}の途中でファイルが終わっています (${d.endOffset} バイト)。`;
+  } else if (d.inCount) {
+    where = `${part}キーの数の途中でファイルが終わっています (${d.endOffset} バイト)。`;
+  } else {
+    where = `${part}キーの途中で切れています: ${d.declared} 個のうち ${d.read} 個を読みました (ファイルは ${d.endOffset} バイト)。`;
+  }
   const keys = `${read > 0 ? `最初の ${read} 個より後の` : ''}${part}キー`;
   let loss;
   if (d.section === 'header' || d.section === 'modelName' || (d.section === 'bone' && read === 0)) loss = 'キーはすべて失われます。';
