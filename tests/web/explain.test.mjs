@@ -169,10 +169,12 @@ describe('thirty files', () => {
       // The totals above the table are tarvel-report --summary's: every file
       // once by its status, every file with a verdict (a cut one too) once
       // by its category.
-      const totals = await page.$$eval('#totals [data-total]', (s) => s.map((x) => [x.dataset.total, Number(x.dataset.count)]));
+      const totals = await page.$$eval('#totals [data-total]', (s) => s.map((x) =>
+        [x.dataset.total, Number(x.dataset.count), x.textContent]));
       const tool = summaryTotals(t.dir, names);
       assert.ok(tool.cut > 0 && doc.files.some((f) => f.status === 'cut' && f.verdict), 'cut motions with a verdict');
-      assert.deepEqual(Object.fromEntries(totals), tool);
+      assert.deepEqual(Object.fromEntries(totals.map(([what, n]) => [what, n])), tool);
+      for (const [what, n, text] of totals) assert.match(text, new RegExp(`(^|\\D)${n}(\\D|$)`), `${what} shows ${n}`);
       const categories = await page.$$eval('#totals [data-category]', (s) => s.map((x) => [x.dataset.category, x.parentNode.textContent]));
       assert.deepEqual(categories, Object.entries(doc.summary.verdict).map(([c, n]) => [c, `${LABELS[lang][c]} ${n}`]));
       // every label on the page is one of the five, under its category
