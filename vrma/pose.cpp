@@ -26,6 +26,7 @@ constexpr int kLegIkLoops = 40;
 constexpr double kLegIkStep = 2;  // radians a link may turn per loop
 constexpr int kToeIkLoops = 3;
 constexpr double kToeIkStep = 4;
+const double kLegIkStepCos = std::cos(kLegIkStep), kToeIkStepCos = std::cos(kToeIkStep);
 constexpr double kKneeMin = -kPi, kKneeMax = -0.5 * kPi / 180;
 constexpr double kIkDone = 1e-5;  // units: the ankle is on its target
 
@@ -364,50 +365,62 @@ double Wrap(double a) {
   return a;
 }
 
-// One link of a CCD step, free to turn about any axis: turns the effector
-// toward the target by at most limit radians.
-void TurnLink(const Rig& r, Pose* p, int link, const V& effector, const V& target, double limit) {
-  V ve = ToLocal(p->w[link], effector), vt = ToLocal(p->w[link], target);
+// One link of a CCD step, free to turn about any axis: the turn (in the
+// link's own frame) bringing direction ve toward vt by at most limit radians
+// (whose cosine is limitCos). False when there is nothing to turn.
+bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
   const double le = Len(ve), lt = Len(vt);
-  if (le < 1e-9 || lt < 1e-9) return;
-  const double c = std::clamp(VDot(ve, vt) / (le * lt), -1.0, 1.0);
-  double angle = std::acos(c);
-  if (angle < 1e-9) return;
+  if (le < 1e-9 || lt < 1e-9) return false;
   const V axis = Cross(ve, vt);
-  const double la = Len(axis);
-  if (la < 1e-12) return;
-  angle = std::min(angle, limit);
-  p->lq[link] = Normal(Mul(p->lq[link], AxisAngle(axis.x / la, axis.y / la, axis.z / la, angle)));
-  Place(r, p, link);
+  const double la = Len(axis), d = VDot(ve, vt);
+  if (la < 1e-12 * le * lt) return false;
+  if (d >= limitCos * le * lt)  // the whole turn: halfway between the two directions
+    *turn = Normal({axis.x, axis.y, axis.z, le * lt + d});
+  else
+    *turn = AxisAngle(axis.x / la, axis.y / la, axis.z / la, limit);
+  return true;
 }
 
-// The leg IK of one side; returns the ankle's distance from its target (units).
+// The leg IK of one side; returns the ankle's distance from its target
+// (units). Worked in the frame of the thigh's parent: the thigh turns by
+// thigh, the knee about its x axis by bend, and the knee's and the ankle's
+// offsets k and a stay.
 double SolveLeg(const Rig& r, Pose* p, int base) {
   const int leg = base + SB_leg, knee = base + SB_knee, ankle = base + SB_ankle;
-  const V target = p->w[base + SB_legIk].p;
+  const Q up = Conj(p->w[r.parent[leg]].q);
+  const V target = Rotate(up, p->w[base + SB_legIk].p - p->w[leg].p);
+  const V k = r.offset[knee] + p->move[knee], a = r.offset[ankle] + p->move[ankle];
+  Q thigh = p->lq[leg];
   // The knee keeps only its turn about x, within its range.
   double bend = std::clamp(Wrap(2 * std::atan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
-  p->lq[knee] = AxisAngle(1, 0, 0, bend);
-  Place(r, p, knee);
-  Place(r, p, ankle);
+  double c = std::cos(bend), s = std::sin(bend);
+  auto ankleInThigh = [&] { return k + V{a.x, a.y * c - a.z * s, a.y * s + a.z * c}; };
+  auto done = [&](const V& inThigh) {
+    const V d = Rotate(thigh, inThigh) - target;
+    return VDot(d, d) < kIkDone * kIkDone;
+  };
   for (int loop = 0; loop < kLegIkLoops; loop++) {
-    if (Len(p->w[ankle].p - target) < kIkDone) break;
-    // The knee first: about its x axis.
-    const V ve = ToLocal(p->w[knee], p->w[ankle].p), vt = ToLocal(p->w[knee], target);
-    if (std::hypot(ve.y, ve.z) > 1e-9 && std::hypot(vt.y, vt.z) > 1e-9) {
-      const double step = std::clamp(Wrap(std::atan2(vt.z, vt.y) - std::atan2(ve.z, ve.y)), -kLegIkStep, kLegIkStep);
+    if (done(ankleInThigh())) break;
+    // The knee first: about its x axis, by the angle between the two
+    // directions seen along it.
+    const V tk = Rotate(Conj(thigh), target) - k;
+    const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
+    if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
+      const double step = std::clamp(std::atan2(a.y * vt.z - a.z * vt.y, a.y * vt.y + a.z * vt.z), -kLegIkStep, kLegIkStep);
       bend = std::clamp(bend + step, kKneeMin, kKneeMax);
-      p->lq[knee] = AxisAngle(1, 0, 0, bend);
-      Place(r, p, knee);
-      Place(r, p, ankle);
+      c = std::cos(bend);
+      s = std::sin(bend);
     }
-    if (Len(p->w[ankle].p - target) < kIkDone) break;
-    TurnLink(r, p, leg, p->w[ankle].p, target, kLegIkStep);
-    Place(r, p, knee);
-    Place(r, p, ankle);
+    const V inThigh = ankleInThigh();
+    if (done(inThigh)) break;
+    Q turn;
+    if (Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn))
+      thigh = Normal(Mul(thigh, turn));
   }
-  Place(r, p, base + SB_toe);
-  return Len(p->w[ankle].p - target);
+  p->lq[leg] = thigh;
+  p->lq[knee] = AxisAngle(1, 0, 0, bend);
+  for (int b : {leg, knee, ankle, base + SB_toe}) Place(r, p, b);
+  return Len(p->w[ankle].p - p->w[base + SB_legIk].p);
 }
 
 // Where the descent left the ankle off a target within reach: the knee bent
@@ -446,7 +459,10 @@ void SolveToe(const Rig& r, Pose* p, int base) {
   const V target = p->w[base + SB_toeIk].p;
   for (int loop = 0; loop < kToeIkLoops; loop++) {
     if (Len(p->w[toe].p - target) < kIkDone) break;
-    TurnLink(r, p, ankle, p->w[toe].p, target, kToeIkStep);
+    Q turn;
+    if (!Turn(ToLocal(p->w[ankle], p->w[toe].p), ToLocal(p->w[ankle], target), kToeIkStep, kToeIkStepCos, &turn)) break;
+    p->lq[ankle] = Normal(Mul(p->lq[ankle], turn));
+    Place(r, p, ankle);
     Place(r, p, toe);
   }
 }

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "tests/support/vmdwriter.h"
 #include "vrma/pose.h"
 
 namespace vrmacheck {
@@ -164,8 +167,8 @@ inline void At(const TMotion& m, const std::string& sjis, uint32_t f, Qt* q, Vt*
   auto it = m.bones.find(sjis);
   if (it == m.bones.end() || it->second.empty()) return;
   const std::vector<TKey>& k = it->second;
-  size_t i = 0;
-  while (i + 1 < k.size() && k[i + 1].frame <= f) i++;
+  const auto after = std::upper_bound(k.begin(), k.end(), f, [](uint32_t v, const TKey& x) { return v < x.frame; });
+  const size_t i = after == k.begin() ? 0 : size_t(after - k.begin()) - 1;
   const TKey& a = k[i];
   if (f <= a.frame || i + 1 == k.size()) {
     *q = a.q;
@@ -218,6 +221,106 @@ inline Humanoid Pose(const VrmaAnimation& a, const VrmaSkeleton& s, int f) {
     }
   }
   return o;
+}
+
+// The pose stage run on a motion, and the motion as the test reads it.
+struct Played {
+  std::string bytes;
+  VrmaAnimation anim;
+  VrmaPoseStats stats;
+  VrmaSkeleton skel;
+  TMotion motion;
+  int status;
+
+  explicit Played(const std::string& b, double armAngle = kVrmaArmAngleDeg) : bytes(b) {
+    VrmaPoseOptions o;
+    o.data = reinterpret_cast<const uint8_t*>(bytes.data());
+    o.size = bytes.size();
+    o.armAngleDeg = armAngle;
+    status = VrmaPose(o, &anim, &stats);
+    VrmaStandardSkeleton(&skel);
+    motion = ReadMotion(bytes);
+  }
+  Humanoid At(int f) const { return Pose(anim, skel, f); }
+};
+
+inline Qt Key(const TMotion& m, const char* utf8, uint32_t f) {
+  Qt q;
+  vrmacheck::At(m, SjisName(utf8), f, &q);
+  return q;
+}
+
+// The turn of each checked humanoid bone equals its MMD bones' at every frame.
+inline void ExpectAnglesKept(const Played& r) {
+  struct Pair {
+    int h;
+    const char* a;
+    const char* b;
+  };
+  const Pair pairs[] = {{HB_neck, "首", nullptr},          {HB_head, "頭", nullptr},
+                        {HB_leftLowerArm, "左ひじ", nullptr}, {HB_rightLowerArm, "右ひじ", nullptr},
+                        {HB_leftHand, "左手捩", "左手首"},    {HB_rightHand, "右手捩", "右手首"}};
+  double worst = 0;
+  for (int f = 0; f < r.anim.frames; f++)
+    for (const Pair& p : pairs) {
+      Qt want = Key(r.motion, p.a, f);
+      if (p.b) want = Mul(want, Key(r.motion, p.b, f));
+      worst = std::max(worst, std::fabs(AngleDeg(Local(r.anim, f, p.h)) - AngleDeg(want)));
+    }
+  EXPECT_LE(worst, 0.5);
+}
+
+// The IK target of one side at frame f (glTF space), from the keys of
+// 全ての親, the IK parent (either width) and 足ＩＫ.
+inline Vt Target(const Played& r, int side, int f) {
+  float rest[MB_COUNT][3];
+  VrmaMmdRest(kVrmaArmAngleDeg, rest);
+  const int base = side ? MB_right : MB_left;
+  auto restAt = [&](int b) { return Vt{rest[b][0], rest[b][1], rest[b][2]}; };
+  const char* s = side ? "右" : "左";
+  Qt q0, q1, q1b, q2;
+  Vt m0, m1, m1b, m2;
+  vrmacheck::At(r.motion, SjisName("全ての親"), f, &q0, &m0);
+  vrmacheck::At(r.motion, SjisName((std::string(s) + "足IK親").c_str()), f, &q1, &m1);
+  vrmacheck::At(r.motion, SjisName((std::string(s) + "足ＩＫ親").c_str()), f, &q1b, &m1b);
+  vrmacheck::At(r.motion, SjisName((std::string(s) + "足ＩＫ").c_str()), f, &q2, &m2);
+  const Vt p0 = Add(restAt(MB_root), m0);
+  const Vt p1 = Add(p0, Apply(q0, Add(Sub(restAt(base + SB_ikParent), restAt(MB_root)), Add(m1, m1b))));
+  const Qt w1 = Mul(q0, Mul(q1, q1b));
+  return Gl(Add(p1, Apply(w1, Add(Sub(restAt(base + SB_legIk), restAt(base + SB_ikParent)), m2))));
+}
+
+inline bool Reachable(const Played& r, const Humanoid& h, int side, const Vt& target) {
+  const int up = side ? HB_rightUpperLeg : HB_leftUpperLeg;
+  auto len = [&](int b) {
+    const float* o = r.skel.restLocal[b];
+    return Norm({o[0], o[1], o[2]});
+  };
+  const double thigh = len(up + 1), shin = len(up + 2), d = Norm(Sub(target, h.joint[up]));
+  return d >= std::fabs(thigh - shin) + 0.01 && d <= thigh + shin - 0.01;
+}
+
+// Every frame where a leg's IK is on, no D bone of it turns and its target
+// is within reach: the ankle within 1 cm of the target. Returns the frames
+// checked and the worst distance.
+inline std::pair<int, double> ExpectAnklesOnTargets(const Played& r) {
+  int checked = 0;
+  double worst = 0;
+  for (int f = 0; f < r.anim.frames; f++) {
+    const Humanoid h = r.At(f);
+    for (int side = 0; side < 2; side++) {
+      const std::string s = side ? "右" : "左";
+      if (!IkOn(r.motion, SjisName((s + "足ＩＫ").c_str()), f)) continue;
+      bool dTurns = false;
+      for (const char* d : {"足D", "ひざD", "足首D"}) dTurns |= AngleDeg(Key(r.motion, (s + d).c_str(), f)) > 1e-6;
+      const Vt target = Target(r, side, f);
+      if (dTurns || !Reachable(r, h, side, target)) continue;
+      checked++;
+      worst = std::max(worst, Norm(Sub(h.joint[side ? HB_rightFoot : HB_leftFoot], target)));
+    }
+  }
+  EXPECT_LE(worst, 0.01);
+  return {checked, worst};
 }
 
 }  // namespace vrmacheck
