@@ -401,13 +401,19 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
   };
   for (int loop = 0; loop < kLegIkLoops; loop++) {
     if (done(ankleInThigh())) break;
-    // The knee first: about its x axis, by the angle between the two
-    // directions seen along it.
+    // The knee first: about its x axis, by the whole angle between the
+    // directions to the ankle and to the target, in the sense that brings
+    // them together; a first step out of its range is taken the other way
+    // when that one is within it.
     const V tk = Rotate(Conj(thigh), target) - k;
     const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
     if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
-      const double step = std::clamp(std::atan2(a.y * vt.z - a.z * vt.y, a.y * vt.y + a.z * vt.z), -kLegIkStep, kLegIkStep);
-      bend = std::clamp(bend + step, kKneeMin, kKneeMax);
+      const double full = std::acos(std::clamp(VDot(a, vt) / (Len(a) * Len(vt)), -1.0, 1.0));
+      double step = std::min(full, kLegIkStep);
+      if (a.y * vt.z - a.z * vt.y < 0) step = -step;
+      double nb = bend + step;
+      if (loop == 0 && (nb < kKneeMin || nb > kKneeMax) && -nb >= kKneeMin && -nb <= kKneeMax) nb = -nb;
+      bend = std::clamp(nb, kKneeMin, kKneeMax);
       c = std::cos(bend);
       s = std::sin(bend);
     }
