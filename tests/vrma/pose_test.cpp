@@ -192,6 +192,23 @@ TEST(VrmaPose, KneesNeverBendBackwards) {
   ExpectAnklesOnTargets(r);
 }
 
+TEST(VrmaPose, ToeIkTurnsTheFootTowardItsTarget) {
+  Gen g;
+  g.Key("左つま先ＩＫ", 0, {}, {0, 1.5, 0}).Key("右つま先ＩＫ", 0, {}, {0, 1.5, 0});
+  g.Ik(0, "右つま先ＩＫ", false);
+  const Played r(g.Bytes());
+  ASSERT_EQ(r.status, kVrmaPoseDone);
+  const Humanoid h = r.At(0);
+  // The toe tip's rest offset from the ankle, (0, -1, -2) units in MMD space,
+  // turned with the foot, points at the target (1, 1.5, -2).
+  const Vt tip = Apply(h.world[HB_leftFoot], Gl(Vt{0, -1, -2}));
+  const Vt want = Sub(Gl(Vt{1, 1.5, -2}), h.joint[HB_leftFoot]);
+  const double c = (tip.x * want.x + tip.y * want.y + tip.z * want.z) / (Norm(tip) * Norm(want));
+  EXPECT_GT(c, std::cos(0.5 * 3.14159265 / 180));
+  EXPECT_GT(AngleDeg(Local(r.anim, 0, HB_leftFoot)), 20);
+  EXPECT_LT(AngleDeg(Local(r.anim, 0, HB_rightFoot)), 1);  // switched off: the foot holds
+}
+
 TEST(VrmaPose, DBonesAddTheirTurnsAfterTheLeg) {
   const Qt legKey = AroundAxis(0, 0, 1, 20), legD = AroundAxis(1, 0, 0, -30), kneeD = AroundAxis(1, 0, 0, -15);
   Gen g;
