@@ -612,7 +612,11 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   Q prev[HB_COUNT];
   for (Q& q : prev) q = kIdentity;
   Q d[HB_COUNT];
-  for (int h = 0; h < HB_COUNT; h++) d[h] = {rig.d[h][0], rig.d[h][1], rig.d[h][2], rig.d[h][3]};
+  int source[HB_COUNT];
+  for (int h = 0; h < HB_COUNT; h++) {
+    d[h] = {rig.d[h][0], rig.d[h][1], rig.d[h][2], rig.d[h][3]};
+    source[h] = VrmaHumanSource(h);
+  }
 
   static Pose pose;
   Pose* p = &pose;
@@ -668,7 +672,7 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
     Q world[HB_COUNT];
     float* rot = &out->rotation[size_t(f) * HB_COUNT * 4];
     for (int h = 0; h < HB_COUNT; h++) {
-      world[h] = Mul(ToGltf(p->w[kVrmaHumanSource[h]].q), d[h]);
+      world[h] = Mul(ToGltf(p->w[source[h]].q), d[h]);
       const int up = kHumanBoneParent[h];
       Q local = Normal(up < 0 ? world[h] : Mul(Conj(world[up]), world[h]));
       if (Dot(local, prev[h]) < 0) local = {-local.x, -local.y, -local.z, -local.w};  // no flips between frames

@@ -148,19 +148,6 @@ void VrmaMmdRest(double armAngleDeg, float pos[MB_COUNT][3]) {
 
 #define L(x) MB_left + SB_##x
 #define R(x) MB_right + SB_##x
-const int kVrmaHumanSource[HB_COUNT] = {
-    MB_lower, MB_upper, MB_upper2, MB_upper3, MB_neck, MB_head,
-    L(shoulder), L(armTwist), L(elbow), L(wrist),
-    R(shoulder), R(armTwist), R(elbow), R(wrist),
-    L(legD), L(kneeD), L(ankleD), L(toeEx),
-    R(legD), R(kneeD), R(ankleD), R(toeEx),
-    L(thumb0), L(thumb1), L(thumb2), L(index1), L(index2), L(index3),
-    L(middle1), L(middle2), L(middle3), L(ring1), L(ring2), L(ring3),
-    L(little1), L(little2), L(little3),
-    R(thumb0), R(thumb1), R(thumb2), R(index1), R(index2), R(index3),
-    R(middle1), R(middle2), R(middle3), R(ring1), R(ring2), R(ring3),
-    R(little1), R(little2), R(little3),
-};
 const int kVrmaHumanJoint[HB_COUNT] = {
     MB_lower, MB_upper, MB_upper2, MB_upper3, MB_neck, MB_head,
     L(shoulder), L(arm), L(elbow), L(wrist),
@@ -176,6 +163,12 @@ const int kVrmaHumanJoint[HB_COUNT] = {
 };
 #undef L
 #undef R
+
+int VrmaHumanSource(int h) {
+  if (h == HB_leftUpperArm) return MB_left + SB_armTwist;
+  if (h == HB_rightUpperArm) return MB_right + SB_armTwist;
+  return kVrmaHumanJoint[h];
+}
 
 void VrmaStandardSkeleton(VrmaSkeleton* out) {
   const VrmaMmdBoneDef* bones = VrmaMmdBones();

@@ -49,11 +49,11 @@ const VrmaMmdBoneDef* VrmaMmdBones();
 // The MMD rest (A-pose) positions for arms armAngleDeg below the horizontal.
 void VrmaMmdRest(double armAngleDeg, float pos[MB_COUNT][3]);
 
-// The MMD bone whose world rotation each humanoid bone takes, and the one
-// at whose joint it sits (they differ for the upper arm: it turns with the
-// arm twist, about the arm joint).
-extern const int kVrmaHumanSource[HB_COUNT];
+// The MMD bone at whose joint each humanoid bone sits, and the one whose
+// world rotation it takes: the same but for the upper arm, which turns with
+// the arm twist about the arm joint.
 extern const int kVrmaHumanJoint[HB_COUNT];
+int VrmaHumanSource(int h);
 
 // The T-pose humanoid (glTF space, metres).
 void VrmaStandardSkeleton(VrmaSkeleton* out);
