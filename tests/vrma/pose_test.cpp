@@ -366,6 +366,38 @@ TEST(VrmaPose, RefusesWhatItCannotPlay) {
   EXPECT_EQ(Played(two.Bytes(), 91).status, kVrmaPoseBadArmAngle);
 }
 
+TEST(VrmaPose, CutAnywhereOrFollowedByGarbage) {
+  Gen g;
+  g.Key("頭", 0).Key("左足ＩＫ", 3, {}, {0, 1, 0}).Key("髪", 2);
+  g.morphs.push_back({"あ", 4});
+  g.Ik(1, "左足ＩＫ", false).Ik(2, "右つま先ＩＫ", false);
+  const std::string whole = g.Bytes();
+  const size_t morphEnd = 54 + 3 * 111 + 4 + 23;
+  for (size_t n = 0; n <= whole.size(); n++) {
+    SCOPED_TRACE(n);
+    const Played r(whole.substr(0, n));
+    if (n < 54 + 3 * 111 || (n > 54 + 3 * 111 && n < morphEnd)) {
+      EXPECT_NE(r.status, kVrmaPoseDone);
+      continue;
+    }
+    ASSERT_EQ(r.status, kVrmaPoseDone);
+    const int frames = n >= morphEnd ? 5 : 4;  // the morph key at 4
+    EXPECT_EQ(r.anim.frames, frames);
+    // The counts of camera, light, self-shadow and switch records, then the
+    // first switch (the left leg's IK off from frame 1) read once it is whole.
+    EXPECT_EQ(r.stats.ikSolves, n >= morphEnd + 16 + 30 ? 1 + frames : 2 * frames);
+  }
+  std::mt19937 rng(5);
+  for (int i = 0; i < 300; i++) {
+    std::string b = whole.substr(0, morphEnd);
+    const size_t extra = rng() % 200;
+    for (size_t k = 0; k < extra; k++) b.push_back(char(rng() % 4 == 0 ? 0xFF : rng()));
+    const Played r(b);
+    ASSERT_EQ(r.status, kVrmaPoseDone);
+    for (float v : r.anim.rotation) ASSERT_TRUE(std::isfinite(v));
+  }
+}
+
 TEST(VrmaPose, RotationsThatAreNoneAreTheIdentity) {
   Gen g;
   g.Key("頭", 0, Qt{0, 0, 0, 0}).Key("首", 0, Qt{NAN, 0, 0, 1}, Vt{INFINITY, 0, 0}).Key("左ひじ", 4, AroundAxis(0, 1, 0, 30));
