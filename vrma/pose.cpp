@@ -607,6 +607,7 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   out->frames = frames;
   out->rotation.assign(size_t(frames) * HB_COUNT * 4, 0.0f);
   out->hips.assign(size_t(frames) * 3, 0.0f);
+  if (o.joints) o.joints->assign(size_t(frames) * HB_COUNT * 3, 0.0f);
   bool written[HB_COUNT] = {};
   written[HB_hips] = true;  // it carries the position
   Q prev[HB_COUNT];
@@ -687,6 +688,15 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
     out->hips[size_t(f) * 3] = float(hips.x);
     out->hips[size_t(f) * 3 + 1] = float(hips.y);
     out->hips[size_t(f) * 3 + 2] = float(hips.z);
+
+    if (o.joints)
+      for (int h = 0; h < HB_COUNT; h++) {
+        const V j = ToGltf(p->w[kVrmaHumanJoint[h]].p);
+        float* to = &(*o.joints)[(size_t(f) * HB_COUNT + h) * 3];
+        to[0] = float(j.x);
+        to[1] = float(j.y);
+        to[2] = float(j.z);
+      }
 
     // Where the humanoid's roots stand against MMD's.
     auto joint = [&](int h) {

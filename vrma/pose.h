@@ -20,6 +20,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "vrma/skeleton.h"
 #include "vrma/vrma_anim.h"
@@ -47,6 +48,10 @@ struct VrmaPoseOptions {
   const uint8_t* data = nullptr;  // the motion's bytes
   size_t size = 0;
   double armAngleDeg = kVrmaArmAngleDeg;
+  // When set: each humanoid joint where MMD's forward kinematics puts it
+  // (frames x HB_COUNT x 3, glTF space, metres), for comparing a player's
+  // pose with.
+  std::vector<float>* joints = nullptr;
 };
 
 struct VrmaPoseStats {

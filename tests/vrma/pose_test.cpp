@@ -75,6 +75,49 @@ TEST(VrmaPose, TurnsOfNeckHeadElbowsAndHandsKept) {
   }
 }
 
+TEST(VrmaPose, BonesPointWhereMmdPutsThem) {
+  // Every bone but the twist bones turns; the IK is on. From each humanoid
+  // joint to its children the output's pose points as MMD's joints lie
+  // (the hips' children aside: the roots are where the two differ).
+  std::mt19937 rng(23);
+  Gen g;
+  const VrmaMmdBoneDef* bones = VrmaMmdBones();
+  for (int b = 0; b < MB_COUNT; b++) {
+    const std::string name = bones[b].name;
+    if (name.find("捩") != std::string::npos) continue;
+    for (int k = 0; k < 4; k++) g.Key(name.c_str(), int(rng() % 120), RandomTurn(rng, 90), {}, Curves(rng));
+  }
+  const std::string bytes = g.Bytes();
+  std::vector<float> joints;
+  VrmaPoseOptions o;
+  o.data = reinterpret_cast<const uint8_t*>(bytes.data());
+  o.size = bytes.size();
+  o.joints = &joints;
+  VrmaAnimation anim;
+  VrmaPoseStats stats;
+  ASSERT_EQ(VrmaPose(o, &anim, &stats), kVrmaPoseDone);
+  ASSERT_EQ(joints.size(), size_t(anim.frames) * HB_COUNT * 3);
+  VrmaSkeleton skel;
+  VrmaStandardSkeleton(&skel);
+  double worst = 0;
+  for (int f = 0; f < anim.frames; f++) {
+    const Humanoid h = Pose(anim, skel, f);
+    auto mmd = [&](int b) {
+      const float* j = &joints[(size_t(f) * HB_COUNT + b) * 3];
+      return Vt{j[0], j[1], j[2]};
+    };
+    for (int c = 0; c < HB_COUNT; c++) {
+      const int up = kHumanBoneParent[c];
+      if (up <= HB_hips) continue;
+      const Vt a = Sub(h.joint[c], h.joint[up]), b = Sub(mmd(c), mmd(up));
+      const double cosAngle = (a.x * b.x + a.y * b.y + a.z * b.z) / (Norm(a) * Norm(b));
+      worst = std::max(worst, std::acos(std::min(1.0, cosAngle)) * 180 / 3.14159265358979);
+      ASSERT_NEAR(Norm(a), Norm(b), 1e-5);
+    }
+  }
+  EXPECT_LT(worst, 0.01);
+}
+
 TEST(VrmaPose, AnklesReachTheirTargets) {
   // The feet wander over the floor and into the air while the centre bobs.
   std::mt19937 rng(3);
