@@ -37,14 +37,19 @@ struct SideDef {
 
 // The left side, the arm straight out along +X. The thumb points level,
 // halfway between the arm and the front (-Z); the other fingers along the arm.
+// The twist bones sit where the humanoid turns them: the arm twist at the
+// arm joint (the upper arm turns with it), the hand twist at the wrist (the
+// hand turns with it, the forearm does not). A motion's twist axis, made for
+// its model's arm, lies a few degrees off ours: a twist about it halfway
+// down a bone would bend the arm there, where the humanoid cannot.
 const SideDef kSide[SB_COUNT] = {
     {"左肩P", "", -1, MB_upper3, {0.3f, 15.5f, 0}},
     {"左肩", "", SB_shoulderP, 0, {0.3f, 15.5f, 0}},
     {"左肩C", "", SB_shoulder, 0, {1.5f, 15.3f, 0}},  // takes back 肩P's turn
     {"左腕", "", SB_shoulderC, 0, {1.5f, 15.3f, 0}},
-    {"左腕捩", "", SB_arm, 0, {3.25f, 15.3f, 0}},
+    {"左腕捩", "", SB_arm, 0, {1.5f, 15.3f, 0}},  // at the joint it twists (see above)
     {"左ひじ", "", SB_armTwist, 0, {5, 15.3f, 0}},
-    {"左手捩", "", SB_elbow, 0, {6.5f, 15.3f, 0}},
+    {"左手捩", "", SB_elbow, 0, {8, 15.3f, 0}},
     {"左手首", "", SB_handTwist, 0, {8, 15.3f, 0}},
     {"左親指０", "", SB_wrist, 0, {8.2f, 15.2f, -0.4f}},
     {"左親指１", "", SB_thumb0, 0, {8.6f, 15.2f, -0.8f}},

@@ -12,7 +12,7 @@
 
 constexpr double kVrmaMetresPerUnit = 0.08;
 // The A-pose: the arms this far below the horizontal (degrees).
-constexpr double kVrmaArmAngleDeg = 35;
+constexpr double kVrmaArmAngleDeg = 40;
 // --arm-angle outside [-90, 90] is refused.
 constexpr double kVrmaArmAngleMax = 90;
 

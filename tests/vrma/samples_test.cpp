@@ -1,6 +1,6 @@
 // The pose stage on the real motions (skipped without them): the turns of
 // the neck, head, elbows and hands kept at every frame, the ankles on their
-// targets. Prints the figures of each: the IK's misses, how far the leg
+// targets, the bones pointing where MMD puts them. Prints the figures of each: the IK's misses, how far the leg
 // roots and the spine root stand from MMD's, the bones left out.
 #include <gtest/gtest.h>
 
@@ -32,12 +32,14 @@ TEST(VrmaSamples, RealMotionsPlayOnTheStandardSkeleton) {
     played++;
     ExpectAnglesKept(r);
     const auto [checked, worst] = ExpectAnklesOnTargets(r);
+    const double direction = WorstDirectionDeg(r);
+    EXPECT_LT(direction, 0.1);
     const VrmaPoseStats& s = r.stats;
     printf("%s: %d frames; IK %lld solves (%lld out of reach, %lld finished), descent's worst miss %.4f m, "
-           "worst miss %.6f m (checked %d, %.6f m); leg roots %.4f m, spine root %.4f m off MMD's; %d bones left out%s\n",
+           "worst miss %.6f m (checked %d, %.6f m); leg roots %.4f m, spine root %.4f m off MMD's; bones within %.3f degrees of MMD's; %d bones left out%s\n",
            std::filesystem::path(path).filename().c_str(), s.frames, (long long)s.ikSolves,
            (long long)s.ikUnreachable, (long long)s.ikFinished, s.worstDescentMiss, s.worstMiss, checked, worst,
-           s.legRootOffset, s.spineRootOffset, s.unmappedCount, s.unmappedMore ? " and more" : "");
+           s.legRootOffset, s.spineRootOffset, direction, s.unmappedCount, s.unmappedMore ? " and more" : "");
   }
   if (!played) GTEST_SKIP() << "no sample motion with bone keys";
 }

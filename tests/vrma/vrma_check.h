@@ -232,11 +232,14 @@ struct Played {
   TMotion motion;
   int status;
 
+  std::vector<float> joints;  // where MMD puts the humanoid's joints
+
   explicit Played(const std::string& b, double armAngle = kVrmaArmAngleDeg) : bytes(b) {
     VrmaPoseOptions o;
     o.data = reinterpret_cast<const uint8_t*>(bytes.data());
     o.size = bytes.size();
     o.armAngleDeg = armAngle;
+    o.joints = &joints;
     status = VrmaPose(o, &anim, &stats);
     VrmaStandardSkeleton(&skel);
     motion = ReadMotion(bytes);
@@ -248,6 +251,29 @@ inline Qt Key(const TMotion& m, const char* utf8, uint32_t f) {
   Qt q;
   vrmacheck::At(m, SjisName(utf8), f, &q);
   return q;
+}
+
+// The largest angle (degrees) over the frames between a bone of the
+// output's pose (from its joint to a child's) and the same bone where MMD
+// puts the joints; the hips' children aside (the roots are where the two
+// differ).
+inline double WorstDirectionDeg(const Played& r) {
+  double worst = 0;
+  for (int f = 0; f < r.anim.frames; f++) {
+    const Humanoid h = r.At(f);
+    auto mmd = [&](int b) {
+      const float* j = &r.joints[(size_t(f) * HB_COUNT + b) * 3];
+      return Vt{j[0], j[1], j[2]};
+    };
+    for (int c = 0; c < HB_COUNT; c++) {
+      const int up = kHumanBoneParent[c];
+      if (up <= HB_hips) continue;
+      const Vt a = Sub(h.joint[c], h.joint[up]), b = Sub(mmd(c), mmd(up));
+      const double cosAngle = (a.x * b.x + a.y * b.y + a.z * b.z) / (Norm(a) * Norm(b));
+      worst = std::max(worst, std::acos(std::min(1.0, cosAngle)) * 180 / 3.14159265358979);
+    }
+  }
+  return worst;
 }
 
 // The turn of each checked humanoid bone equals its MMD bones' at every frame.
