@@ -29,6 +29,7 @@ constexpr double kToeIkStep = 4;
 const double kLegIkStepCos = std::cos(kLegIkStep), kToeIkStepCos = std::cos(kToeIkStep);
 constexpr double kKneeMin = -kPi, kKneeMax = -0.5 * kPi / 180;
 constexpr double kIkDone = 1e-5;  // units: the ankle is on its target
+constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands still
 
 // ---- quaternions ------------------------------------------------------------
 
@@ -401,6 +402,7 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
   };
   for (int loop = 0; loop < kLegIkLoops; loop++) {
     if (done(ankleInThigh())) break;
+    const double bendBefore = bend;
     // The knee first: about its x axis, by the whole angle between the
     // directions to the ankle and to the target, in the sense that brings
     // them together; a first step out of its range is taken the other way
@@ -420,8 +422,11 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     const V inThigh = ankleInThigh();
     if (done(inThigh)) break;
     Q turn;
-    if (Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn))
-      thigh = Normal(Mul(thigh, turn));
+    const bool turned = Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn);
+    if (turned) thigh = Normal(Mul(thigh, turn));
+    // Where neither link moves (a target out of reach, the leg straight at
+    // it), the loops left would repeat this one.
+    if (std::fabs(bend - bendBefore) < kIkStill && (!turned || std::fabs(turn.w) > 1 - kIkStill * kIkStill / 8)) break;
   }
   p->lq[leg] = thigh;
   p->lq[knee] = AxisAngle(1, 0, 0, bend);
