@@ -7,15 +7,16 @@
 // bones, shoulder P (its turn taken back below the shoulder), 上半身２ after
 // 上半身2, 腰 taken back above the legs; the leg IK as MMD models set it up
 // (cyclic coordinate descent, 40 loops, at most 2 rad a step, the knee about
-// its x axis only in [-180, -0.5] degrees, then つま先ＩＫ turning the foot),
-// each IK switched by the show-and-IK keys (a target within reach that
-// the descent misses is reached by bending the knee to its distance and
-// turning the thigh onto it); the D bones adding their turns
-// after the IK. A humanoid bone's world rotation is its MMD bone's,
+// its x axis only in [-180, -0.5] degrees, then つま先ＩＫ turning the
+// foot), each IK switched by the show-and-IK keys; a target within reach
+// that the descent leaves more than a millimetre off is reached by bending
+// the knee to its distance and turning the thigh onto it; then the D bones
+// add their turns. A humanoid bone's world rotation is its MMD bone's,
 // converted to glTF axes, times the bone's rest offset (T- to A-pose); its
 // local rotation is its humanoid parent's world inverse times its world.
 // The hips take 下半身's world rotation and position.
 //
+// Not reentrant: the stage keeps its tables between calls.
 // Portable core: the front end hands in the motion's bytes.
 #pragma once
 #include <cstddef>
