@@ -28,7 +28,7 @@ constexpr int kToeIkLoops = 3;
 constexpr double kToeIkStep = 4;
 const double kLegIkStepCos = std::cos(kLegIkStep), kToeIkStepCos = std::cos(kToeIkStep);
 constexpr double kKneeMin = -kPi, kKneeMax = -0.5 * kPi / 180;
-constexpr double kIkDone = 1e-5;  // units: the ankle is on its target
+constexpr double kIkDone = 1e-3;  // units (0.08 mm): the ankle is on its target
 constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands still
 
 // ---- quaternions ------------------------------------------------------------
