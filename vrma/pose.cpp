@@ -226,7 +226,7 @@ void NoteUnmapped(Unmapped* u, const uint8_t* name, int n, VrmaPoseStats* st) {
       if (u->n[i] == n && memcmp(u->s[i], name, size_t(n)) == 0) return;
       continue;
     }
-    if (st->unmappedCount == VRMA_UNMAPPED_MAX) {  // the table stays half empty
+    if (st->unmappedCount == VRMA_UNMAPPED_MAX) {  // at most half the slots fill: a probe ends
       st->unmappedMore = true;
       return;
     }
@@ -319,8 +319,8 @@ void ReadSwitches(const uint8_t* data, size_t size, size_t at, Motion* m) {
 
 bool IkOn(Motion* m, int ik, uint32_t f) {
   const std::vector<Switch>& s = m->ik[ik];
-  size_t& c = m->ikCursor[ik];
-  if (c < s.size() && s[c].frame > f) c = 0;
+  size_t& c = m->ikCursor[ik];  // the switches at or before the frame last asked
+  if (c > 0 && s[c - 1].frame > f) c = 0;
   while (c < s.size() && s[c].frame <= f) c++;
   return c == 0 ? true : s[c - 1].on;  // on until the first switch
 }
