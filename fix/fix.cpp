@@ -9,6 +9,7 @@
 #include "base/encoding.h"
 #include "fix/fix_fit.h"
 #include "fix/fix_play.h"
+#include "vmd/rotation.h"
 
 static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
 
@@ -24,9 +25,10 @@ constexpr size_t kMorphRecord = 23;
 // The bones folded into along one chain share it: the world rotation of a
 // hand carries the differences of the chest, shoulder, arm and hand.
 constexpr double kChainToleranceDeg = 0.0095;
-// Curve evaluations and products one motion may ask for while fitting: real
-// dances need less than one a byte; a tenth of a second more for any motion.
-constexpr int64_t kWorkPerByte = 16;
+// Curve evaluations and products the fitting of one chain may ask for, by
+// the keys of its bones: real dances need less than 400 a key; a few
+// hundredths of a second more for any chain.
+constexpr int64_t kWorkPerKey = 600;
 constexpr int64_t kWorkBase = 2000000;
 
 // ---- the bones ---------------------------------------------------------
@@ -440,14 +442,47 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   return kRefuseNone;
 }
 
-// The keys of one bone folded into, by frame. Returns a FixRefusal.
+// What a refusal names: the bones (turning, or holding the key) and frames.
+struct Why {
+  int bone[3];
+  int bones;
+  int64_t a, b;
+};
+Why gWhy;
+
+int Refuse(int refusal, int bone, int64_t a, int64_t b) {
+  gWhy = {{bone, 0, 0}, bone < 0 ? 0 : 1, a, b};
+  return refusal;
+}
+
+bool Above127(const uint8_t c[4]) { return c[0] > 127 || c[1] > 127 || c[2] > 127 || c[3] > 127; }
+
+// Players differ on a curve with a byte above 127 (its x may turn back), so
+// the fold never evaluates one between its keys: the bone's own position
+// curves where a key of the chain splits its key interval [a, b] (kept
+// whole, they need no evaluation).
+int SplitsOddPosition(const Track& t, int bone, int64_t a, int64_t b) {
+  const int i = LastAtOrBefore(t, a);
+  if (i < 0 || i + 1 >= (int)t.keys.size()) return kRefuseNone;
+  const Key& k0 = t.keys[i];
+  const Key& k1 = t.keys[i + 1];
+  if (k0.frame == a && k1.frame == b) return kRefuseNone;
+  for (int c = 0; c < 3; c++) {
+    const uint8_t cur[4] = {k1.ip[c], k1.ip[4 + c], k1.ip[8 + c], k1.ip[12 + c]};
+    if (k0.pos[c] != k1.pos[c] && Above127(cur)) return Refuse(kRefuseCurveBytes, bone, k0.frame, k1.frame);
+  }
+  return kRefuseNone;
+}
+
+// The keys of one bone folded into, by frame. Returns a FixRefusal (what it
+// names in gWhy).
 int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const prior[3],
                 std::vector<Miss>* miss, std::vector<OutKey>* out, int64_t* added) {
   out->clear();
   miss->clear();
   *added = 0;
   for (int i = 0; i < g.n; i++)
-    if (m.tracks[g.f[i].bone].bad) return kRefuseBadRotation;
+    if (m.tracks[g.f[i].bone].bad) return Refuse(kRefuseBadRotation, g.f[i].bone, 0, 0);
   // Every frame where a bone of the chain has a key (each list is sorted).
   std::vector<int64_t> frames, merged;
   for (int i = 0; i < g.n; i++) {
@@ -490,16 +525,18 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
     AddKey(bd, frames[0], ProductAt(m, g, frames[0]), ip);
   }
   for (size_t j = 1; j < frames.size(); j++) {
-    if (gKeysLeft <= 0) return kRefuseTooLarge;
+    if (gKeysLeft <= 0) return Refuse(kRefuseTooLarge, -1, 0, 0);
     const int64_t a = frames[j - 1], b = frames[j];
     int changing = 0;
     Span one = {};
+    int turning[3];
     for (int i = 0; i < g.n; i++) {
       const Span s = SpanOf(m.tracks[g.f[i].bone], a, b);
       if (!s.changing) continue;
-      changing++;
+      turning[changing++] = i;
       one = s;
     }
+    if (const int r = SplitsOddPosition(t, g.bone, a, b)) return r;
     uint8_t ip[64];
     if (changing == 0) {
       MakeInterp(t, a, b, kLine, nullptr, ip);
@@ -511,9 +548,18 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
       MakeInterp(t, a, b, r, one.to->ip, ip);
       AddKey(bd, b, ProductAt(m, g, b), ip);
     } else {
-      if (b - a > kFixMaxSpan) return kRefuseFarApart;
+      // The turning bones' curves are evaluated between their keys and fitted anew.
+      for (int k = 0; k < changing; k++) {
+        const Span s = SpanOf(m.tracks[g.f[turning[k]].bone], a, b);
+        if (Above127(s.to->rc)) return Refuse(kRefuseCurveBytes, g.f[turning[k]].bone, s.from->frame, s.to->frame);
+      }
+      if (b - a > kFixMaxSpan) {
+        Refuse(kRefuseFarApart, -1, a, b);
+        for (int k = 0; k < changing; k++) gWhy.bone[gWhy.bones++] = g.f[turning[k]].bone;
+        return kRefuseFarApart;
+      }
       const int r = FillFree(bd, a, b, changing == 1 ? &one : nullptr);
-      if (r != kRefuseNone) return r;
+      if (r != kRefuseNone) return Refuse(r, -1, 0, 0);
     }
   }
   *added = bd.added;
@@ -545,10 +591,11 @@ const char* FixFoldTargets(int fold) {
 const char* FixRefusalText(int refusal) {
   static const char* const kTexts[kRefusals] = {
       "",
-      "a key of the chain holds no rotation (zero, not a number or infinite)",
-      "two keys of the chain are more than 65536 frames apart while more than one bone turns",
-      "the curves would take more work than one motion may ask for",
+      "a key of the chain holds a rotation or position that is not a number",
+      "keys more than 65536 frames apart",
+      "the curves would take more work than the keys of the chain may ask for",
       "the copy would be more than twice the motion's size",
+      "a key the fold would split has curve bytes above 127 (players differ on such curves)",
   };
   return refusal >= 0 && refusal < kRefusals ? kTexts[refusal] : "";
 }
@@ -564,6 +611,13 @@ const int kFoldBone[kFolds] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist,
                                kLShoulderP, kRShoulderP, kUpper2Full};
 
 bool Calls(const Track& t) { return t.driven && t.maxrot > 0.01; }
+
+// The folds of the arm chain a bone belongs to (none for the chest).
+uint32_t FoldsOfSide(int bone) {
+  if (bone == kUpper2) return 0;
+  return bone < kSide ? 1u << kFoldLArmTwist | 1u << kFoldLHandTwist | 1u << kFoldLShoulderP
+                      : 1u << kFoldRArmTwist | 1u << kFoldRHandTwist | 1u << kFoldRShoulderP;
+}
 
 // The bones folded into, for the folds in `folds`.
 int Targets(uint32_t folds, Target* g) {
@@ -602,13 +656,39 @@ int Targets(uint32_t folds, Target* g) {
 
 void PutInt(uint8_t* p, int32_t v) { memcpy(p, &v, 4); }
 
+// Refuses a fold, saying why of this motion with what gWhy names.
+void Say(FixResult* r, int fold, int refusal) {
+  r->refusal[fold] = refusal;
+  char* out = r->reason[fold];
+  const size_t n = sizeof r->reason[fold];
+  const Why& w = gWhy;
+  const long long a = w.a, b = w.b;
+  if (refusal == kRefuseBadRotation && w.bones) {
+    snprintf(out, n, "a key of %s holds a rotation or position that is not a number", kBoneUtf8[w.bone[0]]);
+  } else if (refusal == kRefuseFarApart && w.bones) {
+    char turning[64] = "";
+    for (int i = 0; i < w.bones; i++)
+      snprintf(turning + strlen(turning), sizeof turning - strlen(turning), "%s%s",
+               i == 0 ? "" : i + 1 == w.bones ? " and " : ", ", kBoneUtf8[w.bone[i]]);
+    snprintf(out, n, "keys more than 65536 frames apart: %s %s between frames %lld and %lld, where the chain has no key",
+             turning, w.bones > 1 ? "turn" : "turns", a, b);
+  } else if (refusal == kRefuseCurveBytes && w.bones) {
+    snprintf(out, n,
+             "the key of %s at frame %lld has curve bytes above 127 and the fold would split it "
+             "(players differ on such curves)",
+             kBoneUtf8[w.bone[0]], b);
+  } else {
+    snprintf(out, n, "%s", FixRefusalText(refusal));
+  }
+}
+
 }  // namespace
 
 namespace {
 
 struct Place {
   uint32_t at;  // the record before which the rebuilt bone's keys go
-  int target;
+  int bone;
 };
 
 // What FixPlan decided, for FixEmit.
@@ -620,8 +700,12 @@ struct Plan {
   std::vector<uint8_t> gone;  // per bone record: it leaves its place
   int n = 0;
   Place places[7];
-  std::vector<OutKey> built[7];
-  std::vector<Miss> miss[7];  // the differences each rebuilt bone makes
+  // By the bone folded into: its keys, the differences it makes, the keys
+  // added, and the folds it was built for (0: none yet).
+  std::vector<OutKey> built[kBoneCount];
+  std::vector<Miss> miss[kBoneCount];
+  int64_t added[kBoneCount];
+  uint32_t builtFor[kBoneCount];
 };
 Plan gPlan;
 
@@ -632,8 +716,6 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   memset(r, 0, sizeof *r);
   r->bytesIn = int64_t(size);
   PrepareNames();
-  gWork = 0;
-  gWorkMax = kWorkBase + kWorkPerByte * int64_t(size);
   static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
   if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
     return r->status = kFixNotMotion;
@@ -686,21 +768,25 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     const uint8_t* p = m.bones + size_t(i) * kBoneRecord;
     Track& t = m.tracks[b];
     AddRecord(&t, p, i);
-    // As the reader judges a key: moved, and the length of its vector part
-    // with w made positive.
+    // As the reader judges a key: moved, and the length of the vector part
+    // of the rotation players turn by.
     const float px = FloatAt(p + kPosAt), py = FloatAt(p + kPosAt + 4), pz = FloatAt(p + kPosAt + 8);
-    const float x = FloatAt(p + kRotAt), y = FloatAt(p + kRotAt + 4), z = FloatAt(p + kRotAt + 8);
-    if (std::fabs(x) > 0.01f || std::fabs(y) > 0.01f || std::fabs(z) > 0.01f || std::fabs(px) > 0.01f ||
+    const Quat q = qplayed({FloatAt(p + kRotAt), FloatAt(p + kRotAt + 4), FloatAt(p + kRotAt + 8),
+                            FloatAt(p + kRotAt + 12)});
+    if (std::fabs(q.x) > 0.01f || std::fabs(q.y) > 0.01f || std::fabs(q.z) > 0.01f || std::fabs(px) > 0.01f ||
         std::fabs(py) > 0.01f || std::fabs(pz) > 0.01f)
       t.driven = true;
-    const float len = std::sqrt(x * x + y * y + z * z);
+    const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
     if (len > t.maxrot) t.maxrot = len;
   }
 
+  // A twist or shoulder P bone that turns at all: a VRM model has no such
+  // bone, so any turn it keeps is lost. The lone full-width 上半身２ as the
+  // report finds it.
   for (int f = 0; f < kFolds; f++) {
     if (f == kFoldUpper2Full) {
       if (Calls(m.tracks[kUpper2Full]) && !Calls(m.tracks[kUpper2])) r->wanted |= 1u << f;
-    } else if (Calls(m.tracks[kFoldBone[f]])) {
+    } else if (m.tracks[kFoldBone[f]].turns) {
       r->wanted |= 1u << f;
     }
   }
@@ -708,10 +794,13 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   for (Track& t : m.tracks) Gather(&t);
 
   // Build the bones folded into; a chain that cannot be built gives up the
-  // folds that feed it, and the rest is built again without them.
+  // folds that feed it, and the rest is built again without them (a bone
+  // built before for the same folds of its side and the chest is the same
+  // again and kept). Each chain may ask for work by its own keys, counted
+  // afresh each time it is built: no chain's work is spent on another.
   uint32_t folds = r->wanted;
   Target g[7];
-  std::vector<OutKey>* built = gPlan.built;
+  for (uint32_t& b : gPlan.builtFor) b = 0;
   int n = 0;
   for (int round = 0; round < kFolds + 1; round++) {
     n = Targets(folds, g);
@@ -721,16 +810,28 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     gKeysLeft = (2 * int64_t(size) + 65536) / int64_t(kBoneRecord);
     // The chest first: the bones of both arms are fitted to what it leaves.
     for (int k = 0; k < n && !again; k++) {
-      const int i = g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k;
-      const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
-      for (int j = 0; j < g[i].priors; j++) prior[j] = &gPlan.miss[g[i].prior[j]];
-      int64_t added = 0;
-      const int why = BuildTarget(m, g[i], prior, &gPlan.miss[i], &built[i], &added);
-      r->addedKeys += added;
+      const Target& t = g[g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k];
+      const uint32_t builtFor = folds & (FoldsOfSide(t.bone) | 1u << kFoldUpper2Full);
+      int why = kRefuseNone;
+      gWhy = {};
+      if (gPlan.builtFor[t.bone] == builtFor) {
+        gKeysLeft -= int64_t(gPlan.built[t.bone].size());
+        if (gKeysLeft < 0) why = kRefuseTooLarge;
+      } else {
+        const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
+        for (int j = 0; j < t.priors; j++) prior[j] = &gPlan.miss[g[t.prior[j]].bone];
+        int64_t keys = 0;
+        for (int j = 0; j < t.n; j++) keys += int64_t(m.tracks[t.f[j].bone].keys.size());
+        gWork = 0;
+        gWorkMax = kWorkBase + kWorkPerKey * keys;
+        why = BuildTarget(m, t, prior, &gPlan.miss[t.bone], &gPlan.built[t.bone], &gPlan.added[t.bone]);
+        gPlan.builtFor[t.bone] = why == kRefuseNone ? builtFor : 0;
+      }
+      r->addedKeys += gPlan.added[t.bone];
       if (why == kRefuseNone) continue;
       for (int f = 0; f < kFolds; f++)
-        if (g[i].folds & (1u << f)) r->refusal[f] = why;
-      folds &= ~g[i].folds;
+        if (t.folds & (1u << f)) Say(r, f, why);
+      folds &= ~t.folds;
       again = true;
     }
     if (!again) break;
@@ -759,17 +860,20 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
       if (!s.recs.empty()) at = std::min(at, s.recs[0]);
     }
     if (!t.recs.empty()) at = t.recs[0];
-    places[i] = {at, i};
+    places[i] = {at, g[i].bone};
   }
-  for (int i = 0; i < n; i++) keysOut += int64_t(built[i].size());
+  for (int i = 0; i < n; i++) keysOut += int64_t(gPlan.built[g[i].bone].size());
   std::sort(places, places + n, [&](const Place& a, const Place& b) {
-    return a.at != b.at ? a.at < b.at : g[a.target].bone < g[b.target].bone;
+    return a.at != b.at ? a.at < b.at : a.bone < b.bone;
   });
 
   const int64_t outSize = int64_t(size) + (keysOut - declared) * int64_t(kBoneRecord);
   if (folds && outSize > 2 * int64_t(size) + 65536) {
     for (int f = 0; f < kFolds; f++)
-      if (folds & (1u << f)) r->refusal[f] = kRefuseTooLarge;
+      if (folds & (1u << f)) {
+        gWhy = {};
+        Say(r, f, kRefuseTooLarge);
+      }
     folds = 0;
   }
   r->folded = folds;
@@ -783,7 +887,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     FixBone& b = r->bones[r->boneCount++];
     snprintf(b.name, sizeof b.name, "%s", kBoneUtf8[g[i].bone]);
     b.keysBefore = int32_t(m.tracks[g[i].bone].recs.size());
-    b.keysAfter = int32_t(built[i].size());
+    b.keysAfter = int32_t(gPlan.built[g[i].bone].size());
   }
   for (int f = 0; f < kFolds; f++) {
     if (!(folds & (1u << f))) continue;
@@ -829,7 +933,7 @@ int FixEmit(FixSink sink, void* ctx) {
   };
   for (int i = 0; i < p.n; i++) {
     if (!copyUpTo(std::min<size_t>(p.places[i].at, size_t(p.declared)))) return -1;
-    const std::vector<OutKey>& keys = p.built[p.places[i].target];
+    const std::vector<OutKey>& keys = p.built[p.places[i].bone];
     if (!keys.empty() && sink(ctx, keys[0].rec, keys.size() * kBoneRecord) != 0) return -1;
   }
   if (!copyUpTo(size_t(p.declared))) return -1;

@@ -82,12 +82,13 @@ void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
                 w = FloatAt(p + kRotAt + 12);
     const Dq raw = {x, y, z, w};
     const double n = Dot(raw, raw);
-    if (!std::isfinite(n) || n < 1e-12 || !std::isfinite(k.pos[0]) || !std::isfinite(k.pos[1]) ||
-        !std::isfinite(k.pos[2])) {
+    if (!std::isfinite(n) || !std::isfinite(k.pos[0]) || !std::isfinite(k.pos[1]) || !std::isfinite(k.pos[2])) {
       t->bad = true;
-      k.q = {0, 0, 0, 1};
+      k.q = kIdentity;
     } else {
-      k.q = Normal(raw);
+      // Players normalise the rotation; a zero one is the rest pose.
+      k.q = n > 0 ? Normal(raw) : kIdentity;
+      if (x != 0 || y != 0 || z != 0) t->turns = true;
     }
     k.ip = p + kInterpAt;
     for (int c = 0; c < 4; c++) k.rc[c] = k.ip[3 + 4 * c];

@@ -67,8 +67,8 @@ struct Track {
   std::vector<Key> keys;       // by frame, one per frame (the last record of it)
   bool turns = false;          // a key's rotation is not the rest pose
   bool driven = false;         // as the reader: a key moves or turns it by more than 0.01
-  float maxrot = 0;            // the largest |x, y, z| of a key's normalised rotation, w made positive
-  bool bad = false;            // a rotation that is none, or a position that is no number
+  float maxrot = 0;            // as the reader: the largest |x, y, z| of a key's rotation
+  bool bad = false;            // a rotation or position that is no number
   mutable int cursor = 0;      // the key the last look-up found: frames are mostly asked in order
 };
 
