@@ -97,25 +97,9 @@ bool FitByShape(const std::vector<Band>& bands, uint8_t out[4]) {
       gWork += int64_t(n) * 8;
       bool usable = true;
       const double X1 = x1 / 127.0, X2 = x2 / 127.0;
-      const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
       double y1lo = 0, y1hi = 127;
       for (size_t i = 0; i < n && usable; i++) {
-        // The parameter where x is t: Newton's steps, else halving.
-        const double t = bands[i].t;
-        double sp = t;
-        bool done = false;
-        for (int k = 0; k < 8; k++) {
-          const double x = ((ax * sp + bx) * sp + cx) * sp - t;
-          if (std::fabs(x) < 1e-13) {
-            done = true;
-            break;
-          }
-          const double dx = (3 * ax * sp + 2 * bx) * sp + cx;
-          if (std::fabs(dx) < 1e-9) break;
-          sp -= x / dx;
-          if (sp < 0 || sp > 1) break;
-        }
-        if (!done || sp < 0 || sp > 1) sp = CurveParam(X1, X2, t);
+        const double sp = CurveParamAt(X1, X2, bands[i].t);
         const double u = 1 - sp;
         A[i] = 3 * u * u * sp;
         B[i] = 3 * u * sp * sp;

@@ -30,31 +30,30 @@ double AngleDeg(const Dq& a, const Dq& b) {
   return 4 * std::asin(std::min(1.0, chord / 2)) * 180.0 / kPi;
 }
 
-double CurveAt(int x1, int y1, int x2, int y2, double t) {
-  if (x1 == y1 && x2 == y2) return t;  // the straight line
-  gWork++;
-  const double X1 = x1 / 127.0, Y1 = y1 / 127.0, X2 = x2 / 127.0, Y2 = y2 / 127.0;
+double CurveParamAt(double X1, double X2, double t) {
   const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
   double s = t;
-  bool done = false;
   for (int i = 0; i < 8; i++) {
     const double x = ((ax * s + bx) * s + cx) * s - t;
-    if (std::fabs(x) < 1e-13) {
-      done = true;
-      break;
-    }
+    if (std::fabs(x) < 1e-13) return s;
     const double dx = (3 * ax * s + 2 * bx) * s + cx;
     if (std::fabs(dx) < 1e-9) break;
     s -= x / dx;
     if (s < 0 || s > 1) break;
   }
-  if (!done || s < 0 || s > 1) {
-    double lo = 0, hi = 1;
-    for (int i = 0; i < 60; i++) {
-      s = 0.5 * (lo + hi);
-      if (((ax * s + bx) * s + cx) * s < t) lo = s; else hi = s;
-    }
+  double lo = 0, hi = 1;
+  for (int i = 0; i < 60; i++) {
+    s = 0.5 * (lo + hi);
+    if (((ax * s + bx) * s + cx) * s < t) lo = s; else hi = s;
   }
+  return s;
+}
+
+double CurveAt(int x1, int y1, int x2, int y2, double t) {
+  if (x1 == y1 && x2 == y2) return t;  // the straight line
+  gWork++;
+  const double Y1 = y1 / 127.0, Y2 = y2 / 127.0;
+  const double s = CurveParamAt(x1 / 127.0, x2 / 127.0, t);
   const double ay = 1 + 3 * Y1 - 3 * Y2, by = 3 * Y2 - 6 * Y1, cy = 3 * Y1;
   return ((ay * s + by) * s + cy) * s;
 }

@@ -48,6 +48,9 @@ extern int64_t gWork;
 
 // The curve's control points over 127; its y where its x is t.
 double CurveAt(int x1, int y1, int x2, int y2, double t);
+// The parameter where the x of the curve with x control points X1, X2 is t:
+// Newton's steps from t, else halving.
+double CurveParamAt(double X1, double X2, double t);
 
 struct Key {
   int32_t frame;
