@@ -81,7 +81,6 @@ int WhichBone(const uint8_t* rec) {
   return -1;
 }
 
-
 int64_t gKeysLeft = 0;  // keys the bones folded into may still get (the size bound)
 
 // ---- the chains -----------------------------------------------------------
@@ -136,7 +135,6 @@ Span SpanOf(const Track& t, int64_t a, int64_t b) {
   s.whole = s.from->frame == a && s.to->frame == b;
   return s;
 }
-
 
 // ---- building a bone folded into ------------------------------------------
 

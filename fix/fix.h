@@ -56,7 +56,7 @@ enum FixRefusal {
 // result's `reason` says it of the motion, naming the bone.
 const char* FixRefusalText(int refusal);
 
-constexpr int kFixMaxSpan = 65536;       // frames between two keys of a turning chain
+constexpr int kFixMaxSpan = 65536;       // frames between two keys of a chain where a turn is fitted
 constexpr double kFixToleranceDeg = 0.01;  // every integer frame, every bone of the chain
 
 // A bone whose keys the copy changes: a bone folded into, or a folded one.
