@@ -610,11 +610,19 @@ const int kFoldBone[kFolds] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist,
 
 bool Calls(const Track& t) { return t.driven && t.maxrot > 0.01; }
 
-// The folds of the arm chain a bone belongs to (none for the chest).
-uint32_t FoldsOfSide(int bone) {
-  if (bone == kUpper2) return 0;
-  return bone < kSide ? 1u << kFoldLArmTwist | 1u << kFoldLHandTwist | 1u << kFoldLShoulderP
-                      : 1u << kFoldRArmTwist | 1u << kFoldRHandTwist | 1u << kFoldRShoulderP;
+// The folds that shape the keys of a bone folded into: its own and those of
+// the bones before it on its chain (the chest; 肩, then 腕, then 手首).
+uint32_t FoldsShaping(int bone) {
+  const int o = bone >= kSide && bone != kUpper2 ? kSide : 0;
+  const int side = o ? 1 : 0;
+  const uint32_t shP = 1u << (side ? kFoldRShoulderP : kFoldLShoulderP);
+  const uint32_t armTw = 1u << (side ? kFoldRArmTwist : kFoldLArmTwist);
+  const uint32_t handTw = 1u << (side ? kFoldRHandTwist : kFoldLHandTwist);
+  const uint32_t chest = 1u << kFoldUpper2Full;
+  if (bone == kUpper2) return chest;
+  if (bone == kLShoulder + o) return chest | shP;
+  if (bone == kLArm + o) return chest | shP | armTw;
+  return chest | shP | armTw | handTw;
 }
 
 // The bones folded into, for the folds in `folds`.
@@ -793,9 +801,9 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
 
   // Build the bones folded into; a chain that cannot be built gives up the
   // folds that feed it, and the rest is built again without them (a bone
-  // built before for the same folds of its side and the chest is the same
-  // again and kept). Each chain may ask for work by its own keys, counted
-  // afresh each time it is built: no chain's work is spent on another.
+  // built before for the same folds shaping it is the same again and kept).
+  // Each chain may ask for work by its own keys, counted afresh each time it
+  // is built: no chain's work is spent on another.
   uint32_t folds = r->wanted;
   Target g[7];
   for (uint32_t& b : gPlan.builtFor) b = 0;
@@ -809,7 +817,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     // The chest first: the bones of both arms are fitted to what it leaves.
     for (int k = 0; k < n && !again; k++) {
       const Target& t = g[g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k];
-      const uint32_t builtFor = folds & (FoldsOfSide(t.bone) | 1u << kFoldUpper2Full);
+      const uint32_t builtFor = folds & FoldsShaping(t.bone);
       int why = kRefuseNone;
       gWhy = {};
       if (gPlan.builtFor[t.bone] == builtFor) {

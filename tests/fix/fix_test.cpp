@@ -156,31 +156,40 @@ TEST(Fix, CurveBytesAbove127AreNeverSplit) {
   EXPECT_EQ(copy.substr(54 + 111 + 47, 64), std::string(odd.interp.begin(), odd.interp.end()));
 }
 
-// The chest and the left arm, built before the right arm is refused, are
-// kept for the copy as they were built (the fold builds each chain once for
-// the same folds): the copy still plays as the motion.
+// The chains built before a refused one (the chest, the other arm, the bones
+// before it on its own arm) are kept for the copy as they were built (the
+// fold builds a bone once for the same folds shaping it): the copy still
+// plays as the motion.
 TEST(Fix, ChainsBuiltBeforeARefusedOneStayExact) {
   std::mt19937 rng(7);
-  for (int i = 0; i < 20; i++) {
-    SCOPED_TRACE(i);
-    std::vector<VmdBoneKey> keys;
-    for (const char* bone : {"左肩P", "左肩", "左腕", "左腕捩", "左手捩", "左手首", "上半身２"})
-      for (int k = 0; k < 4; k++) keys.push_back(RandomKey(rng, bone, 40, 120));
-    keys.push_back({SjisName("右腕"), 0, {0, 0, 0}, {0, 0.2f, 0, 0.98f}, {}});
-    keys.push_back({SjisName("右腕"), 30, {0, 0, 0}, {0, 0.5f, 0, 0.87f}, {}});
-    keys.push_back({SjisName("右腕捩"), 0, {0, 0, 0}, {0, 0, 0, 1}, {}});
-    keys.push_back({SjisName("右腕捩"), 30, {0, 0, 0}, {0.5f, 0, 0, 0.87f}, Curve(255, 10, 0, 120)});
-    std::shuffle(keys.begin(), keys.end(), rng);
-    VmdWriter w;
-    w.Header().ModelName("m").Count(int32_t(keys.size()));
-    for (const VmdBoneKey& k : keys) w.Bone(k);
-    const std::string motion(w.bytes.begin(), w.bytes.end());
-    FixResult r;
-    const std::string copy = Fix(motion, &r);
-    ASSERT_EQ(r.status, kFixDone);
-    EXPECT_EQ(r.refusal[kFoldRArmTwist], kRefuseCurveBytes);
-    EXPECT_EQ(r.folded, r.wanted & ~(1u << kFoldRArmTwist));
-    EXPECT_LE(LargestDifference(Parse(motion), Parse(copy)), kFixToleranceDeg);
+  struct Odd {
+    const char* target;
+    const char* twist;
+    int fold;
+  };
+  for (const Odd odd : {Odd{"右腕", "右腕捩", kFoldRArmTwist}, Odd{"左手首", "左手捩", kFoldLHandTwist}}) {
+    for (int i = 0; i < 10; i++) {
+      SCOPED_TRACE(odd.twist + std::to_string(i));
+      std::vector<VmdBoneKey> keys;
+      for (const char* bone : {"左肩P", "左肩", "左腕", "左腕捩", "左手捩", "左手首", "上半身２"})
+        for (int k = 0; k < 4 && bone != std::string(odd.target) && bone != std::string(odd.twist); k++)
+          keys.push_back(RandomKey(rng, bone, 40, 120));
+      keys.push_back({SjisName(odd.target), 0, {0, 0, 0}, {0, 0.2f, 0, 0.98f}, {}});
+      keys.push_back({SjisName(odd.target), 30, {0, 0, 0}, {0, 0.5f, 0, 0.87f}, {}});
+      keys.push_back({SjisName(odd.twist), 0, {0, 0, 0}, {0, 0, 0, 1}, {}});
+      keys.push_back({SjisName(odd.twist), 30, {0, 0, 0}, {0.5f, 0, 0, 0.87f}, Curve(255, 10, 0, 120)});
+      std::shuffle(keys.begin(), keys.end(), rng);
+      VmdWriter w;
+      w.Header().ModelName("m").Count(int32_t(keys.size()));
+      for (const VmdBoneKey& k : keys) w.Bone(k);
+      const std::string motion(w.bytes.begin(), w.bytes.end());
+      FixResult r;
+      const std::string copy = Fix(motion, &r);
+      ASSERT_EQ(r.status, kFixDone);
+      EXPECT_EQ(r.refusal[odd.fold], kRefuseCurveBytes);
+      EXPECT_EQ(r.folded, r.wanted & ~(1u << odd.fold));
+      EXPECT_LE(LargestDifference(Parse(motion), Parse(copy)), kFixToleranceDeg);
+    }
   }
 }
 
