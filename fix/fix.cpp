@@ -28,7 +28,7 @@ constexpr double kChainToleranceDeg = 0.0095;
 // Curve evaluations and products the fitting of one chain may ask for, by
 // the keys of its bones: real dances need less than 400 a key; a few
 // hundredths of a second more for any chain.
-constexpr int64_t kWorkPerKey = 600;
+constexpr int64_t kWorkPerKey = 500;
 constexpr int64_t kWorkBase = 2000000;
 
 // ---- the bones ---------------------------------------------------------
