@@ -184,8 +184,8 @@ void FixOne(Run& run, const FixPath& in) {
         folded.push_back({{"bone", FixFoldSource(f)}, {"into", FixFoldTargets(f)}});
         text += std::string("folded: ") + FixFoldSource(f) + " into " + FixFoldTargets(f) + "\n";
       } else if (r.wanted & (1u << f)) {
-        refused.push_back({{"bone", FixFoldSource(f)}, {"reason", FixRefusalText(r.refusal[f])}});
-        text += std::string("not folded: ") + FixFoldSource(f) + ": " + FixRefusalText(r.refusal[f]) + "\n";
+        refused.push_back({{"bone", FixFoldSource(f)}, {"reason", r.reason[f]}});
+        text += std::string("not folded: ") + FixFoldSource(f) + ": " + r.reason[f] + "\n";
       }
     }
     ordered_json bones = ordered_json::array();

@@ -45,16 +45,18 @@ const char* FixFoldTargets(int fold);
 // Why a fold the motion calls for was not made.
 enum FixRefusal {
   kRefuseNone,
-  kRefuseBadRotation,  // a key of the chain holds no rotation (zero, NaN, infinite)
-  kRefuseFarApart,     // keys more than kFixMaxSpan frames apart while two bones turn
-  kRefuseWork,         // the curves would take more work than a motion may ask for
+  kRefuseBadRotation,  // a key of the chain holds a rotation or position that is no number
+  kRefuseFarApart,     // keys more than kFixMaxSpan frames apart where the fold must fit the turn
+  kRefuseWork,         // the curves would take more work than the chain's keys may ask for
   kRefuseTooLarge,     // the copy would be more than twice the motion's size
+  kRefuseCurveBytes,   // a key the fold would split has curve bytes above 127
   kRefusals
 };
-// An English sentence, e.g. "a key of the chain holds no rotation".
+// An English sentence, e.g. "a key of the chain holds no number". The
+// result's `reason` says it of the motion, naming the bone.
 const char* FixRefusalText(int refusal);
 
-constexpr int kFixMaxSpan = 65536;       // frames between two keys of a turning chain
+constexpr int kFixMaxSpan = 65536;       // frames between two keys of a chain where a turn is fitted
 constexpr double kFixToleranceDeg = 0.01;  // every integer frame, every bone of the chain
 
 // A bone whose keys the copy changes: a bone folded into, or a folded one.
@@ -69,7 +71,8 @@ struct FixResult {
   int status;
   uint32_t wanted;            // bit (1 << FixFold) for each fold the motion calls for
   uint32_t folded;            // those made
-  int refusal[kFolds];        // for a wanted fold not made: why
+  int refusal[kFolds];        // for a wanted fold not made: why (a FixRefusal)
+  char reason[kFolds][192];   // and the sentence of it (UTF-8), naming the bone and frames
   int boneCount;
   FixBone bones[14];
   int64_t boneKeysBefore, boneKeysAfter;  // bone key records of the motion and the copy

@@ -96,7 +96,7 @@ EMSCRIPTEN_KEEPALIVE const char* tarvel_fix(const char* name) {
     // A fold refused says why, bone by bone, as tarvel-fix does.
     std::string why = FixNoCopyReason(r);
     for (int f = 0; status == kFixRefused && f < kFolds; f++)
-      if (r.wanted & (1u << f)) why += std::string("; ") + FixFoldSource(f) + ": " + FixRefusalText(r.refusal[f]);
+      if (r.wanted & (1u << f)) why += std::string("; ") + FixFoldSource(f) + ": " + r.reason[f];
     gFixed += Quoted(FixStatusName(status)) + ",\"reason\":" + Quoted(why.c_str()) + "}";
     return gFixed.c_str();
   }
