@@ -18,7 +18,7 @@
 #  - a file whose name is not valid UTF-8 dropped on the window (by
 #    DRAG_SOURCE, driven by xdotool) is checked next;
 #  - the title names the file and its verdict ("Tarvel — twist.vmd — Needs
-#    fixing"); F writes the VRM-ready copy beside the motion, byte for byte
+#    fixing"); V shows the verdict box; F writes the VRM-ready copy beside the motion, byte for byte
 #    TARVEL_FIX's, says so in a box, and writes nothing else; a second F
 #    leaves the copy as it is.
 # Under openbox also: the close box, maximise (limited to the report's full
@@ -380,12 +380,12 @@ cp "$gen/twist.vmd" "$work/by-tool/twist.vmd"
 "$fix_tool" "$work/by-tool/twist.vmd" >/dev/null 2>&1 || fail "the fix tool made no copy of twist.vmd"
 start "$work/fix/twist.vmd"
 wid=$(window '^Tarvel — twist\.vmd — ')
-copy_box() {  # F in the report window, then the box telling of the copy, closed with Return
+key_box() {  # KEY in the report window, then the box it shows, closed with Return
   focus "$wid"
-  timeout 5 xdotool key f
+  timeout 5 xdotool key "$1"
   local bid
   bid=$(window '^Tarvel$')
-  [ -n "$bid" ] || { fail "F showed no box ($1)"; return; }
+  [ -n "$bid" ] || { fail "$1 showed no box ($2)"; return; }
   focus "$bid"
   timeout 5 xdotool key Return
   for _ in $(seq 1 50); do
@@ -401,10 +401,11 @@ else
   if [ -n "${TARVEL_TITLE_SCREENSHOT:-}" ]; then
     timeout 10 import -window root "$TARVEL_TITLE_SCREENSHOT"
   fi
-  copy_box "first"
+  key_box v "the verdict"
+  key_box f "the first copy"
   cmp -s "$work/by-tool/twist.vrm.vmd" "$work/fix/twist.vrm.vmd" ||
     fail "F wrote no copy, or not the fix tool's"
-  copy_box "second"
+  key_box F "the second copy"
   cmp -s "$work/by-tool/twist.vrm.vmd" "$work/fix/twist.vrm.vmd" || fail "a second F changed the copy"
   [ "$(ls -A "$work/fix" | tr '\n' ' ')" = "twist.vmd twist.vrm.vmd " ] ||
     fail "F wrote other files: $(ls -A "$work/fix" | tr '\n' ' ')"
@@ -507,7 +508,7 @@ print(best[1], best[2])'
 fi
 
 if [ "$failed" = 0 ]; then
-  echo "PASS [$wm]: report window and capture in two locales, extension box, open-file dialog, drop, title and F"
+  echo "PASS [$wm]: report window and capture in two locales, extension box, open-file dialog, drop, title, V and F"
   [ "$wm" != bare ] && echo "PASS [$wm]: maximise, border snap, close box, scroll bar thumb"
   exit 0
 fi
