@@ -418,6 +418,15 @@ TEST_F(DriverWindow, FWithoutACopySaysWhy) {
     ASSERT_EQ(gHeadless.boxCount, 1);
     EXPECT_EQ(std::string(gHeadless.boxes[0].text).rfind(c.reason, 0), 0u) << gHeadless.boxes[0].text;
   }
+  // in Japanese, the box's own words
+  Fresh();
+  gHeadless.langId = 0x0411;
+  HeadlessScriptChar('f');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({cases[0].path}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_EQ(std::string(gHeadless.boxes[0].text).rfind("コピーは作れませんでした: ", 0), 0u)
+      << gHeadless.boxes[0].text;
 }
 
 }  // namespace
