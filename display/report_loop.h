@@ -15,7 +15,8 @@ int RunReportWindow(void (*makeCopy)() = nullptr);
 // its category's label in English or Japanese; for a cut motion the label and "(Cut
 // short)"; for a file not read its status instead. At most cap - 1 bytes.
 void ReportWindowTitle(const FileReport& r, bool japanese, char* dst, int cap);
-// The verdict box of the motion on screen (its text, title "Tarvel", owned by the window).
+// The verdict box of the motion on screen (its text, title "Tarvel", owned by the window);
+// for a file not read, its status and reason (it has no verdict).
 void ShowVerdictBox();
 // Destroy the report window at the end of the run (drains events, 200 ms pause).
 void CloseReportWindow();

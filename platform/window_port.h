@@ -78,8 +78,8 @@ struct PortWindowMetrics {
 void PortWindowGetMetrics(PortWindowMetrics* m);
 
 // Creates and shows the native window (black background, accepting dropped
-// files) with the title (UTF-8, whatever the narrow code page) and outer size; at the work area's
-// top-left corner when atCorner, else where the system places new windows.
+// files) with the title (UTF-8) and outer size; at the work area's top-left
+// corner when atCorner, else where the system places new windows.
 // Its events go to client (which outlives the window) from now on, the first
 // ones possibly before this returns. 0 on success, -1 when no window could be
 // made.
