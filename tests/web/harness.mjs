@@ -197,25 +197,42 @@ export async function vrmaFixtureWhereMissing(context) {
 }
 
 // Figures of pictures (PNG screenshots), decoded by the page: for one, how
-// many distinct colours it has; for two of one size, the share of pixels
-// that differ.
+// many distinct colours it has; for two of one size, the share of pixels of
+// either with no pixel of a close colour within 2 pixels in the other (two
+// elements side by side can be cut a pixel apart).
 export function pictureFigures(page, first, second = null) {
   return page.evaluate(async ([a, b]) => {
-    const pixels = async (b64) => {
+    const picture = async (b64) => {
       const image = await createImageBitmap(new Blob([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))]));
       const c = new OffscreenCanvas(image.width, image.height).getContext('2d');
       c.drawImage(image, 0, 0);
-      return c.getImageData(0, 0, image.width, image.height).data;
+      return { w: image.width, h: image.height, p: c.getImageData(0, 0, image.width, image.height).data };
     };
-    const p = await pixels(a);
+    const one = await picture(a);
     const colours = new Set();
-    for (let i = 0; i < p.length; i += 4) colours.add((p[i] << 16) | (p[i + 1] << 8) | p[i + 2]);
+    for (let i = 0; i < one.p.length; i += 4) colours.add((one.p[i] << 16) | (one.p[i + 1] << 8) | one.p[i + 2]);
     if (!b) return { colours: colours.size };
-    const q = await pixels(b);
-    let differ = 0;
-    for (let i = 0; i < p.length; i += 4) {
-      if (Math.abs(p[i] - q[i]) + Math.abs(p[i + 1] - q[i + 1]) + Math.abs(p[i + 2] - q[i + 2]) > 24) differ++;
-    }
-    return { colours: colours.size, differ: differ / (p.length / 4) };
+    const two = await picture(b);
+    const unmatched = (x, y) => {
+      let count = 0;
+      for (let j = 0; j < x.h; j++) {
+        for (let i = 0; i < x.w; i++) {
+          const k = (j * x.w + i) * 4;
+          let near = false;
+          for (let dj = -2; dj <= 2 && !near; dj++) {
+            for (let di = -2; di <= 2 && !near; di++) {
+              const jj = j + dj;
+              const ii = i + di;
+              if (jj < 0 || ii < 0 || jj >= y.h || ii >= y.w) continue;
+              const m = (jj * y.w + ii) * 4;
+              near = Math.abs(x.p[k] - y.p[m]) + Math.abs(x.p[k + 1] - y.p[m + 1]) + Math.abs(x.p[k + 2] - y.p[m + 2]) <= 24;
+            }
+          }
+          if (!near) count++;
+        }
+      }
+      return count / (x.w * x.h);
+    };
+    return { colours: colours.size, differ: Math.max(unmatched(one, two), unmatched(two, one)) };
   }, [first.toString('base64'), second && second.toString('base64')]);
 }
