@@ -203,7 +203,7 @@ export function previewArea(block, r, ask) {
       state.textContent = '';
       root.dataset.started = 'true';
       started.add(showAvatar);
-      if (avatar) await showAvatar();
+      if (avatar) showAvatar().catch(() => {});
     })().catch((e) => {
       state.textContent = t.unavailable + (e.message || e);
       state.classList.add('error');
@@ -221,11 +221,11 @@ export function previewArea(block, r, ask) {
   async function takeAvatar(file) {
     if (!file) return;
     const bytes = await file.arrayBuffer();
+    if (!(await start().then(() => true, () => false))) return;  // the preview says why
     try {
-      await start();
       await preview.setAvatar(bytes);
     } catch (e) {
-      sayAvatar(e.message, preview ? t.notVrm(e.message) : state.textContent);
+      sayAvatar(e.message, t.notVrm(e.message));
       return;
     }
     avatar = { bytes, name: file.name };
