@@ -11,7 +11,7 @@ const TEXTS = {
   en: {
     title: 'Preview',
     before: 'Before: the motion in a VRM viewer',
-    after: 'After: its VRM-ready copy',
+    after: 'After: the copy fixed for VRM',
     only: 'The motion in a VRM viewer',
     play: 'Play',
     pause: 'Pause',
