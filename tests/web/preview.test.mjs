@@ -10,6 +10,7 @@ import {
   ROOT, SAMPLES, assertFitsTheWidth, checkFiles, motionSet, openPage, pictureFigures, sampleNames, samplesPresent,
   startBrowser, vrmaFixtureWhereMissing,
 } from './harness.mjs';
+import { humanoidBoneOf } from '../../web/preview.js';
 
 const MODELS = resolve(ROOT, '../shared/models');
 const avatarPath = existsSync(MODELS) ? readdirSync(MODELS).filter((n) => n.endsWith('.vrm')).map((n) => join(MODELS, n))[0] : null;
@@ -48,6 +49,17 @@ async function started(preview) {
 }
 
 const attr = (preview, name) => preview.getAttribute(name);
+
+test('a finding colours the humanoid bone its bone belongs to', () => {
+  const cases = {
+    左腕捩: 'leftUpperArm', 右腕捩2: 'rightUpperArm', 右手捩: 'rightLowerArm', 左肩P: 'leftShoulder',
+    左足D: 'leftUpperLeg', 右ひざD: 'rightLowerLeg', 左足首D: 'leftFoot', 下半身: 'hips', 腰: 'hips',
+    上半身２: 'chest', 上半身3: 'upperChest', 左足ＩＫ親: 'leftFoot', '左足_+': 'leftUpperLeg', '頭 ': 'head',
+    右腕: 'rightUpperArm', 左ひじ: 'leftLowerArm', 右つま先: 'rightToes',
+  };
+  for (const [mmd, humanoid] of Object.entries(cases)) assert.equal(humanoidBoneOf(mmd), humanoid, mmd);
+  for (const none of ['左髪1', 'スカート', '両目', '左']) assert.equal(humanoidBoneOf(none), null, none);
+});
 
 describe('a motion the copy repairs', () => {
   let opened;
