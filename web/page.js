@@ -80,6 +80,8 @@ const TEXTS = {
     fixDone: 'Downloaded: ',
     fixVerdict: 'The copy’s verdict:',
     fixFailed: 'No copy was made: ',
+    fixNew: 'New in the copy:',
+    foldedInto: (b) => `(${b} folded into it)`,
     advice: {
       fix: 'As it is, the avatar loses these movements: fix the motion in MMD or convert it before use.',
       dropout: 'The viewer cannot reproduce this movement. Whether it must be fixed depends on the motion’s ReadMe: where it says so, edit the motion in MMD.',
@@ -163,6 +165,8 @@ const TEXTS = {
     fixDone: 'ダウンロードしました: ',
     fixVerdict: 'コピーの判定:',
     fixFailed: 'コピーは作れませんでした: ',
+    fixNew: 'コピーで新たに出たもの:',
+    foldedInto: (b) => `(${b} の回転を移したため)`,
     advice: {
       fix: 'このままではアバターでこの動きが失われます: 使う前に MMD で修正するか、ツール等で変換してください。',
       dropout: 'この動きはビューアーで再現できません。修正が必要かどうかはモーションの ReadMe 次第です: 「必要」とあれば MMD で手修正してください。',
@@ -394,8 +398,37 @@ function showFixed(msg) {
     const verdict = el('p', 'fix-verdict', r.verdict.text);
     verdict.dataset.category = r.verdict.category;
     result.append(labels, verdict);
+    const added = newInCopy(entries[msg.index], r);
+    if (added) result.append(added);
   }
   saveFile(url, msg.name);
+}
+
+// The bones each fold puts its turns into, by the bone folded away.
+const FOLDED_INTO = {
+  左腕捩: ['左腕'], 左手捩: ['左手首'], 右腕捩: ['右腕'], 右手捩: ['右手首'],
+  左肩P: ['左肩', '左腕'], 右肩P: ['右肩', '右腕'], 上半身２: ['上半身2'],
+};
+
+// The copy's findings that the motion did not have (none about the bone, or
+// only milder ones), each with the bones folded into it: a twist folded into
+// an arm adds to the arm's own. Null when there are none.
+function newInCopy(motion, copy) {
+  const folded = motion.findings.filter((g) => g.fixable === true &&
+    !copy.findings.some((h) => h.code === g.code && h.bone === g.bone)).map((g) => g.bone);
+  const list = el('ul', 'fix-new');
+  for (const f of copy.findings) {
+    if (f.severity === 'info' || f.bone === undefined || motion.findings.some((g) => g.bone === f.bone &&
+      (g.code === f.code || SEVERITY[g.severity] <= SEVERITY[f.severity]))) continue;
+    const item = findingItem(f, copy.bones);
+    const causes = folded.filter((b) => (FOLDED_INTO[b] || []).includes(f.bone));
+    if (causes.length) item.append(' ', el('span', 'fix-cause', T.foldedInto(causes.join(', '))));
+    list.append(item);
+  }
+  if (!list.children.length) return null;
+  const area = el('div', 'fix-new-area');
+  area.append(el('p', 'fix-new-title', T.fixNew), list);
+  return area;
 }
 
 // The group a file counts in: its category, or 'other' when not complete.
