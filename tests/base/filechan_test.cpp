@@ -399,7 +399,8 @@ TEST(RenameNew, NeverReplacesAName) {
   EXPECT_FALSE(PortNameExistsA(dir.Path("from.bin").c_str()));
   EXPECT_EQ(PortRenameNewW(dir.PathW("to.bin").c_str(), dir.PathW("Ωμέγα.bin").c_str()), 0);
   EXPECT_FALSE(PortNameExistsW(dir.PathW("to.bin").c_str()));
-  EXPECT_EQ(ReadFileBytes(dir.Path("Ωμέγα.bin")), "new");
+  EXPECT_EQ(PortRenameNewW(dir.PathW("Ωμέγα.bin").c_str(), dir.PathW("back.bin").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir.Path("back.bin")), "new");
 }
 
 }  // namespace
