@@ -727,28 +727,26 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     return r->status = kFixNotMotion;
   if (size < kBoneStart) return r->status = kFixNothing;  // no bone keys at all
 
-  // The sections that the copy rewrites or must know whole.
-  const int64_t declared = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
+  // The sections that the copy rewrites or must know whole. A negative count
+  // places nothing after it: the file is cut there, as the reader says. The
+  // bone keys must be whole to know what to fold; a cut in the morph keys
+  // matters only to a copy.
+  const int64_t declared = IntAt(data + kHeaderBytes + kModelBytes);
   const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (declared > present) {
+  if (declared < 0 || declared > present) {
     r->cutSection = 1;
     r->cutDeclared = declared;
-    r->cutPresent = present;
+    r->cutPresent = declared < 0 ? 0 : present;
     return r->status = kFixCut;
   }
   const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
   if (boneEnd < size) {
-    if (size - boneEnd < 4) {
-      r->cutSection = 2;
-      return r->status = kFixCut;
-    }
-    const int64_t morphs = std::max<int32_t>(0, IntAt(data + boneEnd));
-    const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
-    if (morphs > room) {
+    const int64_t morphs = size - boneEnd < 4 ? 0 : IntAt(data + boneEnd);
+    const int64_t room = size - boneEnd < 4 ? 0 : int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
+    if (size - boneEnd < 4 || morphs < 0 || morphs > room) {
       r->cutSection = 2;
       r->cutDeclared = morphs;
-      r->cutPresent = room;
-      return r->status = kFixCut;
+      r->cutPresent = morphs < 0 ? 0 : room;
     }
   }
 
@@ -797,6 +795,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     }
   }
   if (!r->wanted) return r->status = kFixNothing;
+  if (r->cutSection) return r->status = kFixCut;
   for (Track& t : m.tracks) Gather(&t);
 
   // Build the bones folded into; a chain that cannot be built gives up the
