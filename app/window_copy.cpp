@@ -57,9 +57,15 @@ std::string MakeCopy(const FixPath& in, bool japanese) {
     return s;
   }
   const FixPath copy = FixCopyPath(in, nullptr);
-  if (const char* problem = FixWriteNew(copy))
+  bool already = false;
+  if (const char* problem = FixWriteNew(copy, &already))
     return refused + Shown(copy) + ": " + problem;
-  std::string s = japanese ? "VRM 用に修正したコピーを書き出しました:\n" : "The VRM-ready copy was written:\n";
+  std::string s;
+  if (already)
+    s = japanese ? "VRM 用に修正したコピーはすでにあります (同じ内容):\n"
+                 : "The VRM-ready copy is already there, with the same bytes:\n";
+  else
+    s = japanese ? "VRM 用に修正したコピーを書き出しました:\n" : "The VRM-ready copy was written:\n";
   s += Shown(copy) + "\n";
   for (int f = 0; f < kFolds; f++) {
     if (r.folded & (1u << f))

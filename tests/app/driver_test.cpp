@@ -362,7 +362,8 @@ TEST_F(DriverWindow, VShowsTheVerdictBox) {
 
 // F: the copy tarvel-fix writes, beside the motion, told in a box with the
 // copy's verdict; the window still shows the motion (its title, its verdict
-// box, its capture); a second F never overwrites the copy.
+// box, its capture); a second F finds the copy there; a file of other bytes
+// under its name is never replaced.
 TEST_F(DriverWindow, FWritesTheCopyAsTarvelFixDoes) {
   std::string m = Write("walk.vmd", TwistMotion());
   std::string other = tmp.Root() + "/by-tool";
@@ -394,7 +395,20 @@ TEST_F(DriverWindow, FWritesTheCopyAsTarvelFixDoes) {
   EXPECT_TRUE(gHeadless.boxes[0].owned);
   EXPECT_NE(strstr(gHeadless.boxes[1].text, "要修正"), nullptr) << "the motion's verdict, not the copy's";
   const std::string again = gHeadless.boxes[2].text;
-  EXPECT_EQ(again.rfind("No copy was made: " + dir + "/walk.vrm.vmd: ", 0), 0u) << again;
+  EXPECT_EQ(again.rfind("The VRM-ready copy is already there, with the same bytes:\n" + dir + "/walk.vrm.vmd\n", 0), 0u)
+      << again;
+  EXPECT_EQ(ReadAll(dir + "/walk.vrm.vmd"), expected);
+
+  // a file of other bytes under the copy's name stays as it is
+  Fresh();
+  Write("walk.vrm.vmd", "mine");
+  HeadlessScriptChar('f');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_EQ(ReadAll(dir + "/walk.vrm.vmd"), "mine");
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  const std::string refused = gHeadless.boxes[0].text;
+  EXPECT_EQ(refused.rfind("No copy was made: " + dir + "/walk.vrm.vmd: ", 0), 0u) << refused;
 }
 
 // F on what gives no copy: the reason, and no file.
