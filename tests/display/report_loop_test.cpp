@@ -320,7 +320,9 @@ TEST(ReportWindowTitle, ALongNameIsShortenedAndTheLabelStays) {
     memset(small, 'x', sizeof small);
     ReportWindowTitle(r, false, small, cap);
     EXPECT_EQ('x', small[cap]) << cap;
-    if (cap > 0) EXPECT_LT(strlen(small), (size_t)cap) << cap;
+    if (cap > 0) {
+      EXPECT_LT(strlen(small), (size_t)cap) << cap;
+    }
   }
 }
 
