@@ -11,6 +11,7 @@
 #include "analysis/file_report.h"
 #include "app/folder_walk.h"
 #include "app/report_tool.h"
+#include "app/vrma_tool.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -275,6 +276,7 @@ int Usage(FILE* err, const char* problem) {
 
 int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out,
                FILE* err) {
+  if (VrmaToolWanted(argc, argv)) return VrmaToolRun(argc, argv, wargv, out, err);
   Run run;
   run.out = out;
   run.err = err;

@@ -12,6 +12,7 @@
 #include "platform/port.h"
 
 const char kFixCopySuffix[] = ".vrm";
+const char kFixVrmaExtension[] = ".vrma";
 
 namespace {
 
@@ -40,6 +41,14 @@ S CopyName(const S& name) {
     return name.substr(0, name.size() - 4) + suffix + name.substr(name.size() - 4);
   for (const char* p = ".vmd"; *p; p++) ext += typename S::value_type(*p);
   return name + suffix + ext;
+}
+
+// NAME.vmd -> NAME.vrma; a name without the extension gets ".vrma".
+template <class S>
+S VrmaName(const S& name) {
+  S ext;
+  for (const char* p = kFixVrmaExtension; *p; p++) ext += typename S::value_type(*p);
+  return (HasMotionExtension(name) ? name.substr(0, name.size() - 4) : name) + ext;
 }
 
 template <class S>
@@ -104,19 +113,30 @@ FixPath FixMakePath(const char* narrow, const char16_t* wide) {
 bool FixIsMotionName(const std::string& name) { return HasMotionExtension(name); }
 bool FixIsMotionName(const std::u16string& name) { return HasMotionExtension(name); }
 
-FixPath FixCopyPath(const FixPath& in, const FixPath* dir) {
+// The path of a file made from the motion, named by Name from the motion's
+// name: beside it, or in dir.
+template <class Name>
+FixPath MadePath(const FixPath& in, const FixPath* dir, Name name_of) {
   FixPath p;
   if (!in.narrow.empty()) {
     const size_t n = NameStart(in.narrow);
-    const std::string name = CopyName(in.narrow.substr(n));
+    const std::string name = name_of(in.narrow.substr(n));
     p.narrow = dir ? (dir->narrow.empty() ? "" : Joined(dir->narrow, name)) : in.narrow.substr(0, n) + name;
   }
   if (!in.wide.empty() && (!dir || !dir->wide.empty())) {
     const size_t n = NameStart(in.wide);
-    const std::u16string name = CopyName(in.wide.substr(n));
+    const std::u16string name = name_of(in.wide.substr(n));
     p.wide = dir ? Joined(dir->wide, name) : in.wide.substr(0, n) + name;
   }
   return p;
+}
+
+FixPath FixCopyPath(const FixPath& in, const FixPath* dir) {
+  return MadePath(in, dir, [](const auto& name) { return CopyName(name); });
+}
+
+FixPath FixVrmaPath(const FixPath& in, const FixPath* dir) {
+  return MadePath(in, dir, [](const auto& name) { return VrmaName(name); });
 }
 
 const char* FixReadWhole(const FixPath& p, FixBytes* bytes) {
@@ -170,7 +190,11 @@ const char* FixReadWhole(const FixPath& p, FixBytes* bytes) {
   return failed;
 }
 
-const char* FixWriteNew(const FixPath& p) {
+namespace {
+
+// Creates the file and writes bytes (n of them) into it, or the copy
+// FixPlan planned when bytes is null.
+const char* WriteNew(const FixPath& p, const uint8_t* bytes, size_t n) {
   static char reason[96];
   if (p.narrow.empty() && p.wide.empty()) return "no name for the copy";
   if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
@@ -188,7 +212,7 @@ const char* FixWriteNew(const FixPath& p) {
     s.f = PortCreateStreamA(p.narrow.c_str());
     if (!s.f) return "cannot create the copy";
   }
-  bool ok = FixEmit(WritePiece, &s) == 0 && Flush(&s) == 0;
+  bool ok = (bytes ? WriteOut(&s, bytes, n) : FixEmit(WritePiece, &s)) == 0 && Flush(&s) == 0;
   if (s.f) {
     if (fclose(s.f) != 0) ok = false;
   } else {
@@ -198,6 +222,12 @@ const char* FixWriteNew(const FixPath& p) {
   if (!p.wide.empty()) PortRemoveW(p.wide.c_str()); else PortRemoveA(p.narrow.c_str());
   return "writing the copy failed; it was removed";
 }
+
+}  // namespace
+
+const char* FixWriteNew(const FixPath& p) { return WriteNew(p, nullptr, 0); }
+
+const char* FixWriteNewBytes(const FixPath& p, const uint8_t* bytes, size_t n) { return WriteNew(p, bytes, n); }
 
 const char* FixNoCopyReason(const FixResult& r) {
   static char why[192];

@@ -33,6 +33,12 @@ extern const char kFixCopySuffix[];  // ".vrm"
 // form of dir that is empty leaves that form of the copy's path empty).
 FixPath FixCopyPath(const FixPath& motion, const FixPath* dir);
 
+// The VRM Animation's path: "NAME.vrma" for "NAME.vmd" (the extension in
+// any letter case), "NAME.vrma" for a NAME without it; beside the motion, or
+// in dir as FixCopyPath puts it.
+extern const char kFixVrmaExtension[];  // ".vrma"
+FixPath FixVrmaPath(const FixPath& motion, const FixPath* dir);
+
 // A motion's bytes, in a buffer kept from one motion to the next (not
 // cleared before it is read into).
 struct FixBytes {
@@ -50,6 +56,8 @@ const char* FixReadWhole(const FixPath& path, FixBytes* bytes);
 // written whole is removed. The motion's bytes must still be in place.
 // Returns null, or the reason in English (valid until the next call).
 const char* FixWriteNew(const FixPath& path);
+// The same rules for bytes already made (n bytes at bytes).
+const char* FixWriteNewBytes(const FixPath& path, const uint8_t* bytes, size_t n);
 
 // Why FixPlan made no copy (its status is not kFixDone), in English: "not a
 // VMD motion", "the file ends inside its bone keys (2 of 9 records): ...",

@@ -83,6 +83,12 @@ const char* VrmaMorphPreset(const char* name) {
   return nullptr;
 }
 
+const char* VrmaPresetMorph(const char* preset) {
+  for (const MorphPreset& m : kMorphPresets)
+    if (strcmp(m.preset, preset) == 0) return m.morph;
+  return nullptr;
+}
+
 int VrmaReadMorphs(const uint8_t* data, size_t size, VrmaAnimation* anim, VrmaMorphKeys* k) {
   *k = VrmaMorphKeys();
   anim->exprCount = 0;

@@ -22,6 +22,8 @@ bool VrmaIsWritablePreset(const char* name);
 // The preset a morph of this UTF-8 name (trailing spaces already trimmed)
 // takes, or null.
 const char* VrmaMorphPreset(const char* name);
+// The morph that takes a preset ("あ" for "aa"), or null.
+const char* VrmaPresetMorph(const char* preset);
 
 enum VrmaMorphStatus {
   kVrmaMorphsRead,
