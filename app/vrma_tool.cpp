@@ -120,7 +120,8 @@ bool Convert(Run& run, ordered_json& j, std::string& text, std::string& status, 
   VrmaSampleExpressions(run.morphs, &a);
   VrmaSkeleton skeleton;
   VrmaStandardSkeleton(&skeleton);
-  const int written = WriteVrma(skeleton, a, &run.glb, nullptr);
+  VrmaFileFacts facts;
+  const int written = WriteVrma(skeleton, a, &run.glb, &facts);
   if (written != kVrmaWritten) {
     status = "not-written";
     reason = VrmaWriteStatusText(written);
@@ -131,11 +132,12 @@ bool Convert(Run& run, ordered_json& j, std::string& text, std::string& status, 
   j["frames"] = a.frames;
   j["duration"] = double(a.frames - 1) / kVrmaFps;
   text += "frames: " + std::to_string(a.frames) + " (" + Duration(a.frames) + ")\n";
+  // The bones that turn in the file (the hips move too).
   std::vector<std::string> bones;
   for (int b = 0; b < HB_COUNT; b++)
-    if (a.boneWritten[b]) bones.push_back(kHumanBoneName[b]);
+    if (facts.boneChannel[b]) bones.push_back(kHumanBoneName[b]);
   j["bones"] = bones;
-  text += "bones: " + Joined(bones) + "\n";
+  text += "bones: " + std::to_string(bones.size()) + " turn: " + Joined(bones) + "\n";
   std::vector<std::string> left;
   for (int i = 0; i < stats.unmappedCount && i < VRMA_UNMAPPED_MAX; i++) left.push_back(stats.unmapped[i]);
   j["leftOut"] = {{"bones", left}, {"more", stats.unmappedMore}};
