@@ -105,9 +105,10 @@ bool Convert(Run& run, ordered_json& j, std::string& text, std::string& status, 
     reason = VrmaPoseStatusText(stats.status);
     if (stats.status == kVrmaPoseCut) {
       char why[200];
-      snprintf(why, sizeof why, "the file ends inside its %s keys (%lld of %lld records): %s",
+      snprintf(why, sizeof why,
+               "the file ends inside its %s keys (%lld of %lld records): the motion after the cut is unknown",
                stats.cutSection == 1 ? "bone" : "morph", (long long)stats.cutPresent,
-               (long long)stats.cutDeclared, reason.c_str());
+               (long long)stats.cutDeclared);
       reason = why;
     }
     return false;

@@ -25,7 +25,7 @@ struct Ran {
 
 Ran RunFix(const std::string& args) {
   Ran r{-1, ""};
-  FILE* p = popen(("'" TARVEL_BINARY_DIR "/tarvel-fix' " + args + " 2>&1").c_str(), "r");
+  FILE* p = popen(("'" TARVEL_BINARY_DIR "/tarvel-fix' " + args + " 2>/dev/null").c_str(), "r");
   if (!p) return r;
   char buf[4096];
   size_t n;
