@@ -1,10 +1,11 @@
 // The VRM Animation files against real clients: the Khronos glTF validator
 // and three.js's GLTFLoader with @pixiv/three-vrm-animation's plugin, in
 // Node. The files come from vrma_make_sample (synthetic data: the left arm
-// lifts and bends, the hips bounce, "aa" and the custom "ウィンク２").
+// lifts and bends, the hips bounce, "aa" and the custom "ウィンク２") and
+// from tarvel-fix --vrma on the real samples (skipped without them).
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -15,6 +16,8 @@ import { VRMAnimationLoaderPlugin } from '@pixiv/three-vrm-animation';
 
 const ROOT = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const MAKE_VRMA = process.env.TARVEL_MAKE_VRMA || join(ROOT, 'build/release/tests/vrma_make_sample');
+const FIX_TOOL = process.env.TARVEL_FIX || join(ROOT, 'build/release/tarvel-fix');
+const SAMPLES = resolve(ROOT, '../shared/samples');
 
 let dir;
 before(() => {
@@ -56,16 +59,19 @@ async function validate(bytes) {
   return report.issues;
 }
 
+function assertValid(issues, name) {
+  assert.equal(issues.numErrors, 0, `${name}: ${JSON.stringify(issues.messages.filter((m) => m.severity === 0))}`);
+  assert.equal(issues.numWarnings, 0, `${name}: ${JSON.stringify(issues.messages.filter((m) => m.severity === 1))}`);
+  // The extension it does not know is told as information.
+  const unknown = issues.messages.filter((m) => m.code === 'UNSUPPORTED_EXTENSION');
+  assert.equal(unknown.length, 1, name);
+  assert.equal(unknown[0].severity, 2, name);
+  assert.match(unknown[0].message, /VRMC_vrm_animation/);
+}
+
 for (const frames of [1, 91, 9000]) {
   test(`${frames} frames: the validator finds no error and no warning`, async () => {
-    const issues = await validate(makeSample(frames));
-    assert.equal(issues.numErrors, 0, JSON.stringify(issues.messages.filter((m) => m.severity === 0)));
-    assert.equal(issues.numWarnings, 0, JSON.stringify(issues.messages.filter((m) => m.severity === 1)));
-    // The extension it does not know is told as information.
-    const unknown = issues.messages.filter((m) => m.code === 'UNSUPPORTED_EXTENSION');
-    assert.equal(unknown.length, 1);
-    assert.equal(unknown[0].severity, 2);
-    assert.match(unknown[0].message, /VRMC_vrm_animation/);
+    assertValid(await validate(makeSample(frames)), `${frames} frames`);
   });
 
   test(`${frames} frames: three-vrm-animation loads it without a word`, async () => {
@@ -101,3 +107,36 @@ for (const frames of [1, 91, 9000]) {
     }
   });
 }
+
+test('every real sample with bone keys: valid, and loaded without a word with its duration and tracks',
+  { skip: !existsSync(SAMPLES) && 'no ../shared/samples' }, async (t) => {
+    const out = join(dir, 'samples');
+    mkdirSync(out);
+    const r = spawnSync(FIX_TOOL, ['--vrma', '--json', '--out-dir', out, SAMPLES], { encoding: 'utf8' });
+    const doc = JSON.parse(r.stdout);
+    if (doc.files.some((f) => f.reason === 'this build has no pose stage')) {
+      t.skip('this build has no pose stage');
+      return;
+    }
+    const written = doc.files.filter((f) => f.status === 'written');
+    assert.ok(written.length > 0);
+    // The only motions without a file have no bone keys or are not motions.
+    for (const f of doc.files.filter((x) => x.status !== 'written'))
+      assert.ok(['no-bone-keys', 'not-a-motion'].includes(f.status), `${f.path}: ${f.status} ${f.reason}`);
+    for (const f of written) {
+      const bytes = new Uint8Array(readFileSync(f.vrma));
+      assert.equal(bytes.length, f.bytes);
+      assertValid(await validate(bytes), f.path);
+      const { result: gltf, said } = await quietly(() => loadVrma(bytes));
+      assert.deepEqual(said, [], f.path);
+      const a = gltf.userData.vrmAnimations[0];
+      assert.ok(Math.abs(a.duration - f.duration) < 1e-4, `${f.path}: duration ${a.duration}, told ${f.duration}`);
+      assert.deepEqual([...a.humanoidTracks.translation.keys()], ['hips']);
+      assert.deepEqual([...a.humanoidTracks.rotation.keys()].sort(), [...f.bones].sort(), f.path);
+      const presets = f.expressions.preset.map((p) => p.name);
+      for (const name of a.expressionTracks.preset.keys()) assert.ok(presets.includes(name), `${f.path}: ${name}`);
+      for (const name of a.expressionTracks.custom.keys())
+        assert.ok(f.expressions.custom.includes(name), `${f.path}: ${name}`);
+      for (const track of a.humanoidTracks.rotation.values()) assert.equal(track.times.length, f.frames);
+    }
+  });
