@@ -329,6 +329,23 @@ void OpenErrorText(int code, char* dst, int cap) {
   snprintf(dst, cap, "cannot open (system error %d)", code);
 }
 
+// A motion lasts as long as its bone and morph keys; camera, light,
+// self-shadow and show-and-IK keys count only for a motion with neither.
+// The records of the section a file is cut in never count: the last ones
+// read before the cut are often garbage.
+static int32_t DurationFrames(const VmdReadFacts& f) {
+  int32_t last[2] = {0, 0};
+  bool any[2] = {false, false};
+  for (int s = 0; s < kVmdSections; s++) {
+    if (f.recordsRead[s] == 0 || s + kVmdBone == f.cutPart) continue;
+    int group = s + kVmdBone <= kVmdMorph ? 0 : 1;  // bone and morph keys first
+    if (!any[group] || f.maxFrame[s] > last[group]) last[group] = f.maxFrame[s];
+    any[group] = true;
+  }
+  int32_t frames = any[0] ? last[0] : last[1];
+  return frames > 0 ? frames : 0;
+}
+
 void RecordFileStart(const char* path, int openError) {
   FileReport& r = gFileReport;
   for (int i = 0; i < r.boneCount; i++)
@@ -398,7 +415,7 @@ void RecordFileStart(const char* path, int openError) {
     r.records[s] = f.recordsRead[s];
   }
   r.trailingBytes = f.trailingBytes;
-  r.durationFrames = f.anyKey && f.maxFrame > 0 ? f.maxFrame : 0;
+  r.durationFrames = DurationFrames(f);
   uint8_t modelBad = 0;
   Name(gSourceModel, 0, r.modelName, r.modelHex, &modelBad, nullptr);
   r.modelBad = modelBad != 0;

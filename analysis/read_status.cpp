@@ -126,7 +126,7 @@ void PutReadStatusLines() {
   if (!gRun.isVmd || (!gRun.lastVmdA[0] && !gRun.lastVmdW[0])) {
     static char name[kPathMax * 2 + 8];
     if (!gRun.sjisNames && gRun.nameW[0])
-      unitosjis(name, static_cast<int>(sizeof name), gRun.nameW);
+      unitosjisshown(name, static_cast<int>(sizeof name), gRun.nameW);
     else
       snprintf(name, sizeof name, "%s", gRun.nameA);
     rbputs(name);

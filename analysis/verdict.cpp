@@ -229,7 +229,7 @@ void buildreport() {
     bool wide = gRun.lastVmdA[0] == 0;
     if (!gRun.sjisNames && gRun.lastVmdW[0]) wide = true;
     if (wide)
-      unitosjis(line, (int)sizeof line, gRun.lastVmdW);
+      unitosjisshown(line, (int)sizeof line, gRun.lastVmdW);
     else
       snprintf(line, sizeof line, "%.*s", (int)strnlen(gRun.lastVmdA, kPathMax), gRun.lastVmdA);
     PutLine(line);

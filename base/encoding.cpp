@@ -226,7 +226,10 @@ static uint16_t UniToSjisChecked(char16_t u) {
   return code;
 }
 
-int unitosjis(char* dst, int dstcap, const char16_t* src) {
+// Units below 0x100 are written as bytes of the same value where the text
+// keeps a path's bytes (lookup false), and looked up like every other unit
+// from 0x80 on where it is shown to a person (lookup true).
+static int UniToSjis(char* dst, int dstcap, const char16_t* src, bool lookup) {
   if (dstcap < 1) return 0;
   int count = 0, pos = 0;
   for (;;) {
@@ -235,7 +238,7 @@ int unitosjis(char* dst, int dstcap, const char16_t* src) {
     if (++count >= kCountLimit) break;
     char out[2];
     int n;
-    if (u < 0x100) {
+    if (u < (lookup ? 0x80 : 0x100)) {
       out[0] = (char)u;
       n = 1;
     } else {
@@ -257,6 +260,14 @@ int unitosjis(char* dst, int dstcap, const char16_t* src) {
   }
   dst[pos] = 0;
   return count;
+}
+
+int unitosjis(char* dst, int dstcap, const char16_t* src) {
+  return UniToSjis(dst, dstcap, src, false);
+}
+
+int unitosjisshown(char* dst, int dstcap, const char16_t* src) {
+  return UniToSjis(dst, dstcap, src, true);
 }
 
 int unichksjis(const char16_t* src) {

@@ -24,6 +24,11 @@ int sjistouni(char16_t* dst, int dstcap, const char* src);
 int sjiscatuni(char16_t* dst, int dstcap, const char* src);
 // UTF-16 -> Shift-JIS; result: source units examined.
 int unitosjis(char* dst, int dstcap, const char16_t* src);
+// The same for text shown to a person: a character the table holds is
+// written as its code, any other as '?', U+00E9 as 0x85 0x7E and U+00A5 as
+// 0x5C, so that no unit from 0x80 up becomes a lone byte that swallows the
+// next character.
+int unitosjisshown(char* dst, int dstcap, const char16_t* src);
 // 0 when every unit can be written in Shift-JIS, -1 otherwise.
 int unichksjis(const char16_t* src);
 // UTF-8 -> UTF-16; 7 when no invalid sequence was met, 0 otherwise.

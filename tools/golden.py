@@ -105,6 +105,9 @@ def cases():
     m = mm.Motion()
     m.bone("センター", 0, pos=(0, 1, 0))
     c["踊り.vmd"] = m
+    # Latin characters of a name show as themselves, or '\' for the yen sign
+    c["café.vmd"] = m
+    c["x¥y.vmd"] = m
     # IK switched off (its first frame), names not Shift-JIS, trailing bytes
     m = mm.Motion(model="n")
     m.bone(b"\x81\x20xy", 0, rot=quat((1, 0, 0), 23))
@@ -148,6 +151,15 @@ def cases():
                        ("after_shadows", showiks)):
         raw["cut_%s.vmd" % name] = whole[:size]
     raw["whole.vmd"] = whole
+    # a motion lasts as long as its bone and morph keys: a far light key
+    # does not stretch it, nor do the garbage records of the section it is
+    # cut in
+    m = mm.Motion(model="far light")
+    m.bone("センター", 30, rot=quat((1, 0, 0), 10))
+    m.lights = [mm.light(1796500230)]
+    raw["light_far.vmd"] = m.bytes()
+    m.lights = [mm.light(1796500230), mm.light(1796500230), mm.light(0)]
+    raw["cut_light_garbage.vmd"] = m.bytes()[:-30]
     raw["trailing.vmd"] = whole + b"\x01\x02\x03junk"
     # negative counts: never a whole motion
     import struct

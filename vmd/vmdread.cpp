@@ -122,9 +122,9 @@ void badcount(int32_t value, bool ik) {
 // A whole record of the current section was read.
 void noterecord(int32_t frame) {
   VmdReadFacts& f = gVmdFacts;
-  f.recordsRead[gPart - kVmdBone]++;
-  if (!f.anyKey || frame > f.maxFrame) f.maxFrame = frame;
-  f.anyKey = 0xFF;
+  int s = gPart - kVmdBone;
+  if (f.recordsRead[s] == 0 || frame > f.maxFrame[s]) f.maxFrame[s] = frame;
+  f.recordsRead[s]++;
 }
 
 // An IK entry switched off at frame: remembered once per IK bone, with the

@@ -66,8 +66,7 @@ struct VmdReadFacts {
   uint8_t present[kVmdSections];  // the section's count was read
   int64_t recordsRead[kVmdSections];
   int64_t trailingBytes;
-  uint8_t anyKey;        // a whole record of any section was read
-  int32_t maxFrame;      // largest frame number of any whole record
+  int32_t maxFrame[kVmdSections];  // largest frame of the section's whole records
   uint8_t modelNameCut;  // a lone lead byte was cut off the model name
   // A negative section count (or IK count of a show-and-IK record): no
   // record can follow it where the file says, so reading stops there;

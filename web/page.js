@@ -6,6 +6,35 @@
 // Categories, most severe first, as the JSON names them.
 const CATEGORIES = ['fix', 'dropout', 'rough', 'slight', 'ok'];
 
+// Where a file is cut and what that loses, in Japanese, from the detail the
+// JSON gives (the core's message says the same in English).
+function cutDetailJa(d) {
+  const SECTIONS = {
+    header: 'ヘッダー', modelName: 'モデル名', bone: 'ボーン', morph: 'モーフ', camera: 'カメラ',
+    light: '照明', selfShadow: 'セルフ影', showIk: '表示・IK',
+  };
+  const part = SECTIONS[d.section] || d.section;
+  const read = d.inCount ? 0 : d.read || 0;
+  let where;
+  if (d.reason === 'negative count') {
+    const count = d.section === 'showIk' ? '表示・IKキーの数か、その記録の IK の数' : `${part}キーの数 (${d.declared}) `;
+    where = `${count}があり得ない値のため、${d.endOffset} バイト目で読むのをやめました。`;
+  } else if (d.section === 'header' || d.section === 'modelName') {
+    where = `${part}の途中でファイルが終わっています (${d.endOffset} バイト)。`;
+  } else if (d.inCount) {
+    where = `${part}キーの数の途中でファイルが終わっています (${d.endOffset} バイト)。`;
+  } else {
+    where = `${part}キーの途中で切れています: ${d.declared} 個のうち ${d.read} 個を読みました (ファイルは ${d.endOffset} バイト)。`;
+  }
+  const keys = `${read > 0 ? `最初の ${read} 個より後の` : ''}${part}キー`;
+  let loss;
+  if (d.section === 'header' || d.section === 'modelName' || (d.section === 'bone' && read === 0)) loss = 'キーはすべて失われます。';
+  else if (d.section === 'bone') loss = `失われるもの: ${keys}と、それ以降のすべて (モーフキーを含む)。`;
+  else if (d.section === 'morph') loss = `ボーンキーは揃っています。失われるもの: ${keys}と、それ以降のすべて。`;
+  else loss = `ボーンとモーフのキーは揃っているので、アバターに使うものは失われません。失われるもの: ${keys}${d.section === 'showIk' ? '' : 'と、それ以降のすべて'}。`;
+  return where + loss;
+}
+
 const TEXTS = {
   en: {
     lead: 'Checks MMD motions (.vmd) before you play them on a VRM avatar: the bones and morphs they drive, the bones that will cause trouble, and whether the motion is usable as it is.',
@@ -28,7 +57,9 @@ const TEXTS = {
       'not-a-motion': 'Not a motion file (.vmd), so there is no verdict.',
       cut: 'The file is cut short: the verdict below is judged on the keys read before the cut.',
     },
-    statusShort: { unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
+    statusShort: { complete: 'Complete', unreadable: 'Could not be read', 'not-a-motion': 'Not a motion', cut: 'Cut short' },
+    // where a file is cut, in the page's language (null: the core's words)
+    cutDetail: null,
     category: {
       fix: 'Needs fixing', dropout: 'Needs checking', rough: 'Somewhat rough',
       slight: 'Slightly rough', ok: 'Usable as it is',
@@ -42,7 +73,6 @@ const TEXTS = {
     download: 'Download the JSON report',
     filterLabel: 'Show',
     filterAll: (n) => `All files (${n})`,
-    notRead: 'Not read or cut',
     files: (n) => (n === 1 ? '1 file' : `${n} files`),
     findingsTitle: 'What this means',
     legendTitle: 'Colours of the report',
@@ -73,18 +103,22 @@ const TEXTS = {
     },
     movedAt: (f) => ` It moves most at frame ${f}.`,
     kind: { bone: 'bone', morph: 'morph', model: 'model' },
-    fixable: 'You can make a VRM-ready copy of the motion that repairs this: use the button below, or tarvel-fix.',
+    fixable: 'You can make a VRM-ready copy of the motion that repairs what its twist bones, shoulder P bones and a lone 上半身２ lose: use the button below, or tarvel-fix.',
     fixButton: 'Download the VRM-ready copy',
     fixNote: 'The copy moves the turns of the twist bones, the shoulder P bones and a lone 上半身２ into the bones next to them; nothing else changes. A motion’s terms of use may forbid modifying it or passing on a modified copy: check them before you use or share the copy.',
     fixing: 'Making the copy…',
     fixDone: 'Downloaded: ',
     fixVerdict: 'The copy’s verdict:',
     fixFailed: 'No copy was made: ',
+    fixAll: 'Download all VRM-ready copies (.zip)',
+    fixAllDone: (n) => (n === 1 ? 'Downloaded, with 1 copy: ' : `Downloaded, with ${n} copies: `),
+    fixAllNone: (name) => `No copy of ${name}: `,
+    // what a finding means for the avatar (the copy is offered by its button)
     advice: {
-      fix: 'As it is, the avatar loses these movements: fix the motion in MMD or convert it before use.',
-      dropout: 'The viewer cannot reproduce this movement. Whether it must be fixed depends on the motion’s ReadMe: where it says so, edit the motion in MMD.',
-      rough: 'Playable, but this part will look somewhat rough or shifted; converting or fixing the motion often reduces it.',
-      slight: 'Playable as it is; this part may look slightly rough, and converting the motion may reduce it.',
+      fix: 'As it is, the avatar loses this movement.',
+      dropout: 'The viewer cannot reproduce this movement; the motion’s ReadMe may say whether that matters.',
+      rough: 'Playable, but this part will look somewhat rough or shifted.',
+      slight: 'Playable as it is; this part may look slightly rough.',
     },
     legend: [
       ['ff0000', 'Red', 'twist bones (腕捩, 手捩), P+ bones (…_+), 上半身２ turning without 上半身2, and leg IK parents written with full-width ＩＫ (左足ＩＫ親). When they turn, the first three make the motion “Needs fixing”, the full-width IK parents “Needs checking”.'],
@@ -116,7 +150,8 @@ const TEXTS = {
       'not-a-motion': 'モーションファイル (.vmd) ではないため、判定はありません。',
       cut: 'ファイルが途中で切れています: 下の判定は、切れる前に読めたキーによるものです。',
     },
-    statusShort: { unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
+    statusShort: { complete: '最後まで読めた', unreadable: '読み込めません', 'not-a-motion': 'モーションではありません', cut: '途中で切れています' },
+    cutDetail: cutDetailJa,
     category: { fix: '要修正', dropout: '確認要', rough: 'やや荒れ', slight: '少し荒れ', ok: 'OK' },
     cameraOnly: 'カメラのみ',
     seconds: (s) => `${s.toFixed(2)} 秒`,
@@ -127,7 +162,6 @@ const TEXTS = {
     download: 'JSON レポートをダウンロード',
     filterLabel: '表示',
     filterAll: (n) => `すべてのファイル (${n})`,
-    notRead: '読めない・途中で切れている',
     files: (n) => `${n} 個のファイル`,
     findingsTitle: '判定の内容',
     legendTitle: 'レポートの色',
@@ -156,18 +190,21 @@ const TEXTS = {
     },
     movedAt: (f) => `移動が最大なのはフレーム ${f} です。`,
     kind: { bone: 'ボーン', morph: 'モーフ', model: 'モデル' },
-    fixable: 'これは直せます: 下のボタンで VRM 用に修正したモーションのコピーを作れます (tarvel-fix でも作れます)。',
+    fixable: '捩りボーン・肩P ボーン・上半身2 なしで回る上半身２ で失われる動きは直せます: 下のボタンで VRM 用に修正したモーションのコピーを作れます (tarvel-fix でも作れます)。',
     fixButton: 'VRM 用に修正したコピーをダウンロード',
     fixNote: 'コピーでは、捩りボーン・肩P ボーン・上半身2 なしで回る上半身２ の回転を隣のボーンに移します。ほかは変わりません。モーションの利用規約で改変や改変したものの配布が禁じられていることがあります: 使う前・配る前に確認してください。',
     fixing: 'コピーを作成中…',
     fixDone: 'ダウンロードしました: ',
     fixVerdict: 'コピーの判定:',
     fixFailed: 'コピーは作れませんでした: ',
+    fixAll: 'VRM 用に修正したコピーをまとめてダウンロード (.zip)',
+    fixAllDone: (n) => `${n} 個のコピーをまとめてダウンロードしました: `,
+    fixAllNone: (name) => `${name} のコピーは作れませんでした: `,
     advice: {
-      fix: 'このままではアバターでこの動きが失われます: 使う前に MMD で修正するか、ツール等で変換してください。',
-      dropout: 'この動きはビューアーで再現できません。修正が必要かどうかはモーションの ReadMe 次第です: 「必要」とあれば MMD で手修正してください。',
-      rough: '再生はできますが、この部分はやや荒れる／ややズレます。変換や修正で軽減できることが多いです。',
-      slight: 'そのまま再生できます。この部分は少し荒れることがあり、変換で軽減できる場合があります。',
+      fix: 'このままではアバターでこの動きが失われます。',
+      dropout: 'この動きはビューアーで再現できません。問題になるかどうかはモーションの ReadMe を確認してください。',
+      rough: '再生はできますが、この部分はやや荒れる／ややズレます。',
+      slight: 'そのまま再生できます。この部分は少し荒れることがあります。',
     },
     legend: [
       ['ff0000', '赤', '捩りボーン (腕捩・手捩)、P+ ボーン (…_+)、上半身2 なしで回る上半身２、全角の ＩＫ で書かれた足IK親 (左足ＩＫ親)。回っていれば、前の三つは「要修正」、全角の IK 親は「確認要」になります。'],
@@ -198,6 +235,8 @@ const state = $('state');
 const results = $('results');
 const summary = $('summary');
 const download = $('download');
+const fixAll = $('fix-all');
+const fixAllResult = $('fix-all-result');
 const filter = $('filter');
 
 const worker = new Worker('worker.js');
@@ -210,6 +249,7 @@ let documentText = '';  // the JSON document of the files shown
 let sorting = { key: null, up: true };
 let notice = '';      // said beside every state of the files shown (a folder not opened)
 let copies = [];      // the VRM-ready copies made, by file: { name, url }
+let zipUrl = null;    // the zip of every copy, once made
 
 function setState(text, error) {
   state.textContent = [text, notice].filter(Boolean).join(' ');
@@ -280,7 +320,8 @@ function findingItem(f, bones) {
     text = f.message;
   }
   li.append(el('span', 'finding', text));
-  const advice = f.fixable === true ? T.fixable : T.advice[f.severity];
+  if (f.fixable === true) li.dataset.fixable = '';
+  const advice = T.advice[f.severity];
   if (advice) li.append(' ', el('span', 'advice', advice));
   return li;
 }
@@ -295,7 +336,8 @@ function renderFile(block, r) {
   if (r.status !== 'complete') {
     const status = el('div', 'status');
     status.dataset.status = r.status;
-    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', r.message));
+    const detail = r.status === 'cut' && r.detail && T.cutDetail ? T.cutDetail(r.detail) : r.message;
+    status.append(el('p', 'status-text', T.status[r.status] || r.status), el('p', 'status-detail', detail));
     block.append(status);
   }
   if (r.verdict) {
@@ -329,8 +371,8 @@ function renderFile(block, r) {
 }
 
 // The button that makes and downloads a motion's VRM-ready copy (the same
-// bytes as tarvel-fix writes), with what the copy is and, once made, the
-// copy's verdict.
+// bytes as tarvel-fix writes), with what it repairs, what the copy is and,
+// once made, the copy's verdict.
 function fixArea(index) {
   const area = el('div', 'fix');
   const button = el('button', 'fix-button', T.fixButton);
@@ -338,7 +380,7 @@ function fixArea(index) {
   button.dataset.tarvelFix = '';
   const result = el('div', 'fix-result');
   result.setAttribute('role', 'status');
-  area.append(button, el('p', 'fix-note', T.fixNote), result);
+  area.append(el('p', 'fix-advice', T.fixable), button, el('p', 'fix-note', T.fixNote), result);
   button.addEventListener('click', () => {
     if (copies[index]) {
       saveFile(copies[index].url, copies[index].name);
@@ -398,23 +440,34 @@ function showFixed(msg) {
   saveFile(url, msg.name);
 }
 
-// The group a file counts in: its category, or 'other' when not complete.
-const groupOf = (r) => (r.status === 'complete' && r.verdict ? r.verdict.category : 'other');
+// The statuses of a file, as the JSON names them.
+const STATUSES = ['complete', 'cut', 'not-a-motion', 'unreadable'];
 
-// Several files: totals per category, a filter and one row each, sortable.
-function renderSummary() {
-  const count = { other: 0 };
-  for (const c of CATEGORIES) count[c] = 0;
-  for (const r of entries) count[groupOf(r)]++;
+// The group a file sorts in: its category (a cut file's on the keys read),
+// or 'other' when it has no verdict.
+const groupOf = (r) => (r.verdict ? r.verdict.category : 'other');
 
+// Whether a file is among those the filter's choice shows: a category takes
+// every file with that verdict, a status every file with that status.
+const shownBy = (want, r) => !want || r.status === want || (!!r.verdict && r.verdict.category === want);
+
+// One number of the totals: what it counts and how many.
+function total(what, count, ...content) {
+  const span = el('span', 'total');
+  span.dataset.total = what;
+  span.dataset.count = String(count);
+  span.append(...content);
+  return span;
+}
+
+// Several files: the totals (the core's, as tarvel-report --summary's
+// "total:" line gives them: every file once by its status, every file with a
+// verdict once by its category), a filter and one row each, sortable.
+function renderSummary(counts) {
   const totals = $('totals');
-  totals.replaceChildren(el('span', 'total', T.files(entries.length)));
-  for (const c of CATEGORIES) {
-    const total = el('span', 'total');
-    total.append(categoryLabel('span', c), ` ${count[c]}`);
-    totals.append(' ', total);
-  }
-  if (count.other) totals.append(' ', el('span', 'total other', `${T.notRead} ${count.other}`));
+  totals.replaceChildren(total('files', counts.files, T.files(counts.files)));
+  for (const s of STATUSES) totals.append(' ', total(s, counts.status[s], `${T.statusShort[s]} ${counts.status[s]}`));
+  for (const c of CATEGORIES) totals.append(' ', total(c, counts.verdict[c], categoryLabel('span', c), ` ${counts.verdict[c]}`));
 
   const chosen = filter.value;
   filter.replaceChildren(new Option(T.filterAll(entries.length), ''));
@@ -423,7 +476,7 @@ function renderSummary() {
     option.dataset.category = c;
     filter.append(option);
   }
-  filter.append(new Option(T.notRead, 'other'));
+  for (const s of STATUSES.slice(1)) filter.append(new Option(T.statusShort[s], s));
   filter.value = chosen;
   if (filter.selectedIndex < 0) filter.value = '';
 
@@ -486,10 +539,10 @@ function applySorting() {
 
 function applyFilter() {
   const want = filter.value;
-  for (const tr of summary.querySelectorAll('tbody tr')) tr.hidden = !!want && tr.dataset.group !== want;
+  for (const tr of summary.querySelectorAll('tbody tr')) tr.hidden = !shownBy(want, entries[tr.dataset.index]);
   for (const block of results.children) {
     const r = entries[block.dataset.index];
-    block.hidden = !!want && !!r && groupOf(r) !== want;
+    block.hidden = !!r && !shownBy(want, r);
   }
 }
 
@@ -507,6 +560,11 @@ function check(list) {
   notice = '';
   for (const c of copies) if (c) URL.revokeObjectURL(c.url);
   copies = [];
+  if (zipUrl) URL.revokeObjectURL(zipUrl);
+  zipUrl = null;
+  fixAll.hidden = true;
+  fixAll.disabled = false;
+  fixAllResult.replaceChildren();
   files = list;
   entries = new Array(list.length);
   batch++;
@@ -544,14 +602,54 @@ worker.onmessage = (event) => {
     setState(T.checking(msg.index + 1, files.length));
   } else if (msg.type === 'fixed') {
     showFixed(msg);
+  } else if (msg.type === 'fixed-all') {
+    showFixedAll(msg);
   } else if (msg.type === 'done') {
     documentText = msg.document;
     download.hidden = false;
-    renderSummary();
+    renderSummary(msg.summary);
+    fixAll.hidden = fixableFiles().length < 2;
     setState(T.checked(files.length));
   }
 };
 worker.onerror = (event) => setState(T.failed + (event.message || ''), true);
+
+// The files with a finding the VRM-ready copy repairs, by index.
+const fixableFiles = () => entries.flatMap((r, i) => (r && r.findings.some((f) => f.fixable === true) ? [i] : []));
+
+const ZIP_NAME = 'vrm-ready-copies.zip';
+
+// One zip of the copies of every motion the copy repairs.
+fixAll.addEventListener('click', () => {
+  if (zipUrl) {
+    saveFile(zipUrl, ZIP_NAME);
+    return;
+  }
+  fixAll.disabled = true;
+  fixAllResult.replaceChildren(el('p', 'pending', T.fixing));
+  worker.postMessage({ type: 'fix-all', batch, files: fixableFiles().map((i) => files[i]) });
+});
+
+// The worker's zip: downloaded, with the files it has no copy of and why.
+function showFixedAll(msg) {
+  fixAll.disabled = false;
+  fixAllResult.replaceChildren();
+  if (msg.zip) {
+    zipUrl = URL.createObjectURL(new Blob([msg.zip], { type: 'application/zip' }));
+    const done = el('p', 'fix-done', T.fixAllDone(msg.copies.length));
+    const link = el('a', 'fix-copy', ZIP_NAME);
+    link.href = zipUrl;
+    link.download = ZIP_NAME;
+    done.append(link);
+    fixAllResult.append(done);
+  }
+  for (const f of msg.failed) {
+    const failed = el('p', 'fix-failed', T.fixAllNone(f.name));
+    failed.append(el('span', 'status-detail', f.reason));
+    fixAllResult.append(failed);
+  }
+  if (zipUrl) saveFile(zipUrl, ZIP_NAME);
+}
 
 // The same document tarvel-report --json prints for these files.
 download.addEventListener('click', () => {

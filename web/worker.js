@@ -1,8 +1,10 @@
 // The page's Worker: runs the core (tarvel.js and tarvel.wasm) on the motions
 // the page hands over, one file at a time, and posts each file's result as
-// soon as it is known; on request it makes a motion's VRM-ready copy. Nothing
-// leaves the browser.
-'use strict';
+// soon as it is known; on request it makes a motion's VRM-ready copy, or one
+// zip of the copies of several. Nothing leaves the browser. Bundled with its
+// imports into one file of the site.
+import { zipSync } from 'fflate';
+
 importScripts('tarvel.js');
 
 const MOTION_DIR = '/in';
@@ -50,6 +52,7 @@ function shownPart(name, file) {
     name,
     status: file.status,
     message: file.detail ? file.detail.message : '',
+    detail: file.detail || null,
     verdict: file.verdict ? file.verdict : null,
     cameraOnly: findings.some((f) => f.code === 'camera-only'),
     findings,
@@ -121,6 +124,7 @@ function fixFile(name, bytes) {
     return {
       status: answer.status,
       name: answer.copy.split('/').pop(),
+      path: answer.copy,
       bytes: copy,
       result: shownPart(answer.copy, answer.file),
     };
@@ -139,29 +143,59 @@ function setAlias(bytes) {
   if (bytes) core.FS.writeFile(path, bytes, { canOwn: true });
 }
 
+// The copy of a File given by the page under its shown name, or why there
+// is none.
+async function fixGiven(file, name) {
+  if (file.size > READ_MAX) return { status: 'unreadable', reason: 'larger than the browser can read' };
+  const bytes = await bytesOf(file);
+  try {
+    return fixFile(name, bytes);
+  } catch (e) {
+    return { status: 'failed', reason: String(e) };
+  }
+}
+
 // A copy asked for by the page, for a file of the batch msg.batch.
 async function fix(msg) {
   await ready;
   if (!core) return;
-  const answer = { type: 'fixed', batch: msg.batch, index: msg.index };
-  if (msg.file.size > READ_MAX) {
-    postMessage({ ...answer, status: 'unreadable', reason: 'larger than the browser can read' });
-    return;
+  const fixed = await fixGiven(msg.file, msg.name);
+  postMessage({ type: 'fixed', batch: msg.batch, index: msg.index, ...fixed }, fixed.bytes ? [fixed.bytes.buffer] : []);
+}
+
+// The copies of several files in one zip, each under its path beside its
+// motion (NAME.vrm.vmd, inside the folders given); a path met twice gets a
+// number. Posts the zip (null when no copy was made), the names of the
+// copies in it, and the files without one with the reason.
+async function fixAll(msg) {
+  await ready;
+  if (!core) return;
+  const entries = {};
+  const copies = [];
+  const failed = [];
+  for (const { file, name } of msg.files) {
+    const fixed = await fixGiven(file, name);
+    if (!fixed.bytes) {
+      failed.push({ name, reason: fixed.reason || fixed.status });
+      continue;
+    }
+    let path = fixed.path;
+    for (let n = 2; path in entries; n++) path = fixed.path.replace(/(\.vrm\.vmd)$/, ` (${n})$1`);
+    entries[path] = fixed.bytes;
+    copies.push(path);
   }
-  const bytes = await bytesOf(msg.file);
-  let fixed;
-  try {
-    fixed = fixFile(msg.name, bytes);
-  } catch (e) {
-    fixed = { status: 'failed', reason: String(e) };
-  }
-  postMessage({ ...answer, ...fixed }, fixed.bytes ? [fixed.bytes.buffer] : []);
+  const zip = copies.length ? zipSync(entries) : null;
+  postMessage({ type: 'fixed-all', batch: msg.batch, zip, copies, failed }, zip ? [zip.buffer] : []);
 }
 
 self.onmessage = async (event) => {
   const msg = event.data;
   if (msg.type === 'fix') {
     fix(msg);
+    return;
+  }
+  if (msg.type === 'fix-all') {
+    fixAll(msg);
     return;
   }
   if (msg.type !== 'check') return;
@@ -184,5 +218,6 @@ self.onmessage = async (event) => {
     if (batch !== newest) return;
     postMessage({ type: 'file', batch, index: i, result: checkFile(name, bytes) });
   }
-  postMessage({ type: 'done', batch, document: core.UTF8ToString(core._tarvel_document()) });
+  const document = core.UTF8ToString(core._tarvel_document());
+  postMessage({ type: 'done', batch, document, summary: JSON.parse(document).summary });
 };

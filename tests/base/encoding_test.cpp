@@ -175,6 +175,11 @@ TEST_F(Encoding, Converters) {
       {unitosjis, u"\u2015", "?", kAny},
       {unitosjis, u"\xD83D\xDE00", "??", kAny},
       {unitosjis, u"\uFF71", "\xB1", kAny},
+      // shown to a person: no unit from 0x80 up becomes a lone byte
+      {unitosjisshown, u"caf\u00E9.vmd", "caf\x85\x7E.vmd", kAny},
+      {unitosjisshown, u"x\u00A5y", "x\x5Cy", kAny},
+      {unitosjisshown, u"a\u0085\u00A0b", "a?\x85\x41" "b", kAny},
+      {unitosjisshown, u"\u3042\uFF71", "\x82\xA0\xB1", kAny},
       {unitoutf8, u"\xD83D\xDE00", "\xF0\x9F\x98\x80", 4},
       {unitoutf8, u"a\u00E9\u3042", "a\xC3\xA9\xE3\x81\x82", 6},
       {unitoutf8, u"\xD83Dz!", "?!", 6},           // both units consumed

@@ -9,10 +9,9 @@ import {
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  SAMPLES, assertFitsTheWidth, checkFiles, openPage, runTool, sampleNames, samplesPresent, startBrowser, tempDir,
+  assertFitsTheWidth, checkFiles, motionSet, openPage, runTool, startBrowser, tempDir,
 } from './harness.mjs';
 
-const noSamples = samplesPresent ? false : 'the sample motions are absent';
 const LABELS = {
   en: { fix: 'Needs fixing', dropout: 'Needs checking', rough: 'Somewhat rough', slight: 'Slightly rough', ok: 'Usable as it is' },
   ja: { fix: '要修正', dropout: '確認要', rough: 'やや荒れ', slight: '少し荒れ', ok: 'OK' },
@@ -21,8 +20,15 @@ const SCREENS = { desktop: { width: 1366, height: 768 }, phone: { width: 390, he
 const RUNS = [['en-US', 'desktop'], ['ja-JP', 'phone'], ['ja-JP', 'desktop'], ['en-US', 'phone']];
 
 let env;
-before(async () => { env = await startBrowser(); });
-after(async () => { await env.close(); });
+let set;  // the generated motions
+before(async () => {
+  set = motionSet();
+  env = await startBrowser();
+});
+after(async () => {
+  await env.close();
+  set.remove();
+});
 
 // The frame a finding is placed at, from the JSON: the larger twist for
 // twists, the largest movement for a bone that only moves, the frame IK goes
@@ -39,20 +45,31 @@ function expectedFrame(f, bones) {
   return b.rotationFrame;
 }
 
-describe('each motion explained', { skip: noSamples }, () => {
+// What the advice must not say of a finding: to convert or fix the motion
+// (the VRM-ready copy is offered once, by its button).
+const SUGGESTS = { en: /convert|fix|repair|edit|VRM-ready/i, ja: /変換|修正|直/ };
+const COPY_SENTENCE = { en: 'VRM-ready copy', ja: 'VRM 用に修正したモーションのコピー' };
+
+describe('each motion explained', () => {
   for (const [locale, screen] of RUNS) {
     test(`labels, findings with frames and the legend (${locale}, ${screen})`, async () => {
       const lang = locale.slice(0, 2);
-      const names = sampleNames();
-      const doc = JSON.parse(runTool(SAMPLES, ['--json', ...names]).stdout);
+      const names = set.names;
+      const doc = JSON.parse(runTool(set.dir, ['--json', ...names]).stdout);
       const { page, context, errors } = await openPage(env, locale, { viewport: SCREENS[screen] });
-      await checkFiles(page, names.map((n) => join(SAMPLES, n)));
-      const blocks = await page.$$eval('[data-tarvel-file]', (all) => all.map((b) => ({
+      await checkFiles(page, names.map((n) => join(set.dir, n)));
+      const blocks = await page.$$eval('[data-tarvel-file]', (all, sentence) => all.map((b) => ({
         labels: Array.from(b.querySelectorAll('.labels [data-category]'), (l) => [l.dataset.category, l.textContent]),
         items: Array.from(b.querySelectorAll('[data-tarvel-findings] li'), (li) => ({
-          code: li.dataset.code, frame: li.dataset.frame, text: li.textContent })),
+          code: li.dataset.code, frame: li.dataset.frame, text: li.textContent,
+          advice: li.querySelector('.advice') ? li.querySelector('.advice').textContent : '' })),
         order: Array.from(b.children, (c) => c.className || c.tagName),
-      })));
+        // where the sentence about the VRM-ready copy stands
+        copySentence: Array.from(b.querySelectorAll(':not(button)'), (e) => e)
+          .filter((e) => Array.from(e.childNodes).some((n) => n.nodeType === 3 && n.textContent.includes(sentence)))
+          .map((e) => (e.closest('.fix') && e.closest('.fix').querySelector('[data-tarvel-fix]') ? 'by the button' : e.className)),
+        status: b.querySelector('.status') ? b.querySelector('.status').textContent : null,
+      })), COPY_SENTENCE[lang]);
       let framed = 0;
       doc.files.forEach((file, i) => {
         const shown = blocks[i];
@@ -77,14 +94,24 @@ describe('each motion explained', { skip: noSamples }, () => {
             assert.ok(item.text.includes(`${lang === 'en' ? 'frame ' : 'フレーム '}${item.frame}`), item.text);
             if (f.bone) assert.ok(item.text.includes(f.bone), item.text);
           }
-          // what to do: the VRM-ready copy for what it repairs
-          assert.equal(item.text.includes(lang === 'en' ? 'VRM-ready copy' : 'VRM 用に修正したモーションのコピー'),
-            f.fixable === true, `${f.code}: ${item.text}`);
+          // what it means, never a suggestion to convert or fix
+          assert.doesNotMatch(item.advice, SUGGESTS[lang], `${file.path}: ${f.code}`);
           // Japanese sentences for a Japanese reader, English ones otherwise
           assert.equal(/[ぁ-ん]/.test(item.text.replace(f.bone || f.ik || '', '')), lang === 'ja', item.text);
         });
       });
-      assert.ok(framed > 5, 'the samples have findings with frames');
+      // The sentence about the VRM-ready copy: once, by the button, in a
+      // motion with a finding the copy repairs.
+      doc.files.forEach((file, i) => {
+        const fixable = (file.findings || []).some((f) => f.fixable === true);
+        assert.deepEqual(blocks[i].copySentence, fixable ? ['by the button'] : [], `the copy's sentence in ${file.path}`);
+      });
+      // A Japanese page says where a motion is cut in Japanese.
+      doc.files.forEach((file, i) => {
+        if (lang === 'ja' && file.status === 'cut')
+          assert.doesNotMatch(blocks[i].status.replace(/IK/g, ''), /[A-Za-z]/, `the status of ${file.path}`);
+      });
+      assert.ok(framed > 5, 'the motions have findings with frames');
       assert.ok(doc.files.some((f) => (f.findings || []).some((x) => x.fixable === true)), 'some findings are fixable');
       const camera = blocks[doc.files.findIndex((f) => f.path.includes('camera'))];
       assert.deepEqual(camera.items.map((x) => x.code), ['camera-only']);
@@ -102,16 +129,26 @@ describe('each motion explained', { skip: noSamples }, () => {
   }
 });
 
-describe('thirty files', { skip: noSamples }, () => {
+// The numbers of tarvel-report --summary's last line, "total: N files: N
+// complete, ...; N fix, ...": { files, complete, cut, ..., fix, ..., ok }.
+function summaryTotals(dir, names) {
+  const line = runTool(dir, ['--summary', ...names]).stdout.trimEnd().split('\n').pop();
+  assert.match(line, /^total: /);
+  const counts = {};
+  for (const [, n, what] of line.matchAll(/(\d+) ([a-z-]+)/g)) counts[what] = Number(n);
+  return counts;
+}
+
+describe('thirty files', () => {
   let t;
   const names = [];
   let doc;
   before(() => {
     t = tempDir();
-    const samples = sampleNames();
     for (let i = 0; i < 30; i++) {
-      const name = `${String(29 - i).padStart(2, '0')}_${samples[i % samples.length]}`;
-      copyFileSync(join(SAMPLES, samples[i % samples.length]), join(t.dir, name));
+      const from = set.names[i % set.names.length];
+      const name = `${String(29 - i).padStart(2, '0')}_${from}`;
+      copyFileSync(join(set.dir, from), join(t.dir, name));
       names.push(name);
     }
     doc = JSON.parse(runTool(t.dir, ['--json', ...names]).stdout);
@@ -129,9 +166,17 @@ describe('thirty files', { skip: noSamples }, () => {
       const byName = Object.fromEntries(doc.files.map((f) => [f.path, f]));
       const rank = (r) => ['other', 'fix', 'dropout', 'rough', 'slight', 'ok'].indexOf(r.group);
 
-      // Totals per category above the table, from the same document.
-      const totals = await page.$$eval('#totals [data-category]', (s) => s.map((x) => [x.dataset.category, x.parentNode.textContent]));
-      assert.deepEqual(totals, Object.entries(doc.summary.verdict).map(([c, n]) => [c, `${LABELS[lang][c]} ${n}`]));
+      // The totals above the table are tarvel-report --summary's: every file
+      // once by its status, every file with a verdict (a cut one too) once
+      // by its category.
+      const totals = await page.$$eval('#totals [data-total]', (s) => s.map((x) =>
+        [x.dataset.total, Number(x.dataset.count), x.textContent]));
+      const tool = summaryTotals(t.dir, names);
+      assert.ok(tool.cut > 0 && doc.files.some((f) => f.status === 'cut' && f.verdict), 'cut motions with a verdict');
+      assert.deepEqual(Object.fromEntries(totals.map(([what, n]) => [what, n])), tool);
+      for (const [what, n, text] of totals) assert.match(text, new RegExp(`(^|\\D)${n}(\\D|$)`), `${what} shows ${n}`);
+      const categories = await page.$$eval('#totals [data-category]', (s) => s.map((x) => [x.dataset.category, x.parentNode.textContent]));
+      assert.deepEqual(categories, Object.entries(doc.summary.verdict).map(([c, n]) => [c, `${LABELS[lang][c]} ${n}`]));
       // every label on the page is one of the five, under its category
       const labels = await page.$$eval('[data-category]:not(.verdict)', (s) => s.map((x) => [x.dataset.category, x.textContent]));
       assert.ok(labels.length > 30 && labels.every(([c, text]) => LABELS[lang][c] === text), 'labels are the category names');
@@ -156,12 +201,13 @@ describe('thirty files', { skip: noSamples }, () => {
       await page.click('th[data-sort="name"]');
       assert.deepEqual((await rows()).map((r) => r.name), [...names].sort());
 
-      // Filtering by each category: exactly its files, rows and blocks.
-      for (const c of ['fix', 'dropout', 'ok']) {
+      // Filtering by each category and status: exactly the files counted
+      // in its total, rows and blocks.
+      for (const c of ['fix', 'dropout', 'rough', 'ok', 'cut', 'not-a-motion']) {
         await page.selectOption('select[data-tarvel-filter]', c);
         shown = await rows();
-        assert.equal(shown.length, doc.summary.verdict[c], `files in ${c}`);
-        assert.ok(shown.every((r) => byName[r.name].status === 'complete' && byName[r.name].verdict.category === c));
+        assert.equal(shown.length, tool[c], `files in ${c}`);
+        assert.ok(shown.every((r) => byName[r.name].status === c || (byName[r.name].verdict || {}).category === c));
         assert.equal(await page.locator('#results [data-tarvel-file]:not([hidden])').count(), shown.length);
       }
       await page.selectOption('select[data-tarvel-filter]', '');
@@ -191,7 +237,7 @@ describe('thirty files', { skip: noSamples }, () => {
 // A folder lib of motions (and a text file) in dir; tarvel-report's document
 // for it, checked from dir.
 function makeLibrary(dir) {
-  const cube = join(SAMPLES, 'three-mmd-loader__test_1bone_cube_motion.vmd');
+  const cube = join(set.dir, 'plain.vmd');
   for (const p of ['lib/b.vmd', 'lib/a.VMD', 'lib/a/c.vmd', 'lib/sub/deeper/d.vmd', 'lib/notes.txt']) {
     mkdirSync(join(dir, p, '..'), { recursive: true });
     copyFileSync(cube, join(dir, p));
@@ -206,7 +252,7 @@ function describeTree(path, name) {
   return { name, children: readdirSync(path).map((n) => describeTree(join(path, n), n)) };
 }
 
-describe('folders and files too large', { skip: noSamples }, () => {
+describe('folders and files too large', () => {
   test('a dropped folder is walked; one the browser cannot open says how to choose its files', async () => {
     const t = tempDir();
     try {
@@ -272,7 +318,7 @@ describe('folders and files too large', { skip: noSamples }, () => {
       ftruncateSync(fd, 2 ** 31 + 4096);  // sparse
       closeSync(fd);
       const { page, context } = await openPage(env);
-      const [shown] = await checkFiles(page, [big, join(SAMPLES, 'mmd_base__morph_a.vmd')]);
+      const [shown] = await checkFiles(page, [big, join(set.dir, 'morphs.vmd')]);
       assert.equal(shown.status, 'unreadable');
       assert.match(shown.statusText, /larger than the browser can read \(over 2 GiB\)/);
       const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);

@@ -3,62 +3,30 @@
 // tarvel-report gives the copy; a motion with nothing to fix has no button.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdirSync, readFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, renameSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { ROOT, assertFitsTheWidth, checkFiles, openPage, runTool, startBrowser, tempDir } from './harness.mjs';
+import { ROOT, assertFitsTheWidth, checkFiles, motionSet, openPage, runTool, startBrowser } from './harness.mjs';
 
 const FIX_TOOL = process.env.TARVEL_FIX || join(ROOT, 'build/release/tarvel-fix');
-const TWIST = 'ねじれ.vmd';  // twist bones, a shoulder P and a lone 上半身２ over split key intervals
-const PLAIN = 'plain.vmd';   // a D bone turning: needs checking, nothing the copy repairs
-const CUT = 'cut.vmd';       // the twist motion cut inside its bone keys
-
-// The motions, written with the generator of tools/make_motions.py.
-const MAKE = `
-import sys
-sys.path.insert(0, 'tools')
-from make_motions import Motion, camera, quat
-out = sys.argv[1]
-m = Motion()
-for f, d in ((0, 0), (30, 70), (55, -40)):
-    m.bone('左腕捩', f, rot=quat((1, -0.3, 0), d))
-for f, d in ((0, 10), (20, 50), (40, 20)):
-    m.bone('左腕', f, rot=quat((0.2, 0, 1), d))
-m.bone('右手捩', 12, rot=quat((1, 0, 0), 35))
-m.bone('右手首', 0, rot=quat((0, 1, 0), 15))
-m.bone('右手首', 24, rot=quat((0, 1, 0.4), -30))
-m.bone('右肩P', 10, rot=quat((0, 0, 1), 12))
-m.bone('右肩P', 25, rot=quat((0, 0, 1), -8))
-m.bone('右肩', 0, rot=quat((0, 0, 1), 5))
-m.bone('右腕', 5, rot=quat((1, 0, 1), 40))
-m.bone('上半身２', 0)
-m.bone('上半身２', 15, rot=quat((0, 1, 0), 25))
-m.bone('センター', 8, pos=(0.5, 0, 1))
-m.morph('あ', 3, 0.5)
-m.cams = [camera(0)]
-twist = m.bytes()
-open(out + '/${TWIST}', 'wb').write(twist)
-open(out + '/${CUT}', 'wb').write(twist[:54 + 111 * 5 + 40])
-m = Motion()
-m.bone('左足D', 0)
-m.bone('左足D', 20, rot=quat((1, 0, 0), 30))
-m.bone('上半身', 10, rot=quat((0, 1, 0), 20))
-open(out + '/${PLAIN}', 'wb').write(m.bytes())
-`;
+// Generated motions (tests/web/motion_set.py); the first under a Japanese name.
+const TWIST = 'ねじれ.vmd';       // twist bones, a shoulder P and a lone 上半身２ over split key intervals
+const PLAIN = 'd_bone.vmd';       // a D bone turning: needs checking, nothing the copy repairs
+const CUT = 'cut_in_bones.vmd';   // the twist motion cut inside its bone keys
+const RIGHT = 'twist_right.vmd';  // a right arm's twist bone turning: a second motion to repair
 
 let env;
 let t;
-let fixed;  // tarvel-fix --json on the three motions, copies in out/
+let fixed;  // tarvel-fix --json on the four motions, copies in out/
 before(async () => {
-  t = tempDir();
-  const made = spawnSync('python3', ['-c', MAKE, t.dir], { cwd: ROOT, encoding: 'utf8' });
-  assert.equal(made.status, 0, made.stderr);
+  t = motionSet();
+  renameSync(join(t.dir, 'twists.vmd'), join(t.dir, TWIST));
   mkdirSync(join(t.dir, 'out'));
-  const r = spawnSync(FIX_TOOL, ['--json', '--out-dir', 'out', TWIST, PLAIN, CUT],
+  const r = spawnSync(FIX_TOOL, ['--json', '--out-dir', 'out', TWIST, PLAIN, CUT, RIGHT],
     { cwd: t.dir, encoding: 'utf8', env: { ...process.env, LC_ALL: 'C.UTF-8' } });
   assert.equal(r.status, 1, 'the cut motion is not fixed');
   fixed = JSON.parse(r.stdout).files;
-  assert.deepEqual(fixed.map((f) => f.status), ['fixed', 'nothing-to-fix', 'cut']);
+  assert.deepEqual(fixed.map((f) => f.status), ['fixed', 'nothing-to-fix', 'cut', 'fixed']);
   env = await startBrowser();
 });
 after(async () => {
@@ -115,3 +83,44 @@ for (const [locale, viewport] of [['en-US', { width: 1366, height: 768 }], ['ja-
     await context.close();
   });
 }
+
+// The entries of a zip file, read by Python's zipfile (which checks every
+// entry's CRC): { name: bytes }.
+function unzip(path) {
+  const r = spawnSync('python3', ['-c', `
+import base64, json, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+assert z.testzip() is None
+print(json.dumps({i.filename: base64.b64encode(z.read(i)).decode() for i in z.infolist()}))
+`, path], { encoding: 'utf8' });
+  assert.equal(r.status, 0, r.stderr);
+  return Object.fromEntries(Object.entries(JSON.parse(r.stdout)).map(([n, b]) => [n, Buffer.from(b, 'base64')]));
+}
+
+test('one zip of every copy, with tarvel-fix\'s bytes, offered once several motions can be repaired', async () => {
+  const { page, context, errors } = await openPage(env, 'en-US');
+  // the page, offline once loaded, asks nothing of anywhere but its own site
+  const elsewhere = [];
+  page.on('request', (r) => { if (!/^(blob|data):/.test(r.url()) && !r.url().startsWith(env.url)) elsewhere.push(r.url()); });
+  await context.setOffline(true);
+  await checkFiles(page, [TWIST, PLAIN].map((n) => join(t.dir, n)));
+  assert.equal(await page.locator('button[data-tarvel-fix-all]:visible').count(), 0, 'one fixable motion: no zip');
+
+  await checkFiles(page, [TWIST, PLAIN, CUT, RIGHT].map((n) => join(t.dir, n)));
+  const all = page.locator('button[data-tarvel-fix-all]');
+  assert.equal(await all.count(), 1);
+  const [download] = await Promise.all([page.waitForEvent('download'), all.click()]);
+  assert.match(download.suggestedFilename(), /\.zip$/);
+  const entries = unzip(await download.path());
+  assert.deepEqual(Object.keys(entries).sort(), ['twist_right.vrm.vmd', 'ねじれ.vrm.vmd']);
+  for (const f of fixed.filter((x) => x.copy)) {
+    const name = f.copy.split('/').pop();
+    assert.ok(entries[name].equals(readFileSync(join(t.dir, f.copy))), `${name} has the bytes tarvel-fix writes`);
+  }
+  // The motion that gives no copy is named, with tarvel-fix's reason.
+  const said = await page.locator('.fix-all-result').textContent();
+  assert.ok(said.includes(CUT) && said.includes(fixed[2].reason), said);
+  assert.deepEqual(elsewhere, []);
+  assert.deepEqual(errors, []);
+  await context.close();
+});

@@ -28,6 +28,19 @@ export function tempDir() {
   return { dir, remove: () => rmSync(dir, { recursive: true, force: true }) };
 }
 
+// The generated motions of tests/web/motion_set.py (every verdict, fixable
+// findings, files cut short or not motions) in a fresh temporary folder:
+// { dir, names (sorted), remove }.
+export function motionSet() {
+  const t = tempDir();
+  const made = spawnSync('python3', [join(ROOT, 'tests/web/motion_set.py'), t.dir], { encoding: 'utf8' });
+  if (made.status !== 0) {
+    t.remove();
+    throw new Error(`motion_set.py failed: ${made.stderr}`);
+  }
+  return { ...t, names: readdirSync(t.dir).filter((n) => n.endsWith('.vmd')).sort() };
+}
+
 // The site served and a browser started (playwright gives each launch a fresh
 // profile; the flags keep chromium off the network and away from a GPU).
 export async function startBrowser() {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the Windows release archive as a user receives it.
 
-    release_check.py ZIP OBJDUMP WINDRES REPO_README
+    release_check.py ZIP OBJDUMP WINDRES WINDOWS_DOC
 
 The archive holds both programs (stripped, each with the icon, version
 information and manifest), the font with its licence, the notices and the
@@ -68,7 +68,7 @@ def main(argv):
     for part in ("THIRD-PARTY-NOTICES.txt", "tarvel-report.exe", "tarvel-fix.exe", "Program Files", "cap(1).bmp"):
         check(part in readme[:en] and part in readme[en:], "README.txt: one language does not name " + part)
     with open(repo_readme, encoding="utf-8") as f:
-        check("THIRD-PARTY-NOTICES.txt" in f.read(), "README.md does not name THIRD-PARTY-NOTICES.txt")
+        check("THIRD-PARTY-NOTICES.txt" in f.read(), "the Windows doc does not name THIRD-PARTY-NOTICES.txt")
     for part in ("The FreeType Project", "FreeType License", "winpthreads", "GCC RUNTIME LIBRARY EXCEPTION",
                  "VLGothic", "Wada Laboratory", "M+ FONTS"):
         check(part in notices, "THIRD-PARTY-NOTICES.txt lacks " + part)
