@@ -17,13 +17,8 @@
 #include "fix/fix_copy.h"
 #include "platform/port.h"
 #include "vrma/expressions.h"
-#include "vrma/vrma_file.h"
-// The pose stage (the standard skeleton, the forward kinematics and the leg
-// IK) comes in its own part of vrma/.
-#if __has_include("vrma/pose.h")
 #include "vrma/pose.h"
-#define TARVEL_VRMA_POSE 1
-#endif
+#include "vrma/vrma_file.h"
 
 namespace {
 
@@ -76,7 +71,6 @@ void Failed(Run& run, const std::string& shown, const std::string& reason) {
   run.notWritten++;
 }
 
-#ifdef TARVEL_VRMA_POSE
 std::string Duration(int frames) {
   char s[48];
   const double seconds = frames > 1 ? double(frames - 1) / kVrmaFps : 0.0;
@@ -183,13 +177,6 @@ bool Convert(Run& run, ordered_json& j, std::string& text, std::string& status, 
   text += line;
   return true;
 }
-#else
-bool Convert(Run&, ordered_json&, std::string&, std::string& status, std::string& reason) {
-  status = "not-written";
-  reason = "this build has no pose stage";
-  return false;
-}
-#endif
 
 void ConvertOne(Run& run, const FixPath& in) {
   const std::string shown = Shown(in);

@@ -68,14 +68,7 @@ bool ValidAgainstSchema(const TempDir& dir, const std::string& json) {
   return WEXITSTATUS(st) == 0 || WEXITSTATUS(st) == 77;  // 77: no jsonschema here
 }
 
-#if __has_include("vrma/pose.h")
-#define NEEDS_POSE()
-#else
-#define NEEDS_POSE() GTEST_SKIP() << "this build has no pose stage"
-#endif
-
 TEST(VrmaTool, WritesNameVrmaBesideTheMotionAndNeverOverwrites) {
-  NEEDS_POSE();
   TempDir dir;
   const std::string dance = Dance();
   const std::string a = dir.Write("a.VMD", dance);
@@ -132,7 +125,6 @@ TEST(VrmaTool, WritesNameVrmaBesideTheMotionAndNeverOverwrites) {
 }
 
 TEST(VrmaTool, RefusesACutMotionWithTheReasonAndWritesNothing) {
-  NEEDS_POSE();
   TempDir dir;
   const std::string dance = Dance();
   dir.Write("cut.vmd", dance.substr(0, dance.size() - 16 - 30));  // inside the morph keys

@@ -1,0 +1,719 @@
+#include "vrma/pose.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "base/encoding.h"
+#include "fix/fix.h"
+
+static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
+
+namespace {
+
+constexpr size_t kHeaderBytes = 30;
+constexpr size_t kModelBytes = 20;
+constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
+constexpr size_t kBoneRecord = 111, kMorphRecord = 23, kCameraRecord = 61, kLightRecord = 28,
+                 kShadowRecord = 9, kIkEntry = 21, kIkHead = 9;
+constexpr size_t kFrameAt = 15, kPosAt = 19, kRotAt = 31, kInterpAt = 47;
+constexpr double kPi = 3.14159265358979323846;
+
+// The leg IK as MMD models set it up.
+constexpr int kLegIkLoops = 40;
+constexpr double kLegIkStep = 2;  // radians a link may turn per loop
+constexpr int kToeIkLoops = 3;
+constexpr double kToeIkStep = 4;
+const double kLegIkStepCos = std::cos(kLegIkStep), kToeIkStepCos = std::cos(kToeIkStep);
+constexpr double kKneeMin = -kPi, kKneeMax = -0.5 * kPi / 180;
+constexpr double kIkDone = 1e-3;  // units (0.08 mm): the ankle is on its target
+constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands still
+
+// ---- quaternions ------------------------------------------------------------
+
+struct Q {
+  double x, y, z, w;
+};
+const Q kIdentity = {0, 0, 0, 1};
+
+Q Mul(const Q& a, const Q& b) {
+  return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y + a.y * b.w + a.z * b.x - a.x * b.z,
+          a.w * b.z + a.z * b.w + a.x * b.y - a.y * b.x, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+Q Conj(const Q& q) { return {-q.x, -q.y, -q.z, q.w}; }
+double Dot(const Q& a, const Q& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
+Q Normal(const Q& q) {
+  const double n = std::sqrt(Dot(q, q));
+  return {q.x / n, q.y / n, q.z / n, q.w / n};
+}
+Q AxisAngle(double x, double y, double z, double angle) {
+  const double s = std::sin(angle / 2);
+  return {x * s, y * s, z * s, std::cos(angle / 2)};
+}
+
+struct V {
+  double x, y, z;
+};
+V operator+(const V& a, const V& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V operator-(const V& a, const V& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V Cross(const V& a, const V& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+double VDot(const V& a, const V& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double Len(const V& a) { return std::sqrt(VDot(a, a)); }
+
+// v turned by the unit quaternion q.
+V Rotate(const Q& q, const V& v) {
+  const V u = {q.x, q.y, q.z};
+  const V t = Cross(u, v);
+  const V t2 = {2 * t.x, 2 * t.y, 2 * t.z};
+  const V c = Cross(u, t2);
+  return {v.x + q.w * t2.x + c.x, v.y + q.w * t2.y + c.y, v.z + q.w * t2.z + c.z};
+}
+
+// Along the shorter arc, as players do.
+Q Slerp(const Q& a, Q b, double w) {
+  double d = Dot(a, b);
+  if (d < 0) {
+    b = {-b.x, -b.y, -b.z, -b.w};
+    d = -d;
+  }
+  if (d > 0.9999999)
+    return Normal({a.x + (b.x - a.x) * w, a.y + (b.y - a.y) * w, a.z + (b.z - a.z) * w, a.w + (b.w - a.w) * w});
+  const double th = std::acos(d), s = std::sin(th);
+  const double ka = std::sin((1 - w) * th) / s, kb = std::sin(w * th) / s;
+  return {a.x * ka + b.x * kb, a.y * ka + b.y * kb, a.z * ka + b.z * kb, a.w * ka + b.w * kb};
+}
+
+// MMD space to glTF space.
+Q ToGltf(const Q& q) { return {-q.x, -q.y, q.z, q.w}; }
+V ToGltf(const V& p) { return {p.x * kVrmaMetresPerUnit, p.y * kVrmaMetresPerUnit, -p.z * kVrmaMetresPerUnit}; }
+
+// ---- the motion's keys ----------------------------------------------------
+
+float FloatAt(const uint8_t* p) {
+  float f;
+  memcpy(&f, p, 4);
+  return f;
+}
+int32_t IntAt(const uint8_t* p) {
+  int32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+uint32_t UintAt(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+struct Key {
+  uint32_t frame;
+  Q q;            // unit; the identity for a rotation that is none
+  double pos[3];  // 0 for a coordinate that is no number
+  uint8_t c[16];  // the first row of curves: x1 of X Y Z R, then y1, x2, y2
+};
+
+struct Track {
+  std::vector<Key> keys;  // by frame, one a frame (the last record of it)
+  int cursor = 0;         // frames are asked in order
+};
+
+// Index of the last key at or before frame f, or -1.
+int LastAtOrBefore(Track& t, uint32_t f) {
+  const int n = int(t.keys.size());
+  if (t.cursor >= n || t.keys[t.cursor].frame > f) t.cursor = 0;
+  while (t.cursor + 1 < n && t.keys[t.cursor + 1].frame <= f) t.cursor++;
+  return t.keys[t.cursor].frame <= f ? t.cursor : -1;
+}
+
+// The later key's weight at frame f between keys a and b over its curve k
+// (0..3: X, Y, Z, rotation).
+double Weight(const Key& a, const Key& b, uint32_t f, int k) {
+  const double u = double(f - a.frame) / double(b.frame - a.frame);
+  return FixCurveWeight(b.c[k], b.c[4 + k], b.c[8 + k], b.c[12 + k], u);
+}
+
+void Evaluate(Track& t, uint32_t f, Q* q, double pos[3]) {
+  if (t.keys.empty()) {
+    *q = kIdentity;
+    pos[0] = pos[1] = pos[2] = 0;
+    return;
+  }
+  const int i = LastAtOrBefore(t, f);
+  const Key& a = t.keys[i < 0 ? 0 : i];
+  if (i < 0 || i + 1 == int(t.keys.size()) || a.frame == f) {
+    *q = a.q;
+    memcpy(pos, a.pos, sizeof a.pos);
+    return;
+  }
+  const Key& b = t.keys[i + 1];
+  *q = Slerp(a.q, b.q, Weight(a, b, f, 3));
+  for (int c = 0; c < 3; c++)
+    pos[c] = b.pos[c] == a.pos[c] ? a.pos[c] : a.pos[c] + (b.pos[c] - a.pos[c]) * Weight(a, b, f, c);
+}
+
+// The bones' names in Shift-JIS, hashed: a bone's track is 2 * bone, its
+// alias's 2 * bone + 1.
+struct NameSlot {
+  char s[16];
+  int n;
+  int track;  // -1: empty
+};
+constexpr int kNameSlots = 512;
+NameSlot gSlots[kNameSlots];
+bool gSlotsReady = false;
+
+uint32_t Hash(const uint8_t* s, int n) {
+  uint32_t h = 2166136261u;
+  for (int i = 0; i < n; i++) h = (h ^ s[i]) * 16777619u;
+  return h;
+}
+
+// The name field of a record: up to its first NUL, at most cap bytes.
+int NameLength(const uint8_t* rec, int cap) {
+  const void* z = memchr(rec, 0, size_t(cap));
+  return z ? int(static_cast<const uint8_t*>(z) - rec) : cap;
+}
+
+void AddName(const char* utf8, int track) {
+  if (!*utf8) return;
+  char s[32];
+  utf8tosjis(s, sizeof s, utf8);
+  const int n = std::min(int(strlen(s)), 15);
+  for (uint32_t h = Hash(reinterpret_cast<const uint8_t*>(s), n);; h++) {
+    NameSlot& slot = gSlots[h % kNameSlots];
+    if (slot.track < 0) {
+      memcpy(slot.s, s, size_t(n));
+      slot.n = n;
+      slot.track = track;
+      return;
+    }
+  }
+}
+
+void PrepareNames() {
+  if (gSlotsReady) return;
+  for (NameSlot& s : gSlots) s.track = -1;
+  const VrmaMmdBoneDef* bones = VrmaMmdBones();
+  for (int b = 0; b < MB_COUNT; b++) {
+    AddName(bones[b].name, 2 * b);
+    AddName(bones[b].alias, 2 * b + 1);
+  }
+  gSlotsReady = true;
+}
+
+int TrackOf(const uint8_t* name, int n) {
+  for (uint32_t h = Hash(name, n);; h++) {
+    const NameSlot& slot = gSlots[h % kNameSlots];
+    if (slot.track < 0) return -1;
+    if (slot.n == n && memcmp(slot.s, name, size_t(n)) == 0) return slot.track;
+  }
+}
+
+// The distinct names of the bones with no counterpart.
+struct Unmapped {
+  static constexpr int kSlots = 2 * VRMA_UNMAPPED_MAX;
+  char s[kSlots][16];
+  int n[kSlots];
+  bool used[kSlots];
+};
+
+void NoteUnmapped(Unmapped* u, const uint8_t* name, int n, VrmaPoseStats* st) {
+  for (uint32_t h = Hash(name, n);; h++) {
+    const int i = int(h % Unmapped::kSlots);
+    if (u->used[i]) {
+      if (u->n[i] == n && memcmp(u->s[i], name, size_t(n)) == 0) return;
+      continue;
+    }
+    if (st->unmappedCount == VRMA_UNMAPPED_MAX) {  // at most half the slots fill: a probe ends
+      st->unmappedMore = true;
+      return;
+    }
+    u->used[i] = true;
+    memcpy(u->s[i], name, size_t(n));
+    u->n[i] = n;
+    char sjis[16] = {};
+    memcpy(sjis, name, size_t(n));
+    sjistoutf8(st->unmapped[st->unmappedCount++], VRMA_UNMAPPED_NAME, sjis);
+    return;
+  }
+}
+
+// The show-and-IK switches of the leg and toe IKs.
+enum { kIkLegL, kIkLegR, kIkToeL, kIkToeR, kIks };
+const char* const kIkNames[kIks] = {"左足ＩＫ", "右足ＩＫ", "左つま先ＩＫ", "右つま先ＩＫ"};
+
+struct Switch {
+  uint32_t frame;
+  bool on;
+};
+
+struct Motion {
+  Track tracks[2 * MB_COUNT];
+  std::vector<Switch> ik[kIks];  // by frame
+  size_t ikCursor[kIks];
+};
+
+void ReadKey(const uint8_t* p, Key* k) {
+  k->frame = UintAt(p + kFrameAt);
+  for (int c = 0; c < 3; c++) {
+    const float v = FloatAt(p + kPosAt + 4 * c);
+    k->pos[c] = std::isfinite(v) ? v : 0;
+  }
+  const Q raw = {FloatAt(p + kRotAt), FloatAt(p + kRotAt + 4), FloatAt(p + kRotAt + 8), FloatAt(p + kRotAt + 12)};
+  const double n = Dot(raw, raw);
+  k->q = std::isfinite(n) && n > 1e-12 ? Normal(raw) : kIdentity;
+  memcpy(k->c, p + kInterpAt, 16);
+}
+
+// Sorts each track by frame; of keys at one frame the last in the file counts.
+void Gather(Track* t) {
+  auto byFrame = [](const Key& a, const Key& b) { return a.frame < b.frame; };
+  std::stable_sort(t->keys.begin(), t->keys.end(), byFrame);
+  size_t n = 0;
+  for (size_t i = 0; i < t->keys.size(); i++) {
+    if (n > 0 && t->keys[n - 1].frame == t->keys[i].frame)
+      t->keys[n - 1] = t->keys[i];
+    else
+      t->keys[n++] = t->keys[i];
+  }
+  t->keys.resize(n);
+}
+
+// The show-and-IK section, as far as it is whole: the switches of the IKs.
+void ReadSwitches(const uint8_t* data, size_t size, size_t at, Motion* m) {
+  static char names[kIks][24];
+  static int lens[kIks];
+  if (!lens[0])
+    for (int i = 0; i < kIks; i++) {
+      utf8tosjis(names[i], sizeof names[i], kIkNames[i]);
+      lens[i] = int(strlen(names[i]));
+    }
+  // Skip the camera, light and self-shadow sections.
+  const size_t sizes[3] = {kCameraRecord, kLightRecord, kShadowRecord};
+  for (size_t rec : sizes) {
+    if (size - at < 4) return;
+    const int32_t n = IntAt(data + at);
+    at += 4;
+    if (n < 0 || uint64_t(n) * rec > size - at) return;
+    at += size_t(n) * rec;
+  }
+  if (size - at < 4) return;
+  const int32_t count = IntAt(data + at);
+  at += 4;
+  for (int32_t r = 0; r < count; r++) {
+    if (size - at < kIkHead) return;
+    const uint32_t frame = UintAt(data + at);
+    const int32_t n = IntAt(data + at + 5);
+    at += kIkHead;
+    if (n < 0 || uint64_t(n) * kIkEntry > size - at) return;
+    for (int32_t e = 0; e < n; e++, at += kIkEntry) {
+      const int len = NameLength(data + at, 20);
+      for (int i = 0; i < kIks; i++)
+        if (len == lens[i] && memcmp(data + at, names[i], size_t(len)) == 0)
+          m->ik[i].push_back({frame, data[at + 20] != 0});
+    }
+  }
+}
+
+bool IkOn(Motion* m, int ik, uint32_t f) {
+  const std::vector<Switch>& s = m->ik[ik];
+  size_t& c = m->ikCursor[ik];  // the switches at or before the frame last asked
+  if (c > 0 && s[c - 1].frame > f) c = 0;
+  while (c < s.size() && s[c].frame <= f) c++;
+  return c == 0 ? true : s[c - 1].on;  // on until the first switch
+}
+
+// ---- the skeleton in motion ----------------------------------------------------
+
+struct Xf {
+  Q q;
+  V p;
+};
+
+struct Pose {
+  Q key[MB_COUNT];   // the keys' rotation of each bone
+  V move[MB_COUNT];  // and movement
+  Q lq[MB_COUNT];    // its local rotation after the rig's rules and the IK
+  Xf w[MB_COUNT];
+};
+
+struct Rig {
+  V offset[MB_COUNT];  // rest position from the parent's (the root's from the origin)
+  int parent[MB_COUNT];
+  double thigh, shin;  // lengths in units
+  double d[HB_COUNT][4];
+};
+
+void Place(const Rig& r, Pose* p, int b) {
+  const V o = r.offset[b] + p->move[b];
+  const int up = r.parent[b];
+  if (up < 0) {
+    p->w[b] = {p->lq[b], o};
+    return;
+  }
+  p->w[b].q = Mul(p->w[up].q, p->lq[b]);
+  p->w[b].p = p->w[up].p + Rotate(p->w[up].q, o);
+}
+
+V ToLocal(const Xf& x, const V& v) { return Rotate(Conj(x.q), v - x.p); }
+
+// Wraps an angle into (-pi, pi].
+double Wrap(double a) {
+  while (a > kPi) a -= 2 * kPi;
+  while (a <= -kPi) a += 2 * kPi;
+  return a;
+}
+
+// One link of a CCD step, free to turn about any axis: the turn (in the
+// link's own frame) bringing direction ve toward vt by at most limit radians
+// (whose cosine is limitCos). False when there is nothing to turn.
+bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
+  const double le = Len(ve), lt = Len(vt);
+  if (le < 1e-9 || lt < 1e-9) return false;
+  const V axis = Cross(ve, vt);
+  const double la = Len(axis), d = VDot(ve, vt);
+  if (la < 1e-12 * le * lt) return false;
+  if (d >= limitCos * le * lt)  // the whole turn: halfway between the two directions
+    *turn = Normal({axis.x, axis.y, axis.z, le * lt + d});
+  else
+    *turn = AxisAngle(axis.x / la, axis.y / la, axis.z / la, limit);
+  return true;
+}
+
+// The leg IK of one side; returns the ankle's distance from its target
+// (units). Worked in the frame of the thigh's parent: the thigh turns by
+// thigh, the knee about its x axis by bend, and the knee's and the ankle's
+// offsets k and a stay.
+double SolveLeg(const Rig& r, Pose* p, int base) {
+  const int leg = base + SB_leg, knee = base + SB_knee, ankle = base + SB_ankle;
+  const Q up = Conj(p->w[r.parent[leg]].q);
+  const V target = Rotate(up, p->w[base + SB_legIk].p - p->w[leg].p);
+  const V k = r.offset[knee] + p->move[knee], a = r.offset[ankle] + p->move[ankle];
+  Q thigh = p->lq[leg];
+  // The knee keeps only its turn about x, within its range.
+  double bend = std::clamp(Wrap(2 * std::atan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
+  double c = std::cos(bend), s = std::sin(bend);
+  auto ankleInThigh = [&] { return k + V{a.x, a.y * c - a.z * s, a.y * s + a.z * c}; };
+  auto done = [&](const V& inThigh) {
+    const V d = Rotate(thigh, inThigh) - target;
+    return VDot(d, d) < kIkDone * kIkDone;
+  };
+  for (int loop = 0; loop < kLegIkLoops; loop++) {
+    if (done(ankleInThigh())) break;
+    const double bendBefore = bend;
+    // The knee first: about its x axis, by the whole angle between the
+    // directions to the ankle and to the target, in the sense that brings
+    // them together; a first step out of its range is taken the other way
+    // when that one is within it.
+    const V tk = Rotate(Conj(thigh), target) - k;
+    const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
+    if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
+      const double full = std::acos(std::clamp(VDot(a, vt) / (Len(a) * Len(vt)), -1.0, 1.0));
+      double step = std::min(full, kLegIkStep);
+      if (a.y * vt.z - a.z * vt.y < 0) step = -step;
+      double nb = bend + step;
+      if (loop == 0 && (nb < kKneeMin || nb > kKneeMax) && -nb >= kKneeMin && -nb <= kKneeMax) nb = -nb;
+      bend = std::clamp(nb, kKneeMin, kKneeMax);
+      c = std::cos(bend);
+      s = std::sin(bend);
+    }
+    const V inThigh = ankleInThigh();
+    if (done(inThigh)) break;
+    Q turn;
+    const bool turned = Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn);
+    if (turned) thigh = Normal(Mul(thigh, turn));
+    // Where neither link moves (a target out of reach, the leg straight at
+    // it), the loops left would repeat this one.
+    if (std::fabs(bend - bendBefore) < kIkStill && (!turned || std::fabs(turn.w) > 1 - kIkStill * kIkStill / 8)) break;
+  }
+  p->lq[leg] = thigh;
+  p->lq[knee] = AxisAngle(1, 0, 0, bend);
+  for (int b : {leg, knee, ankle, base + SB_toe}) Place(r, p, b);
+  return Len(p->w[ankle].p - p->w[base + SB_legIk].p);
+}
+
+// Where the descent left the ankle off a target within reach: the knee bent
+// to the target's distance, then the thigh turned onto it.
+void FinishLeg(const Rig& r, Pose* p, int base) {
+  const int leg = base + SB_leg, knee = base + SB_knee, ankle = base + SB_ankle;
+  const V hip = p->w[leg].p, target = p->w[base + SB_legIk].p;
+  const double want = Len(target - hip);
+  const V k = r.offset[knee] + p->move[knee], a = r.offset[ankle] + p->move[ankle];
+  // The hip-to-ankle distance grows as the knee straightens.
+  double lo = kKneeMin, hi = kKneeMax;
+  for (int i = 0; i < 50; i++) {
+    const double mid = (lo + hi) / 2;
+    (Len(k + Rotate(AxisAngle(1, 0, 0, mid), a)) < want ? lo : hi) = mid;
+  }
+  p->lq[knee] = AxisAngle(1, 0, 0, (lo + hi) / 2);
+  Place(r, p, knee);
+  Place(r, p, ankle);
+  const V u = p->w[ankle].p - hip, v = target - hip;
+  const V axis = Cross(u, v);
+  const double la = Len(axis), lu = Len(u), lv = Len(v);
+  if (la > 1e-12 && lu > 1e-9 && lv > 1e-9) {
+    const double angle = std::atan2(la, VDot(u, v));
+    const Q turn = AxisAngle(axis.x / la, axis.y / la, axis.z / la, angle);
+    const Q up = r.parent[leg] >= 0 ? p->w[r.parent[leg]].q : kIdentity;
+    p->lq[leg] = Normal(Mul(Conj(up), Mul(turn, p->w[leg].q)));
+    Place(r, p, leg);
+    Place(r, p, knee);
+    Place(r, p, ankle);
+  }
+  Place(r, p, base + SB_toe);
+}
+
+void SolveToe(const Rig& r, Pose* p, int base) {
+  const int ankle = base + SB_ankle, toe = base + SB_toe;
+  const V target = p->w[base + SB_toeIk].p;
+  for (int loop = 0; loop < kToeIkLoops; loop++) {
+    if (Len(p->w[toe].p - target) < kIkDone) break;
+    Q turn;
+    if (!Turn(ToLocal(p->w[ankle], p->w[toe].p), ToLocal(p->w[ankle], target), kToeIkStep, kToeIkStepCos, &turn)) break;
+    p->lq[ankle] = Normal(Mul(p->lq[ankle], turn));
+    Place(r, p, ankle);
+    Place(r, p, toe);
+  }
+}
+
+// The bones that take another's turn: 肩C takes back 肩P's, 腰キャンセル
+// takes back 腰's, each D bone adds its own to its leg bone's (after the IK).
+void Grant(Pose* p, int base, bool legs) {
+  if (!legs) {
+    p->lq[base + SB_shoulderC] = Mul(Conj(p->key[base + SB_shoulderP]), p->key[base + SB_shoulderC]);
+    p->lq[base + SB_waistCancel] = Mul(Conj(p->key[MB_waist]), p->key[base + SB_waistCancel]);
+    return;
+  }
+  p->lq[base + SB_legD] = Mul(p->lq[base + SB_leg], p->key[base + SB_legD]);
+  p->lq[base + SB_kneeD] = Mul(p->lq[base + SB_knee], p->key[base + SB_kneeD]);
+  p->lq[base + SB_ankleD] = Mul(p->lq[base + SB_ankle], p->key[base + SB_ankleD]);
+}
+
+void BuildRig(double armAngleDeg, Rig* r) {
+  static float rest[MB_COUNT][3];
+  VrmaMmdRest(armAngleDeg, rest);
+  const VrmaMmdBoneDef* bones = VrmaMmdBones();
+  for (int b = 0; b < MB_COUNT; b++) {
+    const int up = bones[b].parent;
+    r->parent[b] = up;
+    V o = {rest[b][0], rest[b][1], rest[b][2]};
+    if (up >= 0) o = o - V{rest[up][0], rest[up][1], rest[up][2]};
+    r->offset[b] = o;
+  }
+  r->thigh = Len(r->offset[MB_left + SB_knee]);
+  r->shin = Len(r->offset[MB_left + SB_ankle]);
+  VrmaRestOffsets(armAngleDeg, r->d);
+}
+
+}  // namespace
+
+const char* VrmaPoseStatusName(int status) {
+  static const char* const kNames[kVrmaPoseStatuses] = {"done", "not-a-motion", "no-bone-keys",
+                                                         "cut", "too-long", "bad-arm-angle"};
+  return status >= 0 && status < kVrmaPoseStatuses ? kNames[status] : "";
+}
+
+const char* VrmaPoseStatusText(int status) {
+  static const char* const kTexts[kVrmaPoseStatuses] = {
+      "",
+      "the header is not a motion's",
+      "the motion has no bone keys",
+      "the file ends inside its bone or morph keys",
+      "the motion's last key lies past frame 1,080,000 (ten hours)",
+      "the arm angle must be a number of degrees between -90 and 90",
+  };
+  return status >= 0 && status < kVrmaPoseStatuses ? kTexts[status] : "";
+}
+
+int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
+  memset(st, 0, sizeof *st);
+  st->worstMissFrame = -1;
+  const uint8_t* data = o.data;
+  const size_t size = o.size;
+  if (!std::isfinite(o.armAngleDeg) || std::fabs(o.armAngleDeg) > kVrmaArmAngleMax)
+    return st->status = kVrmaPoseBadArmAngle;
+  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
+  if (!data || size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
+    return st->status = kVrmaPoseNotMotion;
+  if (size < kBoneStart) return st->status = kVrmaPoseNoBones;
+
+  // The bone and morph sections must be whole.
+  const int64_t bones = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
+  const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
+  if (bones > present) {
+    st->cutSection = 1;
+    st->cutDeclared = bones;
+    st->cutPresent = present;
+    return st->status = kVrmaPoseCut;
+  }
+  const size_t boneEnd = kBoneStart + size_t(bones) * kBoneRecord;
+  int64_t morphs = 0;
+  if (boneEnd < size) {
+    if (size - boneEnd < 4) {
+      st->cutSection = 2;
+      return st->status = kVrmaPoseCut;
+    }
+    morphs = std::max<int32_t>(0, IntAt(data + boneEnd));
+    const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
+    if (morphs > room) {
+      st->cutSection = 2;
+      st->cutDeclared = morphs;
+      st->cutPresent = room;
+      return st->status = kVrmaPoseCut;
+    }
+  }
+  if (bones == 0) return st->status = kVrmaPoseNoBones;
+
+  PrepareNames();
+  static Motion m;
+  for (Track& t : m.tracks) {
+    t.keys.clear();
+    t.cursor = 0;
+  }
+  for (int i = 0; i < kIks; i++) {
+    m.ik[i].clear();
+    m.ikCursor[i] = 0;
+  }
+  static Unmapped unmapped;
+  memset(&unmapped, 0, sizeof unmapped);
+  uint32_t last = 0;
+  for (int64_t r = 0; r < bones; r++) {
+    const uint8_t* p = data + kBoneStart + size_t(r) * kBoneRecord;
+    last = std::max(last, UintAt(p + kFrameAt));
+    const int n = NameLength(p, 15);
+    const int t = TrackOf(p, n);
+    if (t < 0) {
+      NoteUnmapped(&unmapped, p, n, st);
+      continue;
+    }
+    Key k;
+    ReadKey(p, &k);
+    m.tracks[t].keys.push_back(k);
+  }
+  for (int64_t r = 0; r < morphs; r++)
+    last = std::max(last, UintAt(data + boneEnd + 4 + size_t(r) * kMorphRecord + 15));
+  st->lastFrame = last;
+  if (last > kVrmaMaxFrame) return st->status = kVrmaPoseTooLong;
+  for (Track& t : m.tracks) Gather(&t);
+  if (boneEnd < size) ReadSwitches(data, size, boneEnd + 4 + size_t(morphs) * kMorphRecord, &m);
+  for (auto& s : m.ik)
+    std::stable_sort(s.begin(), s.end(), [](const Switch& a, const Switch& b) { return a.frame < b.frame; });
+
+  static Rig rig;
+  BuildRig(o.armAngleDeg, &rig);
+  VrmaSkeleton skeleton;
+  VrmaStandardSkeleton(&skeleton);
+  const double reachMargin = kVrmaReachMargin / kVrmaMetresPerUnit;
+  const double reachMin = std::fabs(rig.thigh - rig.shin) + reachMargin, reachMax = rig.thigh + rig.shin - reachMargin;
+
+  const int frames = int(last) + 1;
+  out->frames = frames;
+  out->rotation.assign(size_t(frames) * HB_COUNT * 4, 0.0f);
+  out->hips.assign(size_t(frames) * 3, 0.0f);
+  if (o.joints) o.joints->assign(size_t(frames) * HB_COUNT * 3, 0.0f);
+  bool written[HB_COUNT] = {};
+  written[HB_hips] = true;  // it carries the position
+  Q prev[HB_COUNT];
+  for (Q& q : prev) q = kIdentity;
+  Q d[HB_COUNT];
+  int source[HB_COUNT];
+  for (int h = 0; h < HB_COUNT; h++) {
+    d[h] = {rig.d[h][0], rig.d[h][1], rig.d[h][2], rig.d[h][3]};
+    source[h] = VrmaHumanSource(h);
+  }
+
+  static Pose pose;
+  Pose* p = &pose;
+  for (int f = 0; f < frames; f++) {
+    for (int b = 0; b < MB_COUNT; b++) {
+      double pos[3], alias[3];
+      Q qa;
+      Evaluate(m.tracks[2 * b], uint32_t(f), &p->key[b], pos);
+      if (!m.tracks[2 * b + 1].keys.empty()) {  // the alias's turn after the bone's own
+        Evaluate(m.tracks[2 * b + 1], uint32_t(f), &qa, alias);
+        p->key[b] = Mul(p->key[b], qa);
+        for (int c = 0; c < 3; c++) pos[c] += alias[c];
+      }
+      p->move[b] = {pos[0], pos[1], pos[2]};
+      p->lq[b] = p->key[b];
+    }
+    Grant(p, MB_left, false);
+    Grant(p, MB_right, false);
+    for (int b = 0; b < MB_COUNT; b++) Place(rig, p, b);
+
+    bool solved = false;
+    for (int side = 0; side < 2; side++) {
+      const int base = side ? MB_right : MB_left;
+      if (!IkOn(&m, side ? kIkLegR : kIkLegL, uint32_t(f))) continue;
+      solved = true;
+      st->ikSolves++;
+      const double reach = Len(p->w[base + SB_legIk].p - p->w[base + SB_leg].p);
+      double miss = SolveLeg(rig, p, base) * kVrmaMetresPerUnit;
+      if (reach < reachMin || reach > reachMax) {
+        st->ikUnreachable++;
+        continue;
+      }
+      st->worstDescentMiss = std::max(st->worstDescentMiss, miss);
+      if (miss > kVrmaFinishAbove) {
+        st->ikFinished++;
+        FinishLeg(rig, p, base);
+        miss = Len(p->w[base + SB_ankle].p - p->w[base + SB_legIk].p) * kVrmaMetresPerUnit;
+      }
+      if (st->worstMissFrame < 0 || miss > st->worstMiss) {
+        st->worstMiss = miss;
+        st->worstMissFrame = f;
+      }
+    }
+    if (solved) st->ikFrames++;
+    for (int side = 0; side < 2; side++) {
+      const int base = side ? MB_right : MB_left;
+      if (IkOn(&m, side ? kIkToeR : kIkToeL, uint32_t(f))) SolveToe(rig, p, base);
+      Grant(p, base, true);
+      for (int b : {SB_legD, SB_kneeD, SB_ankleD, SB_toeEx}) Place(rig, p, base + b);
+    }
+
+    // The humanoid: world = world_MMD in glTF axes (x) the rest offset.
+    Q world[HB_COUNT];
+    float* rot = &out->rotation[size_t(f) * HB_COUNT * 4];
+    for (int h = 0; h < HB_COUNT; h++) {
+      world[h] = Mul(ToGltf(p->w[source[h]].q), d[h]);
+      const int up = kHumanBoneParent[h];
+      Q local = Normal(up < 0 ? world[h] : Mul(Conj(world[up]), world[h]));
+      if (Dot(local, prev[h]) < 0) local = {-local.x, -local.y, -local.z, -local.w};  // no flips between frames
+      prev[h] = local;
+      if (std::fabs(local.x) > 1e-6 || std::fabs(local.y) > 1e-6 || std::fabs(local.z) > 1e-6) written[h] = true;
+      rot[4 * h] = float(local.x);
+      rot[4 * h + 1] = float(local.y);
+      rot[4 * h + 2] = float(local.z);
+      rot[4 * h + 3] = float(local.w);
+    }
+    const V hips = ToGltf(p->w[MB_lower].p);
+    out->hips[size_t(f) * 3] = float(hips.x);
+    out->hips[size_t(f) * 3 + 1] = float(hips.y);
+    out->hips[size_t(f) * 3 + 2] = float(hips.z);
+
+    if (o.joints)
+      for (int h = 0; h < HB_COUNT; h++) {
+        const V j = ToGltf(p->w[kVrmaHumanJoint[h]].p);
+        float* to = &(*o.joints)[(size_t(f) * HB_COUNT + h) * 3];
+        to[0] = float(j.x);
+        to[1] = float(j.y);
+        to[2] = float(j.z);
+      }
+
+    // Where the humanoid's roots stand against MMD's.
+    auto joint = [&](int h) {
+      const float* o = skeleton.restLocal[h];
+      return hips + Rotate(world[HB_hips], V{o[0], o[1], o[2]});
+    };
+    st->spineRootOffset = std::max(st->spineRootOffset, Len(joint(HB_spine) - ToGltf(p->w[MB_upper].p)));
+    st->legRootOffset = std::max({st->legRootOffset,
+                                  Len(joint(HB_leftUpperLeg) - ToGltf(p->w[MB_left + SB_legD].p)),
+                                  Len(joint(HB_rightUpperLeg) - ToGltf(p->w[MB_right + SB_legD].p))});
+  }
+  memcpy(out->boneWritten, written, sizeof written);
+  st->frames = frames;
+  return st->status = kVrmaPoseDone;
+}
