@@ -112,6 +112,13 @@ bool Convert(Run& run, ordered_json& j, std::string& text, std::string& status, 
     reason = "the file ends inside its morph keys";
     return false;
   }
+  // Before the weights of every frame take their memory: a file past the
+  // bound would be refused anyway.
+  if (VrmaBytesBound(a.frames, HB_COUNT, a.exprCount) > kVrmaMaxBytes) {
+    status = "not-written";
+    reason = VrmaWriteStatusText(kVrmaTooLarge);
+    return false;
+  }
   VrmaSampleExpressions(run.morphs, &a);
   VrmaSkeleton skeleton;
   VrmaStandardSkeleton(&skeleton);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/encoding.h"
+#include "vmd/sections.h"
 
 static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
 
@@ -16,7 +17,6 @@ constexpr size_t kHeaderBytes = 30;
 constexpr size_t kModelBytes = 20;
 constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
 constexpr size_t kBoneRecord = 111;
-constexpr size_t kMorphRecord = 23;
 constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
 // Fitting aims a little inside the bound, for the players' own arithmetic.
 // The bones folded into along one chain share it: the world rotation of a
@@ -1098,35 +1098,19 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   PrepareNames();
   gWork = 0;
   gWorkMax = kWorkBase + kWorkPerByte * int64_t(size);
-  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
-  if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
-    return r->status = kFixNotMotion;
-  if (size < kBoneStart) return r->status = kFixNothing;  // no bone keys at all
-
+  VmdSections sections;
+  const int found = VmdFindSections(data, size, &sections);
+  if (found == kVmdSectionsNotMotion) return r->status = kFixNotMotion;
   // The sections that the copy rewrites or must know whole.
-  const int64_t declared = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
-  const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (declared > present) {
-    r->cutSection = 1;
-    r->cutDeclared = declared;
-    r->cutPresent = present;
+  if (found == kVmdSectionsCut) {
+    r->cutSection = sections.cutSection;
+    r->cutDeclared = sections.cutDeclared;
+    r->cutPresent = sections.cutPresent;
     return r->status = kFixCut;
   }
+  if (!sections.bones) return r->status = kFixNothing;  // no bone keys at all
+  const int64_t declared = sections.boneCount;
   const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
-  if (boneEnd < size) {
-    if (size - boneEnd < 4) {
-      r->cutSection = 2;
-      return r->status = kFixCut;
-    }
-    const int64_t morphs = std::max<int32_t>(0, IntAt(data + boneEnd));
-    const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
-    if (morphs > room) {
-      r->cutSection = 2;
-      r->cutDeclared = morphs;
-      r->cutPresent = room;
-      return r->status = kFixCut;
-    }
-  }
 
   static Motion m;
   m.bones = data + kBoneStart;

@@ -1,17 +1,17 @@
 #include "vrma/expressions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 
 #include "base/encoding.h"
+#include "vmd/sections.h"
 
 namespace {
 
-constexpr size_t kHeaderBytes = 30, kModelBytes = 20;
-constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
-constexpr size_t kBoneRecord = 111, kMorphRecord = 23, kNameBytes = 15;
+constexpr size_t kNameBytes = 15;  // a morph record: name, frame, weight
 
 const char* const kPresets[] = {
     "happy", "angry", "sad", "relaxed", "surprised", "aa", "ih", "ou", "ee", "oh",
@@ -30,12 +30,6 @@ const MorphPreset kMorphPresets[] = {
     {"笑い", "happy"}, {"怒り", "angry"}, {"困る", "sad"}, {"にこり", "relaxed"},
     {"びっくり", "surprised"},
 };
-
-int32_t IntAt(const uint8_t* p) {
-  int32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
 
 // Trailing ASCII and ideographic (U+3000) spaces off a UTF-8 name.
 void TrimSpaces(std::string* s) {
@@ -92,41 +86,25 @@ const char* VrmaPresetMorph(const char* preset) {
 int VrmaReadMorphs(const uint8_t* data, size_t size, VrmaAnimation* anim, VrmaMorphKeys* k) {
   *k = VrmaMorphKeys();
   anim->exprCount = 0;
-  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
-  if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
-    return kVrmaMorphsNotMotion;
+  VmdSections sections;
+  const int found = VmdFindSections(data, size, &sections);
+  if (found == kVmdSectionsNotMotion) return kVrmaMorphsNotMotion;
   k->start.assign(1, 0);
-  if (size < kBoneStart) return kVrmaMorphsRead;
-  const int64_t bones = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
-  const int64_t bonesPresent = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (bones > bonesPresent) {
-    k->cutSection = 1;
-    k->cutDeclared = bones;
-    k->cutPresent = bonesPresent;
+  if (found == kVmdSectionsCut) {
+    k->cutSection = sections.cutSection;
+    k->cutDeclared = sections.cutDeclared;
+    k->cutPresent = sections.cutPresent;
     return kVrmaMorphsCut;
   }
-  const size_t boneEnd = kBoneStart + size_t(bones) * kBoneRecord;
-  if (boneEnd == size) return kVrmaMorphsRead;
-  if (size - boneEnd < 4) {
-    k->cutSection = 2;
-    return kVrmaMorphsCut;
-  }
-  const int64_t morphs = std::max<int32_t>(0, IntAt(data + boneEnd));
-  const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
-  if (morphs > room) {
-    k->cutSection = 2;
-    k->cutDeclared = morphs;
-    k->cutPresent = room;
-    return kVrmaMorphsCut;
-  }
+  const int64_t morphs = sections.morphCount;
 
   // Each distinct name field once: its expression, or -1 when left out.
   std::unordered_map<std::string, int> byField;
   std::unordered_map<std::string, int> byName;
   std::vector<Key> keys;
   keys.reserve(size_t(morphs));
-  const uint8_t* rec = data + boneEnd + 4;
-  for (int64_t i = 0; i < morphs; i++, rec += kMorphRecord) {
+  const uint8_t* rec = sections.morphs;
+  for (int64_t i = 0; i < morphs; i++, rec += kVmdMorphRecord) {
     const void* z = memchr(rec, 0, kNameBytes);
     const size_t n = z ? size_t(static_cast<const uint8_t*>(z) - rec) : kNameBytes;
     std::string field(reinterpret_cast<const char*>(rec), n);
