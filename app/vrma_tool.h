@@ -1,14 +1,21 @@
-// tarvel-fix --vrma: writes each motion as a VRM Animation (NAME.vrma) under
-// the copy's file rules (vrma/ plays it on the standard skeleton and writes
-// the glTF file; fix/fix_copy.h names and writes it).
+// tarvel-fix --vrma: one motion as a VRM Animation (vrma/ plays it on the
+// standard skeleton and writes the glTF file; app/fix_tool.cpp walks the
+// arguments and writes NAME.vrma under the copy's rules).
 #pragma once
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
-// Whether the arguments ask for VRM Animations (--vrma among the options).
-bool VrmaToolWanted(int argc, const char* const* argv);
+#include <nlohmann/json.hpp>
 
-// The whole run over the arguments: --vrma [--arm-angle DEG] [--json]
-// [-o OUT.vrma | --out-dir DIR] FILE|FOLDER..., as FixToolRun takes them.
-// Returns the exit status: 0 every motion written, 1 a motion not read or
-// not written, 2 a usage error.
-int VrmaToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out, FILE* err);
+// The motion (size bytes at data) as a VRM Animation into *glb: played on
+// the standard skeleton with the arms armAngleDeg below the horizontal (null:
+// the skeleton's own), its morphs as expressions. What the file holds goes
+// into j (frames, duration, bytes, bones, leftOut, expressions, ik) and into
+// text as lines. Returns null, or why there is no file with *status set
+// ("not-a-motion", "no-bone-keys", "cut", "too-long", "bad-arm-angle",
+// "not-written"); the reason stays valid until the next call.
+const char* VrmaToolConvert(const uint8_t* data, size_t size, const double* armAngleDeg,
+                            std::vector<unsigned char>* glb, nlohmann::ordered_json* j, std::string* text,
+                            std::string* status);

@@ -7,26 +7,29 @@
 #include <cstring>
 
 #include "base/encoding.h"
-#include "vmd/sections.h"
+#include "fix/fix_fit.h"
+#include "fix/fix_play.h"
+#include "vmd/rotation.h"
 
 static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
+
+using namespace fixplay;
 
 namespace {
 
 constexpr size_t kHeaderBytes = 30;
 constexpr size_t kModelBytes = 20;
 constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
-constexpr size_t kBoneRecord = 111;
-constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
+constexpr size_t kMorphRecord = 23;
 // Fitting aims a little inside the bound, for the players' own arithmetic.
 // The bones folded into along one chain share it: the world rotation of a
 // hand carries the differences of the chest, shoulder, arm and hand.
 constexpr double kChainToleranceDeg = 0.0095;
-// Curve evaluations and products one motion may ask for while fitting: real
-// dances need less than one a byte; a tenth of a second more for any motion.
-constexpr int64_t kWorkPerByte = 16;
+// Curve evaluations and products the fitting of one chain may ask for, by
+// the keys of its bones: real dances need less than 400 a key; a few
+// hundredths of a second more for any chain.
+constexpr int64_t kWorkPerKey = 500;
 constexpr int64_t kWorkBase = 2000000;
-constexpr double kPi = 3.14159265358979323846;
 
 // ---- the bones ---------------------------------------------------------
 
@@ -78,271 +81,7 @@ int WhichBone(const uint8_t* rec) {
   return -1;
 }
 
-// ---- quaternions, curves ------------------------------------------------
-
-struct Dq {
-  double x, y, z, w;
-};
-
-Dq Mul(const Dq& a, const Dq& b) {
-  return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
-          a.w * b.y + a.y * b.w + a.z * b.x - a.x * b.z,
-          a.w * b.z + a.z * b.w + a.x * b.y - a.y * b.x,
-          a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
-}
-Dq Conj(const Dq& q) { return {-q.x, -q.y, -q.z, q.w}; }
-double Dot(const Dq& a, const Dq& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
-Dq Neg(const Dq& q) { return {-q.x, -q.y, -q.z, -q.w}; }
-Dq Normal(const Dq& q) {
-  const double n = std::sqrt(Dot(q, q));
-  return {q.x / n, q.y / n, q.z / n, q.w / n};
-}
-
-// Along the shorter arc, as players do.
-Dq Slerp(const Dq& a, Dq b, double w) {
-  double d = Dot(a, b);
-  if (d < 0) {
-    b = Neg(b);
-    d = -d;
-  }
-  if (d > 0.9999999) {
-    return Normal({a.x + (b.x - a.x) * w, a.y + (b.y - a.y) * w, a.z + (b.z - a.z) * w,
-                   a.w + (b.w - a.w) * w});
-  }
-  const double th = std::acos(d), s = std::sin(th);
-  const double ka = std::sin((1 - w) * th) / s, kb = std::sin(w * th) / s;
-  return {a.x * ka + b.x * kb, a.y * ka + b.y * kb, a.z * ka + b.z * kb, a.w * ka + b.w * kb};
-}
-
-const Dq kIdentity = {0, 0, 0, 1};
-
-int64_t gWork = 0;      // curve evaluations and products of the current motion
-int64_t gWorkMax = 0;   // and how many it may ask for
 int64_t gKeysLeft = 0;  // keys the bones folded into may still get (the size bound)
-
-// The curve's control points over 127; its y where its x is t.
-double CurveAt(int x1, int y1, int x2, int y2, double t) {
-  if (x1 == y1 && x2 == y2) return t;  // the straight line
-  gWork++;
-  const double X1 = x1 / 127.0, Y1 = y1 / 127.0, X2 = x2 / 127.0, Y2 = y2 / 127.0;
-  const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
-  double s = t;
-  bool done = false;
-  for (int i = 0; i < 8; i++) {
-    const double x = ((ax * s + bx) * s + cx) * s - t;
-    if (std::fabs(x) < 1e-13) {
-      done = true;
-      break;
-    }
-    const double dx = (3 * ax * s + 2 * bx) * s + cx;
-    if (std::fabs(dx) < 1e-9) break;
-    s -= x / dx;
-    if (s < 0 || s > 1) break;
-  }
-  if (!done || s < 0 || s > 1) {
-    double lo = 0, hi = 1;
-    for (int i = 0; i < 60; i++) {
-      s = 0.5 * (lo + hi);
-      if (((ax * s + bx) * s + cx) * s < t) lo = s; else hi = s;
-    }
-  }
-  const double ay = 1 + 3 * Y1 - 3 * Y2, by = 3 * Y2 - 6 * Y1, cy = 3 * Y1;
-  return ((ay * s + by) * s + cy) * s;
-}
-
-// The parameter s at which the curve's x is t (for subdividing).
-double CurveParam(double X1, double X2, double t) {
-  const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
-  double lo = 0, hi = 1, s = t;
-  for (int i = 0; i < 60; i++) {
-    s = 0.5 * (lo + hi);
-    if (((ax * s + bx) * s + cx) * s < t) lo = s; else hi = s;
-  }
-  return s;
-}
-
-uint8_t ByteOf(double v) {
-  const double b = std::round(v * 127.0);
-  return uint8_t(b < 0 ? 0 : b > 127 ? 127 : b);
-}
-
-// The piece of a curve (x1 y1 x2 y2 bytes) between times ta and tb, as a
-// curve of its own over that piece. Its four bytes go to out.
-void Subdivide(const uint8_t c[4], double ta, double tb, uint8_t out[4]) {
-  const double X1 = c[0] / 127.0, Y1 = c[1] / 127.0, X2 = c[2] / 127.0, Y2 = c[3] / 127.0;
-  const double sa = CurveParam(X1, X2, ta), sb = CurveParam(X1, X2, tb);
-  auto point = [&](double s, double* x, double* y, double* dx, double* dy) {
-    const double u = 1 - s;
-    *x = 3 * u * u * s * X1 + 3 * u * s * s * X2 + s * s * s;
-    *y = 3 * u * u * s * Y1 + 3 * u * s * s * Y2 + s * s * s;
-    *dx = 3 * u * u * X1 + 6 * u * s * (X2 - X1) + 3 * s * s * (1 - X2);
-    *dy = 3 * u * u * Y1 + 6 * u * s * (Y2 - Y1) + 3 * s * s * (1 - Y2);
-  };
-  double xa, ya, dxa, dya, xb, yb, dxb, dyb;
-  point(sa, &xa, &ya, &dxa, &dya);
-  point(sb, &xb, &yb, &dxb, &dyb);
-  const double h = (sb - sa) / 3, wx = xb - xa, wy = yb - ya;
-  if (wx <= 1e-12 || wy <= 1e-12) {
-    out[0] = out[1] = 20;
-    out[2] = out[3] = 107;
-    return;
-  }
-  out[0] = ByteOf(h * dxa / wx);
-  out[1] = ByteOf(h * dya / wy);
-  out[2] = ByteOf(1 - h * dxb / wx);
-  out[3] = ByteOf(1 - h * dyb / wy);
-}
-
-// The 64 interpolation bytes from the 16 of one row (x1 of X, Y, Z, R, then
-// y1, x2, y2 likewise), laid out as well-formed files carry them: four rows,
-// each starting one parameter later.
-void LayOut(const uint8_t row[16], uint8_t ip[64]) {
-  memset(ip, 0, 64);
-  for (int r = 0; r < 4; r++)
-    for (int i = r; i < 16; i++) ip[r * 16 + i - r] = row[i];
-}
-
-// ---- tracks --------------------------------------------------------------
-
-struct Key {
-  int32_t frame;
-  uint32_t rec;     // record number in the bone section
-  Dq q;             // normalised
-  float pos[3];
-  const uint8_t* ip;
-  uint8_t rc[4];    // its rotation curve, x1 y1 x2 y2 (ip 3, 7, 11, 15), kept at hand
-  // The arc to the next key: q(w) = q cos(w th) + v sin(w th); th 0 for keys
-  // too close for it (then the slerp itself).
-  Dq v;
-  double th;
-};
-
-struct Track {
-  std::vector<uint32_t> recs;  // every record of the bone, in file order
-  std::vector<Key> keys;       // by frame, one per frame (the last record of it)
-  bool driven = false;         // as the reader: a key moves or turns it by more than 0.01
-  float maxrot = 0;            // the largest |x, y, z| of a key's rotation
-  bool bad = false;            // a rotation that is none, or a position that is no number
-  mutable int cursor = 0;      // the key the last look-up found: frames are mostly asked in order
-};
-
-float FloatAt(const uint8_t* p) {
-  float f;
-  memcpy(&f, p, 4);
-  return f;
-}
-int32_t IntAt(const uint8_t* p) {
-  int32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
-// One key of a bone of the chains, read from record r at p.
-void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
-  t->recs.push_back(r);
-  {
-    Key k;
-    k.frame = IntAt(p + kFrameAt);
-    k.rec = r;
-    for (int i = 0; i < 3; i++) k.pos[i] = FloatAt(p + kPosAt + 4 * i);
-    const float x = FloatAt(p + kRotAt), y = FloatAt(p + kRotAt + 4), z = FloatAt(p + kRotAt + 8),
-                w = FloatAt(p + kRotAt + 12);
-    const Dq raw = {x, y, z, w};
-    const double n = Dot(raw, raw);
-    if (!std::isfinite(n) || n < 1e-12 || !std::isfinite(k.pos[0]) || !std::isfinite(k.pos[1]) ||
-        !std::isfinite(k.pos[2])) {
-      t->bad = true;
-      k.q = {0, 0, 0, 1};
-    } else {
-      k.q = Normal(raw);
-    }
-    k.ip = p + kInterpAt;
-    for (int c = 0; c < 4; c++) k.rc[c] = k.ip[3 + 4 * c];
-    k.v = kIdentity;
-    k.th = 0;
-    t->keys.push_back(k);
-  }
-}
-
-// The keys by frame, one per frame, each with its arc to the next.
-void Gather(Track* t) {
-  auto byFrame = [](const Key& a, const Key& b) { return a.frame < b.frame; };
-  if (!std::is_sorted(t->keys.begin(), t->keys.end(), byFrame))  // files mostly are
-    std::stable_sort(t->keys.begin(), t->keys.end(), byFrame);
-  // Of keys at one frame, the last in the file counts.
-  size_t n = 0;
-  for (size_t i = 0; i < t->keys.size(); i++) {
-    if (n > 0 && t->keys[n - 1].frame == t->keys[i].frame)
-      t->keys[n - 1] = t->keys[i];
-    else
-      t->keys[n++] = t->keys[i];
-  }
-  t->keys.resize(n);
-  for (size_t i = 0; i + 1 < n; i++) {
-    Key& k = t->keys[i];
-    Dq b = t->keys[i + 1].q;
-    double d = Dot(k.q, b);
-    if (d < 0) {
-      b = Neg(b);
-      d = -d;
-    }
-    k.th = 0;
-    if (d > 0.9999999) continue;
-    const Dq v = {b.x - d * k.q.x, b.y - d * k.q.y, b.z - d * k.q.z, b.w - d * k.q.w};
-    const double vn = std::sqrt(Dot(v, v));
-    k.v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
-    k.th = std::atan2(vn, d);
-  }
-}
-
-// Index of the last key at or before frame f, or -1.
-int LastAtOrBefore(const Track& t, int64_t f) {
-  const int n = (int)t.keys.size();
-  for (int c = t.cursor; c < n && c <= t.cursor + 1; c++) {
-    if (t.keys[c].frame > f) break;
-    if (c + 1 == n || t.keys[c + 1].frame > f) return t.cursor = c;
-  }
-  auto it = std::upper_bound(t.keys.begin(), t.keys.end(), f,
-                             [](int64_t v, const Key& k) { return v < k.frame; });
-  const int i = int(it - t.keys.begin()) - 1;
-  if (i >= 0) t.cursor = i;
-  return i;
-}
-
-Dq RotationAt(const Track& t, int64_t f) {
-  if (t.keys.empty()) return kIdentity;
-  const int i = LastAtOrBefore(t, f);
-  if (i < 0) return t.keys[0].q;
-  if (i + 1 >= (int)t.keys.size() || t.keys[i].frame == f) return t.keys[i].q;
-  const Key& a = t.keys[i];
-  const Key& b = t.keys[i + 1];
-  const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
-  const double w = CurveAt(b.rc[0], b.rc[1], b.rc[2], b.rc[3], u);
-  if (a.th == 0) return Slerp(a.q, b.q, w);
-  const double c = std::cos(w * a.th), s = std::sin(w * a.th);
-  return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
-}
-
-void PositionAt(const Track& t, int64_t f, float out[3]) {
-  out[0] = out[1] = out[2] = 0;
-  if (t.keys.empty()) return;
-  const int i = LastAtOrBefore(t, f);
-  const Key& a = t.keys[i < 0 ? 0 : i];
-  memcpy(out, a.pos, sizeof a.pos);
-  if (i < 0 || i + 1 >= (int)t.keys.size() || a.frame == f) return;
-  const Key& b = t.keys[i + 1];
-  const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
-  for (int c = 0; c < 3; c++) {
-    if (b.pos[c] == a.pos[c]) {  // it holds: the curve is not asked (the sum keeps zeros' signs as before)
-      out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]));
-      continue;
-    }
-    const double w = CurveAt(b.ip[c], b.ip[4 + c], b.ip[8 + c], b.ip[12 + c], u);
-    out[c] = float(a.pos[c] + (double(b.pos[c]) - a.pos[c]) * w);
-  }
-}
-
-bool SameRotation(const Dq& a, const Dq& b) { return std::fabs(Dot(a, b)) >= 1 - 1e-13; }
 
 // ---- the chains -----------------------------------------------------------
 
@@ -395,207 +134,6 @@ Span SpanOf(const Track& t, int64_t a, int64_t b) {
   s.changing = !SameRotation(s.from->q, s.to->q);
   s.whole = s.from->frame == a && s.to->frame == b;
   return s;
-}
-
-// ---- fitting a rotation curve -------------------------------------------
-
-// At one frame inside a piece: its time and the band of weights that keep
-// the rotation within the bound.
-struct Band {
-  double t, w, half;
-};
-
-// Largest excess over the bands of the curve (<= 1: within every band);
-// stops once above `stop`.
-double Excess(const uint8_t c[4], const std::vector<Band>& bands, double stop) {
-  double g = 0;
-  for (const Band& b : bands) {
-    const double e = std::fabs(CurveAt(c[0], c[1], c[2], c[3], b.t) - b.w) / b.half;
-    if (e > g) {
-      g = e;
-      if (g > stop) return g;
-    }
-  }
-  return g;
-}
-
-// Curve bytes that keep every band, found through the curve's shape: for
-// fixed x1, x2 the curve's weight at each time is linear in y1 and y2, so
-// each band is a strip of (y1, y2) and a fit is a point in all of them. The
-// x bytes are tried on a grid, y1 on the bytes the strips allow, y2 from
-// the strips. Tried before the search byte by byte: it finds most fits the
-// search misses, and faster.
-bool FitByShape(const std::vector<Band>& bands, uint8_t out[4]) {
-  static const int kFine[] = {0, 16, 32, 48, 64, 80, 96, 112, 127}, kCoarse[] = {0, 32, 64, 96, 127};
-  const size_t n = bands.size();
-  if (n == 0 || n > 64) return false;
-  // Short pieces, the most, get the finer grid (longer ones, where it
-  // finds little more, the coarser, for speed).
-  const int* grid = n <= 2 ? kFine : kCoarse;
-  const int gridSize = n <= 2 ? 9 : 5;
-  double A[64], B[64], C[64];
-  for (int gi = 0; gi < gridSize; gi++) {
-    const int x1 = grid[gi];
-    for (int gj = 0; gj < gridSize; gj++) {
-      const int x2 = grid[gj];
-      gWork += int64_t(n) * 8;
-      bool usable = true;
-      const double X1 = x1 / 127.0, X2 = x2 / 127.0;
-      const double ax = 1 + 3 * X1 - 3 * X2, bx = 3 * X2 - 6 * X1, cx = 3 * X1;
-      double y1lo = 0, y1hi = 127;
-      for (size_t i = 0; i < n && usable; i++) {
-        // The parameter where x is t: Newton's steps, else halving.
-        const double t = bands[i].t;
-        double sp = t;
-        bool done = false;
-        for (int k = 0; k < 8; k++) {
-          const double x = ((ax * sp + bx) * sp + cx) * sp - t;
-          if (std::fabs(x) < 1e-13) {
-            done = true;
-            break;
-          }
-          const double dx = (3 * ax * sp + 2 * bx) * sp + cx;
-          if (std::fabs(dx) < 1e-9) break;
-          sp -= x / dx;
-          if (sp < 0 || sp > 1) break;
-        }
-        if (!done || sp < 0 || sp > 1) sp = CurveParam(X1, X2, t);
-        const double u = 1 - sp;
-        A[i] = 3 * u * u * sp;
-        B[i] = 3 * u * sp * sp;
-        C[i] = sp * sp * sp;
-        usable = B[i] > 1e-12 && A[i] > 1e-12;
-        if (!usable) break;
-        // The y1 for which the band's strip meets 0 <= y2 <= 1.
-        y1lo = std::max(y1lo, (bands[i].w - bands[i].half - C[i] - B[i]) / A[i] * 127.0);
-        y1hi = std::min(y1hi, (bands[i].w + bands[i].half - C[i]) / A[i] * 127.0);
-        usable = y1lo <= y1hi;
-      }
-      if (!usable) continue;
-      for (int y1 = int(std::ceil(y1lo)); y1 <= int(std::floor(y1hi)); y1++) {
-        double lo = 0, hi = 127;
-        for (size_t i = 0; i < n && lo <= hi; i++) {
-          const double base = C[i] + A[i] * (y1 / 127.0);
-          lo = std::max(lo, (bands[i].w - bands[i].half - base) / B[i] * 127.0);
-          hi = std::min(hi, (bands[i].w + bands[i].half - base) / B[i] * 127.0);
-        }
-        if (!(std::ceil(lo) <= std::floor(hi))) continue;
-        const uint8_t c[4] = {uint8_t(x1), uint8_t(y1), uint8_t(x2),
-                              uint8_t(std::lround(0.5 * (std::ceil(lo) + std::floor(hi))))};
-        if (Excess(c, bands, 1) <= 1) {  // the players' own evaluation decides
-          memcpy(out, c, 4);
-          return true;
-        }
-      }
-    }
-  }
-  return false;
-}
-
-// Searches the curve bytes that keep every band, starting from the hints.
-bool FitCurve(const std::vector<Band>& bands, const uint8_t* hint, uint8_t out[4]) {
-  uint8_t best[4] = {20, 20, 107, 107};
-  double g = Excess(best, bands, 1e300);
-  if (g <= 1) {
-    memcpy(out, best, 4);
-    return true;
-  }
-  auto consider = [&](const uint8_t c[4]) {
-    const double e = Excess(c, bands, g);
-    if (e < g) {
-      g = e;
-      memcpy(best, c, 4);
-    }
-  };
-  if (hint) consider(hint);
-  {
-    // From the slopes at both ends (a Hermite guess).
-    const Band& f = bands.front();
-    const Band& l = bands.back();
-    const double m0 = f.t > 0 ? f.w / f.t : 1, m1 = l.t < 1 ? (1 - l.w) / (1 - l.t) : 1;
-    const double k0 = 1.0 / (3 * std::max(1.0, m0)), k1 = 1.0 / (3 * std::max(1.0, m1));
-    const uint8_t c[4] = {ByteOf(k0), ByteOf(k0 * m0), ByteOf(1 - k1), ByteOf(1 - k1 * m1)};
-    consider(c);
-  }
-  if (g <= 1) {
-    memcpy(out, best, 4);
-    return true;
-  }
-  if (FitByShape(bands, out)) return true;
-  // Then small steps from the best guess: the shape's grid covers the large
-  // ones (longer strides find no more and cost as much again).
-  static const int kMoves[16][4] = {
-      {1, 0, 0, 0},  {-1, 0, 0, 0}, {0, 1, 0, 0},  {0, -1, 0, 0}, {0, 0, 1, 0},  {0, 0, -1, 0},
-      {0, 0, 0, 1},  {0, 0, 0, -1}, {1, 1, 0, 0},  {-1, -1, 0, 0}, {0, 0, 1, 1}, {0, 0, -1, -1},
-      {1, -1, 0, 0}, {-1, 1, 0, 0}, {0, 0, 1, -1}, {0, 0, -1, 1}};
-  for (int step = 2; step >= 1; step /= 2) {
-    bool moved = true;
-    while (moved && g > 1 && gWork <= gWorkMax) {
-      moved = false;
-      for (const auto& mv : kMoves) {
-        uint8_t c[4];
-        bool same = true;
-        for (int k = 0; k < 4; k++) {
-          int v = best[k] + mv[k] * step;
-          v = v < 0 ? 0 : v > 127 ? 127 : v;
-          c[k] = uint8_t(v);
-          same = same && c[k] == best[k];
-        }
-        if (same) continue;
-        const double before = g;
-        consider(c);
-        if (g < before) moved = true;
-        if (g <= 1) break;
-      }
-    }
-    if (g <= 1) break;
-  }
-  memcpy(out, best, 4);
-  return g <= 1;
-}
-
-// Can the piece from key value q0 at s to q1 at e be one key interval, the
-// frames between within the bound of P? Then its curve goes to curve. ct[f]: the cosine of half the bound at frame f. hint: a curve to
-// try first, or null.
-bool PieceFits(const std::vector<Dq>& P, int s, int e, const Dq& q0, const Dq& q1, const double* ct,
-               const uint8_t* hint, uint8_t curve[4], std::vector<Band>* bands) {
-  static const uint8_t kLine[4] = {20, 20, 107, 107};
-  memcpy(curve, kLine, 4);
-  if (e - s < 2) return true;
-  gWork += e - s;
-  const double d = Dot(q0, q1);
-  if (d < 0) return false;  // the player would turn the other way round
-  Dq v = {q1.x - d * q0.x, q1.y - d * q0.y, q1.z - d * q0.z, q1.w - d * q0.w};
-  const double vn = std::sqrt(Dot(v, v));
-  const double omega = std::atan2(vn, d);
-  if (omega < 1e-9) {
-    for (int f = s + 1; f < e; f++)
-      if (std::fabs(Dot(P[f], q0)) < ct[f]) return false;
-    return true;
-  }
-  v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
-  bands->clear();
-  double floor = 0;  // the weight can only grow
-  for (int f = s + 1; f < e; f++) {
-    const double c1 = Dot(P[f], q0), c2 = Dot(P[f], v);
-    const double r = std::sqrt(c1 * c1 + c2 * c2);
-    if (r < ct[f]) return false;  // off the arc by more than the bound
-    const double half = std::max(1e-15, std::acos(std::min(1.0, ct[f] / r)) / omega);
-    const double w = std::atan2(c2, c1) / omega;
-    if (w + half < floor || w - half > 1) return false;
-    floor = std::max(floor, w - half);
-    bands->push_back({double(f - s) / double(e - s), w, half});
-  }
-  return FitCurve(*bands, hint, curve);
-}
-
-// The angle in degrees between the rotations of two unit quaternions.
-double AngleDeg(const Dq& a, const Dq& b) {
-  const double d = Dot(a, b);
-  const Dq c = d < 0 ? Dq{a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}
-                     : Dq{a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w};
-  const double chord = std::sqrt(Dot(c, c));
-  return 4 * std::asin(std::min(1.0, chord / 2)) * 180.0 / kPi;
 }
 
 // ---- building a bone folded into ------------------------------------------
@@ -715,7 +253,6 @@ void AddKey(Builder& bd, int64_t f, const Dq& q, const uint8_t ip[64]) {
 // integer frames, each placed as far on as the bound allows, with fitted
 // curves. hint: the changing factor's keys when only one changes.
 int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
-  static const uint8_t kLine[4] = {20, 20, 107, 107};
   const Track& t = bd.m->tracks[bd.g->bone];
   const int L = int(b - a);
   bd.P.resize(size_t(L) + 1);
@@ -903,14 +440,47 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   return kRefuseNone;
 }
 
-// The keys of one bone folded into, by frame. Returns a FixRefusal.
+// What a refusal names: the bones (turning, or holding the key) and frames.
+struct Why {
+  int bone[3];
+  int bones;
+  int64_t a, b;
+};
+Why gWhy;
+
+int Refuse(int refusal, int bone, int64_t a, int64_t b) {
+  gWhy = {{bone, 0, 0}, bone < 0 ? 0 : 1, a, b};
+  return refusal;
+}
+
+bool Above127(const uint8_t c[4]) { return c[0] > 127 || c[1] > 127 || c[2] > 127 || c[3] > 127; }
+
+// Players differ on a curve with a byte above 127 (its x may turn back), so
+// the fold never evaluates one between its keys: the bone's own position
+// curves where a key of the chain splits its key interval [a, b] (kept
+// whole, they need no evaluation).
+int SplitsOddPosition(const Track& t, int bone, int64_t a, int64_t b) {
+  const int i = LastAtOrBefore(t, a);
+  if (i < 0 || i + 1 >= (int)t.keys.size()) return kRefuseNone;
+  const Key& k0 = t.keys[i];
+  const Key& k1 = t.keys[i + 1];
+  if (k0.frame == a && k1.frame == b) return kRefuseNone;
+  for (int c = 0; c < 3; c++) {
+    const uint8_t cur[4] = {k1.ip[c], k1.ip[4 + c], k1.ip[8 + c], k1.ip[12 + c]};
+    if (k0.pos[c] != k1.pos[c] && Above127(cur)) return Refuse(kRefuseCurveBytes, bone, k0.frame, k1.frame);
+  }
+  return kRefuseNone;
+}
+
+// The keys of one bone folded into, by frame. Returns a FixRefusal (what it
+// names in gWhy).
 int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const prior[3],
                 std::vector<Miss>* miss, std::vector<OutKey>* out, int64_t* added) {
   out->clear();
   miss->clear();
   *added = 0;
   for (int i = 0; i < g.n; i++)
-    if (m.tracks[g.f[i].bone].bad) return kRefuseBadRotation;
+    if (m.tracks[g.f[i].bone].bad) return Refuse(kRefuseBadRotation, g.f[i].bone, 0, 0);
   // Every frame where a bone of the chain has a key (each list is sorted).
   std::vector<int64_t> frames, merged;
   for (int i = 0; i < g.n; i++) {
@@ -937,7 +507,6 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
   out->reserve(size_t(std::min<int64_t>(frames.back() - frames.front() + 1, int64_t(frames.size()) * 6)));
   Builder bd = {&m, &g, name, out, 0, {}, {}, {}, {}, miss, {prior[0], prior[1], prior[2]}};
 
-  static const uint8_t kLine[4] = {20, 20, 107, 107};
   {
     uint8_t ip[64];
     const int i = LastAtOrBefore(t, frames[0]);
@@ -954,16 +523,18 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
     AddKey(bd, frames[0], ProductAt(m, g, frames[0]), ip);
   }
   for (size_t j = 1; j < frames.size(); j++) {
-    if (gKeysLeft <= 0) return kRefuseTooLarge;
+    if (gKeysLeft <= 0) return Refuse(kRefuseTooLarge, -1, 0, 0);
     const int64_t a = frames[j - 1], b = frames[j];
     int changing = 0;
     Span one = {};
+    int turning[3];
     for (int i = 0; i < g.n; i++) {
       const Span s = SpanOf(m.tracks[g.f[i].bone], a, b);
       if (!s.changing) continue;
-      changing++;
+      turning[changing++] = i;
       one = s;
     }
+    if (const int r = SplitsOddPosition(t, g.bone, a, b)) return r;
     uint8_t ip[64];
     if (changing == 0) {
       MakeInterp(t, a, b, kLine, nullptr, ip);
@@ -975,9 +546,18 @@ int BuildTarget(const Motion& m, const Target& g, const std::vector<Miss>* const
       MakeInterp(t, a, b, r, one.to->ip, ip);
       AddKey(bd, b, ProductAt(m, g, b), ip);
     } else {
-      if (b - a > kFixMaxSpan) return kRefuseFarApart;
+      // The turning bones' curves are evaluated between their keys and fitted anew.
+      for (int k = 0; k < changing; k++) {
+        const Span s = SpanOf(m.tracks[g.f[turning[k]].bone], a, b);
+        if (Above127(s.to->rc)) return Refuse(kRefuseCurveBytes, g.f[turning[k]].bone, s.from->frame, s.to->frame);
+      }
+      if (b - a > kFixMaxSpan) {
+        Refuse(kRefuseFarApart, -1, a, b);
+        for (int k = 0; k < changing; k++) gWhy.bone[gWhy.bones++] = g.f[turning[k]].bone;
+        return kRefuseFarApart;
+      }
       const int r = FillFree(bd, a, b, changing == 1 ? &one : nullptr);
-      if (r != kRefuseNone) return r;
+      if (r != kRefuseNone) return Refuse(r, -1, 0, 0);
     }
   }
   *added = bd.added;
@@ -1009,10 +589,11 @@ const char* FixFoldTargets(int fold) {
 const char* FixRefusalText(int refusal) {
   static const char* const kTexts[kRefusals] = {
       "",
-      "a key of the chain holds no rotation (zero, not a number or infinite)",
-      "two keys of the chain are more than 65536 frames apart while more than one bone turns",
-      "the curves would take more work than one motion may ask for",
+      "a key of the chain holds a rotation or position that is not a number",
+      "keys more than 65536 frames apart",
+      "the curves would take more work than the keys of the chain may ask for",
       "the copy would be more than twice the motion's size",
+      "a key the fold would split has curve bytes above 127 (players differ on such curves)",
   };
   return refusal >= 0 && refusal < kRefusals ? kTexts[refusal] : "";
 }
@@ -1028,6 +609,21 @@ const int kFoldBone[kFolds] = {kLArmTwist, kLHandTwist, kRArmTwist, kRHandTwist,
                                kLShoulderP, kRShoulderP, kUpper2Full};
 
 bool Calls(const Track& t) { return t.driven && t.maxrot > 0.01; }
+
+// The folds that shape the keys of a bone folded into: its own and those of
+// the bones before it on its chain (the chest; 肩, then 腕, then 手首).
+uint32_t FoldsShaping(int bone) {
+  const int o = bone >= kSide && bone != kUpper2 ? kSide : 0;
+  const int side = o ? 1 : 0;
+  const uint32_t shP = 1u << (side ? kFoldRShoulderP : kFoldLShoulderP);
+  const uint32_t armTw = 1u << (side ? kFoldRArmTwist : kFoldLArmTwist);
+  const uint32_t handTw = 1u << (side ? kFoldRHandTwist : kFoldLHandTwist);
+  const uint32_t chest = 1u << kFoldUpper2Full;
+  if (bone == kUpper2) return chest;
+  if (bone == kLShoulder + o) return chest | shP;
+  if (bone == kLArm + o) return chest | shP | armTw;
+  return chest | shP | armTw | handTw;
+}
 
 // The bones folded into, for the folds in `folds`.
 int Targets(uint32_t folds, Target* g) {
@@ -1066,13 +662,39 @@ int Targets(uint32_t folds, Target* g) {
 
 void PutInt(uint8_t* p, int32_t v) { memcpy(p, &v, 4); }
 
+// Refuses a fold, saying why of this motion with what gWhy names.
+void Say(FixResult* r, int fold, int refusal) {
+  r->refusal[fold] = refusal;
+  char* out = r->reason[fold];
+  const size_t n = sizeof r->reason[fold];
+  const Why& w = gWhy;
+  const long long a = w.a, b = w.b;
+  if (refusal == kRefuseBadRotation && w.bones) {
+    snprintf(out, n, "a key of %s holds a rotation or position that is not a number", kBoneUtf8[w.bone[0]]);
+  } else if (refusal == kRefuseFarApart && w.bones) {
+    char turning[64] = "";
+    for (int i = 0; i < w.bones; i++)
+      snprintf(turning + strlen(turning), sizeof turning - strlen(turning), "%s%s",
+               i == 0 ? "" : i + 1 == w.bones ? " and " : ", ", kBoneUtf8[w.bone[i]]);
+    snprintf(out, n, "keys more than 65536 frames apart: %s %s between frames %lld and %lld, where the chain has no key",
+             turning, w.bones > 1 ? "turn" : "turns", a, b);
+  } else if (refusal == kRefuseCurveBytes && w.bones) {
+    snprintf(out, n,
+             "the key of %s at frame %lld has curve bytes above 127 and the fold would split it "
+             "(players differ on such curves)",
+             kBoneUtf8[w.bone[0]], b);
+  } else {
+    snprintf(out, n, "%s", FixRefusalText(refusal));
+  }
+}
+
 }  // namespace
 
 namespace {
 
 struct Place {
   uint32_t at;  // the record before which the rebuilt bone's keys go
-  int target;
+  int bone;
 };
 
 // What FixPlan decided, for FixEmit.
@@ -1084,8 +706,12 @@ struct Plan {
   std::vector<uint8_t> gone;  // per bone record: it leaves its place
   int n = 0;
   Place places[7];
-  std::vector<OutKey> built[7];
-  std::vector<Miss> miss[7];  // the differences each rebuilt bone makes
+  // By the bone folded into: its keys, the differences it makes, the keys
+  // added, and the folds it was built for (0: none yet).
+  std::vector<OutKey> built[kBoneCount];
+  std::vector<Miss> miss[kBoneCount];
+  int64_t added[kBoneCount];
+  uint32_t builtFor[kBoneCount];
 };
 Plan gPlan;
 
@@ -1096,21 +722,33 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   memset(r, 0, sizeof *r);
   r->bytesIn = int64_t(size);
   PrepareNames();
-  gWork = 0;
-  gWorkMax = kWorkBase + kWorkPerByte * int64_t(size);
-  VmdSections sections;
-  const int found = VmdFindSections(data, size, &sections);
-  if (found == kVmdSectionsNotMotion) return r->status = kFixNotMotion;
-  // The sections that the copy rewrites or must know whole.
-  if (found == kVmdSectionsCut) {
-    r->cutSection = sections.cutSection;
-    r->cutDeclared = sections.cutDeclared;
-    r->cutPresent = sections.cutPresent;
+  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
+  if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
+    return r->status = kFixNotMotion;
+  if (size < kBoneStart) return r->status = kFixNothing;  // no bone keys at all
+
+  // The sections that the copy rewrites or must know whole. A negative count
+  // places nothing after it: the file is cut there, as the reader says. The
+  // bone keys must be whole to know what to fold; a cut in the morph keys
+  // matters only to a copy.
+  const int64_t declared = IntAt(data + kHeaderBytes + kModelBytes);
+  const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
+  if (declared < 0 || declared > present) {
+    r->cutSection = 1;
+    r->cutDeclared = declared;
+    r->cutPresent = declared < 0 ? 0 : present;
     return r->status = kFixCut;
   }
-  if (!sections.bones) return r->status = kFixNothing;  // no bone keys at all
-  const int64_t declared = sections.boneCount;
   const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
+  if (boneEnd < size) {
+    const int64_t morphs = size - boneEnd < 4 ? 0 : IntAt(data + boneEnd);
+    const int64_t room = size - boneEnd < 4 ? 0 : int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
+    if (size - boneEnd < 4 || morphs < 0 || morphs > room) {
+      r->cutSection = 2;
+      r->cutDeclared = morphs;
+      r->cutPresent = morphs < 0 ? 0 : room;
+    }
+  }
 
   static Motion m;
   m.bones = data + kBoneStart;
@@ -1134,32 +772,40 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     const uint8_t* p = m.bones + size_t(i) * kBoneRecord;
     Track& t = m.tracks[b];
     AddRecord(&t, p, i);
-    // As the reader judges a key: moved, and the length of its vector part
-    // with w made positive.
+    // As the reader judges a key: moved, and the length of the vector part
+    // of the rotation players turn by.
     const float px = FloatAt(p + kPosAt), py = FloatAt(p + kPosAt + 4), pz = FloatAt(p + kPosAt + 8);
-    const float x = FloatAt(p + kRotAt), y = FloatAt(p + kRotAt + 4), z = FloatAt(p + kRotAt + 8);
-    if (std::fabs(x) > 0.01f || std::fabs(y) > 0.01f || std::fabs(z) > 0.01f || std::fabs(px) > 0.01f ||
+    const Quat q = qplayed({FloatAt(p + kRotAt), FloatAt(p + kRotAt + 4), FloatAt(p + kRotAt + 8),
+                            FloatAt(p + kRotAt + 12)});
+    if (std::fabs(q.x) > 0.01f || std::fabs(q.y) > 0.01f || std::fabs(q.z) > 0.01f || std::fabs(px) > 0.01f ||
         std::fabs(py) > 0.01f || std::fabs(pz) > 0.01f)
       t.driven = true;
-    const float len = std::sqrt(x * x + y * y + z * z);
+    const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
     if (len > t.maxrot) t.maxrot = len;
   }
 
+  // A twist or shoulder P bone that turns at all: a VRM model has no such
+  // bone, so any turn it keeps is lost. The lone full-width 上半身２ as the
+  // report finds it.
   for (int f = 0; f < kFolds; f++) {
     if (f == kFoldUpper2Full) {
       if (Calls(m.tracks[kUpper2Full]) && !Calls(m.tracks[kUpper2])) r->wanted |= 1u << f;
-    } else if (Calls(m.tracks[kFoldBone[f]])) {
+    } else if (m.tracks[kFoldBone[f]].turns) {
       r->wanted |= 1u << f;
     }
   }
   if (!r->wanted) return r->status = kFixNothing;
+  if (r->cutSection) return r->status = kFixCut;
   for (Track& t : m.tracks) Gather(&t);
 
   // Build the bones folded into; a chain that cannot be built gives up the
-  // folds that feed it, and the rest is built again without them.
+  // folds that feed it, and the rest is built again without them (a bone
+  // built before for the same folds shaping it is the same again and kept).
+  // Each chain may ask for work by its own keys, counted afresh each time it
+  // is built: no chain's work is spent on another.
   uint32_t folds = r->wanted;
   Target g[7];
-  std::vector<OutKey>* built = gPlan.built;
+  for (uint32_t& b : gPlan.builtFor) b = 0;
   int n = 0;
   for (int round = 0; round < kFolds + 1; round++) {
     n = Targets(folds, g);
@@ -1169,16 +815,28 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     gKeysLeft = (2 * int64_t(size) + 65536) / int64_t(kBoneRecord);
     // The chest first: the bones of both arms are fitted to what it leaves.
     for (int k = 0; k < n && !again; k++) {
-      const int i = g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k;
-      const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
-      for (int j = 0; j < g[i].priors; j++) prior[j] = &gPlan.miss[g[i].prior[j]];
-      int64_t added = 0;
-      const int why = BuildTarget(m, g[i], prior, &gPlan.miss[i], &built[i], &added);
-      r->addedKeys += added;
+      const Target& t = g[g[n - 1].bone == kUpper2 ? (k == 0 ? n - 1 : k - 1) : k];
+      const uint32_t builtFor = folds & FoldsShaping(t.bone);
+      int why = kRefuseNone;
+      gWhy = {};
+      if (gPlan.builtFor[t.bone] == builtFor) {
+        gKeysLeft -= int64_t(gPlan.built[t.bone].size());
+        if (gKeysLeft < 0) why = kRefuseTooLarge;
+      } else {
+        const std::vector<Miss>* prior[3] = {nullptr, nullptr, nullptr};
+        for (int j = 0; j < t.priors; j++) prior[j] = &gPlan.miss[g[t.prior[j]].bone];
+        int64_t keys = 0;
+        for (int j = 0; j < t.n; j++) keys += int64_t(m.tracks[t.f[j].bone].keys.size());
+        gWork = 0;
+        gWorkMax = kWorkBase + kWorkPerKey * keys;
+        why = BuildTarget(m, t, prior, &gPlan.miss[t.bone], &gPlan.built[t.bone], &gPlan.added[t.bone]);
+        gPlan.builtFor[t.bone] = why == kRefuseNone ? builtFor : 0;
+      }
+      r->addedKeys += gPlan.added[t.bone];
       if (why == kRefuseNone) continue;
       for (int f = 0; f < kFolds; f++)
-        if (g[i].folds & (1u << f)) r->refusal[f] = why;
-      folds &= ~g[i].folds;
+        if (t.folds & (1u << f)) Say(r, f, why);
+      folds &= ~t.folds;
       again = true;
     }
     if (!again) break;
@@ -1207,17 +865,20 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
       if (!s.recs.empty()) at = std::min(at, s.recs[0]);
     }
     if (!t.recs.empty()) at = t.recs[0];
-    places[i] = {at, i};
+    places[i] = {at, g[i].bone};
   }
-  for (int i = 0; i < n; i++) keysOut += int64_t(built[i].size());
+  for (int i = 0; i < n; i++) keysOut += int64_t(gPlan.built[g[i].bone].size());
   std::sort(places, places + n, [&](const Place& a, const Place& b) {
-    return a.at != b.at ? a.at < b.at : g[a.target].bone < g[b.target].bone;
+    return a.at != b.at ? a.at < b.at : a.bone < b.bone;
   });
 
   const int64_t outSize = int64_t(size) + (keysOut - declared) * int64_t(kBoneRecord);
   if (folds && outSize > 2 * int64_t(size) + 65536) {
     for (int f = 0; f < kFolds; f++)
-      if (folds & (1u << f)) r->refusal[f] = kRefuseTooLarge;
+      if (folds & (1u << f)) {
+        gWhy = {};
+        Say(r, f, kRefuseTooLarge);
+      }
     folds = 0;
   }
   r->folded = folds;
@@ -1231,7 +892,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     FixBone& b = r->bones[r->boneCount++];
     snprintf(b.name, sizeof b.name, "%s", kBoneUtf8[g[i].bone]);
     b.keysBefore = int32_t(m.tracks[g[i].bone].recs.size());
-    b.keysAfter = int32_t(built[i].size());
+    b.keysAfter = int32_t(gPlan.built[g[i].bone].size());
   }
   for (int f = 0; f < kFolds; f++) {
     if (!(folds & (1u << f))) continue;
@@ -1277,7 +938,7 @@ int FixEmit(FixSink sink, void* ctx) {
   };
   for (int i = 0; i < p.n; i++) {
     if (!copyUpTo(std::min<size_t>(p.places[i].at, size_t(p.declared)))) return -1;
-    const std::vector<OutKey>& keys = p.built[p.places[i].target];
+    const std::vector<OutKey>& keys = p.built[p.places[i].bone];
     if (!keys.empty() && sink(ctx, keys[0].rec, keys.size() * kBoneRecord) != 0) return -1;
   }
   if (!copyUpTo(size_t(p.declared))) return -1;

@@ -24,7 +24,7 @@ enum FixStatus {
   kFixDone,       // folded: the copy is in the output buffer
   kFixNothing,    // nothing the motion alone can fix: no copy
   kFixNotMotion,  // the header is not a motion's
-  kFixCut,        // the file ends inside its bone or morph keys
+  kFixCut,        // the file ends inside its bone keys, or its morph keys when it needs a fold
   kFixRefused,    // fixable factors, none of them folded (see refusal)
   kFixStatuses
 };
@@ -45,16 +45,18 @@ const char* FixFoldTargets(int fold);
 // Why a fold the motion calls for was not made.
 enum FixRefusal {
   kRefuseNone,
-  kRefuseBadRotation,  // a key of the chain holds no rotation (zero, NaN, infinite)
-  kRefuseFarApart,     // keys more than kFixMaxSpan frames apart while two bones turn
-  kRefuseWork,         // the curves would take more work than a motion may ask for
+  kRefuseBadRotation,  // a key of the chain holds a rotation or position that is no number
+  kRefuseFarApart,     // keys more than kFixMaxSpan frames apart where the fold must fit the turn
+  kRefuseWork,         // the curves would take more work than the chain's keys may ask for
   kRefuseTooLarge,     // the copy would be more than twice the motion's size
+  kRefuseCurveBytes,   // a key the fold would split has curve bytes above 127
   kRefusals
 };
-// An English sentence, e.g. "a key of the chain holds no rotation".
+// An English sentence, e.g. "a key of the chain holds no number". The
+// result's `reason` says it of the motion, naming the bone.
 const char* FixRefusalText(int refusal);
 
-constexpr int kFixMaxSpan = 65536;       // frames between two keys of a turning chain
+constexpr int kFixMaxSpan = 65536;       // frames between two keys of a chain where a turn is fitted
 constexpr double kFixToleranceDeg = 0.01;  // every integer frame, every bone of the chain
 
 // A bone whose keys the copy changes: a bone folded into, or a folded one.
@@ -69,14 +71,16 @@ struct FixResult {
   int status;
   uint32_t wanted;            // bit (1 << FixFold) for each fold the motion calls for
   uint32_t folded;            // those made
-  int refusal[kFolds];        // for a wanted fold not made: why
+  int refusal[kFolds];        // for a wanted fold not made: why (a FixRefusal)
+  char reason[kFolds][192];   // and the sentence of it (UTF-8), naming the bone and frames
   int boneCount;
   FixBone bones[14];
   int64_t boneKeysBefore, boneKeysAfter;  // bone key records of the motion and the copy
   int64_t bytesIn, bytesOut;
   int64_t addedKeys;          // keys at frames where no bone of the chain had one
   // kFixCut: the section the file ends in (1 bone, 2 morph), the records its
-  // count declares and the whole ones present.
+  // count declares (negative: the count is, and nothing after it is read; 0:
+  // the file ends inside the count) and the whole ones present.
   int cutSection;
   int64_t cutDeclared, cutPresent;
 };

@@ -62,6 +62,14 @@ def cases():
                  "上半身3", "右腕", "下半身", "腰"):
         m.bone(name, 3, rot=quat((1, 0.3, 0), 170))
     c["all_blocks.vmd"] = m
+    # rotations stored at another length: players normalise them, so the
+    # figures are those of the unit rotation (a zero one is the rest pose)
+    for scale in (0.005, 0.5, 3):
+        m = mm.Motion()
+        m.bone("左腕捩", 0, rot=tuple(v * scale for v in quat((1, 0, 0), 90)))
+        m.bone("右腕", 0, rot=tuple(v * scale for v in quat((1, 0, 0), 150)))
+        m.bone("センター", 0, rot=(0, 0, 0, 0))
+        c["scaled_rotation_%s.vmd" % str(scale).replace(".", "_")] = m
     # fingers (listed only when they move), unknown bones in compact lines
     m = mm.Motion(model="")
     m.bone("左親指１", 0, rot=quat((1, 0, 0), 30))

@@ -114,6 +114,13 @@ int qtwist(Quat* swing, Quat* twist, const Quat* q, const Vec3* axis) {
   return 0;
 }
 
+Quat qplayed(const Quat& q) {
+  const double n2 = double(q.x) * q.x + double(q.y) * q.y + double(q.z) * q.z + double(q.w) * q.w;
+  if (!(n2 > 0) || !std::isfinite(n2) || std::fabs(n2 - 1.0) <= 0.001) return q;
+  const double n = std::sqrt(n2);
+  return {float(q.x / n), float(q.y / n), float(q.z / n), float(q.w / n)};
+}
+
 double amount2deg(double v) {
   if (v >= 1.0) v = 1.0;
   if (v <= -1.0) v = -1.0;

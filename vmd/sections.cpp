@@ -1,6 +1,5 @@
 #include "vmd/sections.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -11,7 +10,7 @@ constexpr size_t kBoneStart = kCountAt + 4;
 int64_t CountAt(const uint8_t* p) {
   int32_t v;
   memcpy(&v, p, 4);
-  return std::max<int32_t>(0, v);
+  return v;
 }
 
 }  // namespace
@@ -24,10 +23,10 @@ int VmdFindSections(const uint8_t* data, size_t size, VmdSections* s) {
   if (size < kBoneStart) return kVmdSectionsWhole;  // no bone keys at all
   const int64_t bones = CountAt(data + kCountAt);
   const int64_t present = int64_t(size - kBoneStart) / int64_t(kVmdBoneRecord);
-  if (bones > present) {
+  if (bones < 0 || bones > present) {
     s->cutSection = 1;
     s->cutDeclared = bones;
-    s->cutPresent = present;
+    s->cutPresent = bones < 0 ? 0 : present;
     return kVmdSectionsCut;
   }
   s->bones = data + kBoneStart;
@@ -40,10 +39,10 @@ int VmdFindSections(const uint8_t* data, size_t size, VmdSections* s) {
   }
   const int64_t morphs = CountAt(data + boneEnd);
   const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kVmdMorphRecord);
-  if (morphs > room) {
+  if (morphs < 0 || morphs > room) {
     s->cutSection = 2;
     s->cutDeclared = morphs;
-    s->cutPresent = room;
+    s->cutPresent = morphs < 0 ? 0 : room;
     return kVmdSectionsCut;
   }
   s->morphs = data + boneEnd + 4;

@@ -27,5 +27,7 @@ struct VmdSections {
 
 // The sections of the motion (size bytes at data): 30 bytes of header
 // ("Vocaloid Motion Data 0002"), 20 of model name, then each section's count
-// and records. A negative count counts as none. Returns a VmdSectionsStatus.
+// and records. A negative count places nothing after it: the file is cut
+// there, as the reader says (cutDeclared holds the count, cutPresent 0).
+// Returns a VmdSectionsStatus.
 int VmdFindSections(const uint8_t* data, size_t size, VmdSections* s);

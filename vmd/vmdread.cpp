@@ -226,12 +226,12 @@ void bonekey(BoneTrack* t, const char* name, int32_t frame, const float pos[3],
   if (frame < t->firstframe) t->firstframe = frame;
   if (frame > t->lastframe) t->lastframe = frame;
 
-  if (std::fabs(rot.x) > 0.01f || std::fabs(rot.y) > 0.01f || std::fabs(rot.z) > 0.01f ||
+  // q: the rotation players turn by, with w >= 0 (x, y, z negated when w < 0)
+  Quat q = qplayed(rot);
+  if (std::fabs(q.x) > 0.01f || std::fabs(q.y) > 0.01f || std::fabs(q.z) > 0.01f ||
       std::fabs(pos[0]) > 0.01f || std::fabs(pos[1]) > 0.01f || std::fabs(pos[2]) > 0.01f)
     t->moved = 0xFF;
 
-  // q: the rotation with w >= 0 (x, y, z negated when w < 0)
-  Quat q = rot;
   if (q.w < 0.0f) {
     q.x = -q.x;
     q.y = -q.y;

@@ -126,6 +126,7 @@ function fixFile(name, bytes) {
       name: answer.copy.split('/').pop(),
       path: answer.copy,
       bytes: copy,
+      folds: answer.folds,
       result: shownPart(answer.copy, answer.file),
     };
   });

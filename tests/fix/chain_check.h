@@ -68,7 +68,8 @@ inline Parsed Parse(const std::string& b) {
     float q[4];
     memcpy(q, r + 31, 16);
     const double n = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2] + double(q[3]) * q[3]);
-    k.q = {q[0] / n, q[1] / n, q[2] / n, q[3] / n};  // players turn by the rotation, whatever its length
+    // Players turn by the rotation, whatever its length; a zero one is the rest pose.
+    k.q = n > 0 ? Q4{q[0] / n, q[1] / n, q[2] / n, q[3] / n} : Q4{0, 0, 0, 1};
     const uint8_t* ip = reinterpret_cast<const uint8_t*>(r + 47);
     k.c[0] = ip[3], k.c[1] = ip[7], k.c[2] = ip[11], k.c[3] = ip[15];
     p.tracks[name].push_back(k);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -109,6 +110,22 @@ TEST(Rotation, AmountToDegreesUsesTheShortPi) {
   EXPECT_NEAR(amount2deg(0.5), 59.9999991, 1e-6);
   EXPECT_EQ(amount2deg(1.7), amount2deg(1.0));  // clamped beyond +-1
   EXPECT_EQ(amount2deg(-3.0), amount2deg(-1.0));
+}
+
+TEST(Rotation, PlayedRotationIsTheNormalisedOne) {
+  // Unit within float rounding, as real motions hold them: kept bit for bit.
+  const Quat unit = {0.1f, 0.2f, 0.3f, 0.92733f};  // |q|^2 = 1 - 6e-5
+  const Quat kept = qplayed(unit);
+  EXPECT_EQ(0, memcmp(&kept, &unit, sizeof unit));
+  // Any other length: normalised (90 degrees about x at 0.005 and 3 times).
+  for (const float s : {0.005f, 3.0f}) {
+    const float h = std::sqrt(0.5f) * s;
+    ExpectQuat(qplayed({h, 0, 0, h}), std::sqrt(0.5f), 0, 0, std::sqrt(0.5f), 1e-6f);
+  }
+  // The rest pose and a rotation that is no number stay as they are.
+  const Quat zero = qplayed({0, 0, 0, 0});
+  EXPECT_TRUE(zero.x == 0 && zero.y == 0 && zero.z == 0 && zero.w == 0);
+  EXPECT_TRUE(std::isnan(qplayed({std::nanf(""), 0, 0, 1}).x));
 }
 
 }  // namespace

@@ -47,11 +47,17 @@ TEST(VmdSections, ACutOrANegativeCountIsTold) {
   EXPECT_EQ(s.cutSection, 2);
   EXPECT_EQ(s.cutDeclared, 2);
   EXPECT_EQ(s.cutPresent, 1);
-  // A negative count is none.
+  // A negative count places nothing after it, as the reader says.
   VmdWriter negative;
   negative.Header().ModelName("m").Count(-5).Count(0);
-  ASSERT_EQ(Find(negative, &s), kVmdSectionsWhole);
-  EXPECT_EQ(s.boneCount, 0);
+  ASSERT_EQ(Find(negative, &s), kVmdSectionsCut);
+  EXPECT_EQ(s.cutSection, 1);
+  EXPECT_EQ(s.cutDeclared, -5);
+  EXPECT_EQ(s.cutPresent, 0);
+  negative = VmdWriter();
+  negative.Header().ModelName("m").Count(1).Bone("a", 0).Count(-1);
+  ASSERT_EQ(Find(negative, &s), kVmdSectionsCut);
+  EXPECT_EQ(s.cutSection, 2);
   VmdWriter text;
   text.Raw("Vocaloid Motion Data file", 25);
   EXPECT_EQ(Find(text, &s), kVmdSectionsNotMotion);

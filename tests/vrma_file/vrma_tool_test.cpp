@@ -100,11 +100,18 @@ TEST(VrmaTool, WritesNameVrmaBesideTheMotionAndNeverOverwrites) {
   EXPECT_EQ(f["expressions"]["leftOut"], nlohmann::json::parse(R"(["blink"])"));
   EXPECT_EQ(doc["summary"]["written"], 2);
 
-  // Again: the files exist and stay as they are.
-  r = RunFix("--vrma " + Q(a));
+  // Again: the files are there with the same bytes and are kept; a file of
+  // the name with other bytes is never replaced.
+  r = RunFix("--vrma --json " + Q(a));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("\"alreadyThere\": true"), std::string::npos) << r.out;
+  const std::string other = dir.Write("other.vmd", dance);
+  dir.Write("other.vrma", "not this animation");
+  r = RunFix("--vrma " + Q(other));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("exists"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("terms of use"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(dir.Path("other.vrma")), "not this animation");
   EXPECT_EQ(ReadFileBytes(dir.Path("a.vrma")), file);
   // A link is never written through.
   const std::string victim = dir.Write("victim.txt", "keep");
@@ -119,9 +126,9 @@ TEST(VrmaTool, WritesNameVrmaBesideTheMotionAndNeverOverwrites) {
   EXPECT_EQ(ReadFileBytes(dir.Path("out/a.vrma")), file);
   // Another arm angle turns the arms differently.
   EXPECT_EQ(RunFix("--vrma --arm-angle 20 -o " + Q(dir.Path("y.vrma")) + " " + Q(a)).status, 0);
-  const std::string other = ReadFileBytes(dir.Path("y.vrma"));
-  EXPECT_FALSE(other.empty());
-  EXPECT_NE(other, file);
+  const std::string lower = ReadFileBytes(dir.Path("y.vrma"));
+  EXPECT_FALSE(lower.empty());
+  EXPECT_NE(lower, file);
 }
 
 TEST(VrmaTool, RefusesACutMotionWithTheReasonAndWritesNothing) {
@@ -157,7 +164,7 @@ TEST(VrmaTool, UsageErrors) {
   const Ran help = RunFix("--vrma --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--arm-angle"), std::string::npos);
-  // --arm-angle belongs to --vrma.
+  // --arm-angle goes with --vrma.
   EXPECT_EQ(RunFix("--arm-angle 20 " + Q(a)).status, 2);
   EXPECT_FALSE(FileExists(dir.Path("a.vrma")));
 }
