@@ -118,19 +118,25 @@ TEST(VrmaTool, RefusesACutMotionWithTheReasonAndWritesNothing) {
   dir.Write("cut.vmd", dance.substr(0, dance.size() - 16 - 30));  // inside the morph keys
   dir.Write("bonecut.vmd", dance.substr(0, 54 + 111 * 3 + 7));
   dir.Write("text.vmd", "not a motion at all, just text");
+  std::string negative = dance.substr(0, 54 + 10 * 111);
+  negative += std::string("\xfd\xff\xff\xff", 4);  // a morph count of -3
+  dir.Write("negative.vmd", negative);
   const ToolRun r = RunFix("--vrma --json " + Q(dir.Root()));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(ValidAgainstSchema(dir, r.out)) << r.out;
   const auto doc = nlohmann::json::parse(r.out, nullptr, false);
   ASSERT_FALSE(doc.is_discarded()) << r.out;
-  ASSERT_EQ(doc["files"].size(), 3u);
+  ASSERT_EQ(doc["files"].size(), 4u);
   EXPECT_EQ(doc["files"][0]["status"], "cut");  // bonecut.vmd
   EXPECT_NE(doc["files"][0]["reason"].get<std::string>().find("bone keys (3 of 10"), std::string::npos);
   EXPECT_EQ(doc["files"][1]["status"], "cut");
   EXPECT_NE(doc["files"][1]["reason"].get<std::string>().find("morph keys"), std::string::npos);
-  EXPECT_EQ(doc["files"][2]["status"], "not-a-motion");
-  EXPECT_EQ(doc["summary"]["notWritten"], 3);
-  for (const char* name : {"cut.vrma", "bonecut.vrma", "text.vrma"}) EXPECT_FALSE(FileExists(dir.Path(name)));
+  EXPECT_EQ(doc["files"][2]["status"], "cut");  // negative.vmd
+  EXPECT_EQ(doc["files"][2]["reason"], "the file's morph count is negative (-3): no key after it can be read");
+  EXPECT_EQ(doc["files"][3]["status"], "not-a-motion");
+  EXPECT_EQ(doc["summary"]["notWritten"], 4);
+  for (const char* name : {"cut.vrma", "bonecut.vrma", "negative.vrma", "text.vrma"})
+    EXPECT_FALSE(FileExists(dir.Path(name)));
 }
 
 TEST(VrmaTool, UsageErrors) {
