@@ -2,6 +2,7 @@
 // arrives, in the order the files were given. The page's own texts follow the
 // browser's language; the report's texts and the verdict are the core's own.
 'use strict';
+import { askVrma, hasPreview, previewArea, vrmaAnswered } from './preview.js';
 
 // Categories, most severe first, as the JSON names them.
 const CATEGORIES = ['fix', 'dropout', 'rough', 'slight', 'ok'];
@@ -362,7 +363,12 @@ function renderFile(block, r) {
     for (const f of r.findings) list.append(findingItem(f, r.bones));
     block.append(list);
   }
-  if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(Number(block.dataset.index)));
+  const index = Number(block.dataset.index);
+  if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(index));
+  if (hasPreview(r)) {
+    const { file, name } = files[index];
+    block.append(previewArea(block, r, (copy) => askVrma(worker, { batch, index, file, name, copy, fold: false })));
+  }
   const report = el('div', 'report');
   report.tabIndex = 0;  // scrolled sideways by the keyboard too
   for (const line of r.lines) {
@@ -620,6 +626,8 @@ worker.onmessage = (event) => {
     setState(files.length ? T.checking(0, files.length) : T.ready);
   } else if (msg.type === 'failed') {
     setState(T.failed + msg.reason, true);
+  } else if (msg.type === 'vrma') {
+    vrmaAnswered(msg);
   } else if (msg.batch !== batch) {
     // a result of files since replaced
   } else if (msg.type === 'file') {
