@@ -1,0 +1,96 @@
+// The VRM Animation export on arbitrary bytes: the pose stage, the morphs as
+// expressions and the glTF writer, as tarvel-fix --vrma runs them. Motions
+// whose last key lies past kLastFrame are passed over (every frame is
+// posed, the leg IK solved, and written: a far last key costs time, not
+// coverage). Checked for what must hold whatever the input: a known status;
+// when posed, one frame more than the last key, unit rotations and a
+// finite hips position; the morphs read wherever the pose stage read the
+// motion, but for a morph section refused; and a file always written, a
+// whole glTF binary of the size it tells.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "vrma/expressions.h"
+#include "vrma/pose.h"
+#include "vrma/skeleton.h"
+#include "vrma/vrma_file.h"
+
+namespace {
+
+constexpr int64_t kLastFrame = 300;
+
+uint32_t U32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+// The largest frame among the whole bone and morph records present (the
+// header is 30 bytes, the model name 20; a bone record is 111 bytes, a
+// morph record 23, each with its frame after a 15-byte name).
+int64_t LastFrame(const uint8_t* data, size_t size) {
+  int64_t last = -1;
+  size_t at = 50;
+  for (size_t record : {size_t(111), size_t(23)}) {
+    if (size < at + 4) break;
+    const uint64_t count = U32(data + at);
+    at += 4;
+    uint64_t i = 0;
+    for (; i < count && size - at >= record; i++, at += record) last = std::max<int64_t>(last, U32(data + at + 15));
+    if (i < count) break;  // cut inside the records
+  }
+  return last;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool ready = (HeadlessReset(), true);  // the port the layers below call
+  (void)ready;
+  if (LastFrame(data, size) > kLastFrame) return 0;
+  static std::unique_ptr<VrmaAnimation> anim(new VrmaAnimation);
+  static VrmaMorphKeys morphs;
+  static std::vector<unsigned char> glb;
+  VrmaAnimation& a = *anim;
+  VrmaPoseOptions options;
+  options.data = data;
+  options.size = size;
+  VrmaPoseStats stats{};
+  const int status = VrmaPose(options, &a, &stats);
+  if (status < 0 || status >= kVrmaPoseStatuses || status != stats.status) abort();
+  if (status != kVrmaPoseDone) return 0;
+  if (stats.lastFrame > kLastFrame || a.frames != stats.lastFrame + 1 || stats.frames != a.frames) abort();
+  if (a.rotation.size() != size_t(a.frames) * HB_COUNT * 4 || a.hips.size() != size_t(a.frames) * 3) abort();
+  for (size_t i = 0; i < a.rotation.size(); i += 4) {
+    const float* q = &a.rotation[i];
+    const double n = double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2] + double(q[3]) * q[3];
+    if (!(std::fabs(n - 1) < 1e-4)) abort();
+  }
+  for (float v : a.hips)
+    if (!std::isfinite(v)) abort();
+  if (stats.worstMissFrame >= 0 && !(stats.worstMiss <= kVrmaReachMargin)) abort();
+
+  // The morph section the pose stage passed over may still be refused
+  // (a negative count), as the front ends tell; nothing else.
+  const int read = VrmaReadMorphs(data, size, &a, &morphs);
+  if (read != kVrmaMorphsRead) {
+    if (read != kVrmaMorphsCut || morphs.cutSection != 2) abort();
+    return 0;
+  }
+  if (morphs.lastFrame > stats.lastFrame) abort();
+  VrmaSampleExpressions(morphs, &a);
+  VrmaSkeleton skeleton;
+  VrmaStandardSkeleton(&skeleton);
+  VrmaFileFacts facts;
+  if (WriteVrma(skeleton, a, &glb, &facts) != kVrmaWritten) abort();
+  // The glTF binary: magic, version 2 and its length; a JSON chunk first.
+  if (glb.size() < 20 || memcmp(glb.data(), "glTF", 4) != 0 || U32(glb.data() + 4) != 2 ||
+      U32(glb.data() + 8) != glb.size() || facts.bytes != glb.size() || U32(glb.data() + 16) != 0x4E4F534Au)
+    abort();
+  return 0;
+}
