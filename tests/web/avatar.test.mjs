@@ -112,7 +112,7 @@ function assertPointing(r, t) {
   // Every edge of the avatar's trunk, arms and legs was compared.
   const compared = new Set(r.angles[0].edges.map(([p]) => p));
   for (const b of ['spine', 'chest', 'upperChest', 'neck', 'leftShoulder', 'leftUpperArm', 'leftLowerArm',
-    'leftHand', 'rightUpperArm', 'rightLowerArm', 'rightHand', 'leftUpperLeg', 'leftLowerLeg', 'leftFoot',
+    'leftHand', 'rightShoulder', 'rightUpperArm', 'rightLowerArm', 'rightHand', 'leftUpperLeg', 'leftLowerLeg', 'leftFoot',
     'rightUpperLeg', 'rightLowerLeg', 'rightFoot'])
     assert.ok(compared.has(b), `${r.stem}: ${b} not compared`);
   assert.ok(w.deg <= LIMIT_DEG, `${r.stem}: ${w.bone}→${w.child} ${w.deg}° off at frame ${w.frame}`);
