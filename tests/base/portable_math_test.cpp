@@ -1,7 +1,8 @@
-// Sine, cosine, arc sine, arc cosine and arc tangent of our own: as close to the C library's as a
-// few units in the last place, the special values as the C library gives
-// them, and the same bits on every platform (the Windows build runs this
-// test under Wine against the fingerprint the Linux build gives).
+// Sine, cosine, arc sine, arc cosine and arc tangent of our own: within a
+// few units in the last place of the C library's (glibc's), the special
+// values as the C library gives them, and the same bits on every platform
+// (the Windows build runs this test under Wine against the fingerprint the
+// Linux build gives).
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -22,6 +23,13 @@ void ExpectClose(double got, double want, double n, const char* what, double x) 
 }
 
 TEST(PortableMath, CloseToTheLibrarysSineAndCosine) {
+#ifdef _WIN32
+  // mingw-w64's own sin and cos are off by ten units in the last place and
+  // more for arguments in the thousands (x87's reduction by a 66-bit pi);
+  // the fingerprint below holds ours to the Linux build's, held here to
+  // glibc's.
+  GTEST_SKIP() << "the C library's sin and cos are no reference here";
+#endif
   std::mt19937_64 rng(5);
   std::uniform_real_distribution<double> wide(-1e4, 1e4), turn(-7, 7), exponent(-30, 0);
   for (int i = 0; i < 200000; i++) {
