@@ -58,17 +58,6 @@ double CurveAt(int x1, int y1, int x2, int y2, double t) {
   return ((ay * s + by) * s + cy) * s;
 }
 
-float FloatAt(const uint8_t* p) {
-  float f;
-  memcpy(&f, p, 4);
-  return f;
-}
-int32_t IntAt(const uint8_t* p) {
-  int32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
 // One key of a bone of the chains, read from record r at p.
 void AddRecord(Track* t, const uint8_t* p, uint32_t r) {
   t->recs.push_back(r);

@@ -9,12 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "fix/fix_layout.h"
+
 namespace fixplay {
 
-// A bone record: name 15 bytes, frame, position, rotation (x, y, z, w),
-// 64 interpolation bytes.
-constexpr size_t kBoneRecord = 111;
-constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
 constexpr double kPi = 3.14159265358979323846;
 
 struct Dq {
@@ -74,9 +72,6 @@ struct Track {
   bool bad = false;            // a rotation or position that is no number
   mutable int cursor = 0;      // the key the last look-up found: frames are mostly asked in order
 };
-
-float FloatAt(const uint8_t* p);
-int32_t IntAt(const uint8_t* p);
 
 // Adds record r, the bone record at p, to the bone's track.
 void AddRecord(Track* t, const uint8_t* p, uint32_t r);
