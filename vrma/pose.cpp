@@ -119,6 +119,19 @@ int TrackOf(const uint8_t* name, int n) {
   }
 }
 
+// Whether a VRM viewer plays the keys of a track (see VrmaPoseOptions::fold).
+bool ViewerPlays(int track) {
+  if (track % 2) return false;  // an alias
+  const int b = track / 2;
+  if (b < MB_left) return b != MB_upper3;
+  switch (b - (b >= MB_right ? MB_right : MB_left)) {
+    case SB_shoulderP: case SB_shoulderC: case SB_armTwist: case SB_handTwist: case SB_waistCancel:
+    case SB_legD: case SB_kneeD: case SB_ankleD: case SB_toeEx: case SB_ikParent:
+      return false;
+  }
+  return true;
+}
+
 // The distinct names of the bones with no counterpart.
 struct Unmapped {
   static constexpr int kSlots = 2 * VRMA_UNMAPPED_MAX;
@@ -455,6 +468,7 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
       NoteUnmapped(&unmapped, p, n, st);
       continue;
     }
+    if (!o.fold && !ViewerPlays(t)) continue;
     AddRecord(&m.tracks[t], p, uint32_t(r));
     for (float& c : m.tracks[t].keys.back().pos)  // a coordinate that is no number stays put
       if (!std::isfinite(c)) c = 0;

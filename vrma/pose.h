@@ -49,6 +49,13 @@ struct VrmaPoseOptions {
   const uint8_t* data = nullptr;  // the motion's bytes
   size_t size = 0;
   double armAngleDeg = kVrmaArmAngleDeg;
+  // Off: the pose a VRM viewer plays, no bone folded. The keys of the bones
+  // with no humanoid counterpart are left out, as if the motion did not key
+  // them (the twist bones, 肩P and 肩C, 上半身3, the D bones and 足先EX, the
+  // leg IK parents, 腰キャンセル, and every alias: 上半身２, 上半身３,
+  // 足ＩＫ親); the humanoid's bones, the centre chain (全ての親, センター,
+  // グルーブ, 腰), the leg and toe IK and their switches play as with it on.
+  bool fold = true;
   // When set: each humanoid joint where MMD's forward kinematics puts it
   // (frames x HB_COUNT x 3, glTF space, metres), for comparing a player's
   // pose with.
