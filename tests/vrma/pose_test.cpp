@@ -411,7 +411,9 @@ TEST(VrmaPose, WithoutFoldsTheArmTurnsWithoutItsTwist) {
     // The upper arm's turn less (off) or with (on) the twist's.
     EXPECT_NEAR(AngleBetweenDeg(Local(off, f, HB_leftUpperArm), Local(on, f, HB_leftUpperArm)), twist, 1e-3);
     EXPECT_LT(AngleBetweenDeg(Local(off, f, HB_leftUpperArm), Local(still, f, HB_leftUpperArm)), 1e-4);
-    if (f) EXPECT_GT(twist, 1);
+    if (f) {
+      EXPECT_GT(twist, 1);
+    }
     // The forearm turns from the upper arm alike either way.
     EXPECT_LT(AngleBetweenDeg(Local(off, f, HB_leftLowerArm), Local(on, f, HB_leftLowerArm)), 1e-3);
   }
