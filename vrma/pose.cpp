@@ -45,7 +45,7 @@ double VDot(const V& a, const V& b) { return a.x * b.x + a.y * b.y + a.z * b.z; 
 double Len(const V& a) { return std::sqrt(VDot(a, a)); }
 
 // v turned by the unit quaternion q.
-V Rotate(const Q& q, const V& v) {
+inline V Rotate(const Q& q, const V& v) {
   const V u = {q.x, q.y, q.z};
   const V t = Cross(u, v);
   const V t2 = {2 * t.x, 2 * t.y, 2 * t.z};
@@ -286,6 +286,7 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
   const Q up = Conj(p->w[r.parent[leg]].q);
   const V target = Rotate(up, p->w[base + SB_legIk].p - p->w[leg].p);
   const V k = r.offset[knee] + p->move[knee], a = r.offset[ankle] + p->move[ankle];
+  const double la = Len(a);
   Q thigh = p->lq[leg];
   // The knee keeps only its turn about x, within its range.
   double bend = std::clamp(Wrap(2 * std::atan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
@@ -302,10 +303,10 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     // directions to the ankle and to the target, in the sense that brings
     // them together; a first step out of its range is taken the other way
     // when that one is within it.
-    const V tk = Rotate(Conj(thigh), target) - k;
+    const V inThighTarget = Rotate(Conj(thigh), target), tk = inThighTarget - k;
     const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
     if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
-      const double full = std::acos(std::clamp(VDot(a, vt) / (Len(a) * Len(vt)), -1.0, 1.0));
+      const double full = std::acos(std::clamp(VDot(a, vt) / (la * Len(vt)), -1.0, 1.0));
       double step = std::min(full, kLegIkStep);
       if (a.y * vt.z - a.z * vt.y < 0) step = -step;
       double nb = bend + step;
@@ -317,7 +318,7 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     const V inThigh = ankleInThigh();
     if (done(inThigh)) break;
     Q turn;
-    const bool turned = Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn);
+    const bool turned = Turn(inThigh, inThighTarget, kLegIkStep, kLegIkStepCos, &turn);
     if (turned) thigh = Normal(Mul(thigh, turn));
     // Where neither link moves (a target out of reach, the leg straight at
     // it), the loops left would repeat this one.
