@@ -241,7 +241,7 @@ struct Rig {
   double d[HB_COUNT][4];
 };
 
-void Place(const Rig& r, Pose* p, int b) {
+inline void Place(const Rig& r, Pose* p, int b) {
   const V o = r.offset[b] + p->move[b];
   const int up = r.parent[b];
   if (up < 0) {
@@ -508,8 +508,16 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
 
   static Pose pose;
   Pose* p = &pose;
+  // The bones the motion keys; the others stay at rest.
+  int keyed[MB_COUNT], keyedCount = 0;
+  for (int b = 0; b < MB_COUNT; b++) {
+    p->key[b] = kIdentity;
+    p->move[b] = {0, 0, 0};
+    if (!m.tracks[2 * b].keys.empty() || !m.tracks[2 * b + 1].keys.empty()) keyed[keyedCount++] = b;
+  }
   for (int f = 0; f < frames; f++) {
-    for (int b = 0; b < MB_COUNT; b++) {
+    for (int i = 0; i < keyedCount; i++) {
+      const int b = keyed[i];
       double pos[3], alias[3];
       Q qa;
       Evaluate(m.tracks[2 * b], f, &p->key[b], pos);
@@ -519,8 +527,8 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
         for (int c = 0; c < 3; c++) pos[c] += alias[c];
       }
       p->move[b] = {pos[0], pos[1], pos[2]};
-      p->lq[b] = p->key[b];
     }
+    memcpy(p->lq, p->key, sizeof p->lq);
     Grant(p, MB_left, false);
     Grant(p, MB_right, false);
     for (int b = 0; b < MB_COUNT; b++) Place(rig, p, b);
