@@ -459,18 +459,32 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   }
   static Unmapped unmapped;
   memset(&unmapped, 0, sizeof unmapped);
+  // Each record's track first (-1: none), to make room for each track at once.
+  static std::vector<int16_t> which;
+  which.resize(size_t(bones));
+  uint32_t counts[2 * MB_COUNT] = {};
   uint32_t last = 0;
   for (int64_t r = 0; r < bones; r++) {
     const uint8_t* p = data + kBoneStart + size_t(r) * kBoneRecord;
     last = std::max(last, UintAt(p + kFrameAt));
     const int n = NameLength(p, 15);
-    const int t = TrackOf(p, n);
-    if (t < 0) {
+    int t = TrackOf(p, n);
+    if (t < 0)
       NoteUnmapped(&unmapped, p, n, st);
-      continue;
-    }
-    if (!o.fold && !ViewerPlays(t)) continue;
-    AddRecord(&m.tracks[t], p, uint32_t(r));
+    else if (!o.fold && !ViewerPlays(t))
+      t = -1;
+    else
+      counts[t]++;
+    which[size_t(r)] = int16_t(t);
+  }
+  for (int t = 0; t < 2 * MB_COUNT; t++) {
+    m.tracks[t].recs.reserve(counts[t]);
+    m.tracks[t].keys.reserve(counts[t]);
+  }
+  for (int64_t r = 0; r < bones; r++) {
+    const int t = which[size_t(r)];
+    if (t < 0) continue;
+    AddRecord(&m.tracks[t], data + kBoneStart + size_t(r) * kBoneRecord, uint32_t(r));
     for (float& c : m.tracks[t].keys.back().pos)  // a coordinate that is no number stays put
       if (!std::isfinite(c)) c = 0;
   }
