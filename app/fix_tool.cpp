@@ -10,7 +10,9 @@
 
 #include "analysis/file_report.h"
 #include "app/folder_walk.h"
+#include "app/output_check.h"
 #include "app/report_tool.h"
+#include "base/control_escape.h"
 #include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
@@ -30,12 +32,22 @@ struct Verdict {
   std::string problem;      // why it is not complete
   std::string category;     // "fix" ... "ok"
   std::string text;         // the verdict box's text
-  // findings that count for the verdict: code, bone, folded away by the copy
+  // findings that count for the verdict, about a bone (its UTF-8 name) or not
   struct Finding {
-    std::string code, bone;
+    std::string code, bone, message;
+    int severity;
     bool fixable;
   };
   std::vector<Finding> findings;
+  // the twist of each bone the report measures it for (arms, elbows, twist
+  // bones): the larger of its two directions, in degrees
+  std::vector<std::pair<std::string, double>> twists;
+
+  double TwistOf(const std::string& bone) const {
+    for (const auto& t : twists)
+      if (t.first == bone) return t.second;
+    return 0;
+  }
 };
 
 // The one place that asks the report tool: the per-file check and what it
@@ -54,10 +66,15 @@ void CheckVerdict(const char* file, const char16_t* widefile, Verdict* v) {
   static char verdict[kVerdictUtf8];
   VerdictUtf8(r, verdict, sizeof verdict);
   v->text = verdict;
-  for (int i = 0; i < r.findingCount; i++)
-    if (r.findings[i].severity != kSeverityInfo)
-      v->findings.push_back({FindingCodeName(r.findings[i].code), r.findings[i].name,
-                             FindingFixable(r.findings[i].code)});
+  for (int i = 0; i < r.findingCount; i++) {
+    const ReportFinding& f = r.findings[i];
+    if (f.severity != kSeverityInfo)
+      v->findings.push_back({FindingCodeName(f.code), f.name, f.message, f.severity,
+                             FindingFixable(f.code)});
+  }
+  for (int i = 0; i < r.boneCount; i++)
+    if (r.bones[i].twisted)
+      v->twists.push_back({r.bones[i].name, std::max(r.bones[i].twistPlusDeg, r.bones[i].twistMinusDeg)});
 }
 
 // ---- what is left, and why ----------------------------------------------------
@@ -82,6 +99,8 @@ const char* LeftReason(const std::string& code) {
 
 // ---- paths in both forms ---------------------------------------------------------
 
+// A path as the JSON gives it: UTF-8 (on Windows from the UTF-16 form, as the
+// report names files there). Lines of text show it through Escaped.
 std::string Shown(const FixPath& p) {
   if ((PortAnsiCodePage() == 65001 && !p.narrow.empty()) || p.wide.empty()) return p.narrow;
   char utf8[kPathUtf8];
@@ -95,20 +114,26 @@ const char kUsage[] =
     "usage: tarvel-fix [--json] [-o OUT.vmd | --out-dir DIR] FILE|FOLDER...\n"
     "  Writes the VRM-ready copy of each VMD motion: twist bones, shoulder P bones\n"
     "  and a lone full-width 上半身２ folded into their neighbours. The copy goes\n"
-    "  beside the motion as NAME.vrm.vmd; a folder is searched for .vmd files.\n"
+    "  beside the motion as NAME.vrm.vmd; a folder is searched for .vmd files\n"
+    "  (copies, NAME.vrm.vmd, are passed over). A copy already there with the same\n"
+    "  bytes is kept; a file of the copy's name is never replaced.\n"
     "  --json        one JSON document for the whole run\n"
     "  -o OUT.vmd    the copy's name (one motion only)\n"
     "  --out-dir DIR the folder the copies go to\n"
+    "  --version     prints the version and exits\n"
     "  Exit status: 0 all fixed or nothing to fix, 1 a file not read, fixed or\n"
-    "  written, 2 usage.\n";
+    "  written, or output that could not be written, 2 usage.\n";
 
 const char kNotice[] =
     "A motion's terms of use may forbid modifying it or passing on a modified copy: "
     "check them before you use or share a copy.";
 
+const char kProgram[] = "tarvel-fix";
+
 struct Run {
   bool json = false;
   bool failed = false;
+  bool writeFailed = false;  // the output could not be written: the run ends
   const FixPath* outFile = nullptr;
   const FixPath* outDir = nullptr;
   FILE* out = nullptr;
@@ -120,9 +145,28 @@ struct Run {
 
 // A file without a copy, for a reason: said on standard error too.
 void Failed(Run& run, const std::string& shown, const std::string& reason) {
-  fprintf(run.err, "tarvel-fix: %s: %s\n", shown.c_str(), reason.c_str());
+  fprintf(run.err, "%s: %s: %s\n", kProgram, Escaped(shown.c_str()).c_str(), Escaped(reason.c_str()).c_str());
   run.failed = true;
   run.notFixed++;
+}
+
+// What is told of one file: its JSON object, or its lines of text, written
+// at once.
+void Tell(Run& run, ordered_json&& j, const std::string& text) {
+  if (run.json) {
+    run.files.push_back(std::move(j));
+    return;
+  }
+  fwrite(text.data(), 1, text.size(), run.out);
+  if (!OutputWritten(run.out, run.err, kProgram)) run.writeFailed = true;
+}
+
+// A file that is no motion to fix (not a regular file, a folder not listed):
+// told of with its reason, on standard error too.
+void Refused(Run& run, const std::string& shown, const char* status, const std::string& reason) {
+  Tell(run, {{"path", shown}, {"status", status}, {"reason", reason}},
+       "# " + Escaped(shown.c_str()) + "\nnot fixed: " + reason + "\n");
+  Failed(run, shown, reason);
 }
 
 std::string FirstLine(const std::string& s) {
@@ -148,11 +192,54 @@ std::string VerdictLine(const Verdict& v) {
   return s;
 }
 
+// Whether a fold puts its bone's turns into the bone named.
+bool FoldsInto(int fold, const std::string& bone) {
+  const std::string targets = std::string(" ") + FixFoldTargets(fold) + " ";
+  return targets.find(" " + bone + " ") != std::string::npos;
+}
+
+// The findings of the copy that the motion did not have (none about the
+// bone, or only milder ones), each with the bones folded into it: a twist
+// folded into an arm adds to the arm's own.
+void NewInCopy(const Verdict& before, const Verdict& after, uint32_t folded, ordered_json* j,
+               std::string* text) {
+  for (const Verdict::Finding& f : after.findings) {
+    bool had = false;
+    for (const Verdict::Finding& g : before.findings)
+      had = had || (g.bone == f.bone && (g.code == f.code || g.severity >= f.severity));
+    if (had) continue;
+    ordered_json item = {{"code", f.code}, {"bone", f.bone}, {"message", f.message}};
+    ordered_json causes = ordered_json::array();
+    std::string line = "new in the copy: " + f.message;
+    std::string names;
+    for (int k = 0; k < kFolds; k++) {
+      if (!(folded & (1u << k)) || !FoldsInto(k, f.bone)) continue;
+      causes.push_back(FixFoldSource(k));
+      names += std::string(names.empty() ? "" : " and ") + FixFoldSource(k);
+    }
+    item["foldedIn"] = causes;
+    std::string why;
+    bool twisted = false;
+    for (const auto& t : after.twists) twisted = twisted || t.first == f.bone;
+    if (twisted) {
+      const double was = before.TwistOf(f.bone), is = after.TwistOf(f.bone);
+      item["twist"] = {{"motion", was}, {"copy", is}};
+      char figures[96];
+      snprintf(figures, sizeof figures, "its twist %.1f° in the motion, %.1f° in the copy", was, is);
+      why = figures;
+    }
+    if (!names.empty()) why += (why.empty() ? "" : ": ") + names + " folded into it";
+    if (!why.empty()) line += " (" + why + ")";
+    j->push_back(std::move(item));
+    *text += line + "\n";
+  }
+}
+
 void FixOne(Run& run, const FixPath& in) {
   const std::string shown = Shown(in);
   ordered_json j;
   j["path"] = shown;
-  std::string text = "# " + shown + "\n";
+  std::string text = "# " + Escaped(shown.c_str()) + "\n";
 
   Verdict before;
   CheckVerdict(in.narrow.c_str(), in.wide.empty() ? nullptr : in.wide.c_str(), &before);
@@ -223,50 +310,58 @@ void FixOne(Run& run, const FixPath& in) {
       const double ratio = double(r.bytesOut) / double(r.bytesIn);
       j["bytes"] = {{"motion", r.bytesIn}, {"copy", r.bytesOut}, {"ratio", ratio}};
       j["boneKeys"] = {{"motion", r.boneKeysBefore}, {"copy", r.boneKeysAfter}, {"added", r.addedKeys}};
-      const char* wrote = FixWriteNew(target);
+      bool already = false;
+      const char* wrote = FixWriteNew(target, &already);
       if (wrote) {
         j["status"] = "not-written";
         j["reason"] = wrote;
-        text += "not written: " + copyShown + ": " + wrote + "\n";
+        text += "not written: " + Escaped(copyShown.c_str()) + ": " + wrote + "\n";
         Failed(run, shown, std::string("the copy ") + copyShown + " was not written: " + wrote);
       } else {
+        j["alreadyThere"] = already;
         char line[160];
         snprintf(line, sizeof line, " (%lld bytes, %.2f times the motion; bone keys %lld -> %lld)\n",
                  (long long)r.bytesOut, ratio, (long long)r.boneKeysBefore, (long long)r.boneKeysAfter);
-        text += "copy: " + copyShown + line;
+        text += "copy: " + Escaped(copyShown.c_str()) + (already ? " already there, with the same bytes" : "") + line;
         Verdict after;
         CheckVerdict(target.narrow.c_str(), target.wide.empty() ? nullptr : target.wide.c_str(), &after);
         j["after"] = VerdictJson(after);
         text += "after: " + VerdictLine(after) + "\n";
+        ordered_json added = ordered_json::array();
+        NewInCopy(before, after, r.folded, &added, &text);
+        j["newInCopy"] = added;
         run.fixed++;
       }
     }
   }
-  if (run.json) {
-    run.files.push_back(std::move(j));
-  } else {
-    fwrite(text.data(), 1, text.size(), run.out);
-    fflush(run.out);
-  }
+  Tell(run, std::move(j), text);
 }
 
-// A walked motion: by its narrow path, or by its UTF-16 path with the narrow
-// form that names the same file, where there is one. Only files are fixed.
+// A walked name like a motion's, as tarvel-report takes it: a file (or a
+// link that leads nowhere or in a loop: reading it says why) is fixed; a
+// FIFO, a device, a link to a folder is refused unopened. The copies a run
+// makes are passed over, so that a second run finds what the first left.
 void WalkedMotion(void* ctx, const char* narrow, const char16_t* wide, int kind) {
-  if (kind == kPathFile) FixOne(*static_cast<Run*>(ctx), FixMakePath(narrow, wide));
+  Run& run = *static_cast<Run*>(ctx);
+  const FixPath path = FixMakePath(narrow, wide);
+  if (wide ? FixIsCopyName(path.wide) : FixIsCopyName(path.narrow)) return;
+  if (kind == kPathOther && (wide ? PortPathKindW(wide) : PortPathKindA(narrow)) != kPathNone)
+    Refused(run, Shown(path), "unreadable", "not a regular file");
+  else
+    FixOne(run, path);
 }
 
 void WalkedUnlisted(void* ctx, const char* narrow, const char16_t* wide, int error) {
-  Run& run = *static_cast<Run*>(ctx);
   char reason[64];
   OpenErrorText(error, reason, sizeof reason);
-  fprintf(run.err, "tarvel-fix: %s: cannot list the folder: %s\n",
-          Shown(FixMakePath(narrow, wide)).c_str(), reason);
-  run.failed = true;
+  Refused(*static_cast<Run*>(ctx), Shown(FixMakePath(narrow, wide)), "unreadable",
+          std::string("cannot list the folder: ") + reason);
 }
 
+bool WalkStops(void* ctx) { return static_cast<Run*>(ctx)->writeFailed; }
+
 int Usage(FILE* err, const char* problem) {
-  if (problem) fprintf(err, "tarvel-fix: %s\n", problem);
+  if (problem) fprintf(err, "%s: %s\n", kProgram, problem);
   fputs(kUsage, err);
   return 2;
 }
@@ -286,9 +381,12 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
     if (options && a[0] == '-' && a[1] != 0) {
       if (!strcmp(a, "--")) {
         options = false;
+      } else if (!strcmp(a, "--version")) {
+        fprintf(out, "%s %s\n", kProgram, TARVEL_VERSION);
+        return OutputWritten(out, err, kProgram) ? 0 : 1;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
-        return 0;
+        return OutputWritten(out, err, kProgram) ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.json = true;
       } else if (!strcmp(a, "-o") || !strcmp(a, "--out-dir")) {
@@ -296,7 +394,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
         if (outFile || outDir) return Usage(err, "-o and --out-dir are given once, not both");
         (a[1] == 'o' ? outFile : outDir) = ++i;
       } else {
-        return Usage(err, (std::string("unknown option ") + a).c_str());
+        return Usage(err, ("unknown option " + Escaped(a)).c_str());
       }
       continue;
     }
@@ -307,6 +405,8 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   auto kindOf = [&](int i) { return wargv && wargv[i] ? PortPathKindW(wargv[i]) : PortPathKindA(argv[i]); };
   if (outFile && (targets.size() > 1 || kindOf(targets[0]) == kPathFolder))
     return Usage(err, "-o names the copy of one motion; use --out-dir for several");
+  if (outFile && kindOf(outFile) == kPathFolder)
+    return Usage(err, "-o names a folder: give the copy's file name, or the folder with --out-dir");
   FixPath outPath, dirPath;
   if (outFile) {
     outPath = FixMakePath(argv[outFile], wargv ? wargv[outFile] : nullptr);
@@ -319,28 +419,26 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
     run.outDir = &dirPath;
   }
 
-  if (!run.json) fprintf(out, "%s\n", kNotice);
+  if (!run.json) {
+    fprintf(out, "%s\n", kNotice);
+    if (!OutputWritten(out, err, kProgram)) return 1;
+  }
   for (int i : targets) {
+    if (run.writeFailed) break;
     const int kind = kindOf(i);
     if (kind == kPathFolder) {
-      const FolderWalk walk = {&run, WalkedMotion, WalkedUnlisted, nullptr};
+      const FolderWalk walk = {&run, WalkedMotion, WalkedUnlisted, WalkStops};
       if (wargv && wargv[i])
         WalkFolderW(wargv[i], walk);
       else
         WalkFolderA(argv[i], walk);
     } else if (kind == kPathOther) {
-      const std::string shown = Shown(FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
-      if (run.json) {
-        run.files.push_back({{"path", shown}, {"status", "unreadable"}, {"reason", "not a regular file"}});
-      } else {
-        fprintf(out, "# %s\nnot fixed: not a regular file\n", shown.c_str());
-      }
-      Failed(run, shown, "not a regular file");
+      Refused(run, Shown(FixMakePath(argv[i], wargv ? wargv[i] : nullptr)), "unreadable", "not a regular file");
     } else {
       FixOne(run, FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
     }
   }
-  if (run.json) {
+  if (run.json && !run.writeFailed) {
     ordered_json doc;
     doc["notice"] = kNotice;
     doc["files"] = std::move(run.files);
@@ -351,6 +449,6 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
     const std::string s = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
     fwrite(s.data(), 1, s.size(), out);
   }
-  fflush(out);
+  if (run.writeFailed || !OutputWritten(out, err, kProgram)) return 1;
   return run.failed ? 1 : 0;
 }

@@ -6,7 +6,8 @@
 // The whole run over the arguments: [--json] [-o OUT.vmd | --out-dir DIR]
 // FILE|FOLDER... argv holds the narrow forms, wargv their UTF-16 forms or is
 // null; entry 0 is the program. Call ReportToolStart first. Returns the exit
-// status: 0 every file fixed or with nothing to fix, 1 a file that could not
-// be read, fixed or written, 2 a usage error.
+// status: 0 every file fixed (or its copy already there) or with nothing to
+// fix, 1 a file that could not be read, fixed or written, or output that
+// could not be written, 2 a usage error.
 int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, FILE* out,
                FILE* err);

@@ -1,6 +1,7 @@
 // tarvel-fix [--json] [-o OUT.vmd | --out-dir DIR] FILE|FOLDER...: writes the
 // VRM-ready copy of motions.
 #include <climits>
+#include <csignal>
 #include <cstdio>
 
 #include "app/fix_tool.h"
@@ -9,6 +10,8 @@
 #include "platform/posix/posix_port.h"
 
 int main(int argc, char** argv) {
+  // A reader that goes away is a write error the run reports.
+  signal(SIGPIPE, SIG_IGN);
   NullPortStart(PosixCodePage(), PosixLangId());
   char exe[PATH_MAX];
   PosixExePath(exe, sizeof exe, argv[0]);

@@ -21,15 +21,15 @@ const char* WriteErrorText(int e) {
 
 }  // namespace
 
-bool OutputWritten(FILE* out, FILE* err) {
+bool OutputWritten(FILE* out, FILE* err, const char* program) {
   // errno is the failed write's: the check follows the writes at once.
   if (fflush(out) == 0 && !ferror(out)) return true;
   const int e = errno;
   const char* text = WriteErrorText(e);
   if (text)
-    fprintf(err, "tarvel-report: write error: %s\n", text);
+    fprintf(err, "%s: write error: %s\n", program, text);
   else
-    fprintf(err, "tarvel-report: write error: system error %d\n", e);
+    fprintf(err, "%s: write error: system error %d\n", program, e);
   fflush(err);
   return false;
 }

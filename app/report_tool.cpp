@@ -109,7 +109,7 @@ void Present(Run& run) {
       break;
   }
   fwrite(run.text.data(), 1, run.text.size(), run.out);
-  if (!OutputWritten(run.out, run.err)) run.writeFailed = true;
+  if (!OutputWritten(run.out, run.err, "tarvel-report")) run.writeFailed = true;
 }
 
 void CheckOne(Run& run, const char* file, const char16_t* widefile) {
@@ -185,10 +185,10 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
         options = false;
       } else if (!strcmp(a, "--version")) {
         fprintf(out, "tarvel-report %s\n", TARVEL_VERSION);
-        return OutputWritten(out, err) ? 0 : 1;
+        return OutputWritten(out, err, "tarvel-report") ? 0 : 1;
       } else if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
         fputs(kUsage, out);
-        return OutputWritten(out, err) ? 0 : 1;
+        return OutputWritten(out, err, "tarvel-report") ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.format = kJson;
         formats++;
@@ -254,7 +254,7 @@ int ReportToolRun(int argc, const char* const* argv, const char16_t* const* warg
     fwrite(run.text.data(), 1, run.text.size(), out);
   }
   if (run.format == kSummary) PrintTotals(run);
-  if (run.writeFailed || !OutputWritten(out, err)) return 1;
+  if (run.writeFailed || !OutputWritten(out, err, "tarvel-report")) return 1;
   if (run.incomplete) return 1;
   return run.failed ? 3 : 0;
 }

@@ -710,19 +710,19 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   memset(r, 0, sizeof *r);
   r->bytesIn = int64_t(size);
   PrepareNames();
+  // The sections that the copy rewrites or must know whole: the bone keys
+  // must be whole to know what to fold; a cut in the morph keys matters only
+  // to a copy.
   Layout lay;
-  switch (ReadLayout(data, size, &lay)) {
-    case kLayoutNotMotion:
-      return r->status = kFixNotMotion;
-    case kLayoutNoBones:
-      return r->status = kFixNothing;  // no bone keys at all
-    case kLayoutCut:
-      r->cutSection = lay.cutSection;
-      r->cutDeclared = lay.cutDeclared;
-      r->cutPresent = lay.cutPresent;
-      return r->status = kFixCut;
+  const int layout = ReadLayout(data, size, &lay);
+  if (layout == kLayoutNotMotion) return r->status = kFixNotMotion;
+  if (layout == kLayoutNoBones) return r->status = kFixNothing;  // no bone keys at all
+  if (layout == kLayoutBonesCut || layout == kLayoutMorphsCut) {
+    r->cutSection = lay.cutSection;
+    r->cutDeclared = lay.cutDeclared;
+    r->cutPresent = lay.cutPresent;
+    if (layout == kLayoutBonesCut) return r->status = kFixCut;
   }
-  // The sections that the copy rewrites or must know whole.
   const int64_t declared = lay.bones;
   const size_t boneEnd = lay.boneEnd;
 
@@ -771,6 +771,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
     }
   }
   if (!r->wanted) return r->status = kFixNothing;
+  if (r->cutSection) return r->status = kFixCut;
   for (Track& t : m.tracks) Gather(&t);
 
   // Build the bones folded into; a chain that cannot be built gives up the

@@ -24,7 +24,7 @@ enum FixStatus {
   kFixDone,       // folded: the copy is in the output buffer
   kFixNothing,    // nothing the motion alone can fix: no copy
   kFixNotMotion,  // the header is not a motion's
-  kFixCut,        // the file ends inside its bone or morph keys
+  kFixCut,        // the file ends inside its bone keys, or its morph keys when it needs a fold
   kFixRefused,    // fixable factors, none of them folded (see refusal)
   kFixStatuses
 };
@@ -79,7 +79,8 @@ struct FixResult {
   int64_t bytesIn, bytesOut;
   int64_t addedKeys;          // keys at frames where no bone of the chain had one
   // kFixCut: the section the file ends in (1 bone, 2 morph), the records its
-  // count declares and the whole ones present.
+  // count declares (negative: the count is, and nothing after it is read; 0:
+  // the file ends inside the count) and the whole ones present.
   int cutSection;
   int64_t cutDeclared, cutPresent;
 };

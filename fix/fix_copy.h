@@ -45,11 +45,20 @@ struct FixBytes {
 // call).
 const char* FixReadWhole(const FixPath& path, FixBytes* bytes);
 
-// Creates the copy FixPlan planned last (never over an existing name, never
-// through a link) and writes it through FixEmit; a copy that cannot be
-// written whole is removed. The motion's bytes must still be in place.
-// Returns null, or the reason in English (valid until the next call).
-const char* FixWriteNew(const FixPath& path);
+// Puts the copy FixPlan planned last at path, as every front end does: it
+// is written whole through FixEmit to a new file of its own in the same
+// folder (created exclusively, never through a link) and only then given
+// its name, which never replaces a file; a copy that cannot be written whole
+// is removed. A name that already holds exactly these bytes is left as it is
+// (*already set, where given): the copy is there. The motion's bytes must
+// still be in place. Returns null when the copy is at path, or the reason in
+// English (valid until the next call).
+const char* FixWriteNew(const FixPath& path, bool* already = nullptr);
+
+// Whether a name is a copy's ("NAME.vrm.vmd", in any letter case): a folder
+// walk that makes copies passes these over.
+bool FixIsCopyName(const std::string& name);
+bool FixIsCopyName(const std::u16string& name);
 
 // Why FixPlan made no copy (its status is not kFixDone), in English: "not a
 // VMD motion", "the file ends inside its bone keys (2 of 9 records): ...",

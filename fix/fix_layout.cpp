@@ -1,7 +1,5 @@
 #include "fix/fix_layout.h"
 
-#include <algorithm>
-
 namespace fixplay {
 
 int ReadLayout(const uint8_t* data, size_t size, Layout* out) {
@@ -10,28 +8,25 @@ int ReadLayout(const uint8_t* data, size_t size, Layout* out) {
   if (!data || size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
     return kLayoutNotMotion;
   if (size < kBoneStart) return kLayoutNoBones;
-  const int64_t bones = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
+  const int64_t bones = IntAt(data + kHeaderBytes + kModelBytes);
   const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (bones > present) {
+  if (bones < 0 || bones > present) {
     out->cutSection = 1;
     out->cutDeclared = bones;
-    out->cutPresent = present;
-    return kLayoutCut;
+    out->cutPresent = bones < 0 ? 0 : present;
+    return kLayoutBonesCut;
   }
   out->bones = bones;
   out->boneEnd = kBoneStart + size_t(bones) * kBoneRecord;
   if (out->boneEnd < size) {
-    if (size - out->boneEnd < 4) {
-      out->cutSection = 2;
-      return kLayoutCut;
-    }
-    const int64_t morphs = std::max<int32_t>(0, IntAt(data + out->boneEnd));
-    const int64_t room = int64_t(size - out->boneEnd - 4) / int64_t(kMorphRecord);
-    if (morphs > room) {
+    const size_t left = size - out->boneEnd;
+    const int64_t morphs = left < 4 ? 0 : IntAt(data + out->boneEnd);
+    const int64_t room = left < 4 ? 0 : int64_t(left - 4) / int64_t(kMorphRecord);
+    if (left < 4 || morphs < 0 || morphs > room) {
       out->cutSection = 2;
       out->cutDeclared = morphs;
-      out->cutPresent = room;
-      return kLayoutCut;
+      out->cutPresent = morphs < 0 ? 0 : room;
+      return kLayoutMorphsCut;
     }
     out->morphs = morphs;
   }

@@ -44,18 +44,21 @@ inline int NameLength(const uint8_t* field, int cap) {
 }
 
 enum LayoutStatus {
-  kLayoutWhole,      // the bone and morph sections are whole
-  kLayoutNotMotion,  // the header is not a motion's
-  kLayoutNoBones,    // the file ends before the bone count
-  kLayoutCut,        // the file ends inside its bone or morph keys
+  kLayoutWhole,       // the bone and morph sections are whole
+  kLayoutNotMotion,   // the header is not a motion's
+  kLayoutNoBones,     // the file ends before the bone count
+  kLayoutBonesCut,    // the file ends inside its bone keys
+  kLayoutMorphsCut,   // the bone keys are whole, the file ends inside its morph keys
 };
 
 struct Layout {
-  int64_t bones;   // bone records (a count below 0 is none)
+  int64_t bones;   // bone records
   size_t boneEnd;  // where the bone section ends
   int64_t morphs;  // morph records; 0 when the file ends with the bone section
-  // kLayoutCut: the section the file ends in (1 bone, 2 morph), the records
-  // its count declares and the whole ones present.
+  // A cut: the section the file ends in (1 bone, 2 morph), the records its
+  // count declares (negative: the count is, and nothing after it is read, as
+  // the reader says; 0: the file ends inside the count) and the whole ones
+  // present.
   int cutSection;
   int64_t cutDeclared, cutPresent;
 };

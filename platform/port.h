@@ -70,6 +70,11 @@ void PortCloseFile(PortHandle h);
 // Remove a file (narrow / UTF-16 path); 0 or -1.
 int PortRemoveA(const char* path);
 int PortRemoveW(const char16_t* path);
+// Gives the file `from` the name `to` in the same folder, only when no name
+// `to` exists in any form: an existing one is never replaced (80, file
+// exists). 0, or an OS error code in Windows numbering.
+int PortRenameNewA(const char* from, const char* to);
+int PortRenameNewW(const char16_t* from, const char16_t* to);
 
 // Directory search: the first two entries matching the path. A last component
 // that names an existing entry as given is that entry alone; otherwise '*'

@@ -436,7 +436,8 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
       return st->status = kVrmaPoseNotMotion;
     case kLayoutNoBones:
       return st->status = kVrmaPoseNoBones;
-    case kLayoutCut:  // the bone and morph sections must be whole
+    case kLayoutBonesCut:  // the bone and morph sections must be whole
+    case kLayoutMorphsCut:
       st->cutSection = lay.cutSection;
       st->cutDeclared = lay.cutDeclared;
       st->cutPresent = lay.cutPresent;

@@ -67,7 +67,8 @@ struct VrmaPoseStats {
   int frames;             // frames written (the last key's frame + 1)
   int64_t lastFrame;      // the last bone or morph key's frame
   // kVrmaPoseCut: the section the file ends in (1 bone, 2 morph), the
-  // records its count declares and the whole ones present.
+  // records its count declares (negative: the count is, and nothing after
+  // it is read; 0: the file ends inside the count) and the whole ones present.
   int cutSection;
   int64_t cutDeclared, cutPresent;
   // The leg IK: frames where either leg's IK was solved, the solutions

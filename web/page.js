@@ -2,6 +2,7 @@
 // arrives, in the order the files were given. The page's own texts follow the
 // browser's language; the report's texts and the verdict are the core's own.
 'use strict';
+import { askVrma, hasPreview, previewArea, vrmaAnswered } from './preview.js';
 
 // Categories, most severe first, as the JSON names them.
 const CATEGORIES = ['fix', 'dropout', 'rough', 'slight', 'ok'];
@@ -113,6 +114,8 @@ const TEXTS = {
     fixAll: 'Download all VRM-ready copies (.zip)',
     fixAllDone: (n) => (n === 1 ? 'Downloaded, with 1 copy: ' : `Downloaded, with ${n} copies: `),
     fixAllNone: (name) => `No copy of ${name}: `,
+    fixNew: 'New in the copy:',
+    foldedInto: (b) => `(${b} folded into it)`,
     // what a finding means for the avatar (the copy is offered by its button)
     advice: {
       fix: 'As it is, the avatar loses this movement.',
@@ -200,6 +203,8 @@ const TEXTS = {
     fixAll: 'VRM 用に修正したコピーをまとめてダウンロード (.zip)',
     fixAllDone: (n) => `${n} 個のコピーをまとめてダウンロードしました: `,
     fixAllNone: (name) => `${name} のコピーは作れませんでした: `,
+    fixNew: 'コピーで新たに出たもの:',
+    foldedInto: (b) => `(${b} の回転を移したため)`,
     advice: {
       fix: 'このままではアバターでこの動きが失われます。',
       dropout: 'この動きはビューアーで再現できません。問題になるかどうかはモーションの ReadMe を確認してください。',
@@ -358,7 +363,12 @@ function renderFile(block, r) {
     for (const f of r.findings) list.append(findingItem(f, r.bones));
     block.append(list);
   }
-  if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(Number(block.dataset.index)));
+  const index = Number(block.dataset.index);
+  if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(index));
+  if (hasPreview(r)) {
+    const { file, name } = files[index];
+    block.append(previewArea(block, r, (copy) => askVrma(worker, { batch, index, file, name, copy, fold: false })));
+  }
   const report = el('div', 'report');
   report.tabIndex = 0;  // scrolled sideways by the keyboard too
   for (const line of r.lines) {
@@ -436,12 +446,34 @@ function showFixed(msg) {
     const verdict = el('p', 'fix-verdict', r.verdict.text);
     verdict.dataset.category = r.verdict.category;
     result.append(labels, verdict);
+    const added = newInCopy(entries[msg.index], r, msg.folds || []);
+    if (added) result.append(added);
   }
   saveFile(url, msg.name);
 }
 
 // The statuses of a file, as the JSON names them.
 const STATUSES = ['complete', 'cut', 'not-a-motion', 'unreadable'];
+
+// The copy's findings that the motion did not have (none about the bone, or
+// only milder ones), each with the bones folded into it (folds: the core's
+// list of each bone folded away and the bones it went into): a twist folded
+// into an arm adds to the arm's own. Null when there are none.
+function newInCopy(motion, copy, folds) {
+  const list = el('ul', 'fix-new');
+  for (const f of copy.findings) {
+    if (f.severity === 'info' || f.bone === undefined || motion.findings.some((g) => g.bone === f.bone &&
+      (g.code === f.code || SEVERITY[g.severity] <= SEVERITY[f.severity]))) continue;
+    const item = findingItem(f, copy.bones);
+    const causes = folds.filter((g) => g.into.includes(f.bone)).map((g) => g.bone);
+    if (causes.length) item.append(' ', el('span', 'fix-cause', T.foldedInto(causes.join(', '))));
+    list.append(item);
+  }
+  if (!list.children.length) return null;
+  const area = el('div', 'fix-new-area');
+  area.append(el('p', 'fix-new-title', T.fixNew), list);
+  return area;
+}
 
 // The group a file sorts in: its category (a cut file's on the keys read),
 // or 'other' when it has no verdict.
@@ -594,6 +626,8 @@ worker.onmessage = (event) => {
     setState(files.length ? T.checking(0, files.length) : T.ready);
   } else if (msg.type === 'failed') {
     setState(T.failed + msg.reason, true);
+  } else if (msg.type === 'vrma') {
+    vrmaAnswered(msg);
   } else if (msg.batch !== batch) {
     // a result of files since replaced
   } else if (msg.type === 'file') {

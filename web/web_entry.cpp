@@ -106,7 +106,22 @@ EMSCRIPTEN_KEEPALIVE const char* tarvel_fix(const char* name) {
     return gFixed.c_str();
   }
   CheckMotionFile(copy.narrow.c_str(), nullptr, false);
-  gFixed += Quoted(FixStatusName(status)) + ",\"copy\":" + Quoted(copy.narrow.c_str()) + ",\"file\":";
+  gFixed += Quoted(FixStatusName(status)) + ",\"copy\":" + Quoted(copy.narrow.c_str());
+  // Each bone folded away and the bones its turns went into.
+  gFixed += ",\"folds\":[";
+  for (int f = 0, n = 0; f < kFolds; f++) {
+    if (!(r.folded & (1u << f))) continue;
+    gFixed += std::string(n++ ? "," : "") + "{\"bone\":" + Quoted(FixFoldSource(f)) + ",\"into\":[";
+    std::string targets = FixFoldTargets(f);
+    for (size_t at = 0, k = 0; at < targets.size(); k++) {
+      size_t end = targets.find(' ', at);
+      if (end == std::string::npos) end = targets.size();
+      gFixed += std::string(k ? "," : "") + Quoted(targets.substr(at, end - at).c_str());
+      at = end + 1;
+    }
+    gFixed += "]}";
+  }
+  gFixed += "],\"file\":";
   AppendFileJson(&gFixed, gFileReport);
   gFixed += "}";
   return gFixed.c_str();

@@ -60,6 +60,10 @@ function shownPart(name, file) {
     lines: file.report || [],
     keys: file.keys,
     seconds: file.duration ? file.duration.seconds : undefined,
+    frames: file.duration ? file.duration.frames : undefined,
+    // bone keys, every one read (a file cut after them keeps them whole)
+    boneKeysWhole: (file.bones || []).length > 0 && (file.status === 'complete' ||
+      (file.status === 'cut' && !!file.detail && !['header', 'modelName', 'bone'].includes(file.detail.section))),
   };
 }
 
@@ -126,6 +130,7 @@ function fixFile(name, bytes) {
       name: answer.copy.split('/').pop(),
       path: answer.copy,
       bytes: copy,
+      folds: answer.folds,
       result: shownPart(answer.copy, answer.file),
     };
   });
@@ -188,8 +193,61 @@ async function fixAll(msg) {
   postMessage({ type: 'fixed-all', batch: msg.batch, zip, copies, failed }, zip ? [zip.buffer] : []);
 }
 
+// The VRM Animation (.vrma) of a motion, or of its VRM-ready copy when
+// msg.copy, for the page's preview: the core's export, with no fold (bones
+// without a humanoid counterpart dropped, the leg IK solved) when msg.fold is
+// false. The core's tarvel_vrma(name, fold) writes NAME.vrma beside the motion
+// and answers, as tarvel_fix does, a JSON object with "vrma" (its path, for
+// the worker to read and remove) or "reason". Posts { bytes } or { reason };
+// unavailable is set when this build of the core cannot export at all.
+async function vrma(msg) {
+  await ready;
+  if (!core) return;
+  const answer = { type: 'vrma', id: msg.id, batch: msg.batch, index: msg.index, copy: msg.copy };
+  const fail = (reason, unavailable = false) => postMessage({ ...answer, reason, unavailable });
+  if (typeof core._tarvel_vrma !== 'function') {
+    fail('this build of the checker cannot export VRM Animation', true);
+    return;
+  }
+  if (msg.file.size > READ_MAX) {
+    fail('larger than the browser can read');
+    return;
+  }
+  const bytes = await bytesOf(msg.file);
+  let made;
+  try {
+    made = withMotion(msg.name, bytes, () => {
+      let source = msg.name;
+      if (msg.copy) {
+        const fixed = JSON.parse(withText(msg.name, (arg) => core.UTF8ToString(core._tarvel_fix(arg))));
+        if (!fixed.copy) return { reason: fixed.reason || fixed.status };
+        source = fixed.copy;
+      }
+      try {
+        const exported = JSON.parse(withText(source, (arg) => core.UTF8ToString(core._tarvel_vrma(arg, msg.fold ? 1 : 0))));
+        if (!exported.vrma) return { reason: exported.reason || 'no VRM Animation' };
+        try {
+          return { bytes: core.FS.readFile(exported.vrma) };
+        } finally {
+          core.FS.unlink(exported.vrma);
+        }
+      } finally {
+        if (source !== msg.name) core.FS.unlink(source);
+      }
+    });
+  } catch (e) {
+    made = { reason: String(e) };
+  }
+  if (made.bytes) postMessage({ ...answer, bytes: made.bytes.buffer }, [made.bytes.buffer]);
+  else fail(made.reason);
+}
+
 self.onmessage = async (event) => {
   const msg = event.data;
+  if (msg.type === 'vrma') {
+    vrma(msg);
+    return;
+  }
   if (msg.type === 'fix') {
     fix(msg);
     return;

@@ -150,6 +150,31 @@ int PortRemoveW(const char16_t* path) {
   return PortRemoveA(p);
 }
 
+// Without replacing: renameat2 where the system has it, else a second link
+// made exclusively (link never replaces) and the first removed. A file
+// system with neither (the page's in-memory one) is one process's alone:
+// there the name is looked at first.
+int PortRenameNewA(const char* from, const char* to) {
+  if (!from[0] || !to[0]) return 3;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno == EEXIST ? 80 : PosixErrorCode(errno);
+#endif
+  if (link(from, to) == 0) return unlink(from) == 0 ? 0 : PosixErrorCode(errno);
+  if (errno == EEXIST) return 80;
+#ifdef __EMSCRIPTEN__
+  if (PortNameExistsA(to)) return 80;
+  if (rename(from, to) == 0) return 0;
+#endif
+  return PosixErrorCode(errno);
+}
+
+int PortRenameNewW(const char16_t* from, const char16_t* to) {
+  char f[PATH_MAX], t[PATH_MAX];
+  if (!PathUtf16ToUtf8(f, sizeof f, from) || !PathUtf16ToUtf8(t, sizeof t, to)) return 206;
+  return PortRenameNewA(f, t);
+}
+
 // Bytes of the character at s: a UTF-8 sequence, or a Shift-JIS pair where
 // that is the code page; one byte otherwise.
 static int CharBytes(const unsigned char* s) {

@@ -158,6 +158,16 @@ void PortCloseFile(PortHandle h) {
 int PortRemoveA(const char* path) { return DeleteFileA(path) ? 0 : -1; }
 int PortRemoveW(const char16_t* path) { return DeleteFileW(W(path)) ? 0 : -1; }
 
+// MoveFileEx without MOVEFILE_REPLACE_EXISTING never replaces a name; the
+// name taken is 183 (already exists) there, 80 as for a create.
+static int Moved(BOOL ok) {
+  if (ok) return 0;
+  const int e = LastError();
+  return e == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : e;
+}
+int PortRenameNewA(const char* from, const char* to) { return Moved(MoveFileExA(from, to, 0)); }
+int PortRenameNewW(const char16_t* from, const char16_t* to) { return Moved(MoveFileExW(W(from), W(to), 0)); }
+
 // ---- directories ---------------------------------------------------------------
 
 int PortFindFirstTwoW(const char16_t* path, char16_t names[2][260], bool isdir[2]) {

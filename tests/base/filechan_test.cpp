@@ -380,4 +380,27 @@ TEST(FolderW, ListsEveryEntryByItsOwnNameWithItsKind) {
   EXPECT_NE(PortListFolderW(dir.PathW("none").c_str(), CollectEntry, &got), 0);
 }
 
+// A rename that never replaces: an existing name of any kind is refused (80)
+// and both files stay as they were; a free name takes the file.
+TEST(RenameNew, NeverReplacesAName) {
+  TempDir dir;
+  dir.Write("from.bin", "new");
+  dir.Write("taken.bin", "old");
+  EXPECT_EQ(PortRenameNewW(dir.PathW("from.bin").c_str(), dir.PathW("taken.bin").c_str()), 80);
+  EXPECT_EQ(PortRenameNewA(dir.Path("from.bin").c_str(), dir.Path("taken.bin").c_str()), 80);
+#ifndef _WIN32
+  ASSERT_EQ(symlink(dir.Path("gone").c_str(), dir.Path("dangling.bin").c_str()), 0);
+  EXPECT_EQ(PortRenameNewA(dir.Path("from.bin").c_str(), dir.Path("dangling.bin").c_str()), 80);
+  EXPECT_FALSE(FileExists(dir.Path("gone")));
+#endif
+  EXPECT_EQ(ReadFileBytes(dir.Path("taken.bin")), "old");
+  EXPECT_EQ(ReadFileBytes(dir.Path("from.bin")), "new");
+  EXPECT_EQ(PortRenameNewA(dir.Path("from.bin").c_str(), dir.Path("to.bin").c_str()), 0);
+  EXPECT_FALSE(PortNameExistsA(dir.Path("from.bin").c_str()));
+  EXPECT_EQ(PortRenameNewW(dir.PathW("to.bin").c_str(), dir.PathW("Ωμέγα.bin").c_str()), 0);
+  EXPECT_FALSE(PortNameExistsW(dir.PathW("to.bin").c_str()));
+  EXPECT_EQ(PortRenameNewW(dir.PathW("Ωμέγα.bin").c_str(), dir.PathW("back.bin").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir.Path("back.bin")), "new");
+}
+
 }  // namespace

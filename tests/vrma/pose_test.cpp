@@ -447,6 +447,17 @@ TEST(VrmaPose, RefusesWhatItCannotPlay) {
   EXPECT_EQ(cutMorphs.stats.cutSection, 2);
   EXPECT_EQ(Played(whole.substr(0, 54 + 222)).status, kVrmaPoseDone);  // an old file without morphs
   EXPECT_EQ(Played(whole.substr(0, 54 + 222 + 4 + 23 + 2)).status, kVrmaPoseDone);  // cut later: played
+  // A negative count places nothing after it: the file is cut there, as the
+  // reader has it.
+  for (const size_t at : {size_t(50), size_t(54 + 222)}) {
+    std::string neg = whole;
+    neg[at + 3] = char(0x80);
+    const Played r(neg);
+    EXPECT_EQ(r.status, kVrmaPoseCut);
+    EXPECT_EQ(r.stats.cutSection, at == 50 ? 1 : 2);
+    EXPECT_LT(r.stats.cutDeclared, 0);
+    EXPECT_EQ(r.stats.cutPresent, 0);
+  }
 
   EXPECT_EQ(Played("Vocaloid Motion Data file").status, kVrmaPoseNotMotion);
   Gen none;

@@ -124,3 +124,33 @@ test('one zip of every copy, with tarvel-fix\'s bytes, offered once several moti
   assert.deepEqual(errors, []);
   await context.close();
 });
+
+// Folding a twist into the arm adds its turn to the arm's own twist: the
+// page names what the copy newly shows, with its cause, as tarvel-fix does.
+test('the copy names what it newly shows, with its cause', async () => {
+  const ARM = 'arm.vmd';
+  const made = spawnSync('python3', ['-c', `
+import sys
+sys.path.insert(0, 'tools')
+from make_motions import Motion, quat
+m = Motion()
+for bone, d in (('左腕', 120), ('左腕捩', 60)):
+    m.bone(bone, 0)
+    m.bone(bone, 30, rot=quat((1, -0.7, 0), d))
+open(sys.argv[1], 'wb').write(m.bytes())
+`, join(t.dir, ARM)], { cwd: ROOT, encoding: 'utf8' });
+  assert.equal(made.status, 0, made.stderr);
+  const r = spawnSync(FIX_TOOL, ['--json', '--out-dir', 'out', ARM], { cwd: t.dir, encoding: 'utf8' });
+  const [arm] = JSON.parse(r.stdout).files;
+  assert.deepEqual(arm.newInCopy.map((f) => [f.code, f.bone, f.foldedIn]), [['arm-twist-rough', '左腕', ['左腕捩']]]);
+  const { page, context, errors } = await openPage(env, 'en-US');
+  await checkFiles(page, [join(t.dir, ARM)]);
+  await pressFix(page, ARM);
+  const added = await page.locator(`[data-tarvel-file="${ARM}"] .fix-new li`).evaluateAll((items) =>
+    items.map((li) => ({ code: li.dataset.code, text: li.textContent })));
+  assert.deepEqual(added.map((a) => a.code), ['arm-twist-rough']);
+  assert.ok(added[0].text.startsWith('左腕 twists by 160° or more'), added[0].text);
+  assert.ok(added[0].text.includes('(左腕捩 folded into it)'), added[0].text);
+  assert.deepEqual(errors, []);
+  await context.close();
+});

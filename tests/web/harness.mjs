@@ -49,7 +49,8 @@ export async function startBrowser() {
   const browser = await chromium.launch({
     executablePath: CHROMIUM,
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    // WebGL (the preview) on SwiftShader, chromium's software renderer
+    args: ['--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
   return {
@@ -62,9 +63,11 @@ export async function startBrowser() {
   };
 }
 
-// A new page in the given browser language, loaded and ready to check.
-export async function openPage(env, locale = 'en-US', contextOptions = {}) {
+// A new page in the given browser language, loaded and ready to check;
+// setUp(context), when given, runs before the page opens.
+export async function openPage(env, locale = 'en-US', contextOptions = {}, setUp = null) {
   const context = await env.browser.newContext({ locale, acceptDownloads: true, ...contextOptions });
+  if (setUp) await setUp(context);
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
@@ -169,4 +172,67 @@ export function assertFitsTheWidth(page, width) {
     assert.ok(scroll <= width, `the page scrolls sideways: ${scroll} > ${width}`);
     assert.deepEqual(wide, [], 'elements wider than the window');
   });
+}
+
+// Until the page's core exports VRM Animation, the Worker answers the
+// preview's requests with "unavailable": this answers them instead with the
+// fixture of make_vrma.mjs (the motion: the arm alone; its copy: the arm and
+// a forearm twist at frame 30). A core that exports passes through as it is.
+export async function vrmaFixtureWhereMissing(context) {
+  const { makeVrma } = await import('./make_vrma.mjs');
+  await context.addInitScript(({ motion, copy }) => {
+    const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)).buffer;
+    const RealWorker = window.Worker;
+    window.Worker = class extends RealWorker {
+      set onmessage(handler) {
+        super.onmessage = (event) => {
+          const m = event.data;
+          if (!m || m.type !== 'vrma' || !m.unavailable) return handler(event);
+          window.tarvelVrmaFixture = true;
+          return handler({ data: { ...m, unavailable: false, reason: undefined, bytes: bytes(m.copy ? copy : motion) } });
+        };
+      }
+    };
+  }, { motion: makeVrma().toString('base64'), copy: makeVrma({ twist: true }).toString('base64') });
+}
+
+// Figures of pictures (PNG screenshots), decoded by the page: for one, how
+// many distinct colours it has; for two of one size, the share of pixels of
+// either with no pixel of a close colour within 2 pixels in the other (two
+// elements side by side can be cut a pixel apart).
+export function pictureFigures(page, first, second = null) {
+  return page.evaluate(async ([a, b]) => {
+    const picture = async (b64) => {
+      const image = await createImageBitmap(new Blob([Uint8Array.from(atob(b64), (c) => c.charCodeAt(0))]));
+      const c = new OffscreenCanvas(image.width, image.height).getContext('2d');
+      c.drawImage(image, 0, 0);
+      return { w: image.width, h: image.height, p: c.getImageData(0, 0, image.width, image.height).data };
+    };
+    const one = await picture(a);
+    const colours = new Set();
+    for (let i = 0; i < one.p.length; i += 4) colours.add((one.p[i] << 16) | (one.p[i + 1] << 8) | one.p[i + 2]);
+    if (!b) return { colours: colours.size };
+    const two = await picture(b);
+    const unmatched = (x, y) => {
+      let count = 0;
+      for (let j = 0; j < x.h; j++) {
+        for (let i = 0; i < x.w; i++) {
+          const k = (j * x.w + i) * 4;
+          let near = false;
+          for (let dj = -2; dj <= 2 && !near; dj++) {
+            for (let di = -2; di <= 2 && !near; di++) {
+              const jj = j + dj;
+              const ii = i + di;
+              if (jj < 0 || ii < 0 || jj >= y.h || ii >= y.w) continue;
+              const m = (jj * y.w + ii) * 4;
+              near = Math.abs(x.p[k] - y.p[m]) + Math.abs(x.p[k + 1] - y.p[m + 1]) + Math.abs(x.p[k + 2] - y.p[m + 2]) <= 24;
+            }
+          }
+          if (!near) count++;
+        }
+      }
+      return count / (x.w * x.h);
+    };
+    return { colours: colours.size, differ: Math.max(unmatched(one, two), unmatched(two, one)) };
+  }, [first.toString('base64'), second && second.toString('base64')]);
 }
