@@ -131,9 +131,11 @@ int LastAtOrBefore(const Track& t, int64_t f) {
   return i;
 }
 
-Dq RotationAt(const Track& t, int64_t f) {
-  if (t.keys.empty()) return kIdentity;
-  const int i = LastAtOrBefore(t, f);
+namespace {
+
+// The rotation and the position at frame f, i being the last key at or
+// before it (-1: none).
+Dq RotationFrom(const Track& t, int i, int64_t f) {
   if (i < 0) return t.keys[0].q;
   if (i + 1 >= (int)t.keys.size() || t.keys[i].frame == f) return t.keys[i].q;
   const Key& a = t.keys[i];
@@ -145,10 +147,7 @@ Dq RotationAt(const Track& t, int64_t f) {
   return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
 }
 
-void PositionAt(const Track& t, int64_t f, float out[3]) {
-  out[0] = out[1] = out[2] = 0;
-  if (t.keys.empty()) return;
-  const int i = LastAtOrBefore(t, f);
+void PositionFrom(const Track& t, int i, int64_t f, float out[3]) {
   const Key& a = t.keys[i < 0 ? 0 : i];
   memcpy(out, a.pos, sizeof a.pos);
   if (i < 0 || i + 1 >= (int)t.keys.size() || a.frame == f) return;
@@ -164,5 +163,29 @@ void PositionAt(const Track& t, int64_t f, float out[3]) {
   }
 }
 
+}  // namespace
+
+Dq RotationAt(const Track& t, int64_t f) {
+  return t.keys.empty() ? kIdentity : RotationFrom(t, LastAtOrBefore(t, f), f);
+}
+
+void PositionAt(const Track& t, int64_t f, float out[3]) {
+  if (t.keys.empty()) {
+    out[0] = out[1] = out[2] = 0;
+    return;
+  }
+  PositionFrom(t, LastAtOrBefore(t, f), f, out);
+}
+
+void PoseAt(const Track& t, int64_t f, Dq* q, float pos[3]) {
+  if (t.keys.empty()) {
+    *q = kIdentity;
+    pos[0] = pos[1] = pos[2] = 0;
+    return;
+  }
+  const int i = LastAtOrBefore(t, f);
+  *q = RotationFrom(t, i, f);
+  PositionFrom(t, i, f, pos);
+}
 
 }  // namespace fixplay

@@ -83,5 +83,7 @@ int LastAtOrBefore(const Track& t, int64_t f);
 // The bone's rotation (unit) and position at frame f, as players have them.
 Dq RotationAt(const Track& t, int64_t f);
 void PositionAt(const Track& t, int64_t f, float out[3]);
+// Both at one look-up.
+void PoseAt(const Track& t, int64_t f, Dq* q, float pos[3]);
 
 }  // namespace fixplay

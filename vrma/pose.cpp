@@ -61,9 +61,8 @@ V ToGltf(const V& p) { return {p.x * kVrmaMetresPerUnit, p.y * kVrmaMetresPerUni
 
 // The bone's rotation and movement at frame f.
 void Evaluate(const Track& t, int64_t f, Q* q, double pos[3]) {
-  *q = RotationAt(t, f);
   float p[3];
-  PositionAt(t, f, p);
+  PoseAt(t, f, q, p);
   for (int c = 0; c < 3; c++) pos[c] = p[c];
 }
 
