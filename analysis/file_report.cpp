@@ -17,6 +17,15 @@ namespace {
 const char* const kStatusNames[kStatuses] = {"complete", "cut", "not-a-motion", "unreadable"};
 const char* const kCategoryNames[kLevels] = {"ok", "slight", "rough", "dropout", "fix"};
 const char* const kSeverityNames[kLevels] = {"info", "slight", "rough", "dropout", "fix"};
+// The labels the page and the window show, English then Japanese.
+const char* const kCategoryLabels[2][kLevels] = {
+    {"Usable as it is", "Slightly rough", "Somewhat rough", "Needs checking", "Needs fixing"},
+    {"OK", "少し荒れ", "やや荒れ", "確認要", "要修正"},
+};
+const char* const kStatusLabels[2][kStatuses] = {
+    {"", "Cut short", "Not a motion", "Could not be read"},
+    {"", "途中で切れています", "モーションではありません", "読み込めません"},
+};
 struct FindingRow {
   const char* code;
   int severity;
@@ -268,6 +277,12 @@ const char* CategoryName(int level) {
 }
 const char* SeverityName(int level) {
   return level >= 0 && level < kLevels ? kSeverityNames[level] : "";
+}
+const char* CategoryLabel(int level, bool japanese) {
+  return level >= 0 && level < kLevels ? kCategoryLabels[japanese][level] : "";
+}
+const char* StatusLabel(int status, bool japanese) {
+  return status >= 0 && status < kStatuses ? kStatusLabels[japanese][status] : "";
 }
 const char* FindingCodeName(int code) {
   return code >= 0 && code < kCodes ? kFindingRows[code].code : "";

@@ -27,6 +27,11 @@ constexpr int kSeverityInfo = kLevelOk;
 const char* CategoryName(int level);
 // "info", "slight", "rough", "dropout", "fix"
 const char* SeverityName(int level);
+// What a person reads (UTF-8), in English or Japanese: a category's label
+// ("Needs fixing" ... "Usable as it is"; "要修正" ... "OK") and a status's short
+// words ("Cut short", "Not a motion", "Could not be read"; "" for complete).
+const char* CategoryLabel(int level, bool japanese);
+const char* StatusLabel(int status, bool japanese);
 
 enum FindingCode {
 #define TARVEL_FINDING(id, code, severity, fixable, message, variant) kCode##id,

@@ -6,6 +6,7 @@
 
 #include "app/target.h"
 #include "app/texts.h"
+#include "app/window_copy.h"
 #include "base/diag.h"
 #include "base/encoding.h"
 #include "base/filechan.h"
@@ -242,9 +243,11 @@ int TarvelMain() {
       break;
     }
     DiagPrint("  for Lumeno 3.10-3.13 \n");
-    CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther, nullptr);
+    // named as the report tool names it (the window's title shows its name)
+    CheckFile(gRun.isPmx ? kCheckModel : gRun.isVmd ? kCheckMotion : kCheckOther,
+              ShownPath(gRun.nameA, nullptr, PortAnsiCodePage() != 65001));
 
-    int outcome = RunReportWindow();
+    int outcome = RunReportWindow(WindowMakeCopy);
     if (outcome < 0) return 1;  // the cursor set could not be made
   }
   EndOfRun();

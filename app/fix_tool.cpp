@@ -1,6 +1,8 @@
 #include "app/fix_tool.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -12,6 +14,7 @@
 #include "app/folder_walk.h"
 #include "app/output_check.h"
 #include "app/report_tool.h"
+#include "app/vrma_tool.h"
 #include "base/control_escape.h"
 #include "base/encoding.h"
 #include "base/paths.h"
@@ -112,6 +115,7 @@ std::string Shown(const FixPath& p) {
 
 const char kUsage[] =
     "usage: tarvel-fix [--json] [-o OUT.vmd | --out-dir DIR] FILE|FOLDER...\n"
+    "       tarvel-fix --vrma [--arm-angle DEG] [--json] [-o OUT.vrma | --out-dir DIR] FILE|FOLDER...\n"
     "  Writes the VRM-ready copy of each VMD motion: twist bones, shoulder P bones\n"
     "  and a lone full-width 上半身２ folded into their neighbours. The copy goes\n"
     "  beside the motion as NAME.vrm.vmd; a folder is searched for .vmd files\n"
@@ -120,6 +124,11 @@ const char kUsage[] =
     "  --json        one JSON document for the whole run\n"
     "  -o OUT.vmd    the copy's name (one motion only)\n"
     "  --out-dir DIR the folder the copies go to\n"
+    "  --vrma        writes each motion as a VRM Animation instead, NAME.vrma, for\n"
+    "                VRM apps: played on Tarvel's standard skeleton with the leg IK\n"
+    "                solved, one key per frame, the morphs as expressions\n"
+    "  --arm-angle DEG  with --vrma: how far below the horizontal the arms rest on\n"
+    "                the model the motion was made on (default: the skeleton's)\n"
     "  --version     prints the version and exits\n"
     "  Exit status: 0 all fixed or nothing to fix, 1 a file not read, fixed or\n"
     "  written, or output that could not be written, 2 usage.\n";
@@ -128,10 +137,16 @@ const char kNotice[] =
     "A motion's terms of use may forbid modifying it or passing on a modified copy: "
     "check them before you use or share a copy.";
 
+const char kVrmaNotice[] =
+    "A motion's terms of use may forbid converting it or passing on a converted file: "
+    "check them before you use or share a .vrma file.";
+
 const char kProgram[] = "tarvel-fix";
 
 struct Run {
   bool json = false;
+  bool vrma = false;          // VRM Animations instead of copies
+  const double* armAngle = nullptr;
   bool failed = false;
   bool writeFailed = false;  // the output could not be written: the run ends
   const FixPath* outFile = nullptr;
@@ -141,6 +156,7 @@ struct Run {
   ordered_json files = ordered_json::array();
   int fixed = 0, nothing = 0, notFixed = 0;
   FixBytes in;  // the motion, until its copy is written
+  std::vector<unsigned char> glb;  // the VRM Animation, until it is written
 };
 
 // A file without a copy, for a reason: said on standard error too.
@@ -165,7 +181,7 @@ void Tell(Run& run, ordered_json&& j, const std::string& text) {
 // told of with its reason, on standard error too.
 void Refused(Run& run, const std::string& shown, const char* status, const std::string& reason) {
   Tell(run, {{"path", shown}, {"status", status}, {"reason", reason}},
-       "# " + Escaped(shown.c_str()) + "\nnot fixed: " + reason + "\n");
+       "# " + Escaped(shown.c_str()) + (run.vrma ? "\nnot written: " : "\nnot fixed: ") + reason + "\n");
   Failed(run, shown, reason);
 }
 
@@ -337,6 +353,48 @@ void FixOne(Run& run, const FixPath& in) {
   Tell(run, std::move(j), text);
 }
 
+// The motion's VRM Animation, written new as NAME.vrma (or where asked).
+void VrmaOne(Run& run, const FixPath& in) {
+  const std::string shown = Shown(in);
+  ordered_json j;
+  j["path"] = shown;
+  j["status"] = "written";
+  std::string text = "# " + Escaped(shown.c_str()) + "\n";
+  std::string status;
+  const char* problem = FixReadWhole(in, &run.in);
+  if (problem) {
+    status = "unreadable";
+  } else {
+    problem = VrmaToolConvert(run.in.data.get(), run.in.size, run.armAngle, &run.glb, &j, &text, &status);
+  }
+  if (!problem) {
+    const FixPath target = run.outFile ? *run.outFile : FixVrmaPath(in, run.outDir);
+    const std::string targetShown = Shown(target);
+    j["vrma"] = targetShown;
+    bool already = false;
+    const char* wrote = FixWriteNewBytes(target, run.glb.data(), run.glb.size(), &already);
+    if (wrote) {
+      status = "not-written";
+      problem = wrote;
+      text += "not written: " + Escaped(targetShown.c_str()) + ": " + wrote + "\n";
+      Failed(run, shown, std::string("the file ") + targetShown + " was not written: " + wrote);
+    } else {
+      j["alreadyThere"] = already;
+      text += "vrma: " + Escaped(targetShown.c_str()) + (already ? " already there, with the same bytes" : "") +
+              " (" + std::to_string(run.glb.size()) + " bytes)\n";
+      run.fixed++;
+    }
+  } else {
+    text += std::string("not written: ") + problem + "\n";
+    Failed(run, shown, problem);
+  }
+  if (problem) {
+    j["status"] = status;
+    j["reason"] = problem;
+  }
+  Tell(run, std::move(j), text);
+}
+
 // A walked name like a motion's, as tarvel-report takes it: a file (or a
 // link that leads nowhere or in a loop: reading it says why) is fixed; a
 // FIFO, a device, a link to a folder is refused unopened. The copies a run
@@ -347,6 +405,8 @@ void WalkedMotion(void* ctx, const char* narrow, const char16_t* wide, int kind)
   if (wide ? FixIsCopyName(path.wide) : FixIsCopyName(path.narrow)) return;
   if (kind == kPathOther && (wide ? PortPathKindW(wide) : PortPathKindA(narrow)) != kPathNone)
     Refused(run, Shown(path), "unreadable", "not a regular file");
+  else if (run.vrma)
+    VrmaOne(run, path);
   else
     FixOne(run, path);
 }
@@ -375,6 +435,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   run.err = err;
   std::vector<int> targets;
   int outFile = 0, outDir = 0;
+  double armAngle = 0;
   bool options = true;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
@@ -389,6 +450,15 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
         return OutputWritten(out, err, kProgram) ? 0 : 1;
       } else if (!strcmp(a, "--json")) {
         run.json = true;
+      } else if (!strcmp(a, "--vrma")) {
+        run.vrma = true;
+      } else if (!strcmp(a, "--arm-angle")) {
+        char* end = nullptr;
+        armAngle = i + 1 < argc ? strtod(argv[i + 1], &end) : 0;
+        if (i + 1 >= argc || end == argv[i + 1] || *end || !std::isfinite(armAngle))
+          return Usage(err, "--arm-angle needs a number of degrees");
+        run.armAngle = &armAngle;
+        i++;
       } else if (!strcmp(a, "-o") || !strcmp(a, "--out-dir")) {
         if (i + 1 >= argc) return Usage(err, (std::string(a) + " needs a name").c_str());
         if (outFile || outDir) return Usage(err, "-o and --out-dir are given once, not both");
@@ -401,6 +471,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
     targets.push_back(i);
   }
   if (targets.empty()) return Usage(err, nullptr);
+  if (run.armAngle && !run.vrma) return Usage(err, "--arm-angle goes with --vrma");
   // What an argument names, through its UTF-16 form where there is one.
   auto kindOf = [&](int i) { return wargv && wargv[i] ? PortPathKindW(wargv[i]) : PortPathKindA(argv[i]); };
   if (outFile && (targets.size() > 1 || kindOf(targets[0]) == kPathFolder))
@@ -420,7 +491,7 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
   }
 
   if (!run.json) {
-    fprintf(out, "%s\n", kNotice);
+    fprintf(out, "%s\n", run.vrma ? kVrmaNotice : kNotice);
     if (!OutputWritten(out, err, kProgram)) return 1;
   }
   for (int i : targets) {
@@ -434,18 +505,23 @@ int FixToolRun(int argc, const char* const* argv, const char16_t* const* wargv, 
         WalkFolderA(argv[i], walk);
     } else if (kind == kPathOther) {
       Refused(run, Shown(FixMakePath(argv[i], wargv ? wargv[i] : nullptr)), "unreadable", "not a regular file");
+    } else if (run.vrma) {
+      VrmaOne(run, FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
     } else {
       FixOne(run, FixMakePath(argv[i], wargv ? wargv[i] : nullptr));
     }
   }
   if (run.json && !run.writeFailed) {
     ordered_json doc;
-    doc["notice"] = kNotice;
+    doc["notice"] = run.vrma ? kVrmaNotice : kNotice;
     doc["files"] = std::move(run.files);
-    doc["summary"] = {{"files", run.fixed + run.nothing + run.notFixed},
-                      {"fixed", run.fixed},
-                      {"nothingToFix", run.nothing},
-                      {"notFixed", run.notFixed}};
+    if (run.vrma)
+      doc["summary"] = {{"files", run.fixed + run.notFixed}, {"written", run.fixed}, {"notWritten", run.notFixed}};
+    else
+      doc["summary"] = {{"files", run.fixed + run.nothing + run.notFixed},
+                        {"fixed", run.fixed},
+                        {"nothingToFix", run.nothing},
+                        {"notFixed", run.notFixed}};
     const std::string s = doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
     fwrite(s.data(), 1, s.size(), out);
   }

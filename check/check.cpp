@@ -144,9 +144,8 @@ bool TakeName(const char* file, const char16_t* widefile) {
   return strlen(file) < kPathMax;
 }
 
-// The path as the views name it: UTF-8, whole (a path refused as too long
-// too). By the UTF-16 form (widefile, else the one taken) when shownWide is
-// set or the path has no narrow form.
+}  // namespace
+
 const char* ShownPath(const char* file, const char16_t* widefile, bool shownWide) {
   static char shown[kShownPathMax];
   const char16_t* wide = widefile ? widefile : gRun.nameW;
@@ -156,8 +155,6 @@ const char* ShownPath(const char* file, const char16_t* widefile, bool shownWide
     snprintf(shown, sizeof shown, "%s", file);
   return shown;
 }
-
-}  // namespace
 
 int CheckRefusedFile(const char* file, int openError, bool shownWide, const char16_t* widefile) {
   if (!TakeName(file, widefile)) gRun.nameW[0] = 0;

@@ -25,6 +25,11 @@ enum CheckKind {
 // the file's status (FileStatus).
 int CheckFile(int kind, const char* shownPath);
 
+// The path as the views name it: UTF-8, whole (a path refused as too long
+// too). By the UTF-16 form (widefile, else gRun.nameW) when shownWide is set
+// or the path has no narrow form.
+const char* ShownPath(const char* file, const char16_t* widefile, bool shownWide);
+
 // Checks the motion named file (widefile: its UTF-16 form, or null to make
 // it from the narrow form): the file taken as the run's current one, then
 // IdentifyTarget and CheckFile. A path too long for its buffer is refused,

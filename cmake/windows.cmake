@@ -51,6 +51,7 @@ function(tarvel_windows_programs)
     "FreeType (linked into tarvel.exe)=/usr/share/doc/libfreetype6/copyright"
     "mingw-w64 runtime and winpthreads (linked into every program)=/usr/share/doc/mingw-w64-x86-64-dev/copyright"
     "GCC runtime libraries: libstdc++, libgcc (linked into every program)=/usr/share/doc/gcc-mingw-w64-base/copyright"
+    "TinyGLTF (linked into tarvel-fix.exe)=/usr/share/doc/libtinygltf-dev/copyright"
     "The font mplus-2m-regular.ttf (VL Gothic)=${TARVEL_FONT_LICENSE}")
   list(JOIN notices "|" notices)
   add_custom_target(tarvel_windows_zip

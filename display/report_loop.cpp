@@ -1,9 +1,13 @@
 #include "display/report_loop.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "analysis/file_report.h"
+#include "base/control_escape.h"
 #include "base/diag.h"
+#include "base/encoding.h"
 #include "base/paths.h"
 #include "base/runenv.h"
 #include "display/canvas.h"
@@ -12,7 +16,6 @@
 #include "display/window_logic.h"
 #include "platform/port.h"
 
-static const char kTitle[] = "Tarvel ";
 constexpr int kEsc = 27;
 constexpr int kTextSlot = 6;
 constexpr int kLineHeight = 17;
@@ -63,9 +66,45 @@ static void AppendDroppedPath() {
   addargpair(&gArgsA, &gArgsW, WindowDroppedA(), WindowDroppedW());
 }
 
-static void ShowFallbackBox() {
+static bool IsSeparator(char c) { return c == '/' || c == PortDirSeparator(); }
+
+void ReportWindowTitle(const FileReport& r, bool japanese, char* dst, int cap) {
+  if (cap < 1) return;
+  const char* name = r.path;
+  for (const char* p = r.path; *p; p++)
+    if (IsSeparator(*p)) name = p + 1;
+  std::string tail = " — ";
+  if (!r.read) {
+    tail += StatusLabel(r.status, japanese);
+  } else {
+    tail += CategoryLabel(r.category, japanese);
+    if (r.status != kStatusComplete) tail += std::string(" (") + StatusLabel(r.status, japanese) + ")";
+  }
+  std::string shown = Escaped(name);
+  const size_t head = strlen("Tarvel — ");
+  const size_t room = (size_t)cap - 1 > head + tail.size() ? (size_t)cap - 1 - head - tail.size() : 0;
+  if (shown.size() > room) {
+    const size_t ellipsis = strlen("…");
+    size_t keep = room > ellipsis ? room - ellipsis : 0;
+    // never inside a UTF-8 sequence
+    while (keep > 0 && ((unsigned char)shown[keep] & 0xC0) == 0x80) keep--;
+    shown = shown.substr(0, keep) + (room >= ellipsis ? "…" : "");
+  }
+  snprintf(dst, (size_t)cap, "Tarvel — %s%s", shown.c_str(), tail.c_str());
+}
+
+void ShowVerdictBox() {
   DiagPrint("<< ダイアログの [ＯＫ] を押してください >> \n");
   const uint32_t style = kMbOk | kMbIconInformation | kMbTopmost;
+  if (!gFileReport.read) {  // no verdict: the file's status, never "OK"
+    char text[320];
+    const int head = snprintf(text, sizeof text, "%s: ", StatusName(gFileReport.status));
+    StatusMessage(gFileReport, text + head, (int)sizeof text - head);
+    char16_t wide[320];
+    utf8touni(wide, 320, text);
+    PortMessageBoxW(wide, u"Tarvel", style);
+    return;
+  }
   // The Shift-JIS text reads as narrow text only where the narrow code page
   // is Shift-JIS (932); everywhere else the UTF-16 form says the same.
   bool wide = (gRun.narrowFailed && !gRun.wideFailed) || PortAnsiCodePage() != 932;
@@ -75,7 +114,9 @@ static void ShowFallbackBox() {
     PortMessageBoxA(gFileReport.boxtext, "Tarvel", style);
 }
 
-int RunReportWindow() {
+int RunReportWindow(void (*makeCopy)()) {
+  static char title[kTitleMax];
+  ReportWindowTitle(gFileReport, gRun.japaneseUser != 0, title, sizeof title);
   LookupAndOpenFont();
   if (WindowMakeCursors() != 0) return -1;
   WindowClearDrop();
@@ -92,16 +133,16 @@ int RunReportWindow() {
     int w, h;
     ReportCanvasSize(gFileReport.lineCount, gFileReport.widest, &w, &h);
     if (WindowExists()) {
-      if (CanvasWidth() != w || CanvasHeight() != h) WindowResize(w, h, kTitle);
+      if (CanvasWidth() != w || CanvasHeight() != h) WindowResize(w, h, title);
     } else {
-      WindowCreate(w, h, kTitle);
+      WindowCreate(w, h, title);
     }
     if (WindowExists()) {
       WindowSetDragCursor(kCursorHand);
       // The hand stays while the left button is held (a pass runs for every
       // step of a drag).
       WindowSelectCursor(WindowLeftHeld() ? WindowDragCursor() : kCursorArrow);
-      WindowSetTitle(kTitle);
+      WindowSetTitle(title);
       WindowSetNonTopmost();
     }
     int downX, downY, dragX, dragY;
@@ -168,13 +209,21 @@ int RunReportWindow() {
         break;
       }
       if (IsRedrawCode(key)) continue;
-      key = 0;  // ignored
+      // The verdict box and the copy; what is typed into their boxes stays there.
+      if (key == 'V' || key == 'v') {
+        ShowVerdictBox();
+        DiscardPending();
+      } else if ((key == 'F' || key == 'f') && makeCopy) {
+        makeCopy();
+        DiscardPending();
+      }
+      key = 0;  // done, or ignored
     }
   }
 
   if (WindowDropped()) return kOutcomeDropped;
   if (gRun.fontFailed) {
-    if (gRun.cancelDialogue == 0 && (gArgsA.count >= 2 || gArgsW.count >= 2)) ShowFallbackBox();
+    if (gRun.cancelDialogue == 0 && (gArgsA.count >= 2 || gArgsW.count >= 2)) ShowVerdictBox();
     return kOutcomeNoFont;
   }
   return kOutcomeQuit;

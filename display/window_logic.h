@@ -12,7 +12,7 @@
 
 struct ReportBuffer;
 
-constexpr int kTitleMax = 128;
+constexpr int kTitleMax = 1024;  // UTF-8, with its NUL
 static_assert(kDropPathMax == kPathMax, "a dropped name is a path");
 
 // Key codes the handlers store and the loop adds.

@@ -12,6 +12,7 @@
 #include "platform/port.h"
 
 const char kFixCopySuffix[] = ".vrm";
+const char kFixVrmaExtension[] = ".vrma";
 
 namespace {
 
@@ -53,6 +54,14 @@ S CopyName(const S& name) {
     return name.substr(0, name.size() - 4) + suffix + name.substr(name.size() - 4);
   for (const char* p = ".vmd"; *p; p++) ext += typename S::value_type(*p);
   return name + suffix + ext;
+}
+
+// NAME.vmd -> NAME.vrma; a name without the extension gets ".vrma".
+template <class S>
+S VrmaName(const S& name) {
+  S ext;
+  for (const char* p = kFixVrmaExtension; *p; p++) ext += typename S::value_type(*p);
+  return (HasMotionExtension(name) ? name.substr(0, name.size() - 4) : name) + ext;
 }
 
 template <class S>
@@ -147,11 +156,24 @@ int ComparePiece(void* ctx, const uint8_t* bytes, size_t n) {
   return 0;
 }
 
-// Whether the file at p holds exactly the copy FixPlan planned last.
-bool HoldsTheCopy(const FixPath& p) {
+// What a new file gets: the copy FixPlan planned last (bytes null), or n
+// bytes already made.
+struct Content {
+  const uint8_t* bytes;
+  size_t n;
+};
+
+// Gives the content to sink as FixEmit does: 0, or -1 as soon as sink fails.
+int Emit(const Content& c, FixSink sink, void* ctx) {
+  if (!c.bytes) return FixEmit(sink, ctx);
+  return sink(ctx, c.bytes, c.n) == 0 ? 0 : -1;
+}
+
+// Whether the file at p holds exactly the content.
+bool Holds(const FixPath& p, const Content& content) {
   Compare c;
   if (OpenRead(p, &c.file) != 0) return false;
-  const bool same = FixEmit(ComparePiece, &c) == 0 && ReadSome(&c.file, c.buf.get(), 1) == 0;
+  const bool same = Emit(content, ComparePiece, &c) == 0 && ReadSome(&c.file, c.buf.get(), 1) == 0;
   Close(&c.file);
   return same;
 }
@@ -206,19 +228,34 @@ bool FixIsMotionName(const std::u16string& name) { return HasMotionExtension(nam
 bool FixIsCopyName(const std::string& name) { return HasCopyExtension(name); }
 bool FixIsCopyName(const std::u16string& name) { return HasCopyExtension(name); }
 
-FixPath FixCopyPath(const FixPath& in, const FixPath* dir) {
+namespace {
+
+// The path of a file made from the motion, named by name_of from the
+// motion's name: beside it, or in dir.
+template <class Name>
+FixPath MadePath(const FixPath& in, const FixPath* dir, Name name_of) {
   FixPath p;
   if (!in.narrow.empty()) {
     const size_t n = NameStart(in.narrow);
-    const std::string name = CopyName(in.narrow.substr(n));
+    const std::string name = name_of(in.narrow.substr(n));
     p.narrow = dir ? (dir->narrow.empty() ? "" : Joined(dir->narrow, name)) : in.narrow.substr(0, n) + name;
   }
   if (!in.wide.empty() && (!dir || !dir->wide.empty())) {
     const size_t n = NameStart(in.wide);
-    const std::u16string name = CopyName(in.wide.substr(n));
+    const std::u16string name = name_of(in.wide.substr(n));
     p.wide = dir ? Joined(dir->wide, name) : in.wide.substr(0, n) + name;
   }
   return p;
+}
+
+}  // namespace
+
+FixPath FixCopyPath(const FixPath& in, const FixPath* dir) {
+  return MadePath(in, dir, [](const auto& name) { return CopyName(name); });
+}
+
+FixPath FixVrmaPath(const FixPath& in, const FixPath* dir) {
+  return MadePath(in, dir, [](const auto& name) { return VrmaName(name); });
 }
 
 const char* FixReadWhole(const FixPath& p, FixBytes* bytes) {
@@ -266,13 +303,15 @@ const char* FixReadWhole(const FixPath& p, FixBytes* bytes) {
   return failed;
 }
 
-const char* FixWriteNew(const FixPath& p, bool* already) {
+namespace {
+
+const char* WriteNew(const FixPath& p, const Content& content, bool* already) {
   static char reason[96];
   if (already) *already = false;
   if (p.narrow.empty() && p.wide.empty()) return "no name for the copy";
   if (p.narrow.size() >= kPathMax * 2 || p.wide.size() >= size_t(kPathMax)) return "name too long";
   if (NameExists(p)) {
-    if (!HoldsTheCopy(p)) return "a file of that name exists and is not this copy (the copy never replaces one)";
+    if (!Holds(p, content)) return "a file of that name exists and is not this copy (the copy never replaces one)";
     if (already) *already = true;
     return nullptr;
   }
@@ -285,7 +324,7 @@ const char* FixWriteNew(const FixPath& p, bool* already) {
     OpenErrorText(e, reason, sizeof reason);
     return reason;
   }
-  bool ok = FixEmit(WritePiece, &s) == 0 && Flush(&s) == 0;
+  bool ok = Emit(content, WritePiece, &s) == 0 && Flush(&s) == 0;
   if (!Close(&s.file)) ok = false;
   if (ok) {
     e = temp.wide.empty() ? PortRenameNewA(temp.narrow.c_str(), p.narrow.c_str())
@@ -297,6 +336,14 @@ const char* FixWriteNew(const FixPath& p, bool* already) {
   if (e == 80) return "a file of that name appeared while the copy was written (the copy never replaces one)";
   OpenErrorText(e, reason, sizeof reason);
   return reason;
+}
+
+}  // namespace
+
+const char* FixWriteNew(const FixPath& p, bool* already) { return WriteNew(p, Content{nullptr, 0}, already); }
+
+const char* FixWriteNewBytes(const FixPath& p, const uint8_t* bytes, size_t n, bool* already) {
+  return WriteNew(p, Content{bytes, n}, already);
 }
 
 const char* FixNoCopyReason(const FixResult& r) {

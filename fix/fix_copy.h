@@ -33,6 +33,12 @@ extern const char kFixCopySuffix[];  // ".vrm"
 // form of dir that is empty leaves that form of the copy's path empty).
 FixPath FixCopyPath(const FixPath& motion, const FixPath* dir);
 
+// The VRM Animation's path: "NAME.vrma" for "NAME.vmd" (the extension in
+// any letter case), "NAME.vrma" for a NAME without it; beside the motion, or
+// in dir as FixCopyPath puts it.
+extern const char kFixVrmaExtension[];  // ".vrma"
+FixPath FixVrmaPath(const FixPath& motion, const FixPath* dir);
+
 // A motion's bytes, in a buffer kept from one motion to the next (not
 // cleared before it is read into).
 struct FixBytes {
@@ -54,6 +60,8 @@ const char* FixReadWhole(const FixPath& path, FixBytes* bytes);
 // still be in place. Returns null when the copy is at path, or the reason in
 // English (valid until the next call).
 const char* FixWriteNew(const FixPath& path, bool* already = nullptr);
+// The same for n bytes already made (the VRM Animation).
+const char* FixWriteNewBytes(const FixPath& path, const uint8_t* bytes, size_t n, bool* already = nullptr);
 
 // Whether a name is a copy's ("NAME.vrm.vmd", in any letter case): a folder
 // walk that makes copies passes these over.

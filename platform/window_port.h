@@ -78,8 +78,8 @@ struct PortWindowMetrics {
 void PortWindowGetMetrics(PortWindowMetrics* m);
 
 // Creates and shows the native window (black background, accepting dropped
-// files) with the title (narrow code page) and outer size; at the work area's
-// top-left corner when atCorner, else where the system places new windows.
+// files) with the title (UTF-8) and outer size; at the work area's top-left
+// corner when atCorner, else where the system places new windows.
 // Its events go to client (which outlives the window) from now on, the first
 // ones possibly before this returns. 0 on success, -1 when no window could be
 // made.
@@ -87,6 +87,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
                      const PortWindowClient* client);
 // Stops accepting drops and destroys the window (nothing when there is none).
 void PortWindowDestroy();
+// The title in UTF-8: shown whole, whatever the narrow code page can hold.
 void PortWindowSetTitle(const char* title);
 // New outer size; also moves the window to (x, y) when move is set.
 void PortWindowMoveResize(bool move, int x, int y, int outerW, int outerH);

@@ -482,6 +482,13 @@ void PortWindowGetMetrics(PortWindowMetrics* m) {
   m->hbarH = g.hbarH;
 }
 
+// The title is UTF-8; a byte that is not (a file name's) shows as U+FFFD.
+static void SetTitle(const char* title) {
+  gchar* t = g_utf8_make_valid(title, -1);
+  gtk_window_set_title(GTK_WINDOW(g.window), t);
+  g_free(t);
+}
+
 int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
                      const PortWindowClient* client) {
   if (g.window) return 0;
@@ -489,9 +496,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
   g.client = client;
   InstallStyle();
   g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gchar* t = GtkNarrowToUtf8(title);
-  gtk_window_set_title(GTK_WINDOW(g.window), t);
-  g_free(t);
+  SetTitle(title);
   GtkWidget* grid = gtk_grid_new();
   g.area = gtk_drawing_area_new();
   gtk_style_context_add_class(gtk_widget_get_style_context(g.area), "tarvel-area");
@@ -553,10 +558,7 @@ void PortWindowDestroy() {
 }
 
 void PortWindowSetTitle(const char* title) {
-  if (!g.window) return;
-  gchar* t = GtkNarrowToUtf8(title);
-  gtk_window_set_title(GTK_WINDOW(g.window), t);
-  g_free(t);
+  if (g.window) SetTitle(title);
 }
 
 void PortWindowMoveResize(bool move, int x, int y, int outerW, int outerH) {

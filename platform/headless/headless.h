@@ -123,7 +123,7 @@ struct HeadlessWindow {
   const PortWindowClient* client;  // the window's user, given at creation
   int creates, destroys;
   bool createdAtCorner;
-  char title[128];
+  char title[1024];
   int titleSets;
   int x, y, w, h;      // outer rectangle
   int resizes;         // PortWindowMoveResize calls

@@ -322,7 +322,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
     x = m.workX;
     y = m.workY;
   }
-  HWND hwnd = CreateWindowExA(0, kClassName, title, kStyle, x, y, outerW, outerH, nullptr, nullptr,
+  HWND hwnd = CreateWindowExA(0, kClassName, "", kStyle, x, y, outerW, outerH, nullptr, nullptr,
                               inst, nullptr);
   if (!hwnd) {
     g.hwnd = nullptr;
@@ -331,6 +331,7 @@ int PortWindowCreate(const char* title, int outerW, int outerH, bool atCorner,
     return -1;
   }
   g.hwnd = hwnd;
+  PortWindowSetTitle(title);
   ShowScrollBar(hwnd, SB_BOTH, FALSE);  // both bars start hidden
   ShowWindow(hwnd, SW_SHOWDEFAULT);
   UpdateWindow(hwnd);
@@ -354,7 +355,15 @@ void PortWindowDestroy() {
 }
 
 void PortWindowSetTitle(const char* title) {
-  if (g.hwnd) SetWindowTextA(g.hwnd, title);
+  if (!g.hwnd) return;
+  // UTF-8 to UTF-16 (an invalid byte becomes U+FFFD), handed to the default
+  // procedure's UTF-16 entry: the window's class is narrow, and SetWindowTextW
+  // would pass the text through the ANSI code page on its way to it.
+  static wchar_t wide[1024];
+  int n = MultiByteToWideChar(CP_UTF8, 0, title, -1, wide, 1024);
+  if (n <= 0) wide[0] = 0;
+  wide[1023] = 0;
+  DefWindowProcW(g.hwnd, WM_SETTEXT, 0, (LPARAM)wide);
 }
 
 void PortWindowMoveResize(bool move, int x, int y, int outerW, int outerH) {

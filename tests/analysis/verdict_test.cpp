@@ -112,3 +112,35 @@ TEST_F(Verdict, ALongMorphListIsCutAtTheLastLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The labels a person reads are the page's: each of its category and short
+// status texts, in both languages, is the core's (the window shows these).
+TEST(Labels, AreThePagesOwn) {
+  FILE* f = fopen(TARVEL_SOURCE_DIR "/web/page.js", "rb");
+  if (!f) GTEST_SKIP() << "no web/page.js";
+  std::string page;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) page.append(buf, n);
+  fclose(f);
+  auto entry = [](const char* key, const char* label) {
+    const std::string k = strchr(key, '-') ? "'" + std::string(key) + "'" : key;
+    return k + ": '" + label + "'";
+  };
+  for (bool ja : {false, true}) {
+    for (int level = 0; level < kLevels; level++) {
+      const std::string e = entry(CategoryName(level), CategoryLabel(level, ja));
+      EXPECT_NE(std::string::npos, page.find(e)) << e;
+    }
+    for (int status = kStatusCut; status < kStatuses; status++) {
+      const std::string e = entry(StatusName(status), StatusLabel(status, ja));
+      EXPECT_NE(std::string::npos, page.find(e)) << e;
+    }
+  }
+  EXPECT_STREQ("", CategoryLabel(kLevels, false));
+  EXPECT_STREQ("", StatusLabel(-1, true));
+}
+
+}  // namespace

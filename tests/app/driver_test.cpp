@@ -4,7 +4,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -280,6 +282,165 @@ TEST_F(DriverWindow, ADroppedNameWithoutUtf16FormKeepsTheListsInStep) {
   ASSERT_EQ(gRead.size(), 2u);
   EXPECT_EQ(gRead[1].substr(0, bad.size()), bad);
   EXPECT_EQ(gHeadless.boxCount, 1);  // the question about notes.txt
+}
+
+// A motion whose arm twist turns (needs fixing; the copy folds it into the arm).
+std::string TwistMotion() {
+  VmdWriter w;
+  w.Header().ModelName("model").Count(4);
+  const float s = 0.5f, c = 0.8660254f;  // 60 degrees about x
+  w.Bone(SjisName("左腕"), 0).Bone(SjisName("左腕"), 30, 0, 0, 0, 0, 0, s, c);
+  w.Bone(SjisName("左腕捩"), 0).Bone(SjisName("左腕捩"), 30, 0, 0, 0, s, 0, 0, c);
+  w.Count(0).Count(0).Count(0).Count(0).Count(0);
+  return std::string(w.bytes.begin(), w.bytes.end());
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string s;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return "(none)";
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  fclose(f);
+  return s;
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The title names the file and its verdict, in the user's language; a file
+// that is not a motion, its status.
+TEST_F(DriverWindow, TitleNamesTheFileAndItsVerdict) {
+  std::string m = Write("walk.vmd", TwistMotion());
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_STREQ(gHeadlessWindow.title, "Tarvel — walk.vmd — Needs fixing");
+
+  Fresh();
+  gHeadless.langId = 0x0411;
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_STREQ(gHeadlessWindow.title, "Tarvel — walk.vmd — 要修正");
+
+  // two files: the title follows, set once for each
+  Fresh();
+  std::string bad = Write("bad.vmd", "not a motion");
+  HeadlessScriptChar(27);
+  HeadlessScriptChar(27, 300);
+  EXPECT_EQ(Run({m, bad}), 0);
+  EXPECT_STREQ(gHeadlessWindow.title, "Tarvel — bad.vmd — Not a motion");
+  EXPECT_EQ(gHeadlessWindow.titleSets, 1);  // created with the first title, set for the second
+}
+
+// V: the verdict box of the motion on screen, owned by the window.
+TEST_F(DriverWindow, VShowsTheVerdictBox) {
+  std::string m = Write("walk.vmd", TwistMotion());
+  HeadlessScriptChar('v');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  const HeadlessBox& b = gHeadless.boxes[0];
+  EXPECT_STREQ(b.title, "Tarvel");
+  EXPECT_TRUE(b.owned);
+  EXPECT_EQ(b.style, 0x40040u);
+  EXPECT_NE(strstr(b.text, "要修正"), nullptr) << b.text;
+
+  // a file that is not a motion has no verdict: its status, never "OK"
+  Fresh();
+  std::string bad = Write("bad.vmd", "not a motion");
+  HeadlessScriptChar('V');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({bad}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_STREQ(gHeadless.boxes[0].text, "not-a-motion: not a VMD motion: header byte 0 is 0x6E");
+}
+
+// F: the copy tarvel-fix writes, beside the motion, told in a box with the
+// copy's verdict; the window still shows the motion (its title, its verdict
+// box, its capture); a second F finds the copy there; a file of other bytes
+// under its name is never replaced.
+TEST_F(DriverWindow, FWritesTheCopyAsTarvelFixDoes) {
+  std::string m = Write("walk.vmd", TwistMotion());
+  std::string other = tmp.Root() + "/by-tool";
+  ASSERT_TRUE(std::filesystem::create_directory(other));
+  std::string theirs = other + "/walk.vmd";
+  ASSERT_TRUE(std::filesystem::copy_file(m, theirs));
+  ASSERT_EQ(system(("'" TARVEL_BINARY_DIR "/tarvel-fix' '" + theirs + "' >/dev/null 2>&1").c_str()), 0);
+  const std::string expected = ReadAll(other + "/walk.vrm.vmd");
+
+  HeadlessScriptChar('s');
+  HeadlessScriptChar('f');
+  HeadlessScriptChar('v');
+  HeadlessScriptChar('s');
+  HeadlessScriptChar('F');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_FALSE(gHeadlessWindow.ranOut);
+  EXPECT_EQ(ReadAll(dir + "/walk.vrm.vmd"), expected);
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"by-tool", "cap(1).bmp", "cap(2).bmp",
+                                                     "mplus-2m-regular.ttf", "walk.vmd", "walk.vrm.vmd"}));
+  EXPECT_EQ(ReadAll(dir + "/cap(1).bmp"), ReadAll(dir + "/cap(2).bmp"));
+  EXPECT_STREQ(gHeadlessWindow.title, "Tarvel — walk.vmd — Needs fixing");
+  ASSERT_EQ(gHeadless.boxCount, 3);
+  const std::string made = gHeadless.boxes[0].text;
+  EXPECT_EQ(made.rfind("The VRM-ready copy was written:\n" + dir + "/walk.vrm.vmd\n", 0), 0u) << made;
+  EXPECT_NE(made.find("folded: 左腕捩 into 左腕"), std::string::npos) << made;
+  EXPECT_NE(made.find("The copy's verdict:\n(OK)"), std::string::npos) << made;
+  EXPECT_STREQ(gHeadless.boxes[0].title, "Tarvel");
+  EXPECT_TRUE(gHeadless.boxes[0].owned);
+  EXPECT_NE(strstr(gHeadless.boxes[1].text, "要修正"), nullptr) << "the motion's verdict, not the copy's";
+  const std::string again = gHeadless.boxes[2].text;
+  EXPECT_EQ(again.rfind("The VRM-ready copy is already there, with the same bytes:\n" + dir + "/walk.vrm.vmd\n", 0), 0u)
+      << again;
+  EXPECT_EQ(ReadAll(dir + "/walk.vrm.vmd"), expected);
+
+  // a file of other bytes under the copy's name stays as it is
+  Fresh();
+  Write("walk.vrm.vmd", "mine");
+  HeadlessScriptChar('f');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({m}), 0);
+  EXPECT_EQ(ReadAll(dir + "/walk.vrm.vmd"), "mine");
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  const std::string refused = gHeadless.boxes[0].text;
+  EXPECT_EQ(refused.rfind("No copy was made: " + dir + "/walk.vrm.vmd: ", 0), 0u) << refused;
+}
+
+// F on what gives no copy: the reason, and no file.
+TEST_F(DriverWindow, FWithoutACopySaysWhy) {
+  std::string cut = TwistMotion().substr(0, 54 + 111 + 50);  // inside the second bone key
+  struct Case {
+    std::string path, reason;
+  } cases[] = {
+      {Write("still.vmd", EmptyMotion()), "No copy was made: nothing to fix"},
+      {Write("cut.vmd", cut), "No copy was made: "},
+      {Write("bad.vmd", "not a motion"), "No copy was made: not a VMD motion"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Fresh();
+    const std::vector<std::string> before = FilesIn(dir);
+    HeadlessScriptChar('f');
+    HeadlessScriptChar(27);
+    EXPECT_EQ(Run({c.path}), 0);
+    EXPECT_EQ(FilesIn(dir), before);
+    ASSERT_EQ(gHeadless.boxCount, 1);
+    EXPECT_EQ(std::string(gHeadless.boxes[0].text).rfind(c.reason, 0), 0u) << gHeadless.boxes[0].text;
+  }
+  // in Japanese, the box's own words
+  Fresh();
+  gHeadless.langId = 0x0411;
+  HeadlessScriptChar('f');
+  HeadlessScriptChar(27);
+  EXPECT_EQ(Run({cases[0].path}), 0);
+  ASSERT_EQ(gHeadless.boxCount, 1);
+  EXPECT_EQ(std::string(gHeadless.boxes[0].text).rfind("コピーは作れませんでした: ", 0), 0u)
+      << gHeadless.boxes[0].text;
 }
 
 }  // namespace

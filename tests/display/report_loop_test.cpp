@@ -17,6 +17,7 @@
 #include "display/text.h"
 #include "display/window_logic.h"
 #include "platform/headless/headless.h"
+#include "platform/port.h"
 #include "tests/support/exedir.h"
 
 namespace {
@@ -47,6 +48,7 @@ class ReportLoop : public ::testing::Test {
     rbputs("ABC");
     rbnewline();
     RecordFileEnd();
+    gFileReport.read = true;
     snprintf(gFileReport.boxtext, sizeof gFileReport.boxtext, "narrow verdict");
     memcpy(gFileReport.boxtextw, u"wide verdict", sizeof u"wide verdict");
   }
@@ -198,10 +200,18 @@ TEST_F(ReportLoop, MissingFontShowsTheVerdictBoxInstead) {
     EXPECT_STREQ("wide verdict", gHeadless.boxes[i].text) << i;
   }
 
+  // a file not read has no verdict: the box gives its status, never "OK"
+  gFileReport.read = false;
+  gFileReport.status = kStatusUnreadable;
+  snprintf(gFileReport.reason, sizeof gFileReport.reason, "no such file");
+  RunReportWindow();
+  ASSERT_EQ(4, gHeadless.boxCount);
+  EXPECT_STREQ("unreadable: no such file", gHeadless.boxes[3].text);
+
   // no box with the no-dialogue option
   gRun.cancelDialogue = 1;
   EXPECT_EQ(kOutcomeNoFont, RunReportWindow());
-  EXPECT_EQ(3, gHeadless.boxCount);
+  EXPECT_EQ(4, gHeadless.boxCount);
 }
 
 TEST_F(ReportLoop, WindowFailureEndsTheLoop) {
@@ -229,6 +239,91 @@ TEST_F(ReportLoop, CloseBoxEndsLaterFilesAndCloseDestroysAndPauses) {
   EXPECT_FALSE(ReportWindowExists());
   EXPECT_EQ(200, gHeadless.clockMs - before);
   EXPECT_EQ(1, gHeadlessWindow.destroys);
+}
+
+int gCopies;
+void CountCopy() { gCopies++; }
+
+// V shows the verdict box (owned by the window) whenever asked; F calls the
+// copy maker once per press, and the keys typed meanwhile are dropped.
+TEST_F(ReportLoop, VShowsTheVerdictBoxAndFCallsTheCopyMaker) {
+  REQUIRE_FONT();
+  gHeadless.codePage = 932;
+  gCopies = 0;
+  HeadlessScriptChar('v');
+  HeadlessScriptChar('V');
+  HeadlessScriptChar('f');
+  HeadlessScriptChar('F');
+  HeadlessScriptChar(27);
+  ASSERT_EQ(kOutcomeQuit, RunReportWindow(CountCopy));
+  EXPECT_FALSE(gHeadlessWindow.ranOut);
+  EXPECT_EQ(2, gCopies);
+  ASSERT_EQ(2, gHeadless.boxCount);
+  for (int i : {0, 1}) {
+    const HeadlessBox& b = gHeadless.boxes[i];
+    EXPECT_STREQ("narrow verdict", b.text);
+    EXPECT_STREQ("Tarvel", b.title);
+    EXPECT_TRUE(b.owned);
+    EXPECT_EQ(kMbOk | kMbIconInformation | kMbTopmost, b.style);
+  }
+  // without a copy maker F is ignored
+  Fresh();
+  HeadlessScriptChar('f');
+  HeadlessScriptChar(27);
+  ASSERT_EQ(kOutcomeQuit, RunReportWindow());
+  EXPECT_EQ(0, gHeadless.boxCount);
+  EXPECT_FALSE(gHeadlessWindow.ranOut);
+}
+
+// The title: the file's name and its verdict's label; a file not read, its status.
+TEST(ReportWindowTitle, NamesTheFileAndItsLabelOrStatus) {
+  static FileReport r;
+  char t[kTitleMax];
+  auto title = [&](const char* path, int status, bool read, int category, bool ja) {
+    snprintf(r.path, sizeof r.path, "%s", path);
+    r.status = status;
+    r.read = read;
+    r.category = category;
+    ReportWindowTitle(r, ja, t, sizeof t);
+    return std::string(t);
+  };
+  EXPECT_EQ("Tarvel — walk.vmd — Needs fixing", title("/m/dance/walk.vmd", kStatusComplete, true, kLevelFix, false));
+  EXPECT_EQ("Tarvel — walk.vmd — 要修正", title("/m/dance/walk.vmd", kStatusComplete, true, kLevelFix, true));
+  EXPECT_EQ("Tarvel — 踊り.vmd — Usable as it is", title("踊り.vmd", kStatusComplete, true, kLevelOk, false));
+  EXPECT_EQ("Tarvel — c.vmd — Somewhat rough (Cut short)", title("c.vmd", kStatusCut, true, kLevelRough, false));
+  EXPECT_EQ("Tarvel — c.vmd — 少し荒れ (途中で切れています)", title("c.vmd", kStatusCut, true, kLevelSlight, true));
+  EXPECT_EQ("Tarvel — x.vmd — Not a motion", title("/x.vmd", kStatusNotMotion, false, kLevelOk, false));
+  EXPECT_EQ("Tarvel — gone.vmd — 読み込めません", title("gone.vmd", kStatusUnreadable, false, kLevelOk, true));
+  // control characters escaped: no title of two lines
+  EXPECT_EQ("Tarvel — a\\x0ab.vmd — Needs checking", title("/m/a\nb.vmd", kStatusComplete, true, kLevelDropout, false));
+}
+
+TEST(ReportWindowTitle, ALongNameIsShortenedAndTheLabelStays) {
+  static FileReport r;
+  std::string name;
+  for (int i = 0; i < 500; i++) name += "あ";  // 1,500 bytes
+  snprintf(r.path, sizeof r.path, "/m/%s.vmd", name.c_str());
+  r.status = kStatusComplete;
+  r.read = true;
+  r.category = kLevelOk;
+  char t[kTitleMax];
+  memset(t, 'x', sizeof t);
+  ReportWindowTitle(r, false, t, sizeof t);
+  const std::string title = t;
+  EXPECT_LT(title.size(), sizeof t);
+  EXPECT_EQ(" — Usable as it is", title.substr(title.size() - strlen(" — Usable as it is")));
+  const size_t cut = title.find("…");
+  ASSERT_NE(std::string::npos, cut);
+  EXPECT_EQ(0u, (cut - strlen("Tarvel — ")) % 3) << "cut inside a character";
+  for (int cap : {0, 1, 5, 20}) {  // a buffer too small for any name: never past it
+    char small[24];
+    memset(small, 'x', sizeof small);
+    ReportWindowTitle(r, false, small, cap);
+    EXPECT_EQ('x', small[cap]) << cap;
+    if (cap > 0) {
+      EXPECT_LT(strlen(small), (size_t)cap) << cap;
+    }
+  }
 }
 
 }  // namespace

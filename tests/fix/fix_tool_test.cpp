@@ -24,6 +24,7 @@
 #include "fix/fix.h"
 #include "tests/fix/chain_check.h"
 #include "tests/support/filelimit.h"
+#include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/vmdwriter.h"
 
@@ -33,27 +34,11 @@ using namespace fixcheck;
 
 // ---- the program -------------------------------------------------------------------
 
-struct Ran {
-  int status;
-  std::string out, err;
-};
+using Ran = ToolRun;
 
 // Runs tarvel-fix on the arguments (shell words, redirections too); its
 // standard output and error apart.
-Ran RunFix(const std::string& args) {
-  Ran r{-1, "", ""};
-  const std::string errFile = VmdTempPath("fix-stderr");
-  FILE* p = popen(("'" TARVEL_BINARY_DIR "/tarvel-fix' " + args + " 2>'" + errFile + "'").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.err = ReadFileBytes(errFile);
-  remove(errFile.c_str());
-  return r;
-}
+Ran RunFix(const std::string& args) { return RunTool(TARVEL_BINARY_DIR "/tarvel-fix", args); }
 
 std::string Q(const std::string& s) { return "'" + s + "'"; }
 

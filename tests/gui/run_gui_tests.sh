@@ -2,10 +2,11 @@
 # GUI tests of the real program on a private Xvfb display, bare or under the
 # openbox window manager, as a user meets it.
 #
-#   run_gui_tests.sh TARVEL TARVEL_REPORT SAMPLES_DIR [bare|openbox] [DRAG_SOURCE]
+#   run_gui_tests.sh TARVEL TARVEL_REPORT TARVEL_FIX [bare|openbox] [DRAG_SOURCE]
 #
+# The motions are made for the run (tests/support/write_motions.py).
 # Everywhere:
-#  - the report window on a real motion: S saves cap(N).bmp beside the
+#  - the report window on a motion: S saves cap(N).bmp beside the
 #    executable; the capture has the canvas size the report implies and every
 #    report line's band holds ink of that line's colour; ESC ends with exit 0;
 #  - the same capture under a comma-decimal locale (built with localedef into
@@ -15,19 +16,23 @@
 #    a typed name without extension opens NAME.vmd; HOME (empty, or holding
 #    a recent-files list) gets no file and its list stays as it was;
 #  - a file whose name is not valid UTF-8 dropped on the window (by
-#    DRAG_SOURCE, driven by xdotool) is checked next.
+#    DRAG_SOURCE, driven by xdotool) is checked next;
+#  - the title names the file and its verdict ("Tarvel — twist.vmd — Needs
+#    fixing"); V shows the verdict box; F writes the VRM-ready copy beside the motion, byte for byte
+#    TARVEL_FIX's, says so in a box, and writes nothing else; a second F
+#    leaves the copy as it is.
 # Under openbox also: the close box, maximise (limited to the report's full
 # size), a border drag and its snap, and the scroll bar thumb following the
 # wheel and a thumb drag.
 #
-# Exit 0 when all pass, 77 when they cannot run here (a tool, the drag
-# source or a sample motion missing), 1 on a failure. Every wait has a
+# Exit 0 when all pass, 77 when they cannot run here (a tool or the drag
+# source missing), 1 on a failure. Every wait has a
 # timeout. With TARVEL_SCREENSHOT=FILE the report window is also saved there.
 set -u
 
-tarvel=${1:?usage: run_gui_tests.sh TARVEL TARVEL_REPORT SAMPLES_DIR [bare|openbox] [DRAG_SOURCE]}
+tarvel=${1:?usage: run_gui_tests.sh TARVEL TARVEL_REPORT TARVEL_FIX [bare|openbox] [DRAG_SOURCE]}
 report_tool=${2:?}
-samples=${3:?}
+fix_tool=${3:?}
 wm=${4:-bare}
 drag_source=${5:-}
 
@@ -41,22 +46,8 @@ done
 [ "$wm" = bare ] || command -v "$wm" >/dev/null 2>&1 || skip "$wm not installed"
 [ -x "$tarvel" ] || skip "no program at $tarvel"
 [ -x "$report_tool" ] || skip "no report tool at $report_tool"
+[ -x "$fix_tool" ] || skip "no fix tool at $fix_tool"
 [ -n "$drag_source" ] && [ -x "$drag_source" ] || skip "no drag source program"
-pick() {  # the first of the named samples present, else any
-  local name
-  for name in "$@"; do
-    [ -r "$samples/$name" ] && { echo "$samples/$name"; return; }
-  done
-  ls "$samples"/*.vmd 2>/dev/null | head -n 1
-}
-sample=$(pick mmd_base__sample_motion2.vmd MikuMikuAR__sample.vmd)
-small=$(pick MikuMikuAR__sample.vmd three-mmd-loader__joint_orient_test.vmd)
-tall=$(pick web-mmd__GimmeGimme_with_emotion.vmd mmd_base__sample_motion2.vmd)
-other=$(pick vmdgadgets__gunner.vmd MikuMikuAR__sample.vmd)
-for f in "$sample" "$small" "$tall" "$other"; do
-  [ -n "$f" ] && [ -r "$f" ] || skip "no sample motion in $samples"
-done
-
 exedir=$(cd "$(dirname "$tarvel")" && pwd)
 work=$(mktemp -d)
 xvfb_pid=""
@@ -73,6 +64,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+gen="$work/generated"
+python3 "$(dirname "$0")/../support/write_motions.py" "$gen" || skip "could not write the motions"
+sample=$gen/typical.vmd small=$gen/small.vmd tall=$gen/tall.vmd other=$gen/typical.vmd
 
 # ---- a display of our own, the user's environment ---------------------------------
 exec 5>"$work/displayfd"
@@ -147,7 +141,7 @@ window() {
     sleep 0.1
   done
   [ -n "$w" ] || return
-  if [ "$1" = '^Tarvel $' ]; then
+  if [ "${1#^Tarvel — }" != "$1" ]; then
     for _ in $(seq 1 100); do
       [ "$(import -window "$w" -format '%[max]' info: 2>/dev/null)" != 0 ] && break
       sleep 0.1
@@ -247,7 +241,7 @@ EOF
 report_capture() {
   last_cap=""
   app_env="LC_ALL=$2 LOCPATH=$work/locale" start "$1"
-  wid=$(window '^Tarvel $')
+  wid=$(window '^Tarvel — ')
   if [ -z "$wid" ]; then
     fail "the report window did not appear ($2)"
     finish "" 0 "report window ($2)"
@@ -280,7 +274,7 @@ if [ -z "$bid" ]; then
 else
   focus "$bid"
   timeout 5 xdotool key Return
-  wid=$(window '^Tarvel $')
+  wid=$(window '^Tarvel — ')
   [ -n "$wid" ] || fail "Return in the extension box did not go on to the report"
   [ -n "$wid" ] && focus "$wid"
 fi
@@ -312,7 +306,7 @@ dialog_walk() {  # the dialog, a typed name without extension, the report
     xwininfo -id "$did" 2>/dev/null | grep -q IsViewable || break
     sleep 0.1
   done
-  wid=$(window '^Tarvel $')
+  wid=$(window '^Tarvel — ')
   if [ -z "$wid" ]; then
     fail "a typed name without extension did not open walk.vmd ($1)"
   else
@@ -348,7 +342,7 @@ grep -qi dconf "$work/app.log" && fail "dconf messages: $(grep -i dconf "$work/a
 odd="$work/motions/$(printf 'm\xff\xfeotion.vmd')"
 cp "$other" "$odd"
 start "$small"
-wid=$(window '^Tarvel $')
+wid=$(window '^Tarvel — ')
 "$drag_source" "$odd" >"$work/drag.log" 2>&1 &
 drag_pid=$!
 sid=$(app_pid=$drag_pid window '^tarvel drag source$')
@@ -379,10 +373,50 @@ kill "$drag_pid" 2>/dev/null
 wait "$drag_pid" 2>/dev/null
 finish Escape 0 "report window after the drop"
 
+# ---- the title, and F: the VRM-ready copy -------------------------------------------------
+mkdir -p "$work/fix" "$work/by-tool"
+cp "$gen/twist.vmd" "$work/fix/twist.vmd"
+cp "$gen/twist.vmd" "$work/by-tool/twist.vmd"
+"$fix_tool" "$work/by-tool/twist.vmd" >/dev/null 2>&1 || fail "the fix tool made no copy of twist.vmd"
+start "$work/fix/twist.vmd"
+wid=$(window '^Tarvel — twist\.vmd — ')
+key_box() {  # KEY in the report window, then the box it shows, closed with Return
+  focus "$wid"
+  timeout 5 xdotool key "$1"
+  local bid
+  bid=$(window '^Tarvel$')
+  [ -n "$bid" ] || { fail "$1 showed no box ($2)"; return; }
+  focus "$bid"
+  timeout 5 xdotool key Return
+  for _ in $(seq 1 50); do
+    xwininfo -id "$bid" 2>/dev/null | grep -q IsViewable || break
+    sleep 0.1
+  done
+}
+if [ -z "$wid" ]; then
+  fail "no report window titled 'Tarvel — twist.vmd — ...'"
+else
+  title=$(xprop -id "$wid" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')
+  [ "$title" = "Tarvel — twist.vmd — Needs fixing" ] || fail "the window's title is '$title'"
+  if [ -n "${TARVEL_TITLE_SCREENSHOT:-}" ]; then
+    timeout 10 import -window root "$TARVEL_TITLE_SCREENSHOT"
+  fi
+  key_box v "the verdict"
+  key_box f "the first copy"
+  cmp -s "$work/by-tool/twist.vrm.vmd" "$work/fix/twist.vrm.vmd" ||
+    fail "F wrote no copy, or not the fix tool's"
+  key_box F "the second copy"
+  cmp -s "$work/by-tool/twist.vrm.vmd" "$work/fix/twist.vrm.vmd" || fail "a second F changed the copy"
+  [ "$(ls -A "$work/fix" | tr '\n' ' ')" = "twist.vmd twist.vrm.vmd " ] ||
+    fail "F wrote other files: $(ls -A "$work/fix" | tr '\n' ' ')"
+  focus "$wid"
+fi
+finish Escape 0 "report window after F"
+
 # ---- under a window manager: frame, maximise, snap, scroll bars -------------------------------
 if [ "$wm" != bare ]; then
   start "$small"
-  wid=$(window '^Tarvel $')
+  wid=$(window '^Tarvel — ')
   if [ -z "$wid" ]; then
     fail "the report window did not appear ($wm)"
   else
@@ -440,7 +474,7 @@ for i, d in enumerate(dark + [False]):
 print(best[1], best[2])'
   }
   start "$tall"
-  wid=$(window '^Tarvel $')
+  wid=$(window '^Tarvel — ')
   if [ -z "$wid" ]; then
     fail "the report window did not appear ($wm, tall report)"
   else
@@ -474,7 +508,7 @@ print(best[1], best[2])'
 fi
 
 if [ "$failed" = 0 ]; then
-  echo "PASS [$wm]: report window and capture in two locales, extension box, open-file dialog, drop"
+  echo "PASS [$wm]: report window and capture in two locales, extension box, open-file dialog, drop, title, V and F"
   [ "$wm" != bare ] && echo "PASS [$wm]: maximise, border snap, close box, scroll bar thumb"
   exit 0
 fi

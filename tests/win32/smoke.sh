@@ -3,9 +3,10 @@
 # in a Wine prefix of its own, made fresh for this run (English, code page
 # 1252):
 #
-#   smoke.sh TARVEL_EXE TARVEL_REPORT_EXE SAMPLES_DIR
+#   smoke.sh TARVEL_EXE TARVEL_REPORT_EXE
 #
-# 1. On a sample motion the report window opens; S writes cap(1).bmp beside
+# The motions are made for the run (tests/support/write_motions.py).
+# 1. On a motion the report window opens; S writes cap(1).bmp beside
 #    the executable with the canvas size the report implies (the report as
 #    tarvel-report.exe prints it; part 4 holds it to the Linux tool's); ESC
 #    ends with exit 0.
@@ -20,6 +21,10 @@
 #    page 1252 holds only as a look-alike is read as itself.
 # 5. --version: both programs print the same version to a pipe and exit 0,
 #    the window program without opening a window.
+# 6. The title of a motion with a Japanese name, in code page 1252, names it
+#    and its verdict whole ("Tarvel — 踊り.vmd — Needs fixing"); F writes the
+#    VRM-ready copy beside it (the same bytes as tarvel-fix.exe's, when it
+#    is beside TARVEL_EXE) and tells of it in a box titled "Tarvel".
 #
 # Every wait is for an event (a window shown and focused, a program ended),
 # bounded; nothing is shared with another run.
@@ -27,9 +32,8 @@
 # cannot run here, 1 on a failure.
 set -u
 
-tarvel=${1:?usage: smoke.sh TARVEL_EXE TARVEL_REPORT_EXE SAMPLES_DIR}
+tarvel=${1:?usage: smoke.sh TARVEL_EXE TARVEL_REPORT_EXE}
 report_tool=${2:?}
-samples=${3:?}
 here=$(cd "$(dirname "$0")" && pwd)
 
 skip() { echo "SKIP: $*"; exit 77; }
@@ -41,12 +45,6 @@ for tool in wine wineserver winepath Xvfb xdotool python3; do
 done
 [ -f "$tarvel" ] || skip "no program at $tarvel"
 report_tool=$(realpath "$report_tool")
-sample=""
-for name in mmd_base__sample_motion2.vmd MikuMikuAR__sample.vmd; do
-  [ -r "$samples/$name" ] && { sample="$samples/$name"; break; }
-done
-[ -n "$sample" ] || sample=$(ls "$samples"/*.vmd 2>/dev/null | head -n 1)
-[ -n "$sample" ] && [ -r "$sample" ] || skip "no sample motion in $samples"
 
 # shellcheck source=wine_env.sh
 . "$here/wine_env.sh"
@@ -59,6 +57,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+python3 "$here/../support/write_motions.py" "$work/gen" || skip "could not write the motions"
+sample=$work/gen/small.vmd  # lines shorter than a console's 80 columns
 
 # An English system: the ANSI code page is 1252.
 export LC_ALL=C.UTF-8
@@ -224,7 +224,7 @@ fi
 # A name the code page holds only as a look-alike ("a" for "ā") is read as
 # itself, never as the file the look-alike names: its report, past the lines
 # naming it, is that of the same motion under a plain name.
-other=$(ls "$samples"/*.vmd 2>/dev/null | grep -vxF "$sample" | head -n 1)
+other=$work/gen/typical.vmd
 if [ -n "$other" ]; then
   cp "$sample" "$jp/a.vmd"
   cp "$other" "$jp/ā.vmd"
@@ -252,6 +252,36 @@ case "$v_window" in "tarvel "[0-9]*) ;; *) fail "tarvel.exe --version printed '$
 [ "$rc" = 0 ] || fail "tarvel.exe --version ended with $rc (expected 0)"
 [ "${v_report#tarvel-report }" = "${v_window#tarvel }" ] ||
   fail "the programs give other versions: '$v_window', '$v_report'"
+
+# ---- 6. the title in UTF-16, and F: the VRM-ready copy -----------------------------
+mkdir "$work/fix" "$work/by-tool"
+cp "$work/gen/twist.vmd" "$work/fix/踊り.vmd"
+start "$(winpath "$work/fix/踊り.vmd")"
+if win=$(find_window '^Tarvel — 踊り\.vmd' 60); then
+  title=$(xprop -id "$win" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')
+  [ "$title" = "Tarvel — 踊り.vmd — Needs fixing" ] || fail "the window's title is '$title'"
+  press "$win" f
+  if box=$(find_window '^Tarvel$' 60); then
+    press "$box" Return
+  else
+    fail "F showed no box"
+  fi
+  press "$win" Escape
+  wait_exit 60
+  [ "$rc" = 0 ] || fail "ESC after F ended the run with $rc (expected 0)"
+  [ -s "$work/fix/踊り.vrm.vmd" ] || fail "F wrote no copy beside 踊り.vmd"
+  [ "$(ls -A "$work/fix" | tr '\n' ' ')" = "踊り.vmd 踊り.vrm.vmd " ] ||
+    fail "F wrote other files: $(ls -A "$work/fix" | tr '\n' ' ')"
+  if [ -f "$exedir/tarvel-fix.exe" ]; then
+    cp "$work/gen/twist.vmd" "$work/by-tool/踊り.vmd"
+    wine "$exedir/tarvel-fix.exe" "$(winpath "$work/by-tool/踊り.vmd")" >/dev/null 2>&1
+    cmp -s "$work/by-tool/踊り.vrm.vmd" "$work/fix/踊り.vrm.vmd" ||
+      fail "F's copy is not tarvel-fix.exe's"
+  fi
+else
+  fail "no report window titled 'Tarvel — 踊り.vmd — ...'"
+  wait_exit 1
+fi
 
 [ "$failed" = 0 ] && echo "smoke test passed"
 exit "$failed"

@@ -69,6 +69,7 @@ TEST(Win32VerdictBox, TheUserReadsTheVerdictInEveryCodePage) {
   ResetTracks();
   buildreport();
   buildverdict();
+  gFileReport.read = true;
   ASSERT_NE(std::u16string(gFileReport.boxtextw).find(u"使用可能"), std::u16string::npos);
 
   gHook = SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());

@@ -108,6 +108,23 @@ class Win32Window : public testing::Test {
   HWND hwnd = nullptr;
 };
 
+// The title is UTF-8 and reaches the window whole through the UTF-16 call,
+// whatever the ANSI code page can hold (1252 has no kana, 932 no é). The
+// window's own text is read as stored (WM_GETTEXT would pass it through the
+// narrow window procedure).
+TEST_F(Win32Window, TitleIsShownInUtf16) {
+  wchar_t text[128] = {0};
+  InternalGetWindowText(hwnd, text, 128);
+  EXPECT_EQ(std::wstring(text), L"Tarvel ");
+  WindowSetTitle("Tarvel \xE2\x80\x94 \xE8\xB8\x8A\xE3\x82\x8A caf\xC3\xA9.vmd \xE2\x80\x94 \xE8\xA6\x81\xE4\xBF\xAE\xE6\xAD\xA3");
+  InternalGetWindowText(hwnd, text, 128);
+  EXPECT_EQ(std::wstring(text), L"Tarvel \u2014 \u8E0A\u308A caf\u00E9.vmd \u2014 \u8981\u4FEE\u6B63");
+  // a byte that is not UTF-8 shows as U+FFFD, the rest as it is
+  WindowSetTitle("Tarvel \xFF.vmd");
+  InternalGetWindowText(hwnd, text, 128);
+  EXPECT_EQ(std::wstring(text), L"Tarvel \uFFFD.vmd");
+}
+
 TEST_F(Win32Window, SystemMetricsAndAClientAreaOfTheCanvasSize) {
   PortWindowMetrics m;
   PortWindowGetMetrics(&m);

@@ -8,7 +8,8 @@ set(TARVEL_POSIX_ONLY_TESTS
   display/text_test.cpp
   app/driver_test.cpp
   app/validator_test.cpp
-  fix/fix_tool_test.cpp)
+  fix/fix_tool_test.cpp
+  vrma_file/vrma_tool_test.cpp)
 
 # Tests whose expectations hold on POSIX only, left out on Windows by a
 # GoogleTest filter (one list per test program):
