@@ -9,6 +9,7 @@
 #include "fix/fix_fit.h"
 #include "fix/fix_play.h"
 #include "vmd/rotation.h"
+#include "vmd/sections.h"
 
 using namespace fixplay;
 
@@ -713,18 +714,18 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   // The sections that the copy rewrites or must know whole: the bone keys
   // must be whole to know what to fold; a cut in the morph keys matters only
   // to a copy.
-  Layout lay;
-  const int layout = ReadLayout(data, size, &lay);
-  if (layout == kLayoutNotMotion) return r->status = kFixNotMotion;
-  if (layout == kLayoutNoBones) return r->status = kFixNothing;  // no bone keys at all
-  if (layout == kLayoutBonesCut || layout == kLayoutMorphsCut) {
-    r->cutSection = lay.cutSection;
-    r->cutDeclared = lay.cutDeclared;
-    r->cutPresent = lay.cutPresent;
-    if (layout == kLayoutBonesCut) return r->status = kFixCut;
+  VmdSections sec;
+  const int found = VmdFindSections(data, size, &sec);
+  if (found == kVmdSectionsNotMotion) return r->status = kFixNotMotion;
+  if (found == kVmdSectionsCut) {
+    r->cutSection = sec.cutSection;
+    r->cutDeclared = sec.cutDeclared;
+    r->cutPresent = sec.cutPresent;
+    if (sec.cutSection == 1) return r->status = kFixCut;
   }
-  const int64_t declared = lay.bones;
-  const size_t boneEnd = lay.boneEnd;
+  if (!sec.bones) return r->status = kFixNothing;  // no bone keys at all
+  const int64_t declared = sec.boneCount;
+  const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
 
   static Motion m;
   m.bones = data + kBoneStart;

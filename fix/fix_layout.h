@@ -1,12 +1,12 @@
-// The layout of a motion file, as everything that reads one finds it: the
-// header (30 bytes) and the model's name (20), then the bone section (a
-// count, records of 111 bytes) and the morph section (a count, records of
-// 23 bytes); numbers little-endian.
+// A motion's bone record as the fold reads it: its fields, and the
+// little-endian numbers in them. Where the sections lie is vmd/sections'.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <bit>
 #include <cstring>
+
+#include "vmd/sections.h"
 
 static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
 
@@ -15,10 +15,9 @@ namespace fixplay {
 constexpr size_t kHeaderBytes = 30;
 constexpr size_t kModelBytes = 20;
 constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
-constexpr size_t kMorphRecord = 23;
 // A bone record: name 15 bytes, frame, position, rotation (x, y, z, w),
 // 64 interpolation bytes.
-constexpr size_t kBoneRecord = 111;
+constexpr size_t kBoneRecord = kVmdBoneRecord;
 constexpr size_t kFrameAt = 15, kPosAt = 19, kRotAt = 31, kInterpAt = 47;
 
 inline float FloatAt(const uint8_t* p) {
@@ -42,28 +41,5 @@ inline int NameLength(const uint8_t* field, int cap) {
   const void* z = memchr(field, 0, size_t(cap));
   return z ? int(static_cast<const uint8_t*>(z) - field) : cap;
 }
-
-enum LayoutStatus {
-  kLayoutWhole,       // the bone and morph sections are whole
-  kLayoutNotMotion,   // the header is not a motion's
-  kLayoutNoBones,     // the file ends before the bone count
-  kLayoutBonesCut,    // the file ends inside its bone keys
-  kLayoutMorphsCut,   // the bone keys are whole, the file ends inside its morph keys
-};
-
-struct Layout {
-  int64_t bones;   // bone records
-  size_t boneEnd;  // where the bone section ends
-  int64_t morphs;  // morph records; 0 when the file ends with the bone section
-  // A cut: the section the file ends in (1 bone, 2 morph), the records its
-  // count declares (negative: the count is, and nothing after it is read, as
-  // the reader says; 0: the file ends inside the count) and the whole ones
-  // present.
-  int cutSection;
-  int64_t cutDeclared, cutPresent;
-};
-
-// Reads the header and the counts of the bone and morph sections.
-int ReadLayout(const uint8_t* data, size_t size, Layout* out);
 
 }  // namespace fixplay

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/encoding.h"
-#include "fix/fix_layout.h"
 #include "fix/fix_play.h"
+#include "vmd/sections.h"
 
 // The motion's keys are read and played as the VRM-ready copy plays them.
 using namespace fixplay;
@@ -429,21 +429,16 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   const size_t size = o.size;
   if (!std::isfinite(o.armAngleDeg) || std::fabs(o.armAngleDeg) > kVrmaArmAngleMax)
     return st->status = kVrmaPoseBadArmAngle;
-  Layout lay;
-  switch (ReadLayout(data, size, &lay)) {
-    case kLayoutNotMotion:
-      return st->status = kVrmaPoseNotMotion;
-    case kLayoutNoBones:
-      return st->status = kVrmaPoseNoBones;
-    case kLayoutBonesCut:  // the bone and morph sections must be whole
-    case kLayoutMorphsCut:
-      st->cutSection = lay.cutSection;
-      st->cutDeclared = lay.cutDeclared;
-      st->cutPresent = lay.cutPresent;
-      return st->status = kVrmaPoseCut;
+  VmdSections sec;
+  const int found = VmdFindSections(data, size, &sec);
+  if (found == kVmdSectionsNotMotion) return st->status = kVrmaPoseNotMotion;
+  if (found == kVmdSectionsCut) {  // the bone and morph keys must be whole
+    st->cutSection = sec.cutSection;
+    st->cutDeclared = sec.cutDeclared;
+    st->cutPresent = sec.cutPresent;
+    return st->status = kVrmaPoseCut;
   }
-  const int64_t bones = lay.bones, morphs = lay.morphs;
-  const size_t boneEnd = lay.boneEnd;
+  const int64_t bones = sec.boneCount, morphs = sec.morphCount;
   if (bones == 0) return st->status = kVrmaPoseNoBones;
 
   PrepareNames();
@@ -465,7 +460,7 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   uint32_t counts[2 * MB_COUNT] = {};
   uint32_t last = 0;
   for (int64_t r = 0; r < bones; r++) {
-    const uint8_t* p = data + kBoneStart + size_t(r) * kBoneRecord;
+    const uint8_t* p = sec.bones + size_t(r) * kBoneRecord;
     last = std::max(last, UintAt(p + kFrameAt));
     const int n = NameLength(p, 15);
     int t = TrackOf(p, n);
@@ -484,16 +479,15 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   for (int64_t r = 0; r < bones; r++) {
     const int t = which[size_t(r)];
     if (t < 0) continue;
-    AddRecord(&m.tracks[t], data + kBoneStart + size_t(r) * kBoneRecord, uint32_t(r));
+    AddRecord(&m.tracks[t], sec.bones + size_t(r) * kBoneRecord, uint32_t(r));
     for (float& c : m.tracks[t].keys.back().pos)  // a coordinate that is no number stays put
       if (!std::isfinite(c)) c = 0;
   }
-  for (int64_t r = 0; r < morphs; r++)
-    last = std::max(last, UintAt(data + boneEnd + 4 + size_t(r) * kMorphRecord + 15));
+  for (int64_t r = 0; r < morphs; r++) last = std::max(last, UintAt(sec.morphs + size_t(r) * kVmdMorphRecord + 15));
   st->lastFrame = last;
   if (last > kVrmaMaxFrame) return st->status = kVrmaPoseTooLong;
   for (Track& t : m.tracks) Gather(&t);
-  if (boneEnd < size) ReadSwitches(data, size, boneEnd + 4 + size_t(morphs) * kMorphRecord, &m);
+  if (sec.morphs) ReadSwitches(data, size, size_t(sec.morphs - data) + size_t(morphs) * kVmdMorphRecord, &m);
   for (auto& s : m.ik)
     std::stable_sort(s.begin(), s.end(), [](const Switch& a, const Switch& b) { return a.frame < b.frame; });
 
