@@ -263,7 +263,7 @@ double Wrap(double a) {
 // One link of a CCD step, free to turn about any axis: the turn (in the
 // link's own frame) bringing direction ve toward vt by at most limit radians
 // (whose cosine is limitCos). False when there is nothing to turn.
-bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
+inline bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
   const double le = Len(ve), lt = Len(vt);
   if (le < 1e-9 || lt < 1e-9) return false;
   const V axis = Cross(ve, vt);
