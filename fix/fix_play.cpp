@@ -52,10 +52,18 @@ double CurveParamAt(double X1, double X2, double t) {
 double CurveAt(int x1, int y1, int x2, int y2, double t) {
   if (x1 == y1 && x2 == y2) return t;  // the straight line
   gWork++;
+  // Bones keyed together mostly share their curves and are asked for at the
+  // same time: the last answer is kept.
+  static struct {
+    int c[4];
+    double t, y;
+  } last = {{-1, -1, -1, -1}, 0, 0};
+  if (last.t == t && last.c[0] == x1 && last.c[1] == y1 && last.c[2] == x2 && last.c[3] == y2) return last.y;
   const double Y1 = y1 / 127.0, Y2 = y2 / 127.0;
   const double s = CurveParamAt(x1 / 127.0, x2 / 127.0, t);
   const double ay = 1 + 3 * Y1 - 3 * Y2, by = 3 * Y2 - 6 * Y1, cy = 3 * Y1;
-  return ((ay * s + by) * s + cy) * s;
+  last = {{x1, y1, x2, y2}, t, ((ay * s + by) * s + cy) * s};
+  return last.y;
 }
 
 // One key of a bone of the chains, read from record r at p.
