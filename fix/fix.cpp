@@ -728,7 +728,7 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
 
   static Motion m;
-  m.bones = data + kBoneStart;
+  m.bones = sec.bones;
   for (Track& t : m.tracks) t = Track();
   // The bones of the records first, to make room for each track at once.
   static std::vector<uint8_t> which;

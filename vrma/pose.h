@@ -1,9 +1,9 @@
 // The pose stage: an MMD motion played on Tarvel's standard skeleton, frame
 // by whole frame, as VRM humanoid rotations and the hips' position.
 //
-// Each frame: the keys evaluated as players do (the later key's curve,
-// rotations along the shorter arc, each position axis on its own curve,
-// the ends held); forward kinematics through the MMD bones, the twist
+// Each frame: the keys evaluated as players do, by the fold's own code
+// (fix/fix_play: the later key's curve, rotations along the shorter arc,
+// each position axis on its own curve, the ends held); forward kinematics through the MMD bones, the twist
 // bones, shoulder P (its turn taken back below the shoulder), 上半身２ after
 // 上半身2, 腰 taken back above the legs; the leg IK as MMD models set it up
 // (cyclic coordinate descent, 40 loops, at most 2 rad a step, the knee about
