@@ -1,7 +1,6 @@
 #include "fix/fix.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,17 +9,12 @@
 #include "fix/fix_fit.h"
 #include "fix/fix_play.h"
 #include "vmd/rotation.h"
-
-static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
+#include "vmd/sections.h"
 
 using namespace fixplay;
 
 namespace {
 
-constexpr size_t kHeaderBytes = 30;
-constexpr size_t kModelBytes = 20;
-constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
-constexpr size_t kMorphRecord = 23;
 // Fitting aims a little inside the bound, for the players' own arithmetic.
 // The bones folded into along one chain share it: the world rotation of a
 // hand carries the differences of the chest, shoulder, arm and hand.
@@ -74,8 +68,7 @@ int WhichBone(const uint8_t* rec) {
   uint32_t head;
   memcpy(&head, rec, 4);
   if (std::find(gHeads, gHeads + gHeadCount, head) == gHeads + gHeadCount) return -1;
-  const void* z = memchr(rec, 0, 15);
-  const int n = z ? int(static_cast<const uint8_t*>(z) - rec) : 15;
+  const int n = NameLength(rec, 15);
   for (int i = 0; i < kBoneCount; i++)
     if (gNames[i].n == n && memcmp(gNames[i].s, rec, size_t(n)) == 0) return i;
   return -1;
@@ -598,10 +591,6 @@ const char* FixRefusalText(int refusal) {
   return refusal >= 0 && refusal < kRefusals ? kTexts[refusal] : "";
 }
 
-double FixCurveWeight(int x1, int y1, int x2, int y2, double t) {
-  return CurveAt(x1, y1, x2, y2, t);
-}
-
 namespace {
 
 // The bone each fold removes, and which folds a bone's rebuilding needs.
@@ -722,36 +711,24 @@ int FixPlan(const uint8_t* data, size_t size, FixResult* r) {
   memset(r, 0, sizeof *r);
   r->bytesIn = int64_t(size);
   PrepareNames();
-  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
-  if (size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
-    return r->status = kFixNotMotion;
-  if (size < kBoneStart) return r->status = kFixNothing;  // no bone keys at all
-
-  // The sections that the copy rewrites or must know whole. A negative count
-  // places nothing after it: the file is cut there, as the reader says. The
-  // bone keys must be whole to know what to fold; a cut in the morph keys
-  // matters only to a copy.
-  const int64_t declared = IntAt(data + kHeaderBytes + kModelBytes);
-  const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (declared < 0 || declared > present) {
-    r->cutSection = 1;
-    r->cutDeclared = declared;
-    r->cutPresent = declared < 0 ? 0 : present;
-    return r->status = kFixCut;
+  // The sections that the copy rewrites or must know whole: the bone keys
+  // must be whole to know what to fold; a cut in the morph keys matters only
+  // to a copy.
+  VmdSections sec;
+  const int found = VmdFindSections(data, size, &sec);
+  if (found == kVmdSectionsNotMotion) return r->status = kFixNotMotion;
+  if (found == kVmdSectionsCut) {
+    r->cutSection = sec.cutSection;
+    r->cutDeclared = sec.cutDeclared;
+    r->cutPresent = sec.cutPresent;
+    if (sec.cutSection == 1) return r->status = kFixCut;
   }
+  if (!sec.bones) return r->status = kFixNothing;  // no bone keys at all
+  const int64_t declared = sec.boneCount;
   const size_t boneEnd = kBoneStart + size_t(declared) * kBoneRecord;
-  if (boneEnd < size) {
-    const int64_t morphs = size - boneEnd < 4 ? 0 : IntAt(data + boneEnd);
-    const int64_t room = size - boneEnd < 4 ? 0 : int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
-    if (size - boneEnd < 4 || morphs < 0 || morphs > room) {
-      r->cutSection = 2;
-      r->cutDeclared = morphs;
-      r->cutPresent = morphs < 0 ? 0 : room;
-    }
-  }
 
   static Motion m;
-  m.bones = data + kBoneStart;
+  m.bones = sec.bones;
   for (Track& t : m.tracks) t = Track();
   // The bones of the records first, to make room for each track at once.
   static std::vector<uint8_t> which;

@@ -97,7 +97,3 @@ int FixMotion(const uint8_t* data, size_t size, FixResult* result, std::vector<u
 typedef int (*FixSink)(void* ctx, const uint8_t* bytes, size_t n);
 int FixPlan(const uint8_t* data, size_t size, FixResult* result);
 int FixEmit(FixSink sink, void* ctx);
-
-// The curve a player follows between two keys, from the later key's four
-// bytes x1, y1, x2, y2 (over 127): the weight at time t in [0, 1].
-double FixCurveWeight(int x1, int y1, int x2, int y2, double t);

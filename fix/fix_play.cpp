@@ -52,21 +52,18 @@ double CurveParamAt(double X1, double X2, double t) {
 double CurveAt(int x1, int y1, int x2, int y2, double t) {
   if (x1 == y1 && x2 == y2) return t;  // the straight line
   gWork++;
+  // Bones keyed together mostly share their curves and are asked for at the
+  // same time: the last answer is kept.
+  static struct {
+    int c[4];
+    double t, y;
+  } last = {{-1, -1, -1, -1}, 0, 0};
+  if (last.t == t && last.c[0] == x1 && last.c[1] == y1 && last.c[2] == x2 && last.c[3] == y2) return last.y;
   const double Y1 = y1 / 127.0, Y2 = y2 / 127.0;
   const double s = CurveParamAt(x1 / 127.0, x2 / 127.0, t);
   const double ay = 1 + 3 * Y1 - 3 * Y2, by = 3 * Y2 - 6 * Y1, cy = 3 * Y1;
-  return ((ay * s + by) * s + cy) * s;
-}
-
-float FloatAt(const uint8_t* p) {
-  float f;
-  memcpy(&f, p, 4);
-  return f;
-}
-int32_t IntAt(const uint8_t* p) {
-  int32_t v;
-  memcpy(&v, p, 4);
-  return v;
+  last = {{x1, y1, x2, y2}, t, ((ay * s + by) * s + cy) * s};
+  return last.y;
 }
 
 // One key of a bone of the chains, read from record r at p.
@@ -142,9 +139,11 @@ int LastAtOrBefore(const Track& t, int64_t f) {
   return i;
 }
 
-Dq RotationAt(const Track& t, int64_t f) {
-  if (t.keys.empty()) return kIdentity;
-  const int i = LastAtOrBefore(t, f);
+namespace {
+
+// The rotation and the position at frame f, i being the last key at or
+// before it (-1: none).
+Dq RotationFrom(const Track& t, int i, int64_t f) {
   if (i < 0) return t.keys[0].q;
   if (i + 1 >= (int)t.keys.size() || t.keys[i].frame == f) return t.keys[i].q;
   const Key& a = t.keys[i];
@@ -156,10 +155,7 @@ Dq RotationAt(const Track& t, int64_t f) {
   return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
 }
 
-void PositionAt(const Track& t, int64_t f, float out[3]) {
-  out[0] = out[1] = out[2] = 0;
-  if (t.keys.empty()) return;
-  const int i = LastAtOrBefore(t, f);
+void PositionFrom(const Track& t, int i, int64_t f, float out[3]) {
   const Key& a = t.keys[i < 0 ? 0 : i];
   memcpy(out, a.pos, sizeof a.pos);
   if (i < 0 || i + 1 >= (int)t.keys.size() || a.frame == f) return;
@@ -175,5 +171,29 @@ void PositionAt(const Track& t, int64_t f, float out[3]) {
   }
 }
 
+}  // namespace
+
+Dq RotationAt(const Track& t, int64_t f) {
+  return t.keys.empty() ? kIdentity : RotationFrom(t, LastAtOrBefore(t, f), f);
+}
+
+void PositionAt(const Track& t, int64_t f, float out[3]) {
+  if (t.keys.empty()) {
+    out[0] = out[1] = out[2] = 0;
+    return;
+  }
+  PositionFrom(t, LastAtOrBefore(t, f), f, out);
+}
+
+void PoseAt(const Track& t, int64_t f, Dq* q, float pos[3]) {
+  if (t.keys.empty()) {
+    *q = kIdentity;
+    pos[0] = pos[1] = pos[2] = 0;
+    return;
+  }
+  const int i = LastAtOrBefore(t, f);
+  *q = RotationFrom(t, i, f);
+  PositionFrom(t, i, f, pos);
+}
 
 }  // namespace fixplay

@@ -9,12 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "fix/fix_layout.h"
+
 namespace fixplay {
 
-// A bone record: name 15 bytes, frame, position, rotation (x, y, z, w),
-// 64 interpolation bytes.
-constexpr size_t kBoneRecord = 111;
-constexpr size_t kRotAt = 31, kPosAt = 19, kFrameAt = 15, kInterpAt = 47;
 constexpr double kPi = 3.14159265358979323846;
 
 struct Dq {
@@ -75,9 +73,6 @@ struct Track {
   mutable int cursor = 0;      // the key the last look-up found: frames are mostly asked in order
 };
 
-float FloatAt(const uint8_t* p);
-int32_t IntAt(const uint8_t* p);
-
 // Adds record r, the bone record at p, to the bone's track.
 void AddRecord(Track* t, const uint8_t* p, uint32_t r);
 // After the last record: the keys by frame, one per frame, each with its arc
@@ -88,5 +83,7 @@ int LastAtOrBefore(const Track& t, int64_t f);
 // The bone's rotation (unit) and position at frame f, as players have them.
 Dq RotationAt(const Track& t, int64_t f);
 void PositionAt(const Track& t, int64_t f, float out[3]);
+// Both at one look-up.
+void PoseAt(const Track& t, int64_t f, Dq* q, float pos[3]);
 
 }  // namespace fixplay

@@ -1,25 +1,20 @@
 #include "vrma/pose.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "base/encoding.h"
-#include "fix/fix.h"
+#include "fix/fix_play.h"
+#include "vmd/sections.h"
 
-static_assert(std::endian::native == std::endian::little, "the motion's numbers are little-endian");
+// The motion's keys are read and played as the VRM-ready copy plays them.
+using namespace fixplay;
 
 namespace {
 
-constexpr size_t kHeaderBytes = 30;
-constexpr size_t kModelBytes = 20;
-constexpr size_t kBoneStart = kHeaderBytes + kModelBytes + 4;  // after the bone count
-constexpr size_t kBoneRecord = 111, kMorphRecord = 23, kCameraRecord = 61, kLightRecord = 28,
-                 kShadowRecord = 9, kIkEntry = 21, kIkHead = 9;
-constexpr size_t kFrameAt = 15, kPosAt = 19, kRotAt = 31, kInterpAt = 47;
-constexpr double kPi = 3.14159265358979323846;
+constexpr size_t kCameraRecord = 61, kLightRecord = 28, kShadowRecord = 9, kIkEntry = 21, kIkHead = 9;
 
 // The leg IK as MMD models set it up.
 constexpr int kLegIkLoops = 40;
@@ -33,21 +28,8 @@ constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands sti
 
 // ---- quaternions ------------------------------------------------------------
 
-struct Q {
-  double x, y, z, w;
-};
-const Q kIdentity = {0, 0, 0, 1};
+using Q = Dq;
 
-Q Mul(const Q& a, const Q& b) {
-  return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y + a.y * b.w + a.z * b.x - a.x * b.z,
-          a.w * b.z + a.z * b.w + a.x * b.y - a.y * b.x, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
-}
-Q Conj(const Q& q) { return {-q.x, -q.y, -q.z, q.w}; }
-double Dot(const Q& a, const Q& b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
-Q Normal(const Q& q) {
-  const double n = std::sqrt(Dot(q, q));
-  return {q.x / n, q.y / n, q.z / n, q.w / n};
-}
 Q AxisAngle(double x, double y, double z, double angle) {
   const double s = std::sin(angle / 2);
   return {x * s, y * s, z * s, std::cos(angle / 2)};
@@ -63,26 +45,12 @@ double VDot(const V& a, const V& b) { return a.x * b.x + a.y * b.y + a.z * b.z; 
 double Len(const V& a) { return std::sqrt(VDot(a, a)); }
 
 // v turned by the unit quaternion q.
-V Rotate(const Q& q, const V& v) {
+inline V Rotate(const Q& q, const V& v) {
   const V u = {q.x, q.y, q.z};
   const V t = Cross(u, v);
   const V t2 = {2 * t.x, 2 * t.y, 2 * t.z};
   const V c = Cross(u, t2);
   return {v.x + q.w * t2.x + c.x, v.y + q.w * t2.y + c.y, v.z + q.w * t2.z + c.z};
-}
-
-// Along the shorter arc, as players do.
-Q Slerp(const Q& a, Q b, double w) {
-  double d = Dot(a, b);
-  if (d < 0) {
-    b = {-b.x, -b.y, -b.z, -b.w};
-    d = -d;
-  }
-  if (d > 0.9999999)
-    return Normal({a.x + (b.x - a.x) * w, a.y + (b.y - a.y) * w, a.z + (b.z - a.z) * w, a.w + (b.w - a.w) * w});
-  const double th = std::acos(d), s = std::sin(th);
-  const double ka = std::sin((1 - w) * th) / s, kb = std::sin(w * th) / s;
-  return {a.x * ka + b.x * kb, a.y * ka + b.y * kb, a.z * ka + b.z * kb, a.w * ka + b.w * kb};
 }
 
 // MMD space to glTF space.
@@ -91,66 +59,11 @@ V ToGltf(const V& p) { return {p.x * kVrmaMetresPerUnit, p.y * kVrmaMetresPerUni
 
 // ---- the motion's keys ----------------------------------------------------
 
-float FloatAt(const uint8_t* p) {
-  float f;
-  memcpy(&f, p, 4);
-  return f;
-}
-int32_t IntAt(const uint8_t* p) {
-  int32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-uint32_t UintAt(const uint8_t* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
-struct Key {
-  uint32_t frame;
-  Q q;            // unit; the identity for a rotation that is none
-  double pos[3];  // 0 for a coordinate that is no number
-  uint8_t c[16];  // the first row of curves: x1 of X Y Z R, then y1, x2, y2
-};
-
-struct Track {
-  std::vector<Key> keys;  // by frame, one a frame (the last record of it)
-  int cursor = 0;         // frames are asked in order
-};
-
-// Index of the last key at or before frame f, or -1.
-int LastAtOrBefore(Track& t, uint32_t f) {
-  const int n = int(t.keys.size());
-  if (t.cursor >= n || t.keys[t.cursor].frame > f) t.cursor = 0;
-  while (t.cursor + 1 < n && t.keys[t.cursor + 1].frame <= f) t.cursor++;
-  return t.keys[t.cursor].frame <= f ? t.cursor : -1;
-}
-
-// The later key's weight at frame f between keys a and b over its curve k
-// (0..3: X, Y, Z, rotation).
-double Weight(const Key& a, const Key& b, uint32_t f, int k) {
-  const double u = double(f - a.frame) / double(b.frame - a.frame);
-  return FixCurveWeight(b.c[k], b.c[4 + k], b.c[8 + k], b.c[12 + k], u);
-}
-
-void Evaluate(Track& t, uint32_t f, Q* q, double pos[3]) {
-  if (t.keys.empty()) {
-    *q = kIdentity;
-    pos[0] = pos[1] = pos[2] = 0;
-    return;
-  }
-  const int i = LastAtOrBefore(t, f);
-  const Key& a = t.keys[i < 0 ? 0 : i];
-  if (i < 0 || i + 1 == int(t.keys.size()) || a.frame == f) {
-    *q = a.q;
-    memcpy(pos, a.pos, sizeof a.pos);
-    return;
-  }
-  const Key& b = t.keys[i + 1];
-  *q = Slerp(a.q, b.q, Weight(a, b, f, 3));
-  for (int c = 0; c < 3; c++)
-    pos[c] = b.pos[c] == a.pos[c] ? a.pos[c] : a.pos[c] + (b.pos[c] - a.pos[c]) * Weight(a, b, f, c);
+// The bone's rotation and movement at frame f.
+void Evaluate(const Track& t, int64_t f, Q* q, double pos[3]) {
+  float p[3];
+  PoseAt(t, f, q, p);
+  for (int c = 0; c < 3; c++) pos[c] = p[c];
 }
 
 // The bones' names in Shift-JIS, hashed: a bone's track is 2 * bone, its
@@ -168,12 +81,6 @@ uint32_t Hash(const uint8_t* s, int n) {
   uint32_t h = 2166136261u;
   for (int i = 0; i < n; i++) h = (h ^ s[i]) * 16777619u;
   return h;
-}
-
-// The name field of a record: up to its first NUL, at most cap bytes.
-int NameLength(const uint8_t* rec, int cap) {
-  const void* z = memchr(rec, 0, size_t(cap));
-  return z ? int(static_cast<const uint8_t*>(z) - rec) : cap;
 }
 
 void AddName(const char* utf8, int track) {
@@ -209,6 +116,19 @@ int TrackOf(const uint8_t* name, int n) {
     if (slot.track < 0) return -1;
     if (slot.n == n && memcmp(slot.s, name, size_t(n)) == 0) return slot.track;
   }
+}
+
+// Whether a VRM viewer plays the keys of a track (see VrmaPoseOptions::fold).
+bool ViewerPlays(int track) {
+  if (track % 2) return false;  // an alias
+  const int b = track / 2;
+  if (b < MB_left) return b != MB_upper3;
+  switch (b - (b >= MB_right ? MB_right : MB_left)) {
+    case SB_shoulderP: case SB_shoulderC: case SB_armTwist: case SB_handTwist: case SB_waistCancel:
+    case SB_legD: case SB_kneeD: case SB_ankleD: case SB_toeEx: case SB_ikParent:
+      return false;
+  }
+  return true;
 }
 
 // The distinct names of the bones with no counterpart.
@@ -254,32 +174,6 @@ struct Motion {
   std::vector<Switch> ik[kIks];  // by frame
   size_t ikCursor[kIks];
 };
-
-void ReadKey(const uint8_t* p, Key* k) {
-  k->frame = UintAt(p + kFrameAt);
-  for (int c = 0; c < 3; c++) {
-    const float v = FloatAt(p + kPosAt + 4 * c);
-    k->pos[c] = std::isfinite(v) ? v : 0;
-  }
-  const Q raw = {FloatAt(p + kRotAt), FloatAt(p + kRotAt + 4), FloatAt(p + kRotAt + 8), FloatAt(p + kRotAt + 12)};
-  const double n = Dot(raw, raw);
-  k->q = std::isfinite(n) && n > 1e-12 ? Normal(raw) : kIdentity;
-  memcpy(k->c, p + kInterpAt, 16);
-}
-
-// Sorts each track by frame; of keys at one frame the last in the file counts.
-void Gather(Track* t) {
-  auto byFrame = [](const Key& a, const Key& b) { return a.frame < b.frame; };
-  std::stable_sort(t->keys.begin(), t->keys.end(), byFrame);
-  size_t n = 0;
-  for (size_t i = 0; i < t->keys.size(); i++) {
-    if (n > 0 && t->keys[n - 1].frame == t->keys[i].frame)
-      t->keys[n - 1] = t->keys[i];
-    else
-      t->keys[n++] = t->keys[i];
-  }
-  t->keys.resize(n);
-}
 
 // The show-and-IK section, as far as it is whole: the switches of the IKs.
 void ReadSwitches(const uint8_t* data, size_t size, size_t at, Motion* m) {
@@ -346,7 +240,7 @@ struct Rig {
   double d[HB_COUNT][4];
 };
 
-void Place(const Rig& r, Pose* p, int b) {
+inline void Place(const Rig& r, Pose* p, int b) {
   const V o = r.offset[b] + p->move[b];
   const int up = r.parent[b];
   if (up < 0) {
@@ -369,7 +263,7 @@ double Wrap(double a) {
 // One link of a CCD step, free to turn about any axis: the turn (in the
 // link's own frame) bringing direction ve toward vt by at most limit radians
 // (whose cosine is limitCos). False when there is nothing to turn.
-bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
+inline bool Turn(const V& ve, const V& vt, double limit, double limitCos, Q* turn) {
   const double le = Len(ve), lt = Len(vt);
   if (le < 1e-9 || lt < 1e-9) return false;
   const V axis = Cross(ve, vt);
@@ -391,6 +285,7 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
   const Q up = Conj(p->w[r.parent[leg]].q);
   const V target = Rotate(up, p->w[base + SB_legIk].p - p->w[leg].p);
   const V k = r.offset[knee] + p->move[knee], a = r.offset[ankle] + p->move[ankle];
+  const double la = Len(a);
   Q thigh = p->lq[leg];
   // The knee keeps only its turn about x, within its range.
   double bend = std::clamp(Wrap(2 * std::atan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
@@ -407,10 +302,10 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     // directions to the ankle and to the target, in the sense that brings
     // them together; a first step out of its range is taken the other way
     // when that one is within it.
-    const V tk = Rotate(Conj(thigh), target) - k;
+    const V inThighTarget = Rotate(Conj(thigh), target), tk = inThighTarget - k;
     const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
     if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
-      const double full = std::acos(std::clamp(VDot(a, vt) / (Len(a) * Len(vt)), -1.0, 1.0));
+      const double full = std::acos(std::clamp(VDot(a, vt) / (la * Len(vt)), -1.0, 1.0));
       double step = std::min(full, kLegIkStep);
       if (a.y * vt.z - a.z * vt.y < 0) step = -step;
       double nb = bend + step;
@@ -422,7 +317,7 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     const V inThigh = ankleInThigh();
     if (done(inThigh)) break;
     Q turn;
-    const bool turned = Turn(inThigh, Rotate(Conj(thigh), target), kLegIkStep, kLegIkStepCos, &turn);
+    const bool turned = Turn(inThigh, inThighTarget, kLegIkStep, kLegIkStepCos, &turn);
     if (turned) thigh = Normal(Mul(thigh, turn));
     // Where neither link moves (a target out of reach, the leg straight at
     // it), the loops left would repeat this one.
@@ -534,41 +429,22 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   const size_t size = o.size;
   if (!std::isfinite(o.armAngleDeg) || std::fabs(o.armAngleDeg) > kVrmaArmAngleMax)
     return st->status = kVrmaPoseBadArmAngle;
-  static const uint8_t kMagic[4] = {'V', 'o', 'c', 'a'}, kVersion[4] = {'0', '0', '0', '2'};
-  if (!data || size < 25 || memcmp(data, kMagic, 4) != 0 || memcmp(data + 21, kVersion, 4) != 0)
-    return st->status = kVrmaPoseNotMotion;
-  if (size < kBoneStart) return st->status = kVrmaPoseNoBones;
-
-  // The bone and morph sections must be whole.
-  const int64_t bones = std::max<int32_t>(0, IntAt(data + kHeaderBytes + kModelBytes));
-  const int64_t present = int64_t(size - kBoneStart) / int64_t(kBoneRecord);
-  if (bones > present) {
-    st->cutSection = 1;
-    st->cutDeclared = bones;
-    st->cutPresent = present;
+  VmdSections sec;
+  const int found = VmdFindSections(data, size, &sec);
+  if (found == kVmdSectionsNotMotion) return st->status = kVrmaPoseNotMotion;
+  if (found == kVmdSectionsCut) {  // the bone and morph keys must be whole
+    st->cutSection = sec.cutSection;
+    st->cutDeclared = sec.cutDeclared;
+    st->cutPresent = sec.cutPresent;
     return st->status = kVrmaPoseCut;
   }
-  const size_t boneEnd = kBoneStart + size_t(bones) * kBoneRecord;
-  int64_t morphs = 0;
-  if (boneEnd < size) {
-    if (size - boneEnd < 4) {
-      st->cutSection = 2;
-      return st->status = kVrmaPoseCut;
-    }
-    morphs = std::max<int32_t>(0, IntAt(data + boneEnd));
-    const int64_t room = int64_t(size - boneEnd - 4) / int64_t(kMorphRecord);
-    if (morphs > room) {
-      st->cutSection = 2;
-      st->cutDeclared = morphs;
-      st->cutPresent = room;
-      return st->status = kVrmaPoseCut;
-    }
-  }
+  const int64_t bones = sec.boneCount, morphs = sec.morphCount;
   if (bones == 0) return st->status = kVrmaPoseNoBones;
 
   PrepareNames();
   static Motion m;
-  for (Track& t : m.tracks) {
+  for (Track& t : m.tracks) {  // emptied, its room kept
+    t.recs.clear();
     t.keys.clear();
     t.cursor = 0;
   }
@@ -578,26 +454,40 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
   }
   static Unmapped unmapped;
   memset(&unmapped, 0, sizeof unmapped);
+  // Each record's track first (-1: none), to make room for each track at once.
+  static std::vector<int16_t> which;
+  which.resize(size_t(bones));
+  uint32_t counts[2 * MB_COUNT] = {};
   uint32_t last = 0;
   for (int64_t r = 0; r < bones; r++) {
-    const uint8_t* p = data + kBoneStart + size_t(r) * kBoneRecord;
+    const uint8_t* p = sec.bones + size_t(r) * kBoneRecord;
     last = std::max(last, UintAt(p + kFrameAt));
     const int n = NameLength(p, 15);
-    const int t = TrackOf(p, n);
-    if (t < 0) {
+    int t = TrackOf(p, n);
+    if (t < 0)
       NoteUnmapped(&unmapped, p, n, st);
-      continue;
-    }
-    Key k;
-    ReadKey(p, &k);
-    m.tracks[t].keys.push_back(k);
+    else if (!o.fold && !ViewerPlays(t))
+      t = -1;
+    else
+      counts[t]++;
+    which[size_t(r)] = int16_t(t);
   }
-  for (int64_t r = 0; r < morphs; r++)
-    last = std::max(last, UintAt(data + boneEnd + 4 + size_t(r) * kMorphRecord + 15));
+  for (int64_t r = 0; r < morphs; r++) last = std::max(last, UintAt(sec.morphs + size_t(r) * kVmdMorphRecord + 15));
   st->lastFrame = last;
   if (last > kVrmaMaxFrame) return st->status = kVrmaPoseTooLong;
+  for (int t = 0; t < 2 * MB_COUNT; t++) {
+    m.tracks[t].recs.reserve(counts[t]);
+    m.tracks[t].keys.reserve(counts[t]);
+  }
+  for (int64_t r = 0; r < bones; r++) {
+    const int t = which[size_t(r)];
+    if (t < 0) continue;
+    AddRecord(&m.tracks[t], sec.bones + size_t(r) * kBoneRecord, uint32_t(r));
+    for (float& c : m.tracks[t].keys.back().pos)  // a coordinate that is no number stays put
+      if (!std::isfinite(c)) c = 0;
+  }
   for (Track& t : m.tracks) Gather(&t);
-  if (boneEnd < size) ReadSwitches(data, size, boneEnd + 4 + size_t(morphs) * kMorphRecord, &m);
+  if (sec.morphs) ReadSwitches(data, size, size_t(sec.morphs - data) + size_t(morphs) * kVmdMorphRecord, &m);
   for (auto& s : m.ik)
     std::stable_sort(s.begin(), s.end(), [](const Switch& a, const Switch& b) { return a.frame < b.frame; });
 
@@ -626,19 +516,27 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
 
   static Pose pose;
   Pose* p = &pose;
+  // The bones the motion keys; the others stay at rest.
+  int keyed[MB_COUNT], keyedCount = 0;
+  for (int b = 0; b < MB_COUNT; b++) {
+    p->key[b] = kIdentity;
+    p->move[b] = {0, 0, 0};
+    if (!m.tracks[2 * b].keys.empty() || !m.tracks[2 * b + 1].keys.empty()) keyed[keyedCount++] = b;
+  }
   for (int f = 0; f < frames; f++) {
-    for (int b = 0; b < MB_COUNT; b++) {
+    for (int i = 0; i < keyedCount; i++) {
+      const int b = keyed[i];
       double pos[3], alias[3];
       Q qa;
-      Evaluate(m.tracks[2 * b], uint32_t(f), &p->key[b], pos);
+      Evaluate(m.tracks[2 * b], f, &p->key[b], pos);
       if (!m.tracks[2 * b + 1].keys.empty()) {  // the alias's turn after the bone's own
-        Evaluate(m.tracks[2 * b + 1], uint32_t(f), &qa, alias);
+        Evaluate(m.tracks[2 * b + 1], f, &qa, alias);
         p->key[b] = Mul(p->key[b], qa);
         for (int c = 0; c < 3; c++) pos[c] += alias[c];
       }
       p->move[b] = {pos[0], pos[1], pos[2]};
-      p->lq[b] = p->key[b];
     }
+    memcpy(p->lq, p->key, sizeof p->lq);
     Grant(p, MB_left, false);
     Grant(p, MB_right, false);
     for (int b = 0; b < MB_COUNT; b++) Place(rig, p, b);

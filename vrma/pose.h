@@ -1,9 +1,9 @@
 // The pose stage: an MMD motion played on Tarvel's standard skeleton, frame
 // by whole frame, as VRM humanoid rotations and the hips' position.
 //
-// Each frame: the keys evaluated as players do (the later key's curve,
-// rotations along the shorter arc, each position axis on its own curve,
-// the ends held); forward kinematics through the MMD bones, the twist
+// Each frame: the keys evaluated as players do, by the fold's own code
+// (fix/fix_play: the later key's curve, rotations along the shorter arc,
+// each position axis on its own curve, the ends held); forward kinematics through the MMD bones, the twist
 // bones, shoulder P (its turn taken back below the shoulder), 上半身２ after
 // 上半身2, 腰 taken back above the legs; the leg IK as MMD models set it up
 // (cyclic coordinate descent, 40 loops, at most 2 rad a step, the knee about
@@ -49,6 +49,13 @@ struct VrmaPoseOptions {
   const uint8_t* data = nullptr;  // the motion's bytes
   size_t size = 0;
   double armAngleDeg = kVrmaArmAngleDeg;
+  // Off: the pose a VRM viewer plays, no bone folded. The keys of the bones
+  // with no humanoid counterpart are left out, as if the motion did not key
+  // them (the twist bones, 肩P and 肩C, 上半身3, the D bones and 足先EX, the
+  // leg IK parents, 腰キャンセル, and every alias: 上半身２, 上半身３,
+  // 足ＩＫ親); the humanoid's bones, the centre chain (全ての親, センター,
+  // グルーブ, 腰), the leg and toe IK and their switches play as with it on.
+  bool fold = true;
   // When set: each humanoid joint where MMD's forward kinematics puts it
   // (frames x HB_COUNT x 3, glTF space, metres), for comparing a player's
   // pose with.
@@ -60,7 +67,8 @@ struct VrmaPoseStats {
   int frames;             // frames written (the last key's frame + 1)
   int64_t lastFrame;      // the last bone or morph key's frame
   // kVrmaPoseCut: the section the file ends in (1 bone, 2 morph), the
-  // records its count declares and the whole ones present.
+  // records its count declares (negative: the count is, and nothing after
+  // it is read; 0: the file ends inside the count) and the whole ones present.
   int cutSection;
   int64_t cutDeclared, cutPresent;
   // The leg IK: frames where either leg's IK was solved, the solutions

@@ -355,6 +355,70 @@ TEST(VrmaPose, BonesWithoutCounterpartNamedOnce) {
   EXPECT_TRUE(m.stats.unmappedMore);
 }
 
+// The pose of a motion with the folds on or off.
+VrmaAnimation PlayedWith(const std::string& bytes, bool fold) {
+  VrmaPoseOptions o;
+  o.data = reinterpret_cast<const uint8_t*>(bytes.data());
+  o.size = bytes.size();
+  o.fold = fold;
+  VrmaAnimation a;
+  VrmaPoseStats st;
+  EXPECT_EQ(VrmaPose(o, &a, &st), kVrmaPoseDone);
+  return a;
+}
+
+TEST(VrmaPose, WithoutFoldsTheBonesAViewerDropsAreLeftOut) {
+  std::mt19937 rng(11);
+  // What a viewer plays: the humanoid's bones, the centre chain, the IKs.
+  const char* played[] = {"全ての親", "センター", "グルーブ", "腰", "上半身", "上半身2", "首", "頭", "下半身",
+                          "左肩", "左腕", "左ひじ", "左手首", "右腕", "右ひじ", "左人指１", "左足", "右ひざ",
+                          "左足ＩＫ", "右足ＩＫ", "左つま先ＩＫ"};
+  // What it drops.
+  const char* dropped[] = {"左腕捩", "右手捩", "左肩P", "右肩C", "上半身２", "上半身3", "上半身３", "左足D",
+                           "右ひざD", "左足首D", "右足先EX", "左足IK親", "右足ＩＫ親", "腰キャンセル左"};
+  Gen viewer, full;
+  for (const char* b : played)
+    for (int k = 0; k < 4; k++) {
+      const Vt move = {double(rng() % 5) - 2, double(rng() % 5) - 2, double(rng() % 5) - 2};
+      viewer.Key(b, int(rng() % 120), RandomTurn(rng, 60), move, Curves(rng));
+    }
+  viewer.Key("首", 119).Ik(40, "左足ＩＫ", false).Ik(80, "左足ＩＫ", true);  // to frame 119, as the others
+  full = viewer;
+  for (const char* b : dropped)
+    for (int k = 0; k < 4; k++) full.Key(b, int(rng() % 120), RandomTurn(rng, 60), {1, 0, 1}, Curves(rng));
+  const VrmaAnimation off = PlayedWith(full.Bytes(), false), on = PlayedWith(full.Bytes(), true);
+  const VrmaAnimation alone = PlayedWith(viewer.Bytes(), true);
+  // Without the folds, as if the motion had not keyed those bones.
+  EXPECT_EQ(off.rotation, alone.rotation);
+  EXPECT_EQ(off.hips, alone.hips);
+  EXPECT_NE(on.rotation, alone.rotation);
+  // On a motion without such bones, folds or none are the same.
+  const VrmaAnimation viewerOff = PlayedWith(viewer.Bytes(), false);
+  EXPECT_EQ(viewerOff.rotation, alone.rotation);
+  EXPECT_EQ(viewerOff.hips, alone.hips);
+}
+
+TEST(VrmaPose, WithoutFoldsTheArmTurnsWithoutItsTwist) {
+  const Qt arm = AroundAxis(0, 0, 1, -20);
+  Gen g;
+  g.Key("左腕", 0, arm).Key("左腕捩", 0).Key("左腕捩", 30, AroundAxis(1, 0, 0, 90));
+  const std::string bytes = g.Bytes();
+  const VrmaAnimation off = PlayedWith(bytes, false), on = PlayedWith(bytes, true);
+  const VrmaAnimation still = PlayedWith(Gen().Key("左腕", 0, arm).Key("左腕", 30, arm).Bytes(), true);
+  const TMotion m = ReadMotion(bytes);
+  for (int f = 0; f <= 30; f += 5) {
+    const double twist = AngleDeg(Key(m, "左腕捩", uint32_t(f)));
+    // The upper arm's turn less (off) or with (on) the twist's.
+    EXPECT_NEAR(AngleBetweenDeg(Local(off, f, HB_leftUpperArm), Local(on, f, HB_leftUpperArm)), twist, 1e-3);
+    EXPECT_LT(AngleBetweenDeg(Local(off, f, HB_leftUpperArm), Local(still, f, HB_leftUpperArm)), 1e-4);
+    if (f) {
+      EXPECT_GT(twist, 1);
+    }
+    // The forearm turns from the upper arm alike either way.
+    EXPECT_LT(AngleBetweenDeg(Local(off, f, HB_leftLowerArm), Local(on, f, HB_leftLowerArm)), 1e-3);
+  }
+}
+
 TEST(VrmaPose, RefusesWhatItCannotPlay) {
   Gen g;
   g.Key("頭", 0).Key("首", 1080001);
@@ -383,6 +447,17 @@ TEST(VrmaPose, RefusesWhatItCannotPlay) {
   EXPECT_EQ(cutMorphs.stats.cutSection, 2);
   EXPECT_EQ(Played(whole.substr(0, 54 + 222)).status, kVrmaPoseDone);  // an old file without morphs
   EXPECT_EQ(Played(whole.substr(0, 54 + 222 + 4 + 23 + 2)).status, kVrmaPoseDone);  // cut later: played
+  // A negative count places nothing after it: the file is cut there, as the
+  // reader has it.
+  for (const size_t at : {size_t(50), size_t(54 + 222)}) {
+    std::string neg = whole;
+    neg[at + 3] = char(0x80);
+    const Played r(neg);
+    EXPECT_EQ(r.status, kVrmaPoseCut);
+    EXPECT_EQ(r.stats.cutSection, at == 50 ? 1 : 2);
+    EXPECT_LT(r.stats.cutDeclared, 0);
+    EXPECT_EQ(r.stats.cutPresent, 0);
+  }
 
   EXPECT_EQ(Played("Vocaloid Motion Data file").status, kVrmaPoseNotMotion);
   Gen none;
