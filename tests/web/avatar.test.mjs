@@ -24,7 +24,9 @@ const FIX_TOOL = process.env.TARVEL_FIX || join(ROOT, 'build/release/tarvel-fix'
 const AVATAR_MOTION = process.env.TARVEL_AVATAR_MOTION || join(ROOT, 'build/release/tests/web_avatar_motion');
 const ORIGIN = 'http://avatar.test';
 const LIMIT_DEG = 2;
-const SAMPLED = 31;  // frames per motion, the first and the last among them
+// Every frame of a motion of up to SAMPLED frames; else SAMPLED frames
+// spread over it, the first and the last among them.
+const SAMPLED = 121;
 const GENERATED = ['arms', 'legs_ik', 'legs_keyed', 'fingers', 'turned_round'];
 
 const skip = !existsSync(MODEL) && 'no VRM model in ../shared/models';
@@ -85,8 +87,8 @@ async function check(motion) {
   const first = spawnSync(AVATAR_MOTION, ['joints', motion, '0'], { encoding: 'utf8' });
   assert.equal(first.status, 0, first.stderr);
   const { frames } = JSON.parse(first.stdout);
-  const picked = [...new Set(Array.from({ length: SAMPLED }, (_, i) =>
-    Math.round((i * (frames - 1)) / (SAMPLED - 1))))];
+  const picked = frames <= SAMPLED ? Array.from({ length: frames }, (_, i) => i)
+    : Array.from({ length: SAMPLED }, (_, i) => Math.round((i * (frames - 1)) / (SAMPLED - 1)));
   const r = spawnSync(AVATAR_MOTION, ['joints', motion, ...picked.map(String)],
     { encoding: 'utf8', maxBuffer: 1 << 26 });
   assert.equal(r.status, 0, r.stderr);
