@@ -31,14 +31,7 @@ done
 
 # shellcheck source=wine_env.sh
 . "$here/wine_env.sh"
-work=$(mktemp -d)
-cleanup() {
-  tarvel_stop_wine
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export LC_ALL=C.UTF-8
-tarvel_make_prefix "$work/prefix" >/dev/null 2>&1 || skip "could not make a Wine prefix"
+tarvel_tool_prefix || skip "could not make a Wine prefix"
 cp "$report_tool" "$work/tarvel-report.exe"
 cd "$work" || exit 1
 tool() { wine "$work/tarvel-report.exe" "$@"; }

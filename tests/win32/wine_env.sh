@@ -1,7 +1,7 @@
 # Shell functions for running the Windows programs under Wine, each run on a
 # display and in a Wine prefix of its own (sourced by scripts/build-windows
-# and tests/win32/smoke.sh). Nothing here waits for a fixed time: every wait
-# is for an event, bounded.
+# and the tests in tests/win32/). Nothing here waits for a fixed time: every
+# wait is for an event, bounded.
 
 # Starts Xvfb on a display number the server chooses itself (-displayfd: no
 # race with another server probing for a free number) and waits until it
@@ -34,6 +34,16 @@ tarvel_make_prefix() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
   wineserver -w
   tarvel_start_wineserver
+}
+
+# For the tests of a console program: a fresh folder, $work, with a Wine
+# prefix of its own in it (English, ANSI code page 1252), both gone when the
+# script ends. Returns 1 when no prefix could be made.
+tarvel_tool_prefix() {
+  work=$(mktemp -d)
+  trap 'tarvel_stop_wine; rm -rf "$work"' EXIT
+  export LC_ALL=C.UTF-8
+  tarvel_make_prefix "$work/prefix" >/dev/null 2>&1
 }
 
 # Starts the server of $WINEPREFIX for the whole run (a new one per program
