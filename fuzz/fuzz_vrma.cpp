@@ -7,6 +7,7 @@
 // finite hips position; the morphs read wherever the pose stage read the
 // motion, but for a morph section refused; and a file always written, a
 // whole glTF binary of the size it tells.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
