@@ -116,6 +116,10 @@ const TEXTS = {
     fixAllNone: (name) => `No copy of ${name}: `,
     fixNew: 'New in the copy:',
     foldedInto: (b) => `(${b} folded into it)`,
+    vrmaButton: 'Download as VRM Animation (.vrma)',
+    vrmaNote: 'The motion for VRM apps, the legs’ IK solved: the same file as tarvel-fix --vrma writes. A motion’s terms of use may forbid converting it or passing on a converted file: check them before you use or share a .vrma file.',
+    vrmaMaking: 'Making the VRM Animation…',
+    vrmaFailed: 'No VRM Animation was made: ',
     // what a finding means for the avatar (the copy is offered by its button)
     advice: {
       fix: 'As it is, the avatar loses this movement.',
@@ -205,6 +209,10 @@ const TEXTS = {
     fixAllNone: (name) => `${name} のコピーは作れませんでした: `,
     fixNew: 'コピーで新たに出たもの:',
     foldedInto: (b) => `(${b} の回転を移したため)`,
+    vrmaButton: 'VRM アニメーション (.vrma) としてダウンロード',
+    vrmaNote: 'VRM 対応アプリ向けのモーションです (足の IK も解いてあります)。tarvel-fix --vrma が書くものと同じファイルです。モーションの利用規約で変換や変換したものの配布が禁じられていることがあります: 使う前・配る前に確認してください。',
+    vrmaMaking: 'VRM アニメーションを作成中…',
+    vrmaFailed: 'VRM アニメーションは作れませんでした: ',
     advice: {
       fix: 'このままではアバターでこの動きが失われます。',
       dropout: 'この動きはビューアーで再現できません。問題になるかどうかはモーションの ReadMe を確認してください。',
@@ -254,6 +262,7 @@ let documentText = '';  // the JSON document of the files shown
 let sorting = { key: null, up: true };
 let notice = '';      // said beside every state of the files shown (a folder not opened)
 let copies = [];      // the VRM-ready copies made, by file: { name, url }
+let vrmas = [];       // the VRM Animations made, by file: { name, url }
 let zipUrl = null;    // the zip of every copy, once made
 
 function setState(text, error) {
@@ -367,6 +376,7 @@ function renderFile(block, r) {
   if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(index));
   if (hasPreview(r)) {
     const { file, name } = files[index];
+    block.append(vrmaArea(index));
     block.append(previewArea(block, r, (copy) => askVrma(worker, { batch, index, file, name, copy, fold: false })));
   }
   const report = el('div', 'report');
@@ -399,6 +409,48 @@ function fixArea(index) {
     button.disabled = true;
     result.replaceChildren(el('p', 'pending', T.fixing));
     worker.postMessage({ type: 'fix', batch, index, file: files[index].file, name: files[index].name });
+  });
+  return area;
+}
+
+// The button that makes and downloads a motion's VRM Animation (the same
+// bytes as tarvel-fix --vrma writes), with what it is and, once asked, the
+// file or why there is none.
+function vrmaArea(index) {
+  const area = el('div', 'fix vrma');
+  const button = el('button', 'fix-button', T.vrmaButton);
+  button.type = 'button';
+  button.dataset.tarvelVrma = '';
+  const result = el('div', 'fix-result');
+  result.setAttribute('role', 'status');
+  area.append(button, el('p', 'fix-note', T.vrmaNote), result);
+  button.addEventListener('click', async () => {
+    if (vrmas[index]) {
+      saveFile(vrmas[index].url, vrmas[index].name);
+      return;
+    }
+    const asked = batch;
+    button.disabled = true;
+    result.replaceChildren(el('p', 'pending', T.vrmaMaking));
+    const { file, name } = files[index];
+    const msg = await askVrma(worker, { batch, index, file, name, copy: false, fold: true });
+    if (asked !== batch) return;  // files since replaced
+    button.disabled = false;
+    if (!msg.bytes) {
+      const failed = el('p', 'fix-failed', T.vrmaFailed);
+      failed.append(el('span', 'status-detail', msg.reason));
+      result.replaceChildren(failed);
+      return;
+    }
+    const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'model/gltf-binary' }));
+    vrmas[index] = { name: msg.name, url };
+    const done = el('p', 'fix-done', T.fixDone);
+    const link = el('a', 'fix-copy', msg.name);
+    link.href = url;
+    link.download = msg.name;
+    done.append(link);
+    result.replaceChildren(done);
+    saveFile(url, msg.name);
   });
   return area;
 }
@@ -592,6 +644,8 @@ function check(list) {
   notice = '';
   for (const c of copies) if (c) URL.revokeObjectURL(c.url);
   copies = [];
+  for (const v of vrmas) if (v) URL.revokeObjectURL(v.url);
+  vrmas = [];
   if (zipUrl) URL.revokeObjectURL(zipUrl);
   zipUrl = null;
   fixAll.hidden = true;
