@@ -417,13 +417,13 @@ function fixArea(index) {
 // bytes as tarvel-fix --vrma writes), with what it is and, once asked, the
 // file or why there is none.
 function vrmaArea(index) {
-  const area = el('div', 'fix vrma');
-  const button = el('button', 'fix-button', T.vrmaButton);
+  const area = el('div', 'vrma');
+  const button = el('button', 'vrma-button', T.vrmaButton);
   button.type = 'button';
   button.dataset.tarvelVrma = '';
-  const result = el('div', 'fix-result');
+  const result = el('div', 'vrma-result');
   result.setAttribute('role', 'status');
-  area.append(button, el('p', 'fix-note', T.vrmaNote), result);
+  area.append(button, el('p', 'vrma-note', T.vrmaNote), result);
   button.addEventListener('click', async () => {
     if (vrmas[index]) {
       saveFile(vrmas[index].url, vrmas[index].name);
@@ -437,15 +437,15 @@ function vrmaArea(index) {
     if (asked !== batch) return;  // files since replaced
     button.disabled = false;
     if (!msg.bytes) {
-      const failed = el('p', 'fix-failed', T.vrmaFailed);
+      const failed = el('p', 'vrma-failed', T.vrmaFailed);
       failed.append(el('span', 'status-detail', msg.reason));
       result.replaceChildren(failed);
       return;
     }
     const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'model/gltf-binary' }));
     vrmas[index] = { name: msg.name, url };
-    const done = el('p', 'fix-done', T.fixDone);
-    const link = el('a', 'fix-copy', msg.name);
+    const done = el('p', 'vrma-done', T.fixDone);
+    const link = el('a', 'vrma-file', msg.name);
     link.href = url;
     link.download = msg.name;
     done.append(link);

@@ -49,9 +49,9 @@ async function pressVrma(page, name) {
   const download = page.waitForEvent('download');
   download.catch(() => {});  // none comes when there is no file
   await page.keyboard.press('Enter');
-  const result = block.locator('.vrma .fix-result');
-  await result.locator('.fix-done, .fix-failed').first().waitFor({ timeout: 60000 });
-  const failed = await result.locator('.fix-failed').count() ? await result.locator('.fix-failed').textContent() : null;
+  const result = block.locator('.vrma-result');
+  await result.locator('.vrma-done, .vrma-failed').first().waitFor({ timeout: 60000 });
+  const failed = await result.locator('.vrma-failed').count() ? await result.locator('.vrma-failed').textContent() : null;
   if (failed !== null) return { failed };
   const d = await download;
   return { file: d.suggestedFilename(), bytes: readFileSync(await d.path()) };
