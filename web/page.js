@@ -390,17 +390,26 @@ function renderFile(block, r) {
   block.append(report);
 }
 
+// A button that makes a file, with what it makes said before it (advice,
+// when given) and after it (note), and where the result is told: the area
+// (class kind), the button (kind-button, data attribute key) and the result.
+function buttonArea(kind, key, label, note, advice) {
+  const area = el('div', kind);
+  const button = el('button', `${kind}-button`, label);
+  button.type = 'button';
+  button.dataset[key] = '';
+  const result = el('div', `${kind}-result`);
+  result.setAttribute('role', 'status');
+  if (advice) area.append(el('p', `${kind}-advice`, advice));
+  area.append(button, el('p', `${kind}-note`, note), result);
+  return { area, button, result };
+}
+
 // The button that makes and downloads a motion's VRM-ready copy (the same
 // bytes as tarvel-fix writes), with what it repairs, what the copy is and,
 // once made, the copy's verdict.
 function fixArea(index) {
-  const area = el('div', 'fix');
-  const button = el('button', 'fix-button', T.fixButton);
-  button.type = 'button';
-  button.dataset.tarvelFix = '';
-  const result = el('div', 'fix-result');
-  result.setAttribute('role', 'status');
-  area.append(el('p', 'fix-advice', T.fixable), button, el('p', 'fix-note', T.fixNote), result);
+  const { area, button, result } = buttonArea('fix', 'tarvelFix', T.fixButton, T.fixNote, T.fixable);
   button.addEventListener('click', () => {
     if (copies[index]) {
       saveFile(copies[index].url, copies[index].name);
@@ -417,13 +426,7 @@ function fixArea(index) {
 // bytes as tarvel-fix --vrma writes), with what it is and, once asked, the
 // file or why there is none.
 function vrmaArea(index) {
-  const area = el('div', 'vrma');
-  const button = el('button', 'vrma-button', T.vrmaButton);
-  button.type = 'button';
-  button.dataset.tarvelVrma = '';
-  const result = el('div', 'vrma-result');
-  result.setAttribute('role', 'status');
-  area.append(button, el('p', 'vrma-note', T.vrmaNote), result);
+  const { area, button, result } = buttonArea('vrma', 'tarvelVrma', T.vrmaButton, T.vrmaNote);
   button.addEventListener('click', async () => {
     if (vrmas[index]) {
       saveFile(vrmas[index].url, vrmas[index].name);
@@ -444,15 +447,21 @@ function vrmaArea(index) {
     }
     const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'model/gltf-binary' }));
     vrmas[index] = { name: msg.name, url };
-    const done = el('p', 'vrma-done', T.fixDone);
-    const link = el('a', 'vrma-file', msg.name);
-    link.href = url;
-    link.download = msg.name;
-    done.append(link);
-    result.replaceChildren(done);
+    result.replaceChildren(downloaded('vrma', T.fixDone, url, msg.name));
     saveFile(url, msg.name);
   });
   return area;
+}
+
+// What was downloaded (class kind-done): the text, then the file's name as a
+// link that saves it again (kind-file).
+function downloaded(kind, text, url, name) {
+  const done = el('p', `${kind}-done`, text);
+  const link = el('a', `${kind}-file`, name);
+  link.href = url;
+  link.download = name;
+  done.append(link);
+  return done;
 }
 
 // Saves what url holds under the name given, as a download.
@@ -481,12 +490,7 @@ function showFixed(msg) {
   }
   const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'application/octet-stream' }));
   copies[msg.index] = { name: msg.name, url };
-  const done = el('p', 'fix-done', T.fixDone);
-  const link = el('a', 'fix-copy', msg.name);
-  link.href = url;
-  link.download = msg.name;
-  done.append(link);
-  result.replaceChildren(done);
+  result.replaceChildren(downloaded('fix', T.fixDone, url, msg.name));
   const r = msg.result;
   if (r.status !== 'complete') result.append(el('p', 'fix-status', T.statusShort[r.status] || r.status));
   if (r.verdict) {
@@ -724,12 +728,7 @@ function showFixedAll(msg) {
   fixAllResult.replaceChildren();
   if (msg.zip) {
     zipUrl = URL.createObjectURL(new Blob([msg.zip], { type: 'application/zip' }));
-    const done = el('p', 'fix-done', T.fixAllDone(msg.copies.length));
-    const link = el('a', 'fix-copy', ZIP_NAME);
-    link.href = zipUrl;
-    link.download = ZIP_NAME;
-    done.append(link);
-    fixAllResult.append(done);
+    fixAllResult.append(downloaded('fix', T.fixAllDone(msg.copies.length), zipUrl, ZIP_NAME));
   }
   for (const f of msg.failed) {
     const failed = el('p', 'fix-failed', T.fixAllNone(f.name));
