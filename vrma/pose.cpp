@@ -473,6 +473,9 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
       counts[t]++;
     which[size_t(r)] = int16_t(t);
   }
+  for (int64_t r = 0; r < morphs; r++) last = std::max(last, UintAt(sec.morphs + size_t(r) * kVmdMorphRecord + 15));
+  st->lastFrame = last;
+  if (last > kVrmaMaxFrame) return st->status = kVrmaPoseTooLong;
   for (int t = 0; t < 2 * MB_COUNT; t++) {
     m.tracks[t].recs.reserve(counts[t]);
     m.tracks[t].keys.reserve(counts[t]);
@@ -484,9 +487,6 @@ int VrmaPose(const VrmaPoseOptions& o, VrmaAnimation* out, VrmaPoseStats* st) {
     for (float& c : m.tracks[t].keys.back().pos)  // a coordinate that is no number stays put
       if (!std::isfinite(c)) c = 0;
   }
-  for (int64_t r = 0; r < morphs; r++) last = std::max(last, UintAt(sec.morphs + size_t(r) * kVmdMorphRecord + 15));
-  st->lastFrame = last;
-  if (last > kVrmaMaxFrame) return st->status = kVrmaPoseTooLong;
   for (Track& t : m.tracks) Gather(&t);
   if (sec.morphs) ReadSwitches(data, size, size_t(sec.morphs - data) + size_t(morphs) * kVmdMorphRecord, &m);
   for (auto& s : m.ik)

@@ -355,7 +355,7 @@ TEST(VrmaPose, BonesWithoutCounterpartNamedOnce) {
   EXPECT_TRUE(m.stats.unmappedMore);
 }
 
-// The pose a viewer plays, with the folds off or on.
+// The pose of a motion with the folds on or off.
 VrmaAnimation PlayedWith(const std::string& bytes, bool fold) {
   VrmaPoseOptions o;
   o.data = reinterpret_cast<const uint8_t*>(bytes.data());
