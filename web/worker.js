@@ -200,17 +200,12 @@ async function fixAll(msg) {
 // tarvel_vrma(name, fold) writes NAME.vrma beside the motion and answers, as
 // tarvel_fix does, a JSON object with "vrma" (its path, for the worker to
 // read and remove) or "reason". Posts { bytes, name } (the file's name
-// without the folders) or { reason }; unavailable is set when this build of
-// the core cannot export at all.
+// without the folders) or { reason }.
 async function vrma(msg) {
   await ready;
   if (!core) return;
   const answer = { type: 'vrma', id: msg.id, batch: msg.batch, index: msg.index, copy: msg.copy };
-  const fail = (reason, unavailable = false) => postMessage({ ...answer, reason, unavailable });
-  if (typeof core._tarvel_vrma !== 'function') {
-    fail('this build of the checker cannot export VRM Animation', true);
-    return;
-  }
+  const fail = (reason) => postMessage({ ...answer, reason });
   if (msg.file.size > READ_MAX) {
     fail('larger than the browser can read');
     return;
