@@ -2,12 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 #include "base/control_escape.h"
-#include "vrma/expressions.h"
-#include "vrma/pose.h"
-#include "vrma/vrma_file.h"
+#include "vrma/vrma_export.h"
 
 namespace {
 
@@ -30,60 +27,26 @@ std::string Joined(const std::vector<std::string>& names) {
   return s.empty() ? "none" : s;
 }
 
-// Why a motion cut in its bone (1) or morph (2) keys gets no file.
-const char* CutReason(int section, int64_t declared, int64_t present) {
-  static char why[160];
-  const char* name = section == 1 ? "bone" : "morph";
-  if (declared < 0)
-    snprintf(why, sizeof why, "the file's %s count is negative (%lld): no key after it can be read", name,
-             (long long)declared);
-  else if (declared == 0)
-    snprintf(why, sizeof why, "the file ends inside its %s count", name);
-  else
-    snprintf(why, sizeof why, "the file ends inside its %s keys (%lld of %lld records): the motion after the cut is unknown",
-             name, (long long)present, (long long)declared);
-  return why;
-}
-
 }  // namespace
 
 const char* VrmaToolConvert(const uint8_t* data, size_t size, const double* armAngleDeg,
                             std::vector<unsigned char>* glb, ordered_json* jp, std::string* textp,
                             std::string* status) {
-  static std::unique_ptr<VrmaAnimation> anim(new VrmaAnimation);
-  static VrmaMorphKeys morphs;
-  VrmaAnimation& a = *anim;
-  ordered_json& j = *jp;
-  std::string& text = *textp;
-  VrmaPoseOptions options;
+  VrmaExportOptions options;
   options.data = data;
   options.size = size;
   if (armAngleDeg) options.armAngleDeg = *armAngleDeg;
-  VrmaPoseStats stats{};
-  if (VrmaPose(options, &a, &stats) != kVrmaPoseDone) {
-    *status = VrmaPoseStatusName(stats.status);
-    if (stats.status == kVrmaPoseCut) return CutReason(stats.cutSection, stats.cutDeclared, stats.cutPresent);
-    return VrmaPoseStatusText(stats.status);
+  VrmaExportResult r;
+  if (!VrmaExport(options, glb, &r)) {
+    *status = r.status;
+    return r.reason;
   }
-  if (VrmaReadMorphs(data, size, &a, &morphs) != kVrmaMorphsRead) {
-    *status = "cut";
-    return CutReason(morphs.cutSection, morphs.cutDeclared, morphs.cutPresent);
-  }
-  // Before the weights of every frame take their memory: a file past the
-  // bound would be refused anyway.
-  if (VrmaBytesBound(a.frames, HB_COUNT, a.exprCount) > kVrmaMaxBytes) {
-    *status = "not-written";
-    return VrmaWriteStatusText(kVrmaTooLarge);
-  }
-  VrmaSampleExpressions(morphs, &a);
-  VrmaSkeleton skeleton;
-  VrmaStandardSkeleton(&skeleton);
-  VrmaFileFacts facts;
-  const int written = WriteVrma(skeleton, a, glb, &facts);
-  if (written != kVrmaWritten) {
-    *status = "not-written";
-    return VrmaWriteStatusText(written);
-  }
+  const VrmaAnimation& a = *r.anim;
+  const VrmaMorphKeys& morphs = *r.morphs;
+  const VrmaPoseStats& stats = r.pose;
+  const VrmaFileFacts& facts = r.file;
+  ordered_json& j = *jp;
+  std::string& text = *textp;
   j["bytes"] = glb->size();
   j["frames"] = a.frames;
   j["duration"] = double(a.frames - 1) / kVrmaFps;

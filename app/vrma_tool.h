@@ -1,6 +1,6 @@
-// tarvel-fix --vrma: one motion as a VRM Animation (vrma/ plays it on the
-// standard skeleton and writes the glTF file; app/fix_tool.cpp walks the
-// arguments and writes NAME.vrma under the copy's rules).
+// tarvel-fix --vrma: one motion as a VRM Animation (vrma/vrma_export makes
+// the file, as for the page; this tells what it holds; app/fix_tool.cpp walks
+// the arguments and writes NAME.vrma under the copy's rules).
 #pragma once
 #include <cstddef>
 #include <cstdint>

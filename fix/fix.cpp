@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "base/encoding.h"
-#include "base/portable_math.h"
 #include "fix/fix_fit.h"
 #include "fix/fix_play.h"
 #include "vmd/rotation.h"
@@ -291,7 +290,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
           if (k0.th == 0) {
             r = Slerp(k0.q, k1.q, w);
           } else {
-            const double c = PortableCos(w * k0.th), sn = PortableSin(w * k0.th);
+            const double c = std::cos(w * k0.th), sn = std::sin(w * k0.th);
             r = {k0.q.x * c + k0.v.x * sn, k0.q.y * c + k0.v.y * sn, k0.q.z * c + k0.v.z * sn,
                  k0.q.w * c + k0.v.w * sn};
           }
@@ -312,7 +311,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
   bd.ha.resize(size_t(L) + 1);
   for (int i = 0; i <= L; i++) {
     bd.ha[size_t(i)] = std::max(0.0, bd.ct[size_t(i)]) * kPi / 360.0;
-    bd.ct[size_t(i)] = PortableCos(bd.ha[size_t(i)]);
+    bd.ct[size_t(i)] = std::cos(bd.ha[size_t(i)]);
   }
   const double* ct = bd.ct.data();
   const double* ha = bd.ha.data();
@@ -364,7 +363,7 @@ int FillFree(Builder& bd, int64_t a, int64_t b, const Span* hint) {
     // The point of the great circle through K and M nearest E.
     const double ek = Dot(E, K), eu = Dot(E, u);
     const Dq S = Normal({ek * K.x + eu * u.x, ek * K.y + eu * u.y, ek * K.z + eu * u.z, ek * K.w + eu * u.w});
-    const double alpha = PortableAcos(std::min(1.0, Dot(S, E)));
+    const double alpha = std::acos(std::min(1.0, Dot(S, E)));
     if (alpha < 1e-12) return false;
     *q1 = alpha <= room ? S : Normal(Slerp(E, S, room / alpha));
     return true;

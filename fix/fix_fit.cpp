@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/portable_math.h"
-
 namespace fixplay {
 
 int64_t gWorkMax = 0;
@@ -207,7 +205,7 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, const Dq& q0, const Dq& q
   if (d < 0) return false;  // the player would turn the other way round
   Dq v = {q1.x - d * q0.x, q1.y - d * q0.y, q1.z - d * q0.z, q1.w - d * q0.w};
   const double vn = std::sqrt(Dot(v, v));
-  const double omega = PortableAtan2(vn, d);
+  const double omega = std::atan2(vn, d);
   if (omega < 1e-9) {
     for (int f = s + 1; f < e; f++)
       if (std::fabs(Dot(P[f], q0)) < ct[f]) return false;
@@ -220,8 +218,8 @@ bool PieceFits(const std::vector<Dq>& P, int s, int e, const Dq& q0, const Dq& q
     const double c1 = Dot(P[f], q0), c2 = Dot(P[f], v);
     const double r = std::sqrt(c1 * c1 + c2 * c2);
     if (r < ct[f]) return false;  // off the arc by more than the bound
-    const double half = std::max(1e-15, PortableAcos(std::min(1.0, ct[f] / r)) / omega);
-    const double w = PortableAtan2(c2, c1) / omega;
+    const double half = std::max(1e-15, std::acos(std::min(1.0, ct[f] / r)) / omega);
+    const double w = std::atan2(c2, c1) / omega;
     if (w + half < floor || w - half > 1) return false;
     floor = std::max(floor, w - half);
     bands->push_back({double(f - s) / double(e - s), w, half});

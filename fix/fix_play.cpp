@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/portable_math.h"
+#include "base/same_math.h"
 
 namespace fixplay {
 
@@ -19,8 +19,8 @@ Dq Slerp(const Dq& a, Dq b, double w) {
     return Normal({a.x + (b.x - a.x) * w, a.y + (b.y - a.y) * w, a.z + (b.z - a.z) * w,
                    a.w + (b.w - a.w) * w});
   }
-  const double th = PortableAcos(d), s = PortableSin(th);
-  const double ka = PortableSin((1 - w) * th) / s, kb = PortableSin(w * th) / s;
+  const double th = SameAcos(d), s = SameSin(th);
+  const double ka = SameSin((1 - w) * th) / s, kb = SameSin(w * th) / s;
   return {a.x * ka + b.x * kb, a.y * ka + b.y * kb, a.z * ka + b.z * kb, a.w * ka + b.w * kb};
 }
 
@@ -29,7 +29,7 @@ double AngleDeg(const Dq& a, const Dq& b) {
   const Dq c = d < 0 ? Dq{a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}
                      : Dq{a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w};
   const double chord = std::sqrt(Dot(c, c));
-  return 4 * PortableAsin(std::min(1.0, chord / 2)) * 180.0 / kPi;
+  return 4 * SameAsin(std::min(1.0, chord / 2)) * 180.0 / kPi;
 }
 
 double CurveParamAt(double X1, double X2, double t) {
@@ -123,7 +123,7 @@ void Gather(Track* t) {
     const Dq v = {b.x - d * k.q.x, b.y - d * k.q.y, b.z - d * k.q.z, b.w - d * k.q.w};
     const double vn = std::sqrt(Dot(v, v));
     k.v = {v.x / vn, v.y / vn, v.z / vn, v.w / vn};
-    k.th = PortableAtan2(vn, d);
+    k.th = SameAtan2(vn, d);
   }
 }
 
@@ -153,7 +153,7 @@ Dq RotationFrom(const Track& t, int i, int64_t f) {
   const double u = double(f - a.frame) / double(int64_t(b.frame) - a.frame);
   const double w = CurveAt(b.rc[0], b.rc[1], b.rc[2], b.rc[3], u);
   if (a.th == 0) return Slerp(a.q, b.q, w);
-  const double c = PortableCos(w * a.th), s = PortableSin(w * a.th);
+  const double c = SameCos(w * a.th), s = SameSin(w * a.th);
   return {a.q.x * c + a.v.x * s, a.q.y * c + a.v.y * s, a.q.z * c + a.v.z * s, a.q.w * c + a.v.w * s};
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/encoding.h"
+#include "base/same_math.h"
 #include "fix/fix_play.h"
 #include "vmd/sections.h"
 
@@ -21,7 +22,7 @@ constexpr int kLegIkLoops = 40;
 constexpr double kLegIkStep = 2;  // radians a link may turn per loop
 constexpr int kToeIkLoops = 3;
 constexpr double kToeIkStep = 4;
-const double kLegIkStepCos = std::cos(kLegIkStep), kToeIkStepCos = std::cos(kToeIkStep);
+const double kLegIkStepCos = SameCos(kLegIkStep), kToeIkStepCos = SameCos(kToeIkStep);
 constexpr double kKneeMin = -kPi, kKneeMax = -0.5 * kPi / 180;
 constexpr double kIkDone = 1e-3;  // units (0.08 mm): the ankle is on its target
 constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands still
@@ -31,8 +32,8 @@ constexpr double kIkStill = 1e-9;  // radians: a link that turns less stands sti
 using Q = Dq;
 
 Q AxisAngle(double x, double y, double z, double angle) {
-  const double s = std::sin(angle / 2);
-  return {x * s, y * s, z * s, std::cos(angle / 2)};
+  const double s = SameSin(angle / 2);
+  return {x * s, y * s, z * s, SameCos(angle / 2)};
 }
 
 struct V {
@@ -288,8 +289,8 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
   const double la = Len(a);
   Q thigh = p->lq[leg];
   // The knee keeps only its turn about x, within its range.
-  double bend = std::clamp(Wrap(2 * std::atan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
-  double c = std::cos(bend), s = std::sin(bend);
+  double bend = std::clamp(Wrap(2 * SameAtan2(p->lq[knee].x, p->lq[knee].w)), kKneeMin, kKneeMax);
+  double c = SameCos(bend), s = SameSin(bend);
   auto ankleInThigh = [&] { return k + V{a.x, a.y * c - a.z * s, a.y * s + a.z * c}; };
   auto done = [&](const V& inThigh) {
     const V d = Rotate(thigh, inThigh) - target;
@@ -305,14 +306,14 @@ double SolveLeg(const Rig& r, Pose* p, int base) {
     const V inThighTarget = Rotate(Conj(thigh), target), tk = inThighTarget - k;
     const V vt = {tk.x, tk.y * c + tk.z * s, tk.z * c - tk.y * s};
     if (a.y * a.y + a.z * a.z > 1e-18 && vt.y * vt.y + vt.z * vt.z > 1e-18) {
-      const double full = std::acos(std::clamp(VDot(a, vt) / (la * Len(vt)), -1.0, 1.0));
+      const double full = SameAcos(std::clamp(VDot(a, vt) / (la * Len(vt)), -1.0, 1.0));
       double step = std::min(full, kLegIkStep);
       if (a.y * vt.z - a.z * vt.y < 0) step = -step;
       double nb = bend + step;
       if (loop == 0 && (nb < kKneeMin || nb > kKneeMax) && -nb >= kKneeMin && -nb <= kKneeMax) nb = -nb;
       bend = std::clamp(nb, kKneeMin, kKneeMax);
-      c = std::cos(bend);
-      s = std::sin(bend);
+      c = SameCos(bend);
+      s = SameSin(bend);
     }
     const V inThigh = ankleInThigh();
     if (done(inThigh)) break;
@@ -349,7 +350,7 @@ void FinishLeg(const Rig& r, Pose* p, int base) {
   const V axis = Cross(u, v);
   const double la = Len(axis), lu = Len(u), lv = Len(v);
   if (la > 1e-12 && lu > 1e-9 && lv > 1e-9) {
-    const double angle = std::atan2(la, VDot(u, v));
+    const double angle = SameAtan2(la, VDot(u, v));
     const Q turn = AxisAngle(axis.x / la, axis.y / la, axis.z / la, angle);
     const Q up = r.parent[leg] >= 0 ? p->w[r.parent[leg]].q : kIdentity;
     p->lq[leg] = Normal(Mul(Conj(up), Mul(turn, p->w[leg].q)));

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/same_math.h"
+
 namespace {
 
 struct TrunkDef {
@@ -140,7 +142,7 @@ void VrmaMmdRest(double armAngleDeg, float pos[MB_COUNT][3]) {
   const double a = armAngleDeg * kPi / 180;
   for (int side = 0; side < 2; side++) {
     const int base = side ? MB_right : MB_left;
-    const double th = side ? a : -a, c = std::cos(th), s = std::sin(th);
+    const double th = side ? a : -a, c = SameCos(th), s = SameSin(th);
     const float* o = bones[base + SB_arm].tpose;
     for (int k = kVrmaArmFirst; k <= kVrmaArmLast; k++) {
       const float* p = bones[base + k].tpose;
@@ -203,7 +205,7 @@ void VrmaRestOffsets(double armAngleDeg, double d[HB_COUNT][4]) {
     const int side = ArmSide(h);
     // The left arm turns down about +Z by -angle, the right by +angle.
     d[h][0] = d[h][1] = 0;
-    d[h][2] = side ? -side * std::sin(half) : 0;
-    d[h][3] = side ? std::cos(half) : 1;
+    d[h][2] = side ? -side * SameSin(half) : 0;
+    d[h][3] = side ? SameCos(half) : 1;
   }
 }

@@ -116,6 +116,10 @@ const TEXTS = {
     fixAllNone: (name) => `No copy of ${name}: `,
     fixNew: 'New in the copy:',
     foldedInto: (b) => `(${b} folded into it)`,
+    vrmaButton: 'Download as VRM Animation (.vrma)',
+    vrmaNote: 'The motion for VRM apps, the legs’ IK solved: the same file as tarvel-fix --vrma writes. A motion’s terms of use may forbid converting it or passing on a converted file: check them before you use or share a .vrma file.',
+    vrmaMaking: 'Making the VRM Animation…',
+    vrmaFailed: 'No VRM Animation was made: ',
     // what a finding means for the avatar (the copy is offered by its button)
     advice: {
       fix: 'As it is, the avatar loses this movement.',
@@ -205,6 +209,10 @@ const TEXTS = {
     fixAllNone: (name) => `${name} のコピーは作れませんでした: `,
     fixNew: 'コピーで新たに出たもの:',
     foldedInto: (b) => `(${b} の回転を移したため)`,
+    vrmaButton: 'VRM アニメーション (.vrma) としてダウンロード',
+    vrmaNote: 'VRM 対応アプリ向けのモーションです (足の IK も解いてあります)。tarvel-fix --vrma が書くものと同じファイルです。モーションの利用規約で変換や変換したものの配布が禁じられていることがあります: 使う前・配る前に確認してください。',
+    vrmaMaking: 'VRM アニメーションを作成中…',
+    vrmaFailed: 'VRM アニメーションは作れませんでした: ',
     advice: {
       fix: 'このままではアバターでこの動きが失われます。',
       dropout: 'この動きはビューアーで再現できません。問題になるかどうかはモーションの ReadMe を確認してください。',
@@ -254,6 +262,7 @@ let documentText = '';  // the JSON document of the files shown
 let sorting = { key: null, up: true };
 let notice = '';      // said beside every state of the files shown (a folder not opened)
 let copies = [];      // the VRM-ready copies made, by file: { name, url }
+let vrmas = [];       // the VRM Animations made, by file: { name, url }
 let zipUrl = null;    // the zip of every copy, once made
 
 function setState(text, error) {
@@ -367,6 +376,7 @@ function renderFile(block, r) {
   if (r.findings.some((f) => f.fixable === true)) block.append(fixArea(index));
   if (hasPreview(r)) {
     const { file, name } = files[index];
+    block.append(vrmaArea(index));
     block.append(previewArea(block, r, (copy) => askVrma(worker, { batch, index, file, name, copy, fold: false })));
   }
   const report = el('div', 'report');
@@ -380,17 +390,26 @@ function renderFile(block, r) {
   block.append(report);
 }
 
+// A button that makes a file, with what it makes said before it (advice,
+// when given) and after it (note), and where the result is told: the area
+// (class kind), the button (kind-button, data attribute key) and the result.
+function buttonArea(kind, key, label, note, advice) {
+  const area = el('div', kind);
+  const button = el('button', `${kind}-button`, label);
+  button.type = 'button';
+  button.dataset[key] = '';
+  const result = el('div', `${kind}-result`);
+  result.setAttribute('role', 'status');
+  if (advice) area.append(el('p', `${kind}-advice`, advice));
+  area.append(button, el('p', `${kind}-note`, note), result);
+  return { area, button, result };
+}
+
 // The button that makes and downloads a motion's VRM-ready copy (the same
 // bytes as tarvel-fix writes), with what it repairs, what the copy is and,
 // once made, the copy's verdict.
 function fixArea(index) {
-  const area = el('div', 'fix');
-  const button = el('button', 'fix-button', T.fixButton);
-  button.type = 'button';
-  button.dataset.tarvelFix = '';
-  const result = el('div', 'fix-result');
-  result.setAttribute('role', 'status');
-  area.append(el('p', 'fix-advice', T.fixable), button, el('p', 'fix-note', T.fixNote), result);
+  const { area, button, result } = buttonArea('fix', 'tarvelFix', T.fixButton, T.fixNote, T.fixable);
   button.addEventListener('click', () => {
     if (copies[index]) {
       saveFile(copies[index].url, copies[index].name);
@@ -401,6 +420,48 @@ function fixArea(index) {
     worker.postMessage({ type: 'fix', batch, index, file: files[index].file, name: files[index].name });
   });
   return area;
+}
+
+// The button that makes and downloads a motion's VRM Animation (the same
+// bytes as tarvel-fix --vrma writes), with what it is and, once asked, the
+// file or why there is none.
+function vrmaArea(index) {
+  const { area, button, result } = buttonArea('vrma', 'tarvelVrma', T.vrmaButton, T.vrmaNote);
+  button.addEventListener('click', async () => {
+    if (vrmas[index]) {
+      saveFile(vrmas[index].url, vrmas[index].name);
+      return;
+    }
+    const asked = batch;
+    button.disabled = true;
+    result.replaceChildren(el('p', 'pending', T.vrmaMaking));
+    const { file, name } = files[index];
+    const msg = await askVrma(worker, { batch, index, file, name, copy: false, fold: true });
+    if (asked !== batch) return;  // files since replaced
+    button.disabled = false;
+    if (!msg.bytes) {
+      const failed = el('p', 'vrma-failed', T.vrmaFailed);
+      failed.append(el('span', 'status-detail', msg.reason));
+      result.replaceChildren(failed);
+      return;
+    }
+    const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'model/gltf-binary' }));
+    vrmas[index] = { name: msg.name, url };
+    result.replaceChildren(downloaded('vrma', T.fixDone, url, msg.name));
+    saveFile(url, msg.name);
+  });
+  return area;
+}
+
+// What was downloaded (class kind-done): the text, then the file's name as a
+// link that saves it again (kind-file).
+function downloaded(kind, text, url, name) {
+  const done = el('p', `${kind}-done`, text);
+  const link = el('a', `${kind}-file`, name);
+  link.href = url;
+  link.download = name;
+  done.append(link);
+  return done;
 }
 
 // Saves what url holds under the name given, as a download.
@@ -429,12 +490,7 @@ function showFixed(msg) {
   }
   const url = URL.createObjectURL(new Blob([msg.bytes], { type: 'application/octet-stream' }));
   copies[msg.index] = { name: msg.name, url };
-  const done = el('p', 'fix-done', T.fixDone);
-  const link = el('a', 'fix-copy', msg.name);
-  link.href = url;
-  link.download = msg.name;
-  done.append(link);
-  result.replaceChildren(done);
+  result.replaceChildren(downloaded('fix', T.fixDone, url, msg.name));
   const r = msg.result;
   if (r.status !== 'complete') result.append(el('p', 'fix-status', T.statusShort[r.status] || r.status));
   if (r.verdict) {
@@ -592,6 +648,8 @@ function check(list) {
   notice = '';
   for (const c of copies) if (c) URL.revokeObjectURL(c.url);
   copies = [];
+  for (const v of vrmas) if (v) URL.revokeObjectURL(v.url);
+  vrmas = [];
   if (zipUrl) URL.revokeObjectURL(zipUrl);
   zipUrl = null;
   fixAll.hidden = true;
@@ -670,12 +728,7 @@ function showFixedAll(msg) {
   fixAllResult.replaceChildren();
   if (msg.zip) {
     zipUrl = URL.createObjectURL(new Blob([msg.zip], { type: 'application/zip' }));
-    const done = el('p', 'fix-done', T.fixAllDone(msg.copies.length));
-    const link = el('a', 'fix-copy', ZIP_NAME);
-    link.href = zipUrl;
-    link.download = ZIP_NAME;
-    done.append(link);
-    fixAllResult.append(done);
+    fixAllResult.append(downloaded('fix', T.fixAllDone(msg.copies.length), zipUrl, ZIP_NAME));
   }
   for (const f of msg.failed) {
     const failed = el('p', 'fix-failed', T.fixAllNone(f.name));

@@ -136,8 +136,9 @@ function mannequin(gltf, colours) {
   });
 }
 
-// The motion's animation as a clip for a model (mannequin or avatar) and a
-// mixer ready to be set to any time.
+// The motion's animation as a clip for a model (mannequin or avatar), played
+// once: a repeating clip would show the first frame's pose at the last
+// frame's time. Returns the mixer and the action, ready to be set to any time.
 function animate(model, vrmAnimation) {
   if (model.lookAt && !model.scene.children.some((c) => c instanceof VRMLookAtQuaternionProxy)) {
     const proxy = new VRMLookAtQuaternionProxy(model.lookAt);
@@ -145,8 +146,11 @@ function animate(model, vrmAnimation) {
     model.scene.add(proxy);
   }
   const mixer = new THREE.AnimationMixer(model.scene);
-  mixer.clipAction(createVRMAnimationClip(vrmAnimation, model)).play();
-  return mixer;
+  const action = mixer.clipAction(createVRMAnimationClip(vrmAnimation, model));
+  action.setLoop(THREE.LoopOnce, 1);
+  action.clampWhenFinished = true;  // held at the last frame, not switched off
+  action.play();
+  return { mixer, action };
 }
 
 // One view: its canvas, scene, the motion's animation, its mannequin and,
@@ -187,10 +191,11 @@ class View {
     this.model = model;
     this.mannequin.scene.visible = model === this.mannequin;
     if (model !== this.mannequin) this.scene.add(model.scene);
-    this.mixer = animate(model, this.animation);
+    ({ mixer: this.mixer, action: this.action } = animate(model, this.animation));
   }
 
   pose(time) {
+    this.action.paused = false;  // held once the last frame was shown
     this.mixer.setTime(time);
     this.model.update(0);
     if (this.highlighted) this.highlighted.getWorldPosition(this.marker.position);

@@ -19,12 +19,14 @@
 #include "names/registry.h"
 #include "platform/null/null_port.h"
 #include "views/report_json.h"
+#include "vrma/vrma_export.h"
 
 namespace {
 std::string gDocument;  // the run's document so far: its head and every file
 ReportCounts gCounts;
 std::string gWhole;     // the document with its tail, as last asked for
 std::string gFixed;     // the answer of the last tarvel_fix
+std::string gVrma;      // the answer of the last tarvel_vrma
 
 // A text as a JSON string (the names the page gives are UTF-8).
 std::string Quoted(const char* s) {
@@ -125,6 +127,43 @@ EMSCRIPTEN_KEEPALIVE const char* tarvel_fix(const char* name) {
   AppendFileJson(&gFixed, gFileReport);
   gFixed += "}";
   return gFixed.c_str();
+}
+
+// Writes the VRM Animation of the motion named name (a path as tarvel_check
+// takes it) beside it as NAME.vrma, created new and written whole, never over
+// a file of that name. fold 1: the file tarvel-fix --vrma writes (the arms at
+// the standard skeleton's angle); 0: the pose a VRM viewer plays of the
+// motion as it is, no bone folded. Returns, valid until the next call, a JSON
+// object: "vrma" (its path, for the worker to read and remove), or "status"
+// ("unreadable", "not-written" or the export's) and "reason" in English.
+EMSCRIPTEN_KEEPALIVE const char* tarvel_vrma(const char* name, int fold) {
+  static std::vector<unsigned char> glb;
+  const FixPath in = FixMakePath(name, nullptr);
+  FixBytes motion;
+  const char* status = "unreadable";
+  const char* problem = FixReadWhole(in, &motion);
+  if (!problem) {
+    VrmaExportOptions options;
+    options.data = motion.data.get();
+    options.size = motion.size;
+    options.fold = fold != 0;
+    VrmaExportResult r;
+    if (!VrmaExport(options, &glb, &r)) {
+      status = r.status;
+      problem = r.reason;
+    }
+  }
+  if (!problem) {
+    const FixPath target = FixVrmaPath(in, nullptr);
+    status = "not-written";
+    problem = FixWriteNewBytes(target, glb.data(), glb.size());
+    if (!problem) {
+      gVrma = "{\"vrma\":" + Quoted(target.narrow.c_str()) + "}";
+      return gVrma.c_str();
+    }
+  }
+  gVrma = "{\"status\":" + Quoted(status) + ",\"reason\":" + Quoted(problem) + "}";
+  return gVrma.c_str();
 }
 
 // The run's document, {"files": [...], "summary": {...}} and a line break,

@@ -194,21 +194,18 @@ async function fixAll(msg) {
 }
 
 // The VRM Animation (.vrma) of a motion, or of its VRM-ready copy when
-// msg.copy, for the page's preview: the core's export, with no fold (bones
-// without a humanoid counterpart dropped, the leg IK solved) when msg.fold is
-// false. The core's tarvel_vrma(name, fold) writes NAME.vrma beside the motion
-// and answers, as tarvel_fix does, a JSON object with "vrma" (its path, for
-// the worker to read and remove) or "reason". Posts { bytes } or { reason };
-// unavailable is set when this build of the core cannot export at all.
+// msg.copy: the core's export, the file tarvel-fix --vrma writes when
+// msg.fold (the page's download), with no fold (bones without a humanoid
+// counterpart dropped, the leg IK solved) when not (the preview). The core's
+// tarvel_vrma(name, fold) writes NAME.vrma beside the motion and answers, as
+// tarvel_fix does, a JSON object with "vrma" (its path, for the worker to
+// read and remove) or "reason". Posts { bytes, name } (the file's name
+// without the folders) or { reason }.
 async function vrma(msg) {
   await ready;
   if (!core) return;
   const answer = { type: 'vrma', id: msg.id, batch: msg.batch, index: msg.index, copy: msg.copy };
-  const fail = (reason, unavailable = false) => postMessage({ ...answer, reason, unavailable });
-  if (typeof core._tarvel_vrma !== 'function') {
-    fail('this build of the checker cannot export VRM Animation', true);
-    return;
-  }
+  const fail = (reason) => postMessage({ ...answer, reason });
   if (msg.file.size > READ_MAX) {
     fail('larger than the browser can read');
     return;
@@ -227,7 +224,7 @@ async function vrma(msg) {
         const exported = JSON.parse(withText(source, (arg) => core.UTF8ToString(core._tarvel_vrma(arg, msg.fold ? 1 : 0))));
         if (!exported.vrma) return { reason: exported.reason || 'no VRM Animation' };
         try {
-          return { bytes: core.FS.readFile(exported.vrma) };
+          return { bytes: core.FS.readFile(exported.vrma), name: exported.vrma.split('/').pop() };
         } finally {
           core.FS.unlink(exported.vrma);
         }
@@ -238,7 +235,7 @@ async function vrma(msg) {
   } catch (e) {
     made = { reason: String(e) };
   }
-  if (made.bytes) postMessage({ ...answer, bytes: made.bytes.buffer }, [made.bytes.buffer]);
+  if (made.bytes) postMessage({ ...answer, bytes: made.bytes.buffer, name: made.name }, [made.bytes.buffer]);
   else fail(made.reason);
 }
 

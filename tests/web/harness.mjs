@@ -174,28 +174,6 @@ export function assertFitsTheWidth(page, width) {
   });
 }
 
-// Until the page's core exports VRM Animation, the Worker answers the
-// preview's requests with "unavailable": this answers them instead with the
-// fixture of make_vrma.mjs (the motion: the arm alone; its copy: the arm and
-// a forearm twist at frame 30). A core that exports passes through as it is.
-export async function vrmaFixtureWhereMissing(context) {
-  const { makeVrma } = await import('./make_vrma.mjs');
-  await context.addInitScript(({ motion, copy }) => {
-    const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)).buffer;
-    const RealWorker = window.Worker;
-    window.Worker = class extends RealWorker {
-      set onmessage(handler) {
-        super.onmessage = (event) => {
-          const m = event.data;
-          if (!m || m.type !== 'vrma' || !m.unavailable) return handler(event);
-          window.tarvelVrmaFixture = true;
-          return handler({ data: { ...m, unavailable: false, reason: undefined, bytes: bytes(m.copy ? copy : motion) } });
-        };
-      }
-    };
-  }, { motion: makeVrma().toString('base64'), copy: makeVrma({ twist: true }).toString('base64') });
-}
-
 // Figures of pictures (PNG screenshots), decoded by the page: for one, how
 // many distinct colours it has; for two of one size, the share of pixels of
 // either with no pixel of a close colour within 2 pixels in the other (two

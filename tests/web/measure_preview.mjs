@@ -5,14 +5,14 @@
 //   node tests/web/measure_preview.mjs [MOTION]
 import { statSync } from 'node:fs';
 import { basename, join } from 'node:path';
-import { SAMPLES, checkFiles, openPage, sampleNames, startBrowser, vrmaFixtureWhereMissing } from './harness.mjs';
+import { SAMPLES, checkFiles, openPage, sampleNames, startBrowser } from './harness.mjs';
 
 const largest = () => sampleNames().map((n) => join(SAMPLES, n)).sort((a, b) => statSync(b).size - statSync(a).size)[0];
 const motion = process.argv[2] || largest();
 
 const env = await startBrowser();
 try {
-  const { page } = await openPage(env, 'en-US', { viewport: { width: 1366, height: 768 } }, vrmaFixtureWhereMissing);
+  const { page } = await openPage(env, 'en-US', { viewport: { width: 1366, height: 768 } });
   // the preview far below the fold until it is scrolled to
   await page.evaluate(() => { document.getElementById('results').style.marginTop = '3000px'; });
   await checkFiles(page, [motion]);
@@ -44,13 +44,12 @@ try {
     requestAnimationFrame(step);
   }));
   const at = (q) => intervals[Math.min(intervals.length - 1, Math.floor(q * intervals.length))].toFixed(1);
-  const fixture = await page.evaluate(() => !!window.tarvelVrmaFixture);
   const renderer = await page.evaluate(() => {
     const gl = document.createElement('canvas').getContext('webgl2');
     const info = gl && gl.getExtension('WEBGL_debug_renderer_info');
     return info ? gl.getParameter(info.UNMASKED_RENDERER_WEBGL) : 'unknown';
   });
-  console.log(`${basename(motion)} (${statSync(motion).size} bytes${fixture ? ', shown with the test fixture' : ''}): ` +
+  console.log(`${basename(motion)} (${statSync(motion).size} bytes): ` +
     `first frame ${start.toFixed(0)} ms after coming into view; ` +
     `frame time median ${at(0.5)} ms, 95th percentile ${at(0.95)} ms over ${intervals.length} frames (${renderer})`);
 } finally {

@@ -7,8 +7,8 @@ import { existsSync, readdirSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
-  ROOT, SAMPLES, assertFitsTheWidth, checkFiles, motionSet, openPage, pictureFigures, sampleNames, samplesPresent,
-  startBrowser, vrmaFixtureWhereMissing,
+  ROOT, SAMPLES, assertFitsTheWidth, checkFiles, motionSet, openPage, pictureFigures, runTool, sampleNames,
+  samplesPresent, startBrowser,
 } from './harness.mjs';
 import { humanoidBoneOf } from '../../web/preview.js';
 
@@ -31,7 +31,6 @@ async function checked(names, viewport = { width: 1366, height: 768 }, dir = set
   const requests = [];
   const opened = await openPage(env, 'en-US', { viewport }, async (context) => {
     context.on('request', (r) => requests.push(r.url()));
-    await vrmaFixtureWhereMissing(context);
   });
   await checkFiles(opened.page, names.map((n) => join(dir, n)));
   return { ...opened, requests };
@@ -207,18 +206,31 @@ test('on a phone the views stack and fit the width', async () => {
 });
 
 describe('the real samples', { skip: samplesPresent ? false : 'the sample motions are absent' }, () => {
-  test('every sample with bone keys previews', async () => {
+  test('every sample with bone keys previews; at a twist, the copy\'s view differs', async () => {
     const names = sampleNames();
+    const report = JSON.parse(runTool(SAMPLES, ['--json', ...names]).stdout).files;
+    const keyed = report.filter((f) => f.status === 'complete' && f.bones.length).map((f) => f.path);
     const { page, context, errors } = await checked(names, { width: 1366, height: 768 }, SAMPLES);
     const shown = await page.$$eval('[data-tarvel-file]', (blocks) => blocks.filter((b) => b.querySelector('[data-tarvel-preview]'))
       .map((b) => b.dataset.tarvelFile));
-    assert.ok(shown.length >= 5, `${shown.length} samples preview`);
+    assert.deepEqual(shown, keyed);
+    let twists = 0;
     for (const name of shown) {
       const preview = previewOf(page, name);
       await started(preview);
       const shot = await preview.locator('canvas[data-tarvel-preview-after]').screenshot();
       assert.ok((await pictureFigures(page, shot)).colours > 50, `${name} is drawn`);
+      const twist = page.locator(`[data-tarvel-file="${name}"] li[data-code="twist-bone"][data-frame]`).first();
+      if (!await twist.count()) continue;
+      await twist.click();
+      await preview.locator('button[data-tarvel-camera-reset]').click();
+      await preview.scrollIntoViewIfNeeded();
+      const views = await Promise.all(['before', 'after'].map((w) => preview.locator(`canvas[data-tarvel-preview-${w}]`).screenshot()));
+      const { differ } = await pictureFigures(page, ...views);
+      assert.ok(differ > 0.002, `${name}: the views differ at the twist's frame (${differ})`);
+      twists++;
     }
+    assert.ok(twists > 0, 'a sample with a twist finding');
     assert.deepEqual(errors, []);
     await context.close();
   });

@@ -4,13 +4,13 @@
 // (the whole body, at that frame).
 //   node tests/web/preview_shots.mjs OUTDIR MOTION [AVATAR.vrm]
 import { join } from 'node:path';
-import { checkFiles, openPage, startBrowser, vrmaFixtureWhereMissing } from './harness.mjs';
+import { checkFiles, openPage, startBrowser } from './harness.mjs';
 
 const [out, motion, avatar] = process.argv.slice(2);
 const env = await startBrowser();
 
 async function shoot(width, height, file, withAvatar) {
-  const { page, context } = await openPage(env, 'en-US', { viewport: { width, height } }, vrmaFixtureWhereMissing);
+  const { page, context } = await openPage(env, 'en-US', { viewport: { width, height } });
   await checkFiles(page, [motion]);
   const preview = page.locator('[data-tarvel-preview]').first();
   await preview.scrollIntoViewIfNeeded();
@@ -24,7 +24,6 @@ async function shoot(width, height, file, withAvatar) {
   if (withAvatar) await preview.locator('[data-tarvel-camera-reset]').click();
   await preview.scrollIntoViewIfNeeded();
   await preview.screenshot({ path: join(out, file) });
-  if (await page.evaluate(() => window.tarvelVrmaFixture)) console.log(`${file}: the test fixture, not the motion's own export`);
   await context.close();
 }
 
