@@ -15,8 +15,7 @@ import { existsSync, readFileSync } from 'node:fs';
 import { basename, join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
 import { build } from 'esbuild';
-import { chromium } from 'playwright-core';
-import { CHROMIUM, ROOT, SAMPLES, sampleNames, samplesPresent, tempDir } from './harness.mjs';
+import { ROOT, SAMPLES, launchChromium, sampleNames, samplesPresent, tempDir } from './harness.mjs';
 
 const MODELS = resolve(ROOT, '../shared/models');
 const MODEL = join(MODELS, 'VRMC_vrm_expressions_isBinary_Overrides.vrm');
@@ -51,12 +50,7 @@ before(async () => {
     ['/check.js', { type: 'text/javascript', body: bundle.outputFiles[0].text }],
     ['/model.vrm', { type: 'application/octet-stream', body: readFileSync(MODEL) }],
   ]);
-  const browser = await chromium.launch({
-    executablePath: CHROMIUM,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium();
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));

@@ -41,18 +41,23 @@ export function motionSet() {
   return { ...t, names: readdirSync(t.dir).filter((n) => n.endsWith('.vmd')).sort() };
 }
 
-// The site served and a browser started (playwright gives each launch a fresh
+// Debian's chromium started headless (playwright gives each launch a fresh
 // profile; the flags keep chromium off the network and away from a GPU).
-export async function startBrowser() {
-  if (!existsSync(join(SITE, 'index.html'))) throw new Error(`no site in ${SITE}: run scripts/web --build`);
-  const { server, url } = await serveSite(SITE);
-  const browser = await chromium.launch({
+export function launchChromium() {
+  return chromium.launch({
     executablePath: CHROMIUM,
     headless: true,
     // WebGL (the preview) on SwiftShader, chromium's software renderer
     args: ['--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
+}
+
+// The site served and a browser started.
+export async function startBrowser() {
+  if (!existsSync(join(SITE, 'index.html'))) throw new Error(`no site in ${SITE}: run scripts/web --build`);
+  const { server, url } = await serveSite(SITE);
+  const browser = await launchChromium();
   return {
     url,
     browser,
