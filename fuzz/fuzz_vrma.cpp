@@ -1,25 +1,22 @@
-// The VRM Animation export on arbitrary bytes: the pose stage, the morphs as
-// expressions and the glTF writer, as tarvel-fix --vrma runs them. Motions
-// whose last key lies past kLastFrame are passed over (every frame is
-// posed, the leg IK solved, and written: a far last key costs time, not
-// coverage). Checked for what must hold whatever the input: a known status;
-// when posed, one frame more than the last key, unit rotations and a
-// finite hips position; the morphs read wherever the pose stage read the
-// motion, but for a morph section refused; and a file always written, a
-// whole glTF binary of the size it tells.
+// The VRM Animation export on arbitrary bytes (VrmaExport: the pose stage,
+// the morphs as expressions and the glTF writer, as tarvel-fix --vrma and
+// the page run them), with the folds on, and off for inputs of odd size.
+// Motions whose last key lies past kLastFrame are passed over (every frame
+// is posed, the leg IK solved, and written: a far last key costs time, not
+// coverage). Checked for what must hold whatever the input: no file but
+// with a known status and a reason, never because the writer failed; a
+// file with one frame more than the last key, unit rotations, a finite
+// hips position, the ankles on their targets within reach, and a whole glTF
+// binary of the size it tells.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "platform/headless/headless.h"
-#include "vrma/expressions.h"
-#include "vrma/pose.h"
-#include "vrma/skeleton.h"
-#include "vrma/vrma_file.h"
+#include "vrma/vrma_export.h"
 
 namespace {
 
@@ -54,18 +51,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = (HeadlessReset(), true);  // the port the layers below call
   (void)ready;
   if (LastFrame(data, size) > kLastFrame) return 0;
-  static std::unique_ptr<VrmaAnimation> anim(new VrmaAnimation);
-  static VrmaMorphKeys morphs;
   static std::vector<unsigned char> glb;
-  VrmaAnimation& a = *anim;
-  VrmaPoseOptions options;
+  VrmaExportOptions options;
   options.data = data;
   options.size = size;
-  VrmaPoseStats stats{};
-  const int status = VrmaPose(options, &a, &stats);
-  if (status < 0 || status >= kVrmaPoseStatuses || status != stats.status) abort();
-  if (status != kVrmaPoseDone) return 0;
-  if (stats.lastFrame > kLastFrame || a.frames != stats.lastFrame + 1 || stats.frames != a.frames) abort();
+  options.fold = size % 2 == 0;
+  VrmaExportResult r;
+  if (!VrmaExport(options, &glb, &r)) {
+    static const char* const kWhy[] = {"not-a-motion", "no-bone-keys", "cut", "too-long", "bad-arm-angle"};
+    bool known = false;
+    for (const char* why : kWhy) known = known || (r.status && strcmp(r.status, why) == 0);
+    if (!known || !r.reason || !*r.reason || !glb.empty()) abort();
+    return 0;
+  }
+  if (r.status || r.reason || !r.anim) abort();
+  const VrmaAnimation& a = *r.anim;
+  if (r.pose.lastFrame > kLastFrame || a.frames != r.pose.lastFrame + 1) abort();
   if (a.rotation.size() != size_t(a.frames) * HB_COUNT * 4 || a.hips.size() != size_t(a.frames) * 3) abort();
   for (size_t i = 0; i < a.rotation.size(); i += 4) {
     const float* q = &a.rotation[i];
@@ -74,24 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (float v : a.hips)
     if (!std::isfinite(v)) abort();
-  if (stats.worstMissFrame >= 0 && !(stats.worstMiss <= kVrmaReachMargin)) abort();
-
-  // The morph section the pose stage passed over may still be refused
-  // (a negative count), as the front ends tell; nothing else.
-  const int read = VrmaReadMorphs(data, size, &a, &morphs);
-  if (read != kVrmaMorphsRead) {
-    if (read != kVrmaMorphsCut || morphs.cutSection != 2) abort();
-    return 0;
-  }
-  if (morphs.lastFrame > stats.lastFrame) abort();
-  VrmaSampleExpressions(morphs, &a);
-  VrmaSkeleton skeleton;
-  VrmaStandardSkeleton(&skeleton);
-  VrmaFileFacts facts;
-  if (WriteVrma(skeleton, a, &glb, &facts) != kVrmaWritten) abort();
+  if (r.pose.worstMissFrame >= 0 && !(r.pose.worstMiss <= kVrmaReachMargin)) abort();
   // The glTF binary: magic, version 2 and its length; a JSON chunk first.
   if (glb.size() < 20 || memcmp(glb.data(), "glTF", 4) != 0 || U32(glb.data() + 4) != 2 ||
-      U32(glb.data() + 8) != glb.size() || facts.bytes != glb.size() || U32(glb.data() + 16) != 0x4E4F534Au)
+      U32(glb.data() + 8) != glb.size() || r.file.bytes != glb.size() || U32(glb.data() + 16) != 0x4E4F534Au)
     abort();
   return 0;
 }
