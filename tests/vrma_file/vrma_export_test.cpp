@@ -53,18 +53,4 @@ TEST(VrmaExport, WithoutTheFoldTheTwistIsLeftOutAsAViewerLeavesIt) {
   EXPECT_NE(Exported(plain, true, 30), Exported(plain, true));
 }
 
-TEST(VrmaExport, ARefusedMotionSaysWhyAndGivesNoBytes) {
-  VrmaExportResult r;
-  EXPECT_TRUE(Exported(Arms(false), true, 200, &r).empty());
-  EXPECT_STREQ(r.status, "bad-arm-angle");
-  ASSERT_NE(r.reason, nullptr);
-  std::vector<uint8_t> cut = Arms(false);
-  cut.resize(cut.size() - 4 * 4 - 10);  // inside the morph key
-  EXPECT_TRUE(Exported(cut, true, kVrmaArmAngleDeg, &r).empty());
-  EXPECT_STREQ(r.status, "cut");
-  EXPECT_NE(std::string(r.reason).find("morph keys (0 of 1 records)"), std::string::npos) << r.reason;
-  EXPECT_TRUE(Exported(std::vector<uint8_t>(10, 0), true, kVrmaArmAngleDeg, &r).empty());
-  EXPECT_STREQ(r.status, "not-a-motion");
-}
-
 }  // namespace

@@ -168,16 +168,4 @@ TEST(VrmaPath, NameVrmaBesideTheMotionOrInTheFolder) {
   EXPECT_EQ(FixVrmaPath(in, nullptr).narrow, "/m/x.vmd.bak.vrma");
 }
 
-TEST(VrmaPath, BytesAreWrittenNewAndNeverOverAFile) {
-  TempDir dir;
-  const uint8_t bytes[] = {'g', 'l', 'T', 'F', 2, 0, 0, 0};
-  const FixPath p = FixMakePath(dir.Path("a.vrma").c_str(), nullptr);
-  EXPECT_EQ(FixWriteNewBytes(p, bytes, sizeof bytes), nullptr);
-  EXPECT_EQ(ReadFileBytes(dir.Path("a.vrma")), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
-  const char* again = FixWriteNewBytes(p, bytes, 4);
-  ASSERT_NE(again, nullptr);
-  EXPECT_NE(std::string(again).find("exists"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(dir.Path("a.vrma")).size(), sizeof bytes);
-}
-
 }  // namespace

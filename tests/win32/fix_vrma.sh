@@ -19,13 +19,9 @@ set -u
 fix_tool=${1:?usage: fix_vrma.sh TARVEL_FIX_EXE}
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; failed=1; }
-failed=0
-for tool in wine wineserver python3; do
-  command -v "$tool" >/dev/null 2>&1 || skip "$tool not installed"
-done
-[ -f "$fix_tool" ] || skip "no program at $fix_tool"
+# shellcheck source=test_lib.sh
+. "$here/test_lib.sh"
+tarvel_needs "$fix_tool" wine wineserver python3
 linux=${TARVEL_LINUX_FIX:-}
 if [ -n "$linux" ]; then
   [ -x "$linux" ] || { echo "FAIL: TARVEL_LINUX_FIX=$linux is no program"; exit 1; }

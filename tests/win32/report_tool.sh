@@ -21,13 +21,9 @@ report_tool=${1:?usage: report_tool.sh TARVEL_REPORT_EXE}
 here=$(cd "$(dirname "$0")" && pwd)
 schema="$here/../../docs/report.schema.json"
 
-skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; failed=1; }
-failed=0
-for tool in wine wineserver python3; do
-  command -v "$tool" >/dev/null 2>&1 || skip "$tool not installed"
-done
-[ -f "$report_tool" ] || skip "no program at $report_tool"
+# shellcheck source=test_lib.sh
+. "$here/test_lib.sh"
+tarvel_needs "$report_tool" wine wineserver python3
 
 # shellcheck source=wine_env.sh
 . "$here/wine_env.sh"

@@ -36,14 +36,9 @@ tarvel=${1:?usage: smoke.sh TARVEL_EXE TARVEL_REPORT_EXE}
 report_tool=${2:?}
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; failed=1; }
-failed=0
-
-for tool in wine wineserver winepath Xvfb xdotool python3; do
-  command -v "$tool" >/dev/null 2>&1 || skip "$tool not installed"
-done
-[ -f "$tarvel" ] || skip "no program at $tarvel"
+# shellcheck source=test_lib.sh
+. "$here/test_lib.sh"
+tarvel_needs "$tarvel" wine wineserver winepath Xvfb xdotool python3
 report_tool=$(realpath "$report_tool")
 
 # shellcheck source=wine_env.sh
